@@ -1,0 +1,25 @@
+// The one clock of the program: "now" in local time. Tests replace it to fix the pack date
+// and best-before moments.
+#pragma once
+
+#include <QDateTime>
+
+#include <functional>
+
+namespace platform {
+
+QDateTime Now();
+
+// Installs a replacement clock; an empty function restores the system clock.
+void SetClock(std::function<QDateTime()> clock);
+
+// Fixes "now" for the lifetime of the object.
+class ScopedFixedClock {
+public:
+    explicit ScopedFixedClock(const QDateTime& now);
+    ~ScopedFixedClock();
+    ScopedFixedClock(const ScopedFixedClock&) = delete;
+    ScopedFixedClock& operator=(const ScopedFixedClock&) = delete;
+};
+
+} // namespace platform

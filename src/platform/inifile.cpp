@@ -1,0 +1,153 @@
+#include "platform/inifile.h"
+
+#include "platform/cp1251.h"
+
+#include <QFile>
+
+namespace platform {
+
+namespace {
+bool IsSectionLine(const QString& line, QString* name = nullptr) {
+    const QString t = line.trimmed();
+    if (!t.startsWith(QLatin1Char('[')))
+        return false;
+    const qsizetype close = t.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        return false;
+    if (name)
+        *name = t.mid(1, close - 1).trimmed();
+    return true;
+}
+
+bool KeyOfLine(const QString& line, QString* key) {
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(QLatin1Char(';')))
+        return false;
+    const qsizetype eq = t.indexOf(QLatin1Char('='));
+    if (eq < 0)
+        return false;
+    *key = t.left(eq).trimmed();
+    return true;
+}
+
+QString ValueOfLine(const QString& line) {
+    QString v = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    if (v.size() >= 2 && (v.front() == QLatin1Char('"') || v.front() == QLatin1Char('\'')) &&
+        v.back() == v.front())
+        v = v.mid(1, v.size() - 2);
+    return v;
+}
+} // namespace
+
+CIniFile CIniFile::Load(const QString& path) {
+    CIniFile ini;
+    ini.m_strPath = path;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return ini;
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        bytes.remove(0, 3);
+    const QString text = IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp1251(bytes);
+    if (text.contains(QStringLiteral("\r\n")))
+        ini.m_strEol = QStringLiteral("\r\n");
+    QString normalised = text;
+    normalised.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    normalised.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    ini.m_lines = normalised.split(QLatin1Char('\n'));
+    // A final line end leaves an empty last element that is not a line of the file.
+    if (!ini.m_lines.isEmpty() && ini.m_lines.back().isEmpty())
+        ini.m_lines.removeLast();
+    return ini;
+}
+
+int CIniFile::FindSection(const QString& section) const {
+    QString name;
+    for (int i = 0; i < m_lines.size(); ++i)
+        if (IsSectionLine(m_lines[i], &name) && name.compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int CIniFile::SectionEnd(int sectionLine) const {
+    int i = sectionLine + 1;
+    while (i < m_lines.size() && !IsSectionLine(m_lines[i]))
+        ++i;
+    return i;
+}
+
+int CIniFile::FindKey(int sectionLine, const QString& key) const {
+    const int end = SectionEnd(sectionLine);
+    QString name;
+    for (int i = sectionLine + 1; i < end; ++i)
+        if (KeyOfLine(m_lines[i], &name) && name.compare(key, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+bool CIniFile::HasKey(const QString& section, const QString& key) const {
+    const int s = FindSection(section);
+    return s >= 0 && FindKey(s, key) >= 0;
+}
+
+QString CIniFile::ReadString(const QString& section, const QString& key, const QString& def,
+                             int maxLength) const {
+    const int s = FindSection(section);
+    const int k = s >= 0 ? FindKey(s, key) : -1;
+    const QString value = k >= 0 ? ValueOfLine(m_lines[k]) : def;
+    return maxLength >= 0 ? value.left(maxLength) : value;
+}
+
+long long CIniFile::ReadInt(const QString& section, const QString& key, long long def) const {
+    const int s = FindSection(section);
+    const int k = s >= 0 ? FindKey(s, key) : -1;
+    if (k < 0)
+        return def;
+    const QString v = ValueOfLine(m_lines[k]);
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < v.size() && (v[i] == QLatin1Char('-') || v[i] == QLatin1Char('+')))
+        negative = v[i++] == QLatin1Char('-');
+    long long n = 0;
+    // Digits beyond what fits are ignored rather than wrapping around.
+    for (; i < v.size() && v[i].unicode() >= '0' && v[i].unicode() <= '9'; ++i)
+        if (n < 100000000000000000LL)
+            n = n * 10 + (v[i].unicode() - '0');
+    return negative ? -n : n;
+}
+
+void CIniFile::WriteString(const QString& section, const QString& key, const QString& value) {
+    QString v = value;
+    v.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString line = key + QLatin1Char('=') + v;
+    int s = FindSection(section);
+    if (s < 0) {
+        m_lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        m_lines.append(line);
+        return;
+    }
+    const int k = FindKey(s, key);
+    if (k >= 0) {
+        m_lines[k] = line;
+        return;
+    }
+    // After the section's last non-empty line, so a blank line before the next section stays.
+    int at = SectionEnd(s);
+    while (at > s + 1 && m_lines[at - 1].trimmed().isEmpty())
+        --at;
+    m_lines.insert(at, line);
+}
+
+QByteArray CIniFile::ToBytes() const {
+    QString text;
+    for (const QString& l : m_lines)
+        text += l + m_strEol;
+    return text.toUtf8();
+}
+
+WriteResult CIniFile::Save(const QString& path) const {
+    return WriteFileAtomically(path, ToBytes(), 0600);
+}
+
+} // namespace platform

@@ -1,0 +1,49 @@
+// An ini-format settings file with the private-profile conventions of Windows counters:
+// section and key names match without regard to case, a read value is trimmed and cut to a
+// length limit, an integer is read from its leading decimal digits, and writing a key
+// replaces it in its section or adds it there, leaving every other line as it was.
+#pragma once
+
+#include "platform/atomicfile.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+class CIniFile {
+public:
+    // Reads the file; a missing or unreadable file gives an empty document. Bytes that are
+    // not valid UTF-8 are read as Windows-1251.
+    static CIniFile Load(const QString& path);
+
+    // The key's value cut to maxLength characters, or def when the section or key is missing.
+    QString ReadString(const QString& section, const QString& key, const QString& def,
+                       int maxLength) const;
+    // The key's leading decimal number (an optional sign, then digits), 0 when the value has
+    // none, def when the key is missing.
+    long long ReadInt(const QString& section, const QString& key, long long def) const;
+    bool HasKey(const QString& section, const QString& key) const;
+
+    // Replaces the key's value in its section, or adds the key at the end of the section, or
+    // adds the section at the end of the document. Line breaks in the value become spaces.
+    void WriteString(const QString& section, const QString& key, const QString& value);
+
+    // The document as it would be written: UTF-8, with the line ends the file had.
+    QByteArray ToBytes() const;
+    // Writes the document over the file atomically; a new file gets mode 0600.
+    WriteResult Save(const QString& path) const;
+
+    const QString& Path() const { return m_strPath; }
+
+private:
+    int FindSection(const QString& section) const;
+    int FindKey(int sectionLine, const QString& key) const;
+    int SectionEnd(int sectionLine) const;
+
+    QString m_strPath;
+    QStringList m_lines;
+    QString m_strEol = QStringLiteral("\n");
+};
+
+} // namespace platform
