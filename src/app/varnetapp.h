@@ -1,0 +1,53 @@
+// The single application object: the settings, the database connection with its section
+// switch, and the two label layouts. Every part of the program reaches it through
+// CVarnetApp::Instance().
+#pragma once
+
+#include "app/settings.h"
+
+#include <QString>
+
+#include <memory>
+
+// The two label layouts belong to the application but are defined by the labels library,
+// which builds on this one; it plugs them in through this interface.
+class ILabelLayouts {
+public:
+    virtual ~ILabelLayouts() = default;
+    // Loads the weight layout, then the piece layout, from their files in dir; a layout
+    // whose file is missing or damaged gets the defaults of its kind, silently.
+    virtual void LoadLabelLayouts(const QString& dir) = 0;
+};
+
+// What SaveSettings asks of the main screen once the new settings are in force.
+class IMainScreen {
+public:
+    virtual ~IMainScreen() = default;
+    virtual void ConnectScale() = 0;
+};
+
+class CVarnetApp {
+public:
+    CVarnetApp();
+    virtual ~CVarnetApp();
+    CVarnetApp(const CVarnetApp&) = delete;
+    CVarnetApp& operator=(const CVarnetApp&) = delete;
+
+    // The living application object; null before one is created and after it is gone.
+    static CVarnetApp* Instance();
+
+    static QString GetModuleDirectory();
+
+    AppSettings m_settings;
+
+    void SetLabelLayouts(std::unique_ptr<ILabelLayouts> layouts);
+    ILabelLayouts* LabelLayouts() const { return m_pLayouts.get(); }
+    void LoadLabelLayouts();
+
+    void SetMainScreen(IMainScreen* screen) { m_pMainWnd = screen; }
+    IMainScreen* MainScreen() const { return m_pMainWnd; }
+
+private:
+    std::unique_ptr<ILabelLayouts> m_pLayouts;
+    IMainScreen* m_pMainWnd = nullptr;
+};
