@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/settings.h"
+#include "platform/odbc.h"
 
 #include <QString>
 
@@ -37,9 +38,27 @@ public:
     static CVarnetApp* Instance();
 
     static QString GetModuleDirectory();
+    static QString SettingsPath();
 
-    AppSettings m_settings;
+    // Settings (file "Varnet.ini" beside the executable).
+    void LoadSettings();
+    // Writes every setting, then reconnects the database and the scale. A database error
+    // of the configuration query propagates to the caller after the file has been written.
+    void SaveSettings();
+    // The best installed driver whose description begins with "SQL " (by the version in its
+    // DriverODBCVer attribute; the first listed wins a tie); empty when none qualifies.
+    static QString FindDefaultOdbcDriver();
+    static QString ChooseDefaultOdbcDriver(const QList<platform::odbc::DriverInfo>& drivers);
 
+    // Database.
+    static QString ConnectionString(const AppSettings& settings);
+    // Opens the connection when it is not open yet and reads the section switch. A failed
+    // open is shown to the operator and yields false; a failure of the configuration query
+    // raises platform::odbc::DatabaseError with the connection left open.
+    bool ConnectDatabase();
+    platform::odbc::Dialect DatabaseDialect() const { return m_dialect; }
+
+    // Layouts.
     void SetLabelLayouts(std::unique_ptr<ILabelLayouts> layouts);
     ILabelLayouts* LabelLayouts() const { return m_pLayouts.get(); }
     void LoadLabelLayouts();
@@ -47,7 +66,12 @@ public:
     void SetMainScreen(IMainScreen* screen) { m_pMainWnd = screen; }
     IMainScreen* MainScreen() const { return m_pMainWnd; }
 
+    AppSettings m_settings;
+    platform::odbc::Connection m_db;
+    bool m_bEnableSection = false;
+
 private:
     std::unique_ptr<ILabelLayouts> m_pLayouts;
     IMainScreen* m_pMainWnd = nullptr;
+    platform::odbc::Dialect m_dialect = platform::odbc::Dialect::Other;
 };

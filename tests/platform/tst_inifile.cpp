@@ -2,6 +2,7 @@
 // disturbing the rest of the file, encodings, and writes that fail.
 #include "platform/cp1251.h"
 #include "platform/inifile.h"
+#include "support/testdir.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,8 +10,6 @@
 
 #include <QDir>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using platform::CIniFile;
@@ -84,20 +83,21 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("after");
         const QByteArray base("; counter 3\n[Varnet]\nPenny=0\nMine=x\n\n[SQL]\nUser=sa\n");
         QTest::newRow("replace in place")
-            << base << "Varnet" << "Penny"
-            << QByteArray("; counter 3\n[Varnet]\nPenny=V\nMine=x\n\n[SQL]\nUser=sa\n");
+            << base << "Varnet"
+            << "Penny" << QByteArray("; counter 3\n[Varnet]\nPenny=V\nMine=x\n\n[SQL]\nUser=sa\n");
         QTest::newRow("add to the end of its section")
-            << base << "Varnet" << "RoundTo"
+            << base << "Varnet"
+            << "RoundTo"
             << QByteArray("; counter 3\n[Varnet]\nPenny=0\nMine=x\nRoundTo=V\n\n[SQL]\nUser=sa\n");
         QTest::newRow("add a section")
-            << base << "Scale" << "Type"
+            << base << "Scale"
+            << "Type"
             << QByteArray(
                    "; counter 3\n[Varnet]\nPenny=0\nMine=x\n\n[SQL]\nUser=sa\n[Scale]\nType=V\n");
-        QTest::newRow("crlf file stays crlf")
-            << QByteArray("[SQL]\r\nUser=sa\r\n") << "SQL" << "User"
-            << QByteArray("[SQL]\r\nUser=V\r\n");
-        QTest::newRow("new file") << QByteArray() << "SQL" << "User"
-                                  << QByteArray("[SQL]\nUser=V\n");
+        QTest::newRow("crlf file stays crlf") << QByteArray("[SQL]\r\nUser=sa\r\n") << "SQL"
+                                              << "User" << QByteArray("[SQL]\r\nUser=V\r\n");
+        QTest::newRow("new file") << QByteArray() << "SQL"
+                                  << "User" << QByteArray("[SQL]\nUser=V\n");
     }
     void writeKeepsTheRest() {
         QFETCH(QByteArray, before);
@@ -147,17 +147,14 @@ private Q_SLOTS:
             f.write("[SQL]\nUser=old\n");
         }
         CIniFile ini = CIniFile::Load(path);
-        ini.WriteString(QStringLiteral("SQL"), QStringLiteral("User"), QString(64, QLatin1Char('n')));
+        ini.WriteString(QStringLiteral("SQL"), QStringLiteral("User"),
+                        QString(64, QLatin1Char('n')));
 
-        struct rlimit old {};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit small = old;
-        small.rlim_cur = 32;
-        const auto previousHandler = ::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        const auto result = ini.Save(path);
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        ::signal(SIGXFSZ, previousHandler);
+        platform::WriteResult result;
+        {
+            ScopedFileSizeLimit limit(32);
+            result = ini.Save(path);
+        }
 
         QCOMPARE(result.error, platform::FileError::DiskFull);
         QCOMPARE(platform::FileErrorText(result.error, path),
@@ -165,7 +162,8 @@ private Q_SLOTS:
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("[SQL]\nUser=old\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("Varnet.ini")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList{QStringLiteral("Varnet.ini")});
     }
 
     void utf8Validation_data() {

@@ -20,3 +20,17 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// Lowers the process's file size limit (which binds root too) so that writes past a few
+// bytes fail as on a full disk; restores it on destruction.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(long long bytes);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+
+private:
+    unsigned long long m_oldSoft;
+    void (*m_oldHandler)(int);
+};

@@ -1,0 +1,143 @@
+// Loading and saving the settings file, and the choice of the default ODBC driver.
+#include "app/varnetapp.h"
+
+#include "platform/inifile.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
+
+using platform::CIniFile;
+
+namespace {
+const QString kVarnet = QStringLiteral("Varnet");
+const QString kScale = QStringLiteral("Scale");
+const QString kSql = QStringLiteral("SQL");
+constexpr int kLongText = 255;
+constexpr int kMaskText = 19;
+
+// The leading decimal number of text ("03.80" reads 3.8), whatever the locale.
+double LeadingDecimal(const QString& text) {
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
+        negative = t[i++] == QLatin1Char('-');
+    double value = 0;
+    for (; i < t.size() && t[i].isDigit(); ++i)
+        value = value * 10 + t[i].digitValue();
+    if (i < t.size() && t[i] == QLatin1Char('.')) {
+        double scale = 0.1;
+        for (++i; i < t.size() && t[i].isDigit(); ++i, scale /= 10)
+            value += t[i].digitValue() * scale;
+    }
+    return negative ? -value : value;
+}
+
+QString Unsigned(long long value) {
+    return QString::number(static_cast<uint32_t>(value));
+}
+} // namespace
+
+QString CVarnetApp::SettingsPath() {
+    return GetModuleDirectory() + QStringLiteral("/Varnet.ini");
+}
+
+void CVarnetApp::LoadSettings() {
+    const CIniFile ini = CIniFile::Load(SettingsPath());
+    AppSettings& s = m_settings;
+
+    s.PrinterName = ini.ReadString(kVarnet, QStringLiteral("PrinterName"), QString(), kLongText);
+    s.WBarCodeMask = ini.ReadString(kVarnet, QStringLiteral("WBarCodeMask"),
+                                    QStringLiteral("27PPPPPWWWWW"), kMaskText);
+    s.QBarCodeMask = ini.ReadString(kVarnet, QStringLiteral("QBarCodeMask"),
+                                    QStringLiteral("29PPPPPQQQQQ"), kMaskText);
+    s.PrintEI = ini.ReadInt(kVarnet, QStringLiteral("PrintEI"), 0) != 0;
+    s.EIWeight =
+        ini.ReadString(kVarnet, QStringLiteral("EIWeight"), QStringLiteral("кг"), kLongText);
+    s.EIQuantity =
+        ini.ReadString(kVarnet, QStringLiteral("EIQuantity"), QStringLiteral("шт"), kLongText);
+    s.EICurrency =
+        ini.ReadString(kVarnet, QStringLiteral("EICurrency"), QStringLiteral("руб"), kLongText);
+    s.Penny = ini.ReadInt(kVarnet, QStringLiteral("Penny"), 0) != 0;
+    s.RoundTo = static_cast<uint32_t>(ini.ReadInt(kVarnet, QStringLiteral("RoundTo"), 0));
+
+    s.RS232Port = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("RS232Port"), 0));
+    s.Type = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("Type"), 0));
+
+    const QString defaultDriver = FindDefaultOdbcDriver();
+    s.Driver = ini.ReadString(kSql, QStringLiteral("Driver"), defaultDriver, kLongText);
+    s.Server = ini.ReadString(kSql, QStringLiteral("Server"), platform::ComputerName(), kLongText);
+    s.Database =
+        ini.ReadString(kSql, QStringLiteral("Database"), QStringLiteral("Kestrada"), kLongText);
+    s.User = ini.ReadString(kSql, QStringLiteral("User"), QStringLiteral("sa"), kLongText);
+    s.Password = ini.ReadString(kSql, QStringLiteral("Password"), QString(), kLongText);
+    s.SectionID = ini.ReadString(kSql, QStringLiteral("SectionID"), QString(), kLongText);
+    const long long order = ini.ReadInt(kSql, QStringLiteral("FindOrder"), 0);
+    s.FindOrder = order < 0 || order > 2 ? 0 : static_cast<int>(order);
+}
+
+void CVarnetApp::SaveSettings() {
+    const QString path = SettingsPath();
+    CIniFile ini = CIniFile::Load(path);
+    const AppSettings& s = m_settings;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+
+    ini.WriteString(kVarnet, QStringLiteral("PrinterName"), s.PrinterName);
+    ini.WriteString(kVarnet, QStringLiteral("WBarCodeMask"), s.WBarCodeMask);
+    ini.WriteString(kVarnet, QStringLiteral("QBarCodeMask"), s.QBarCodeMask);
+    ini.WriteString(kVarnet, QStringLiteral("PrintEI"), flag(s.PrintEI));
+    ini.WriteString(kVarnet, QStringLiteral("EIWeight"), s.EIWeight);
+    ini.WriteString(kVarnet, QStringLiteral("EIQuantity"), s.EIQuantity);
+    ini.WriteString(kVarnet, QStringLiteral("EICurrency"), s.EICurrency);
+    ini.WriteString(kVarnet, QStringLiteral("Penny"), flag(s.Penny));
+    ini.WriteString(kVarnet, QStringLiteral("RoundTo"), QString::number(s.RoundTo));
+
+    ini.WriteString(kScale, QStringLiteral("RS232Port"), Unsigned(s.RS232Port));
+    ini.WriteString(kScale, QStringLiteral("Type"), Unsigned(s.Type));
+
+    ini.WriteString(kSql, QStringLiteral("Driver"), s.Driver);
+    ini.WriteString(kSql, QStringLiteral("Server"), s.Server);
+    ini.WriteString(kSql, QStringLiteral("Database"), s.Database);
+    ini.WriteString(kSql, QStringLiteral("User"), s.User);
+    ini.WriteString(kSql, QStringLiteral("Password"), s.Password);
+    ini.WriteString(kSql, QStringLiteral("SectionID"), s.SectionID);
+    ini.WriteString(kSql, QStringLiteral("FindOrder"), Unsigned(s.FindOrder));
+
+    // The settings stay in force for this run either way; the operator must know that the
+    // next start will not have them.
+    const platform::WriteResult written = ini.Save(path);
+    if (!written.ok())
+        platform::ReportMessage(platform::FileErrorText(written.error, path));
+
+    m_db.Close();
+    ConnectDatabase();
+    if (m_pMainWnd)
+        m_pMainWnd->ConnectScale();
+}
+
+QString CVarnetApp::FindDefaultOdbcDriver() {
+    try {
+        return ChooseDefaultOdbcDriver(platform::odbc::InstalledDrivers());
+    } catch (const platform::odbc::DatabaseError&) {
+        return QString();
+    }
+}
+
+QString CVarnetApp::ChooseDefaultOdbcDriver(const QList<platform::odbc::DriverInfo>& drivers) {
+    QString result;
+    double best = 0.0;
+    for (const auto& driver : drivers) {
+        if (!driver.description.startsWith(QLatin1String("SQL "), Qt::CaseSensitive))
+            continue;
+        for (const QString& entry : driver.attributes) {
+            const qsizetype eq = entry.indexOf(QLatin1Char('='));
+            if (!entry.contains(QLatin1String("DriverODBCVer")) || eq < 0)
+                continue;
+            const double version = LeadingDecimal(entry.mid(eq + 1));
+            if (version > best) {
+                best = version;
+                result = driver.description;
+            }
+        }
+    }
+    return result;
+}

@@ -1,0 +1,266 @@
+#include "platform/odbc.h"
+
+#include <vector>
+
+static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16");
+
+namespace platform::odbc {
+
+namespace {
+SQLWCHAR* W(std::u16string& s) {
+    return reinterpret_cast<SQLWCHAR*>(s.data());
+}
+} // namespace
+
+DatabaseError::DatabaseError(QString text, QString sqlState)
+    : m_strError(std::move(text)), m_strState(std::move(sqlState)), m_utf8(m_strError.toUtf8()) {}
+
+QString NoErrorMessageText() {
+    return QStringLiteral("Отсутствует сообщение об ошибке.");
+}
+
+QString FromSqlWChar(const SQLWCHAR* text, qsizetype length) {
+    if (length < 0) {
+        length = 0;
+        while (text[length])
+            ++length;
+    }
+    return QString(reinterpret_cast<const QChar*>(text), length);
+}
+
+std::u16string ToSqlWChar(const QString& text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                          static_cast<size_t>(text.size()));
+}
+
+QString FirstSqlState(SQLSMALLINT handleType, SQLHANDLE handle) {
+    SQLWCHAR state[6] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, 1, state, &native, nullptr, 0, &len)))
+        return QString();
+    return FromSqlWChar(state, 5);
+}
+
+void Check(SQLRETURN ret, SQLSMALLINT handleType, SQLHANDLE handle) {
+    if (SQL_SUCCEEDED(ret) || ret == SQL_NO_DATA)
+        return;
+    QStringList texts;
+    QString firstState;
+    if (handle != nullptr) {
+        for (SQLSMALLINT rec = 1;; ++rec) {
+            SQLWCHAR state[6] = {};
+            SQLINTEGER native = 0;
+            SQLSMALLINT len = 0;
+            std::u16string msg(1024, u'\0');
+            const SQLRETURN r = SQLGetDiagRecW(handleType, handle, rec, state, &native, W(msg),
+                                               static_cast<SQLSMALLINT>(msg.size()), &len);
+            if (!SQL_SUCCEEDED(r))
+                break;
+            if (rec == 1)
+                firstState = FromSqlWChar(state, 5);
+            const QString text =
+                FromSqlWChar(W(msg), qMin<qsizetype>(len, msg.size() - 1)).trimmed();
+            if (!text.isEmpty())
+                texts.append(text);
+        }
+    }
+    if (ret == SQL_INVALID_HANDLE && texts.isEmpty())
+        texts.append(QStringLiteral("Неверный дескриптор ODBC."));
+    throw DatabaseError(texts.isEmpty() ? NoErrorMessageText() : texts.join(QLatin1Char('\n')),
+                        firstState);
+}
+
+SQLHENV Environment() {
+    static const SQLHENV env = [] {
+        SQLHENV h = SQL_NULL_HENV;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h)))
+            return SQLHENV(SQL_NULL_HENV);
+        SQLSetEnvAttr(h, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        return h;
+    }();
+    if (env == SQL_NULL_HENV)
+        throw DatabaseError(QStringLiteral("Не удалось открыть среду ODBC."), QString());
+    return env;
+}
+
+Dialect DialectFromDbmsName(const QString& dbmsName) {
+    if (dbmsName.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
+        return Dialect::SqlServer;
+    if (dbmsName.contains(QLatin1String("SQLite"), Qt::CaseInsensitive))
+        return Dialect::SQLite;
+    if (dbmsName.contains(QLatin1String("PostgreSQL"), Qt::CaseInsensitive))
+        return Dialect::PostgreSQL;
+    return Dialect::Other;
+}
+
+QString ConnectionValue(const QString& value) {
+    if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('}')) &&
+        !value.startsWith(QLatin1Char('{')))
+        return value;
+    QString v = value;
+    v.replace(QLatin1Char('}'), QLatin1String("}}"));
+    return QLatin1Char('{') + v + QLatin1Char('}');
+}
+
+Connection::~Connection() {
+    Close();
+}
+
+void Connection::Open(const QString& connectionString) {
+    Close();
+    SQLHDBC h = SQL_NULL_HDBC;
+    Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &h), SQL_HANDLE_ENV, Environment());
+    SQLSetConnectAttrW(h, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
+    std::u16string in = ToSqlWChar(connectionString);
+    std::u16string out(1024, u'\0');
+    SQLSMALLINT outLen = 0;
+    const SQLRETURN ret =
+        SQLDriverConnectW(h, nullptr, W(in), static_cast<SQLSMALLINT>(in.size()), W(out),
+                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
+    if (!SQL_SUCCEEDED(ret)) {
+        try {
+            Check(ret == SQL_NO_DATA ? SQL_ERROR : ret, SQL_HANDLE_DBC, h);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_DBC, h);
+            throw;
+        }
+    }
+    m_hdbc = h;
+}
+
+void Connection::Close() {
+    if (m_hdbc == SQL_NULL_HDBC)
+        return;
+    SQLDisconnect(m_hdbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
+    m_hdbc = SQL_NULL_HDBC;
+}
+
+QString Connection::DbmsName() const {
+    if (!IsOpen())
+        return QString();
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT len = 0;
+    Check(SQLGetInfoW(m_hdbc, SQL_DBMS_NAME, name, sizeof name, &len), SQL_HANDLE_DBC, m_hdbc);
+    return FromSqlWChar(name);
+}
+
+Statement::Statement(const Connection& connection) {
+    if (!connection.IsOpen())
+        throw DatabaseError(QStringLiteral("Нет соединения с базой данных."),
+                            QStringLiteral("08003"));
+    Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &m_hstmt), SQL_HANDLE_DBC,
+          connection.Handle());
+}
+
+Statement::~Statement() {
+    if (m_hstmt != SQL_NULL_HSTMT)
+        SQLFreeHandle(SQL_HANDLE_STMT, m_hstmt);
+}
+
+void Statement::SetReadOnly() {
+    // A driver that cannot honour the request answers 01S02 and takes the nearest: fine.
+    SQLSetStmtAttrW(m_hstmt, SQL_ATTR_CONCURRENCY,
+                    reinterpret_cast<SQLPOINTER>(SQL_CONCUR_READ_ONLY), 0);
+    SQLSetStmtAttrW(m_hstmt, SQL_ATTR_CURSOR_TYPE,
+                    reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
+}
+
+void Statement::ExecDirect(const QString& sql) {
+    std::u16string text = ToSqlWChar(sql);
+    Check(SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT,
+          m_hstmt);
+}
+
+bool Statement::Fetch() {
+    const SQLRETURN ret = SQLFetch(m_hstmt);
+    if (ret == SQL_NO_DATA)
+        return false;
+    Check(ret, SQL_HANDLE_STMT, m_hstmt);
+    return true;
+}
+
+std::optional<QString> Statement::GetText(SQLUSMALLINT column) {
+    QString result;
+    std::vector<SQLWCHAR> buf(512);
+    for (;;) {
+        SQLLEN ind = 0;
+        const SQLRETURN ret = SQLGetData(m_hstmt, column, SQL_C_WCHAR, buf.data(),
+                                         static_cast<SQLLEN>(buf.size() * sizeof(SQLWCHAR)), &ind);
+        if (ret == SQL_NO_DATA)
+            break;
+        Check(ret, SQL_HANDLE_STMT, m_hstmt);
+        if (ind == SQL_NULL_DATA)
+            return std::nullopt;
+        const qsizetype room = static_cast<qsizetype>(buf.size()) - 1;
+        const qsizetype got =
+            (ind == SQL_NO_TOTAL || ind / static_cast<SQLLEN>(sizeof(SQLWCHAR)) > room)
+                ? room
+                : static_cast<qsizetype>(ind / static_cast<SQLLEN>(sizeof(SQLWCHAR)));
+        result += FromSqlWChar(buf.data(), got);
+        if (ret == SQL_SUCCESS)
+            break;
+        // SQL_SUCCESS_WITH_INFO: 01004, the value continues in the next call.
+        if (got < room)
+            break;
+    }
+    return result;
+}
+
+std::optional<long long> Statement::GetInt(SQLUSMALLINT column) {
+    SQLBIGINT value = 0;
+    SQLLEN ind = 0;
+    Check(SQLGetData(m_hstmt, column, SQL_C_SBIGINT, &value, sizeof value, &ind), SQL_HANDLE_STMT,
+          m_hstmt);
+    if (ind == SQL_NULL_DATA)
+        return std::nullopt;
+    return static_cast<long long>(value);
+}
+
+std::optional<double> Statement::GetDouble(SQLUSMALLINT column) {
+    SQLDOUBLE value = 0;
+    SQLLEN ind = 0;
+    Check(SQLGetData(m_hstmt, column, SQL_C_DOUBLE, &value, sizeof value, &ind), SQL_HANDLE_STMT,
+          m_hstmt);
+    if (ind == SQL_NULL_DATA)
+        return std::nullopt;
+    return static_cast<double>(value);
+}
+
+void Statement::CloseCursor() {
+    SQLFreeStmt(m_hstmt, SQL_CLOSE);
+}
+
+QList<DriverInfo> InstalledDrivers() {
+    QList<DriverInfo> drivers;
+    SQLHENV env = Environment();
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+        SQLWCHAR desc[256] = {};
+        SQLWCHAR attrs[1024] = {};
+        SQLSMALLINT descLen = 0;
+        SQLSMALLINT attrsLen = 0;
+        const SQLRETURN ret =
+            SQLDriversW(env, direction, desc, 256, &descLen, attrs, 1024, &attrsLen);
+        if (!SQL_SUCCEEDED(ret))
+            break;
+        direction = SQL_FETCH_NEXT;
+        DriverInfo info;
+        info.description = FromSqlWChar(desc);
+        // Entries end with a zero character; an empty entry ends the list.
+        const SQLWCHAR* p = attrs;
+        const SQLWCHAR* end = attrs + 1024;
+        while (p < end && *p) {
+            const SQLWCHAR* q = p;
+            while (q < end && *q)
+                ++q;
+            info.attributes.append(FromSqlWChar(p, q - p));
+            p = q + 1;
+        }
+        drivers.append(info);
+    }
+    return drivers;
+}
+
+} // namespace platform::odbc

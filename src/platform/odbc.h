@@ -1,0 +1,106 @@
+// A thin RAII layer over the ODBC 3 C API: the environment, connections and statements,
+// every failing call turned into a DatabaseError with the driver's own diagnostic text.
+// Text travels as wide characters, so Cyrillic names survive on every driver.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <exception>
+#include <optional>
+#include <sql.h>
+#include <sqlext.h>
+
+namespace platform::odbc {
+
+// A failed ODBC call: the driver's diagnostic records, the message texts joined by line
+// breaks; "Отсутствует сообщение об ошибке." when the driver gave none.
+class DatabaseError : public std::exception {
+public:
+    DatabaseError(QString text, QString sqlState);
+    const QString& Text() const { return m_strError; }
+    const QString& SqlState() const { return m_strState; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
+
+private:
+    QString m_strError;
+    QString m_strState;
+    QByteArray m_utf8;
+};
+
+QString NoErrorMessageText();
+
+// Throws DatabaseError with the diagnostics of handle when ret is not a success.
+void Check(SQLRETURN ret, SQLSMALLINT handleType, SQLHANDLE handle);
+// The SQLSTATE of the first diagnostic record of handle (empty when there is none).
+QString FirstSqlState(SQLSMALLINT handleType, SQLHANDLE handle);
+
+// The process's one ODBC environment, declared as ODBC version 3.
+SQLHENV Environment();
+
+enum class Dialect { SqlServer, SQLite, PostgreSQL, Other };
+Dialect DialectFromDbmsName(const QString& dbmsName);
+
+// A connection-string attribute value: as it is when it needs no quoting, otherwise in
+// braces with "}" doubled, so ";" or "}" in a password cannot end the attribute.
+QString ConnectionValue(const QString& value);
+
+class Connection {
+public:
+    Connection() = default;
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Connects by connection string without ever prompting; throws on failure and stays
+    // closed.
+    void Open(const QString& connectionString);
+    void Close();
+    bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }
+    SQLHDBC Handle() const { return m_hdbc; }
+
+    QString DbmsName() const;
+    Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
+
+private:
+    SQLHDBC m_hdbc = SQL_NULL_HDBC;
+};
+
+class Statement {
+public:
+    explicit Statement(const Connection& connection);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    SQLHSTMT Handle() const { return m_hstmt; }
+
+    // A forward-only, read-only result: the snapshot of a lookup.
+    void SetReadOnly();
+    void ExecDirect(const QString& sql);
+    // Moves to the next row; false past the last one.
+    bool Fetch();
+    // Column values of the current row (1-based); nullopt for NULL.
+    std::optional<QString> GetText(SQLUSMALLINT column);
+    std::optional<long long> GetInt(SQLUSMALLINT column);
+    std::optional<double> GetDouble(SQLUSMALLINT column);
+    void CloseCursor();
+
+private:
+    SQLHSTMT m_hstmt = SQL_NULL_HSTMT;
+};
+
+// Converts between QString and the driver manager's wide characters (UTF-16 here).
+QString FromSqlWChar(const SQLWCHAR* text, qsizetype length = -1);
+std::u16string ToSqlWChar(const QString& text);
+
+// An installed driver: its description and its attribute list ("key=value" entries).
+struct DriverInfo {
+    QString description;
+    QStringList attributes;
+};
+// The driver manager's list of installed drivers, fetched one at a time with a buffer of
+// 256 characters for the description and 1024 for the attributes.
+QList<DriverInfo> InstalledDrivers();
+
+} // namespace platform::odbc
