@@ -1,3 +1,5 @@
-int main() {
-    return 0;
+#include "workstation/startup.h"
+
+int main(int argc, char** argv) {
+    return RunVarnet(argc, argv);
 }

@@ -31,7 +31,8 @@ bool CVarnetApp::ConnectDatabase() {
     } catch (const DatabaseError& e) {
         m_db.Close();
         platform::ReportMessage(e.Text(), platform::ErrorCaption(),
-                                platform::MessageIcon::Exclamation);
+                                platform::MessageIcon::Exclamation,
+                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
         return false;
     }
     platform::odbc::Statement query(m_db);

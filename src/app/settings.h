@@ -14,8 +14,8 @@ struct AppSettings {
     QString EIWeight;
     QString EIQuantity;
     QString EICurrency;
-    bool Penny = false;    // money has hundredths
-    uint32_t RoundTo = 0;  // rounding step in the smallest money unit; 0 means one unit
+    bool Penny = false;   // money has hundredths
+    uint32_t RoundTo = 0; // rounding step in the smallest money unit; 0 means one unit
     // Section "Scale"
     int RS232Port = 0; // serial port number; 0: no scale port
     int Type = 0;      // 0 none, 1 OKA, 2 Massa-K, 3 CAS

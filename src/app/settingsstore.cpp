@@ -106,7 +106,9 @@ void CVarnetApp::SaveSettings() {
     // next start will not have them.
     const platform::WriteResult written = ini.Save(path);
     if (!written.ok())
-        platform::ReportMessage(platform::FileErrorText(written.error, path));
+        platform::ReportMessage(platform::FileErrorText(written.error, path),
+                                platform::ErrorCaption(), platform::MessageIcon::Stop,
+                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
 
     m_db.Close();
     ConnectDatabase();

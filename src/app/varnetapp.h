@@ -10,6 +10,8 @@
 
 #include <memory>
 
+class QWidget;
+
 // The two label layouts belong to the application but are defined by the labels library,
 // which builds on this one; it plugs them in through this interface.
 class ILabelLayouts {
@@ -25,6 +27,8 @@ class IMainScreen {
 public:
     virtual ~IMainScreen() = default;
     virtual void ConnectScale() = 0;
+    // The window that owns the messages of the application object.
+    virtual QWidget* Window() = 0;
 };
 
 class CVarnetApp {

@@ -12,6 +12,7 @@ namespace {
 struct CountingScreen : IMainScreen {
     int reconnects = 0;
     void ConnectScale() override { ++reconnects; }
+    QWidget* Window() override { return nullptr; }
 };
 
 const QByteArray kFullFile = "; counter 3, fish department\r\n"

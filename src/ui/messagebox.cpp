@@ -1,0 +1,44 @@
+#include "ui/messagebox.h"
+
+#include "app/errorboundary.h"
+#include "platform/messages.h"
+
+#include <QMessageBox>
+
+namespace ui {
+
+namespace {
+QMessageBox::Icon BoxIcon(platform::MessageIcon icon) {
+    switch (icon) {
+    case platform::MessageIcon::Information:
+        return QMessageBox::Information;
+    case platform::MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case platform::MessageIcon::Question:
+        return QMessageBox::Question;
+    case platform::MessageIcon::Stop:
+        break;
+    }
+    return QMessageBox::Critical;
+}
+} // namespace
+
+void InstallMessageBoxSink() {
+    platform::SetMessageSink([](const platform::OperatorMessage& m) {
+        QWidget* owner = m.owner ? m.owner : QApplication::activeWindow();
+        QMessageBox box(BoxIcon(m.icon), m.caption, m.text, QMessageBox::Ok, owner);
+        box.exec();
+    });
+}
+
+CVarnetApplication::CVarnetApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool CVarnetApplication::notify(QObject* receiver, QEvent* event) {
+    // A database error must never unwind through the event loop: it ends the handler that
+    // raised it and is shown like any other.
+    bool handled = false;
+    ReportDatabaseErrors(nullptr, [&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+} // namespace ui
