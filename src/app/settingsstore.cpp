@@ -3,6 +3,7 @@
 
 #include "platform/inifile.h"
 #include "platform/messages.h"
+#include "platform/numbers.h"
 #include "platform/paths.h"
 
 using platform::CIniFile;
@@ -13,24 +14,6 @@ const QString kScale = QStringLiteral("Scale");
 const QString kSql = QStringLiteral("SQL");
 constexpr int kLongText = 255;
 constexpr int kMaskText = 19;
-
-// The leading decimal number of text ("03.80" reads 3.8), whatever the locale.
-double LeadingDecimal(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
-        negative = t[i++] == QLatin1Char('-');
-    double value = 0;
-    for (; i < t.size() && t[i].isDigit(); ++i)
-        value = value * 10 + t[i].digitValue();
-    if (i < t.size() && t[i] == QLatin1Char('.')) {
-        double scale = 0.1;
-        for (++i; i < t.size() && t[i].isDigit(); ++i, scale /= 10)
-            value += t[i].digitValue() * scale;
-    }
-    return negative ? -value : value;
-}
 
 QString Unsigned(long long value) {
     return QString::number(static_cast<uint32_t>(value));
@@ -134,7 +117,7 @@ QString CVarnetApp::ChooseDefaultOdbcDriver(const QList<platform::odbc::DriverIn
             const qsizetype eq = entry.indexOf(QLatin1Char('='));
             if (!entry.contains(QLatin1String("DriverODBCVer")) || eq < 0)
                 continue;
-            const double version = LeadingDecimal(entry.mid(eq + 1));
+            const double version = platform::ParseLeadingDouble(entry.mid(eq + 1));
             if (version > best) {
                 best = version;
                 result = driver.description;

@@ -1,6 +1,7 @@
 #include "platform/inifile.h"
 
 #include "platform/cp1251.h"
+#include "platform/numbers.h"
 
 #include <QFile>
 
@@ -103,17 +104,7 @@ long long CIniFile::ReadInt(const QString& section, const QString& key, long lon
     const int k = s >= 0 ? FindKey(s, key) : -1;
     if (k < 0)
         return def;
-    const QString v = ValueOfLine(m_lines[k]);
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < v.size() && (v[i] == QLatin1Char('-') || v[i] == QLatin1Char('+')))
-        negative = v[i++] == QLatin1Char('-');
-    long long n = 0;
-    // Digits beyond what fits are ignored rather than wrapping around.
-    for (; i < v.size() && v[i].unicode() >= '0' && v[i].unicode() <= '9'; ++i)
-        if (n < 100000000000000000LL)
-            n = n * 10 + (v[i].unicode() - '0');
-    return negative ? -n : n;
+    return ParseLeadingInt(ValueOfLine(m_lines[k]));
 }
 
 void CIniFile::WriteString(const QString& section, const QString& key, const QString& value) {

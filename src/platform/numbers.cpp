@@ -1,0 +1,81 @@
+#include "platform/numbers.h"
+
+#include <cmath>
+#include <limits>
+
+namespace platform {
+
+namespace {
+qsizetype SkipSpace(const QString& t, qsizetype i) {
+    while (i < t.size() && t[i].isSpace())
+        ++i;
+    return i;
+}
+bool IsDigit(QChar c) {
+    return c.unicode() >= '0' && c.unicode() <= '9';
+}
+} // namespace
+
+double ParseLeadingDouble(const QString& text) {
+    qsizetype i = SkipSpace(text, 0);
+    const qsizetype start = i;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        ++i;
+    qsizetype digits = 0;
+    while (i < text.size() && IsDigit(text[i]))
+        ++i, ++digits;
+    if (i < text.size() && text[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return 0.0;
+    // Exponents are part of the standard conversion ("1e3" reads 1000).
+    qsizetype end = i;
+    if (i < text.size() && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        if (j < text.size() && (text[j] == QLatin1Char('-') || text[j] == QLatin1Char('+')))
+            ++j;
+        if (j < text.size() && IsDigit(text[j])) {
+            while (j < text.size() && IsDigit(text[j]))
+                ++j;
+            end = j;
+        }
+    }
+    bool ok = false;
+    const double v = text.mid(start, end - start).toDouble(&ok);
+    return ok && std::isfinite(v) ? v : 0.0;
+}
+
+int64_t ParseLeadingInt(const QString& text) {
+    qsizetype i = SkipSpace(text, 0);
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        negative = text[i++] == QLatin1Char('-');
+    uint64_t n = 0;
+    const uint64_t limit = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        n = n * 10 + static_cast<uint64_t>(text[i].unicode() - '0');
+        if (n > limit)
+            n = limit;
+    }
+    return negative ? -static_cast<int64_t>(n) : static_cast<int64_t>(n);
+}
+
+uint64_t ParseLeadingUInt(const QString& text) {
+    qsizetype i = SkipSpace(text, 0);
+    uint64_t n = 0;
+    const uint64_t max = std::numeric_limits<uint64_t>::max();
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+        const auto d = static_cast<uint64_t>(text[i].unicode() - '0');
+        n = n > (max - d) / 10 ? max : n * 10 + d;
+    }
+    return n;
+}
+
+QString FormatFixed(double value, int decimals) {
+    return QString::number(value, 'f', decimals);
+}
+
+} // namespace platform

@@ -1,0 +1,23 @@
+// Numbers read from the leading part of a text and written with "." as the decimal point,
+// whatever the locale: the conventions of the catalogue, the settings and the screen.
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace platform {
+
+// The leading decimal number of text after white space: optional sign, digits, optional
+// "." and digits; 0 when there is none ("0.512 " reads 0.512, "12abc" 12, "abc" 0).
+double ParseLeadingDouble(const QString& text);
+// The leading integer of text after white space (optional sign, digits); 0 when none.
+// Digits beyond the range saturate instead of wrapping.
+int64_t ParseLeadingInt(const QString& text);
+// The leading digits of text as an unsigned number; 0 when none.
+uint64_t ParseLeadingUInt(const QString& text);
+
+// value with the given number of decimals and "." as the decimal point ("%.*f").
+QString FormatFixed(double value, int decimals);
+
+} // namespace platform
