@@ -62,6 +62,12 @@ public:
     bool ConnectDatabase();
     platform::odbc::Dialect DatabaseDialect() const { return m_dialect; }
 
+    // Amounts rounded to a whole multiple of the step RoundTo (hundredths with Penny on,
+    // whole units otherwise; 0 means one such unit), halves away from zero. A remainder
+    // within about 1e-9 below the half counts as the half, so 2.675 rounds to 2.68.
+    double RoundAmount(double amount) const { return RoundAmount(amount, m_settings); }
+    static double RoundAmount(double amount, const AppSettings& settings);
+
     // Layouts.
     void SetLabelLayouts(std::unique_ptr<ILabelLayouts> layouts);
     ILabelLayouts* LabelLayouts() const { return m_pLayouts.get(); }

@@ -228,6 +228,18 @@ std::optional<double> Statement::GetDouble(SQLUSMALLINT column) {
     return static_cast<double>(value);
 }
 
+std::optional<QDateTime> Statement::GetTimestamp(SQLUSMALLINT column) {
+    SQL_TIMESTAMP_STRUCT ts{};
+    SQLLEN ind = 0;
+    Check(SQLGetData(m_hstmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT,
+          m_hstmt);
+    if (ind == SQL_NULL_DATA)
+        return std::nullopt;
+    const QDate date(ts.year, ts.month, ts.day);
+    const QTime time(ts.hour, ts.minute, ts.second);
+    return QDateTime(date, time.isValid() ? time : QTime(0, 0), Qt::LocalTime);
+}
+
 void Statement::CloseCursor() {
     SQLFreeStmt(m_hstmt, SQL_CLOSE);
 }

@@ -3,6 +3,7 @@
 // Text travels as wide characters, so Cyrillic names survive on every driver.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -84,6 +85,8 @@ public:
     std::optional<QString> GetText(SQLUSMALLINT column);
     std::optional<long long> GetInt(SQLUSMALLINT column);
     std::optional<double> GetDouble(SQLUSMALLINT column);
+    // A timestamp column as local date and time, to the second.
+    std::optional<QDateTime> GetTimestamp(SQLUSMALLINT column);
     void CloseCursor();
 
 private:

@@ -1,0 +1,56 @@
+#include "workstation/productlookup.h"
+
+#include "platform/clock.h"
+#include "platform/numbers.h"
+
+QString SectionCondition(CVarnetApp& app) {
+    if (!app.m_bEnableSection)
+        return QString();
+    QString& section = app.m_settings.SectionID;
+    section = section.trimmed();
+    QString quoted = section;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral(" AND sectionId = '%1'").arg(quoted);
+}
+
+QString LookupStatement(CVarnetApp& app, const QString& code) {
+    QString quoted = code;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QStringLiteral("SELECT pluName, price, sq, info, bHours, bDate FROM plu WHERE plu = '") +
+           quoted + QLatin1Char('\'') + SectionCondition(app);
+}
+
+bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
+    state.ClearProduct();
+    if (!app.ConnectDatabase())
+        return false;
+    platform::odbc::Statement query(app.m_db);
+    query.SetReadOnly();
+    query.ExecDirect(LookupStatement(app, code));
+    if (!query.Fetch())
+        return false;
+    CurrentProduct p;
+    p.m_strCode = code;
+    p.m_strName = query.GetText(1).value_or(QString());
+    p.m_dPrice = platform::ParseLeadingDouble(query.GetText(2).value_or(QString()));
+    p.m_bWeighed = platform::ParseLeadingInt(query.GetText(3).value_or(QString())) != 1;
+    p.m_strInfo = query.GetText(4).value_or(QString());
+    const int64_t hours = platform::ParseLeadingInt(query.GetText(5).value_or(QString()));
+    const std::optional<QDateTime> date = query.GetTimestamp(6);
+    if (hours != 0)
+        p.m_stBestBefore = platform::Now().addSecs(hours * 3600);
+    else if (date)
+        p.m_stBestBefore = *date;
+    query.CloseCursor();
+    state.m_product = p;
+    return true;
+}
+
+bool OnTypedProductKey(CVarnetApp& app, CScreenState& state) {
+    if (!LookupProduct(app, state, state.TypedCode())) {
+        state.ShowProductNotFound();
+        return false;
+    }
+    state.ShowProduct(state.m_product);
+    return true;
+}

@@ -1,0 +1,26 @@
+// The product key with a typed number: the number is looked up as a product code in the
+// catalogue's plu table.
+#pragma once
+
+#include "app/varnetapp.h"
+#include "workstation/screenstate.h"
+
+#include <QString>
+
+// The section condition " AND sectionId = '...'" when the database restricts products to
+// sections, else empty. Trims the setting SectionID in place (a later save writes the
+// trimmed value); quotes in it are doubled.
+QString SectionCondition(CVarnetApp& app);
+
+// The lookup statement for code (the same text on every supported database).
+QString LookupStatement(CVarnetApp& app, const QString& code);
+
+// Clears the current product, connects the database when needed and reads the product
+// with this code into state.m_product. False when there is no connection or no such
+// product. Database errors of the query propagate.
+bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
+
+// The product key with a typed number: looks it up and shows the product, or "Товар не
+// найден". True when a product became current (the caller then sends its price to the
+// scale).
+bool OnTypedProductKey(CVarnetApp& app, CScreenState& state);

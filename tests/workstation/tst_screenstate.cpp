@@ -1,0 +1,232 @@
+// The main screen's decisions without a window: keypad entry and its limits, the clear key,
+// the weight display, the auto-print rule and the price sent to the scale.
+#include "workstation/screenstate.h"
+
+#include <QTest>
+
+namespace {
+CurrentProduct Product(bool weighed, double price = 12.99) {
+    CurrentProduct p;
+    p.m_strCode = QStringLiteral("123");
+    p.m_strName = QStringLiteral("Сыр Российский");
+    p.m_dPrice = price;
+    p.m_bWeighed = weighed;
+    return p;
+}
+
+// Runs keys: digits, "00", "." append; "C" clears; "W" and "Q" make a weighed or a piece
+// product current.
+void Run(CScreenState& s, const QStringList& keys, int* productClears = nullptr) {
+    for (const QString& k : keys) {
+        if (k == QLatin1String("C")) {
+            if (s.OnClearKey() && productClears)
+                ++*productClears;
+        } else if (k == QLatin1String("W") || k == QLatin1String("Q")) {
+            s.ShowProduct(Product(k == QLatin1String("W")));
+        } else {
+            s.AppendKey(k);
+        }
+    }
+}
+} // namespace
+
+class TstScreenState : public QObject {
+    Q_OBJECT
+    AppSettings m_settings;
+
+private Q_SLOTS:
+    void init() { m_settings = AppSettings(); }
+
+    void keypad_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<bool>("entryActive");
+        const auto keys = [](const char* s) {
+            return QString::fromLatin1(s).split(QLatin1Char(' '));
+        };
+        QTest::newRow("start") << QStringList{} << "0.000 " << false;
+        QTest::newRow("six digits, the seventh ignored")
+            << keys("1 2 3 4 5 6 7") << "123456 " << true;
+        QTest::newRow("00 makes a seventh digit") << keys("1 2 3 4 5 00") << "1234500 " << true;
+        QTest::newRow("00 after six digits ignored") << keys("1 2 3 4 5 6 00") << "123456 " << true;
+        QTest::newRow("point starts with 0.") << keys(".") << "0. " << true;
+        QTest::newRow("second point ignored") << keys(". 5 .") << "0.5 " << true;
+        QTest::newRow("three decimals at most") << keys(". 5 5 5 5") << "0.555 " << true;
+        QTest::newRow("00 makes a fourth decimal") << keys(". 5 5 00") << "0.5500 " << true;
+        QTest::newRow("weighed product takes a point") << keys("W 1 . 5") << "1.5 " << true;
+        QTest::newRow("piece product ignores the point") << keys("Q .") << "1 " << false;
+        QTest::newRow("first digit replaces the piece default") << keys("Q 3") << "3 " << true;
+        QTest::newRow("first key replaces a weight") << keys("W 7") << "7 " << true;
+        QTest::newRow("C while typing, weighed") << keys("W 1 2 C") << "0.000 " << false;
+        QTest::newRow("C while typing, piece") << keys("Q 1 2 C") << "1 " << false;
+        QTest::newRow("C twice") << keys("Q 1 2 C C") << "0.000 " << false;
+        QTest::newRow("typing after C starts afresh") << keys("1 2 C 3") << "3 " << true;
+    }
+    void keypad() {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, display);
+        QFETCH(bool, entryActive);
+        CScreenState s(m_settings);
+        Run(s, keys);
+        QCOMPARE(s.GetDisplays().weight, display);
+        QCOMPARE(s.m_bEntryActive, entryActive);
+    }
+
+    // The first C ends the entry and keeps the product; the second clears it, resets the
+    // fields and asks for the scale price 0.
+    void clearTwice() {
+        m_settings.Penny = true;
+        CScreenState s(m_settings);
+        int clears = 0;
+        Run(s, {QStringLiteral("Q"), QStringLiteral("5"), QStringLiteral("C")}, &clears);
+        QCOMPARE(clears, 0);
+        QCOMPARE(s.m_product.m_strCode, QStringLiteral("123"));
+        QCOMPARE(s.GetDisplays().weightHeader, QStringLiteral("Количество"));
+        Run(s, {QStringLiteral("C")}, &clears);
+        QCOMPARE(clears, 1);
+        QVERIFY(s.m_product.m_strCode.isEmpty());
+        QVERIFY(s.m_product.m_bWeighed);
+        QCOMPARE(s.GetDisplays().weightHeader, QStringLiteral("Вес"));
+        QCOMPARE(s.GetDisplays().name, QString());
+        QCOMPARE(s.GetDisplays().price, QStringLiteral("0.00 "));
+        QCOMPARE(s.GetDisplays().sum, QStringLiteral("0.00 "));
+        QCOMPARE(s.ScalePrice(), 0LL);
+    }
+
+    void autoPrint_data() {
+        QTest::addColumn<QString>("product"); // "", "W" or "Q"
+        QTest::addColumn<QList<double>>("weights");
+        QTest::addColumn<QList<double>>("printedAt");
+        QTest::newRow("one label per new weight")
+            << "W" << QList<double>{0.0, 0.512, 0.512, 0.0, 0.512} << QList<double>{0.512};
+        QTest::newRow("each change prints")
+            << "W" << QList<double>{0.512, 0.3, 0.0, 0.512} << QList<double>{0.512, 0.3, 0.512};
+        QTest::newRow("piece product never") << "Q" << QList<double>{0.512, 0.7} << QList<double>{};
+        QTest::newRow("no product never") << "" << QList<double>{0.512, 0.7} << QList<double>{};
+    }
+    void autoPrint() {
+        QFETCH(QString, product);
+        QFETCH(QList<double>, weights);
+        QFETCH(QList<double>, printedAt);
+        CScreenState s(m_settings);
+        if (!product.isEmpty())
+            s.ShowProduct(Product(product == QLatin1String("W")));
+        s.OnAutoPrintKey();
+        QCOMPARE(s.GetDisplays().autoPrint, QStringLiteral("Вкл"));
+        QList<double> printed;
+        for (double w : weights) {
+            if (s.OnWeightUpdate(w)) {
+                // The print flow prints nothing without a product.
+                if (!s.m_product.m_strCode.isEmpty())
+                    printed.append(w);
+                s.AfterAutoPrint(w);
+            }
+        }
+        QCOMPARE(printed, printedAt);
+    }
+
+    // Without a product every new weight still goes to the print flow (which prints
+    // nothing) and is remembered, so choosing a weighed product while the same goods stay
+    // on the scale prints nothing until the weight changes.
+    void autoPrintRemembersWeightsWithoutAProduct() {
+        CScreenState s(m_settings);
+        s.OnAutoPrintKey();
+        QVERIFY(s.OnWeightUpdate(0.512));
+        s.AfterAutoPrint(0.512);
+        QCOMPARE(s.GetDisplays().weight, QStringLiteral("0.512 "));
+        s.ShowProduct(Product(true));
+        QVERIFY(!s.OnWeightUpdate(0.512));
+        // A print running (a message box open) turns new weights into nothing.
+        s.m_bPrinting = true;
+        QVERIFY(!s.OnWeightUpdate(0.7));
+        s.m_bPrinting = false;
+        QVERIFY(s.OnWeightUpdate(0.7));
+        s.OnAutoPrintKey();
+        QVERIFY(!s.OnWeightUpdate(0.9));
+        QCOMPARE(s.GetDisplays().autoPrint, QStringLiteral("Выкл"));
+    }
+
+    void weightDisplays_data() {
+        QTest::addColumn<bool>("penny");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("sum");
+        QTest::newRow("weighed, penny")
+            << true << QStringList{QStringLiteral("W")} << 0.512 << "0.512 "
+            << "6.65 ";
+        QTest::newRow("weighed, no penny")
+            << false << QStringList{QStringLiteral("W")} << 0.512 << "0.512 "
+            << "7 ";
+        QTest::newRow("typing keeps the displays")
+            << true << QStringList{QStringLiteral("W"), QStringLiteral("2")} << 0.512 << "2 "
+            << "0.00 ";
+        QTest::newRow("piece keeps the displays")
+            << true << QStringList{QStringLiteral("Q")} << 0.512 << "1 "
+            << "0.00 ";
+        QTest::newRow("no product shows the weight, amount 0")
+            << true << QStringList{} << 1.25 << "1.250 "
+            << "0.00 ";
+        QTest::newRow("negative weight")
+            << true << QStringList{QStringLiteral("W")} << -0.1 << "-0.100 "
+            << "-1.30 ";
+    }
+    void weightDisplays() {
+        QFETCH(bool, penny);
+        QFETCH(QStringList, keys);
+        QFETCH(double, weight);
+        QFETCH(QString, display);
+        QFETCH(QString, sum);
+        m_settings.Penny = penny;
+        CScreenState s(m_settings);
+        Run(s, keys);
+        s.OnWeightUpdate(weight);
+        QCOMPARE(s.GetDisplays().weight, display);
+        QCOMPARE(s.GetDisplays().sum, sum);
+    }
+
+    void scalePrice_data() {
+        QTest::addColumn<double>("price");
+        QTest::addColumn<bool>("penny");
+        QTest::addColumn<long long>("expected");
+        QTest::newRow("12.345 in hundredths") << 12.345 << true << 1235LL;
+        QTest::newRow("12.5 whole units") << 12.5 << false << 13LL;
+        QTest::newRow("12.49 whole units") << 12.49 << false << 12LL;
+        QTest::newRow("689.99 in hundredths") << 689.99 << true << 68999LL;
+        QTest::newRow("negative half away from zero") << -2.5 << false << -3LL;
+    }
+    void scalePrice() {
+        QFETCH(double, price);
+        QFETCH(bool, penny);
+        QFETCH(long long, expected);
+        QCOMPARE(CScreenState::ScalePrice(price, penny), expected);
+    }
+
+    void productShown_data() {
+        QTest::addColumn<bool>("weighed");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("by weight") << true << "Вес"
+                                   << "0.000 ";
+        QTest::newRow("by the piece") << false << "Количество"
+                                      << "1 ";
+    }
+    void productShown() {
+        QFETCH(bool, weighed);
+        QFETCH(QString, header);
+        QFETCH(QString, display);
+        m_settings.Penny = true;
+        CScreenState s(m_settings);
+        s.AppendKey(QStringLiteral("7"));
+        s.ShowProduct(Product(weighed, 689.9));
+        QCOMPARE(s.GetDisplays().weightHeader, header);
+        QCOMPARE(s.GetDisplays().weight, display);
+        QCOMPARE(s.GetDisplays().price, QStringLiteral("689.90 "));
+        QCOMPARE(s.GetDisplays().sum, QStringLiteral("0.00 "));
+        QCOMPARE(s.GetDisplays().name, QStringLiteral("Сыр Российский"));
+        QVERIFY(!s.m_bEntryActive);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstScreenState)
+#include "tst_screenstate.moc"
