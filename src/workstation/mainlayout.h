@@ -1,0 +1,42 @@
+// Where the main screen puts its display fields and keypad keys: sizes from the frame's
+// share of an 800 by 600 window, positions from the controls' own sizes.
+#pragma once
+
+#include <QMap>
+#include <QRect>
+
+// The keypad keys by their control numbers.
+enum KeyId {
+    IDC_KEY_CLEAR = 1010,
+    IDC_KEY_EDITOR = 1011,
+    IDC_KEY_SETTINGS = 1012,
+    IDC_KEY_AUTOPRINT = 1014,
+    IDC_KEY_7 = 1016,
+    IDC_KEY_8 = 1018,
+    IDC_KEY_9 = 1020,
+    IDC_KEY_PRODUCT = 1022,
+    IDC_KEY_4 = 1024,
+    IDC_KEY_5 = 1025,
+    IDC_KEY_6 = 1027,
+    IDC_KEY_1 = 1029,
+    IDC_KEY_2 = 1031,
+    IDC_KEY_3 = 1034,
+    IDC_KEY_0 = 1036,
+    IDC_KEY_POINT = 1039,
+    IDC_KEY_PRINT = 1043,
+    IDC_KEY_00 = 1046,
+};
+
+struct MainLayout {
+    QRect name;      // 10001
+    QRect price;     // 10002
+    QRect sum;       // 10003
+    QRect weight;    // 10004
+    QRect panel;     // 10005
+    QRect pageSize;  // 10006 "Этикетка"
+    QRect autoPrint; // 10006 "Автопечать"
+    QMap<int, QRect> keys;
+};
+
+// FW and FH: the window's width and height less its client area's.
+MainLayout ComputeMainLayout(int frameWidth, int frameHeight);
