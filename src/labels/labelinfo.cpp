@@ -5,6 +5,8 @@
 
 #include <QDateTime>
 
+#include <charconv>
+
 bool LOGFONTW::operator==(const LOGFONTW& o) const {
     return lfHeight == o.lfHeight && lfWidth == o.lfWidth && lfEscapement == o.lfEscapement &&
            lfOrientation == o.lfOrientation && lfWeight == o.lfWeight && lfItalic == o.lfItalic &&
@@ -83,6 +85,17 @@ SYSTEMTIME ToSystemTime(const QDateTime& dt) {
 }
 
 namespace {
+// printf's "%.*f": the exact binary value rounded, halves to even, and "." as the decimal
+// point whatever the locale.
+QString Fixed(double value, int decimals) {
+    char buf[400];
+    const std::to_chars_result r =
+        std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
+    if (r.ec != std::errc())
+        return QString::number(value, 'f', decimals);
+    return QString::fromLatin1(buf, r.ptr - buf);
+}
+
 QString WithUnit(const QString& number, bool bUnits, const QString& unit) {
     return bUnits ? number + QLatin1Char(' ') + unit : number;
 }
@@ -98,13 +111,12 @@ void CBarCodeLabelInfo::SetValues(const LabelData& d) {
     m_Barcode.m_strText = QStringLiteral("%1").arg(d.nBarcode, 12, 10, QLatin1Char('0'));
     m_Name.m_strText = d.strName;
     m_Info.m_strText = d.strInfo;
-    // QString::number always writes "." as the decimal point, whatever the locale.
-    m_Price.m_strText = WithUnit(QString::number(d.dPrice, 'f', k), units, s.EICurrency);
+    m_Price.m_strText = WithUnit(Fixed(d.dPrice, k), units, s.EICurrency);
     if (d.bWeight)
-        m_WeightQty.m_strText = WithUnit(QString::number(d.dQuantity, 'f', 3), units, s.EIWeight);
+        m_WeightQty.m_strText = WithUnit(Fixed(d.dQuantity, 3), units, s.EIWeight);
     else
-        m_WeightQty.m_strText = WithUnit(QString::number(d.dQuantity, 'f', 0), units, s.EIQuantity);
-    m_Sum.m_strText = WithUnit(QString::number(d.dSum, 'f', k), units, s.EICurrency);
+        m_WeightQty.m_strText = WithUnit(Fixed(d.dQuantity, 0), units, s.EIQuantity);
+    m_Sum.m_strText = WithUnit(Fixed(d.dSum, k), units, s.EICurrency);
     m_PackDate.m_stValue = ToSystemTime(platform::Now());
     m_Expiry.m_stValue = d.stExpiry;
 }
