@@ -151,10 +151,17 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     const QFont font = labels::FontFromLogFont(lf, m_nDpiY);
     const QFontMetricsF fm(font);
 
+    // A turned font turns the whole text inside its rectangle, about the centre; at 90 and
+    // 270 degrees the lines run along the rectangle's height.
+    const double radians = lf.lfEscapement / 10.0 * M_PI / 180.0;
+    const bool across = std::abs(std::sin(radians)) > std::abs(std::cos(radians));
+    const int boxWidth = across ? height : width;
+    const int boxHeight = across ? width : height;
+
     QStringList lines;
     for (const QString& line : SplitLines(e.m_strText)) {
         if (wordBreak)
-            lines += BreakWords(line, fm, width);
+            lines += BreakWords(line, fm, boxWidth);
         else
             lines.append(line);
     }
@@ -163,18 +170,23 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     painter.setClipRect(QRect(left, top, width, height));
     painter.setFont(font);
     painter.setPen(Qt::black);
-    painter.translate(left, top);
-    painter.rotate(-lf.lfEscapement / 10.0);
+    if (lf.lfEscapement % 3600 != 0) {
+        painter.translate(left + width / 2.0, top + height / 2.0);
+        painter.rotate(-lf.lfEscapement / 10.0);
+        painter.translate(-boxWidth / 2.0, -boxHeight / 2.0);
+    } else {
+        painter.translate(left, top);
+    }
     qreal y = 0;
     for (const QString& line : lines) {
-        if (y >= height)
+        if (y >= boxHeight)
             break;
         const qreal advance = fm.horizontalAdvance(line);
         qreal x = 0;
         if (e.m_nAlign == 1)
-            x = (width - advance) / 2;
+            x = (boxWidth - advance) / 2;
         else if (e.m_nAlign == 2)
-            x = width - advance;
+            x = boxWidth - advance;
         // Drawn as plain text: an ampersand is an ampersand on a label.
         painter.drawText(QPointF(x, y + fm.ascent()), line);
         y += fm.height();

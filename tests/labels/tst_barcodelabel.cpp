@@ -30,6 +30,14 @@ QRect DarkBox(const QImage& image, QRect area) {
     return box;
 }
 
+int DarkCount(const QImage& image, QRect area) {
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += Dark(image, x, y) ? 1 : 0;
+    return n;
+}
+
 // Runs of rows with dark pixels inside area: one per drawn line of text.
 int LineBands(const QImage& image, QRect area) {
     int bands = 0;
@@ -104,6 +112,8 @@ private slots:
     void alignment_data();
     void alignment();
     void ampersandIsLiteral();
+    void fontAttributes_data();
+    void fontAttributes();
     void dateElementsNeverWrap();
     void drawToStretches();
     void barcodeReadsBack_data();
@@ -413,6 +423,74 @@ void TestBarCodeLabel::ampersandIsLiteral() {
     const int one = DarkBox(Render(OneText(QStringLiteral("Ж&Ж"), 40, 10)), r).width();
     const int two = DarkBox(Render(OneText(QStringLiteral("Ж&&Ж"), 40, 10)), r).width();
     QVERIFY2(two > one + 10, qPrintable(QStringLiteral("%1 %2").arg(one).arg(two)));
+}
+
+void TestBarCodeLabel::fontAttributes_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("effect");
+    QTest::newRow("bold") << 0 << 700 << "darker";
+    QTest::newRow("width") << 1 << 30 << "wider";
+    QTest::newRow("narrow width") << 1 << 5 << "narrower";
+    QTest::newRow("italic") << 2 << 1 << "different";
+    QTest::newRow("underline") << 3 << 1 << "lower";
+    QTest::newRow("strike-out") << 4 << 1 << "different";
+    QTest::newRow("escapement 90") << 5 << 900 << "turned";
+    QTest::newRow("escapement 270") << 5 << 2700 << "turned";
+}
+
+void TestBarCodeLabel::fontAttributes() {
+    QFETCH(int, field);
+    QFETCH(int, value);
+    QFETCH(QString, effect);
+    const QString text = QStringLiteral("ЖЖЖЖ");
+    CBarCodeLabelInfo plain = OneText(text, 30, 30, 0, 0);
+    CBarCodeLabelInfo changed = plain;
+    LOGFONTW& f = changed.m_ExtraText.m_lfFont;
+    switch (field) {
+    case 0:
+        f.lfWeight = value;
+        break;
+    case 1:
+        f.lfWidth = value;
+        break;
+    case 2:
+        f.lfItalic = uint8_t(value);
+        break;
+    case 3:
+        f.lfUnderline = uint8_t(value);
+        break;
+    case 4:
+        f.lfStrikeOut = uint8_t(value);
+        break;
+    default:
+        f.lfEscapement = value;
+    }
+    const QImage a = Render(plain);
+    const QImage b = Render(changed);
+    const QRect r = TextRect(30, 30);
+    const QRect boxA = DarkBox(a, r);
+    const QRect boxB = DarkBox(b, r);
+    QVERIFY(boxB.isValid());
+    QVERIFY(r.contains(DarkBox(b, b.rect())));
+    const QString sizes = QStringLiteral("%1x%2 -> %3x%4")
+                              .arg(boxA.width())
+                              .arg(boxA.height())
+                              .arg(boxB.width())
+                              .arg(boxB.height());
+    if (effect == QLatin1String("wider"))
+        QVERIFY2(boxB.width() > boxA.width() + 5, qPrintable(sizes));
+    else if (effect == QLatin1String("darker"))
+        QVERIFY2(DarkCount(b, r) > DarkCount(a, r) * 13 / 10, qPrintable(sizes));
+    else if (effect == QLatin1String("narrower"))
+        QVERIFY2(boxB.width() < boxA.width() - 20, qPrintable(sizes));
+    else if (effect == QLatin1String("lower"))
+        QVERIFY2(boxB.bottom() > boxA.bottom(), qPrintable(sizes));
+    else if (effect == QLatin1String("turned"))
+        QVERIFY2(boxB.height() > boxA.width() - 5 && boxB.width() < boxA.height() + 5,
+                 qPrintable(sizes));
+    else
+        QVERIFY(a != b);
 }
 
 void TestBarCodeLabel::dateElementsNeverWrap() {
