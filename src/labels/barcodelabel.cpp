@@ -150,6 +150,7 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     lf.lfHeight = labels::PrinterFontHeight(lf.lfHeight, labels::kScreenDpi, m_nDpiY);
     const QFont font = labels::FontFromLogFont(lf, m_nDpiY);
     const QFontMetricsF fm(font);
+    const qreal scale = labels::WidthScale(lf, font);
 
     // A turned font turns the whole text inside its rectangle, about the centre; at 90 and
     // 270 degrees the lines run along the rectangle's height.
@@ -161,7 +162,7 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     QStringList lines;
     for (const QString& line : SplitLines(e.m_strText)) {
         if (wordBreak)
-            lines += BreakWords(line, fm, boxWidth);
+            lines += BreakWords(line, fm, boxWidth / scale);
         else
             lines.append(line);
     }
@@ -172,7 +173,7 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     painter.setPen(Qt::black);
     if (lf.lfEscapement % 3600 != 0) {
         painter.translate(left + width / 2.0, top + height / 2.0);
-        painter.rotate(-lf.lfEscapement / 10.0);
+        painter.rotate(-(lf.lfEscapement / 10.0));
         painter.translate(-boxWidth / 2.0, -boxHeight / 2.0);
     } else {
         painter.translate(left, top);
@@ -181,14 +182,18 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     for (const QString& line : lines) {
         if (y >= boxHeight)
             break;
-        const qreal advance = fm.horizontalAdvance(line);
+        const qreal advance = fm.horizontalAdvance(line) * scale;
         qreal x = 0;
         if (e.m_nAlign == 1)
             x = (boxWidth - advance) / 2;
         else if (e.m_nAlign == 2)
             x = boxWidth - advance;
         // Drawn as plain text: an ampersand is an ampersand on a label.
-        painter.drawText(QPointF(x, y + fm.ascent()), line);
+        painter.save();
+        painter.translate(x, y + fm.ascent());
+        painter.scale(scale, 1);
+        painter.drawText(QPointF(0, 0), line);
+        painter.restore();
         y += fm.height();
     }
     painter.restore();

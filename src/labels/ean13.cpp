@@ -4,6 +4,8 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 namespace ean13 {
@@ -80,7 +82,9 @@ int MulDiv(int a, int b, int c) {
     const long long n = static_cast<long long>(a) * b;
     const long long half = std::llabs(static_cast<long long>(c)) / 2;
     const bool negative = (n < 0) != (c < 0);
-    const long long q = (std::llabs(n) + half) / std::llabs(static_cast<long long>(c));
+    // Saturated, so that a caller may negate the result.
+    const long long q = std::min((std::llabs(n) + half) / std::llabs(static_cast<long long>(c)),
+                                 static_cast<long long>(INT_MAX));
     return static_cast<int>(negative ? -q : q);
 }
 
@@ -143,13 +147,13 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     // "Arial" with a character height of 9 modules at the context's resolution and an
     // average character width of 5 modules.
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(std::max(1, MulDiv(9 * m_nModule, dpiY, 72)));
+    // Capped like every label font: no digit is larger than a page.
+    font.setPixelSize(std::clamp(MulDiv(9 * m_nModule, dpiY, 72), 1, 20000));
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
-    const qreal natural = QFontMetricsF(font).averageCharWidth();
-    if (natural > 0)
-        font.setStretch(std::clamp(qRound(5 * m_nModule * 100 / natural), 1, 4000));
     const QFontMetricsF fm(font);
+    const qreal natural = fm.averageCharWidth();
+    const qreal scale = natural > 0 ? std::clamp(5.0 * m_nModule / natural, 0.01, 100.0) : 1;
 
     painter.save();
     painter.setFont(font);
@@ -157,6 +161,7 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     painter.translate(ref);
     // Escapement turns counter-clockwise; the painter's y axis points down.
     painter.rotate(-m_nAngle);
+    painter.scale(scale, 1);
     // Centred on the reference point along the text, hanging from it.
     painter.drawText(QPointF(-fm.horizontalAdvance(text) / 2, fm.ascent()), text);
     painter.restore();

@@ -43,12 +43,17 @@ QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY) {
     }
     font.setPixelSize(std::clamp(pixels, 1, kMaxPixels));
 
-    if (lf.lfWidth != 0) {
-        const qreal natural = QFontMetricsF(font).averageCharWidth();
-        if (natural > 0)
-            font.setStretch(std::clamp(qRound(std::abs(lf.lfWidth) * 100 / natural), 1, 4000));
-    }
     return font;
+}
+
+qreal WidthScale(const LOGFONTW& lf, const QFont& font) {
+    if (lf.lfWidth == 0)
+        return 1;
+    const qreal natural = QFontMetricsF(font).averageCharWidth();
+    if (natural <= 0)
+        return 1;
+    // Far beyond any useful font, and still a finite drawing.
+    return std::clamp(std::abs(double(lf.lfWidth)) / natural, 0.01, 100.0);
 }
 
 } // namespace labels

@@ -16,9 +16,14 @@ constexpr int kScreenDpi = 96;
 int PrinterFontHeight(int lfHeight, int screenDpi, int printerDpiY);
 
 // The QFont for a record whose lfHeight is already in device pixels: a negative height is
-// the character height, a positive one the cell height (ascent plus descent). Width,
-// weight, italic, underline, strike-out and quality are honoured; the escapement is left to
-// the caller, which rotates the painter.
+// the character height, a positive one the cell height (ascent plus descent). Weight,
+// italic, underline, strike-out and quality are honoured; the width and the escapement are
+// left to the caller, which scales and rotates the painter.
 QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY);
+
+// The horizontal scale that gives font the average character width lfWidth; 1 for 0. A
+// painter scale rather than a font stretch: the rasteriser then draws very wide text as
+// outlines instead of caching giant glyph bitmaps.
+qreal WidthScale(const LOGFONTW& lf, const QFont& font);
 
 } // namespace labels

@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <climits>
+#include <cmath>
+#include <limits>
+
 namespace {
 
 const platform::PrinterPage kLabel58x40 = platform::PageFromSize(58, 40, 203, 203);
@@ -115,6 +119,8 @@ private slots:
     void fontAttributes_data();
     void fontAttributes();
     void dateElementsNeverWrap();
+    void damagedLayoutsDrawSafely_data();
+    void damagedLayoutsDrawSafely();
     void drawToStretches();
     void barcodeReadsBack_data();
     void barcodeReadsBack();
@@ -507,6 +513,52 @@ void TestBarCodeLabel::dateElementsNeverWrap() {
     l.SetCaptionText(l.m_ExtraText, QStringLiteral("05.03.2026 07:08"), 5, 5, 20, 20, font, 0, -1);
     l.m_PackDate.m_dWidth = 0;
     QCOMPARE(LineBands(Render(l), TextRect(20, 20)), 2);
+}
+
+void TestBarCodeLabel::damagedLayoutsDrawSafely_data() {
+    // Values a layout file from elsewhere may carry; each once crashed or overflowed.
+    QTest::addColumn<int>("lfHeight");
+    QTest::addColumn<int>("lfWidth");
+    QTest::addColumn<int>("lfEscapement");
+    QTest::addColumn<double>("offset");
+    QTest::addColumn<double>("module");
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::newRow("huge average width") << -21 << 838860800 << 0 << 1.0 << 0.25;
+    QTest::newRow("most negative width") << -21 << INT_MIN << 0 << 1.0 << 0.25;
+    QTest::newRow("most negative escapement") << -21 << 0 << INT_MIN << 1.0 << 0.25;
+    QTest::newRow("most negative height") << INT_MIN << 0 << 0 << 1.0 << 0.25;
+    QTest::newRow("largest height") << INT_MAX << 0 << 0 << 1.0 << 0.25;
+    QTest::newRow("far away") << -21 << 0 << 0 << -1e300 << 0.25;
+    QTest::newRow("infinite") << -21 << 0 << 0 << inf << inf;
+    QTest::newRow("not a number") << -21 << 0 << 0 << std::nan("") << std::nan("");
+    QTest::newRow("giant module") << -21 << 0 << 0 << 1.0 << 1e6;
+}
+
+void TestBarCodeLabel::damagedLayoutsDrawSafely() {
+    QFETCH(int, lfHeight);
+    QFETCH(int, lfWidth);
+    QFETCH(int, lfEscapement);
+    QFETCH(double, offset);
+    QFETCH(double, module);
+    CBarCodeLabelInfo l = SampleLayout(true, 58, 40);
+    for (int i = 1; i < CBarCodeLabelInfo::kElementCount; ++i) {
+        LOGFONTW& f = l.Element(i).m_lfFont;
+        f.lfHeight = lfHeight;
+        f.lfWidth = lfWidth;
+        f.lfEscapement = lfEscapement;
+        l.Element(i).m_dOffsetX = offset;
+    }
+    l.m_ExtraText.m_strText = QStringLiteral("Доп. текст");
+    l.m_ExtraText.m_dWidth = 50;
+    l.m_ExtraText.m_dHeight = 30;
+    l.m_Barcode.m_dWidth = module;
+    l.m_Barcode.m_dOffsetY = offset;
+    LabelData d;
+    d.nBarcode = 123456789012;
+    d.strName = QStringLiteral("Колбаса & сыр\r\nвысший сорт");
+    l.SetValues(d);
+    CBarCodeLabel label(kLabel58x40);
+    QVERIFY(label.Draw(l));
 }
 
 void TestBarCodeLabel::drawToStretches() {
