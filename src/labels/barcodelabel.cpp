@@ -114,6 +114,7 @@ QStringList SplitLines(const QString& text) {
 QStringList BreakWords(const QString& line, const QFontMetricsF& fm, qreal width) {
     QStringList out;
     QString current;
+    qreal currentWidth = 0; // summed piece by piece, so a long line costs no more than a short
     qsizetype i = 0;
     while (i < line.size()) {
         qsizetype j = i;
@@ -122,12 +123,15 @@ QStringList BreakWords(const QString& line, const QFontMetricsF& fm, qreal width
         qsizetype k = j;
         while (k < line.size() && line.at(k) != QLatin1Char(' '))
             ++k;
-        const QString candidate = current + line.mid(i, k - i);
-        if (!current.isEmpty() && fm.horizontalAdvance(candidate) > width) {
+        const QString piece = line.mid(i, k - i);
+        const qreal pieceWidth = fm.horizontalAdvance(piece);
+        if (!current.isEmpty() && currentWidth + pieceWidth > width) {
             out.append(current);
             current = line.mid(j, k - j);
+            currentWidth = fm.horizontalAdvance(current);
         } else {
-            current = candidate;
+            current += piece;
+            currentWidth += pieceWidth;
         }
         i = k;
     }
@@ -154,7 +158,7 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
 
     // A turned font turns the whole text inside its rectangle, about the centre; at 90 and
     // 270 degrees the lines run along the rectangle's height.
-    const double radians = lf.lfEscapement / 10.0 * M_PI / 180.0;
+    const double radians = lf.lfEscapement / 10.0 * 3.14159265358979323846 / 180.0;
     const bool across = std::abs(std::sin(radians)) > std::abs(std::cos(radians));
     const int boxWidth = across ? height : width;
     const int boxHeight = across ? width : height;
