@@ -5,7 +5,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
-  cups cups-client cups-bsd
+  cups cups-client cups-bsd cups-filters
   fonts-liberation2 fonts-dejavu-core
   zbar-tools poppler-utils xvfb xauth x11-utils imagemagick sqlite3
 )

@@ -1,0 +1,54 @@
+// Draws a label layout into a white page bitmap at the printer's resolution, one byte per
+// printer pixel, and copies the bitmap onto a target (printer page or preview).
+#pragma once
+
+#include "labels/labelinfo.h"
+#include "platform/printerpage.h"
+
+#include <QImage>
+
+#include <cstdint>
+
+class QPainter;
+
+// Millimetres to device pixels: the integer part of dpi * mm * 3937 / 100000 + 0.5.
+int MmToPixels(int dpi, double mm);
+
+// The text of a date element for its format (0 date, 1 time, 2 both); empty when the value
+// has no date or cannot be a calendar moment. Any other format keeps current.
+QString FormatLabelDate(const SYSTEMTIME& st, int nDateFormat, const QString& current);
+
+class CBarCodeLabel {
+public:
+    // For the configured printer (the settings' PrinterName); check m_bValid.
+    CBarCodeLabel();
+    // For explicit page figures: tools, tests and the editor preview.
+    explicit CBarCodeLabel(const platform::PrinterPage& page);
+    virtual ~CBarCodeLabel() = default;
+    CBarCodeLabel(const CBarCodeLabel&) = delete;
+    CBarCodeLabel& operator=(const CBarCodeLabel&) = delete;
+
+    // Draws every element of the layout onto the page; false when there is no page. Sets
+    // the texts of the two date elements.
+    bool Draw(CBarCodeLabelInfo& layout);
+    // Stretches the whole page onto (0, 0, nWidth, nHeight) of the target.
+    bool DrawTo(QPainter& dc, int nWidth, int nHeight) const;
+
+    const platform::PrinterPage& PageFigures() const { return m_page; }
+
+    int32_t m_bValid = 0;
+    QImage m_bmpPage; // QImage::Format_Grayscale8
+    int m_nPageWidth = 0;
+    int m_nPageHeight = 0;
+    int m_nDpiX = 0;
+    int m_nDpiY = 0;
+    int m_nPageWidthMM = 0;
+    int m_nPageHeightMM = 0;
+
+private:
+    void Init(const platform::PrinterPage& page);
+    void DrawBarcode(QPainter& painter, const LabelElement& e) const;
+    void DrawTextElement(QPainter& painter, const LabelElement& e, bool wordBreak) const;
+
+    platform::PrinterPage m_page;
+};

@@ -1,0 +1,29 @@
+// Fonts of label elements: a stored LOGFONTW becomes a QFont at the printer's resolution.
+#pragma once
+
+#include "labels/winrecords.h"
+
+#include <QFont>
+
+namespace labels {
+
+// The logical resolution of the screen on which layout fonts are chosen; fixed, so a label
+// prints the same whatever the monitor of the workstation.
+constexpr int kScreenDpi = 96;
+
+// A font height picked on the screen, converted through points to printer pixels; the sign
+// (character height or cell height) is kept.
+int PrinterFontHeight(int lfHeight, int screenDpi, int printerDpiY);
+
+// The QFont for a record whose lfHeight is already in device pixels: a negative height is
+// the character height, a positive one the cell height (ascent plus descent). Weight,
+// italic, underline, strike-out and quality are honoured; the width and the escapement are
+// left to the caller, which scales and rotates the painter.
+QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY);
+
+// The horizontal scale that gives font the average character width lfWidth; 1 for 0. A
+// painter scale rather than a font stretch: the rasteriser then draws very wide text as
+// outlines instead of caching giant glyph bitmaps.
+qreal WidthScale(const LOGFONTW& lf, const QFont& font);
+
+} // namespace labels

@@ -1,0 +1,34 @@
+// The binary layout file of a label kind ("/Varnet.cfg" for the weight label, "/QLabel.cfg"
+// for the piece label): little-endian records in the archive format of Windows counters, so
+// files move between counters unchanged.
+#pragma once
+
+#include "labels/labelinfo.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace labels {
+
+// "/Varnet.cfg" or "/QLabel.cfg".
+QString LayoutFileName(bool bWeight);
+
+// An archive string: FF FE FF, the length in UTF-16 code units in its shortest form, the
+// code units.
+void AppendArchiveString(QByteArray& out, const QString& text);
+
+// The whole file: the class header and the fourteen element records.
+QByteArray SerializeLayout(const CBarCodeLabelInfo& layout);
+
+// Reads a whole file into layout. On any fault returns false and leaves layout untouched.
+bool ParseLayout(const QByteArray& bytes, CBarCodeLabelInfo& layout);
+
+// Reads the file at path; a missing, short or damaged file gives the defaults of the kind,
+// silently.
+void LoadLayout(const QString& path, bool bWeight, CBarCodeLabelInfo& layout);
+
+// Writes the layout over the file at path atomically; a failure leaves the old file whole,
+// is reported to the operator with the file error text and returns false.
+bool SaveLayout(const QString& path, const CBarCodeLabelInfo& layout);
+
+} // namespace labels

@@ -1,0 +1,162 @@
+// The command-line tool varnet-label: layout files, rendering to a picture, and its errors.
+#include "labels/layoutfile.h"
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QString err;
+};
+
+Run Tool(const QStringList& args) {
+    QProcess p;
+    p.start(qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/bin/varnet-label"), args);
+    Run r;
+    if (!p.waitForFinished(60000))
+        return r;
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QString ReadBarcode(const QString& file) {
+    QProcess zbar;
+    zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), file});
+    zbar.waitForFinished(30000);
+    return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestVarnetLabel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void defaults_data();
+    void defaults();
+    void sampleRendersAndReadsBack();
+    void errors_data();
+    void errors();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestVarnetLabel::defaults_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("size");
+    QTest::newRow("weight") << "weight" << 1243;
+    QTest::newRow("piece") << "piece" << 1249;
+}
+
+void TestVarnetLabel::defaults() {
+    QFETCH(QString, kind);
+    QFETCH(int, size);
+    const QString out = m_dir.filePath(kind + QStringLiteral(".cfg"));
+    const Run r = Tool(
+        {QStringLiteral("defaults"), QStringLiteral("--kind"), kind, QStringLiteral("--out"), out});
+    QCOMPARE(r.code, 0);
+    const QByteArray bytes = ReadFile(out);
+    QCOMPARE(bytes.size(), size);
+    CBarCodeLabelInfo expected;
+    expected.SetDefaults(kind == QLatin1String("weight"));
+    QCOMPARE(bytes, labels::SerializeLayout(expected));
+}
+
+void TestVarnetLabel::sampleRendersAndReadsBack() {
+    const QString layout = m_dir.filePath(QStringLiteral("sample.cfg"));
+    QCOMPARE(Tool({"sample", "--kind", "piece", "--page", "58x40", "--out", layout}).code, 0);
+    CBarCodeLabelInfo l;
+    QVERIFY(labels::ParseLayout(ReadFile(layout), l));
+    QCOMPARE(l.m_WeightQtyCaption.m_strText, QStringLiteral("Кол-во:"));
+    for (int i = 0; i < CBarCodeLabelInfo::kElementCount; ++i) {
+        if (i == 13)
+            continue; // the extra text stays empty
+        QVERIFY2(l.Element(i).m_dWidth > 0 && l.Element(i).m_dHeight > 0,
+                 qPrintable(QString::number(i)));
+    }
+
+    const QString png = m_dir.filePath(QStringLiteral("label.png"));
+    const Run r = Tool({"render",
+                        "--layout",
+                        layout,
+                        "--kind",
+                        "piece",
+                        "--page",
+                        "58x40",
+                        "--dpi",
+                        "203",
+                        "--barcode",
+                        "290001200003",
+                        "--name",
+                        "Булочка",
+                        "--price",
+                        "25",
+                        "--quantity",
+                        "3",
+                        "--sum",
+                        "75",
+                        "--units",
+                        "--expiry",
+                        "2026-12-20T18:00",
+                        "--out",
+                        png});
+    QVERIFY2(r.code == 0, qPrintable(r.err));
+    const QImage image(png);
+    QCOMPARE(image.size(), QSize(464, 320));
+    QCOMPARE(ReadBarcode(png), QStringLiteral("2900012000037"));
+}
+
+void TestVarnetLabel::errors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    const QStringList page{"--page", "58x40", "--dpi", "203", "--out", "/tmp/x.png"};
+    QTest::newRow("letters in digits")
+        << (QStringList{"render", "--barcode", "12a"} + page) << "--barcode";
+    QTest::newRow("thirteen digits")
+        << (QStringList{"render", "--barcode", "1234567890123"} + page) << "--barcode";
+    QTest::newRow("no digits") << (QStringList{"render"} + page) << "--barcode";
+    QTest::newRow("unreadable layout")
+        << (QStringList{"render", "--barcode", "1", "--layout", "/etc/hostname"} + page)
+        << "cannot read the layout file /etc/hostname";
+    QTest::newRow("missing layout")
+        << (QStringList{"render", "--barcode", "1", "--layout", "/nonexistent.cfg"} + page)
+        << "cannot read the layout file";
+    QTest::newRow("no page") << QStringList{"render", "--barcode", "1", "--out", "/tmp/x.png"}
+                             << "--page WxH --dpi N";
+    QTest::newRow("bad page") << QStringList{"render", "--barcode", "1",  "--page",
+                                             "58",     "--dpi",     "203"}
+                              << "--page WxH --dpi N";
+    QTest::newRow("bad number") << (QStringList{"render", "--barcode", "1", "--price", "1,5"} +
+                                    page)
+                                << "numbers";
+    QTest::newRow("unknown printer")
+        << QStringList{"print", "--barcode", "1", "--printer", "NoSuchPrinter"}
+        << "no printer named \"NoSuchPrinter\"";
+    QTest::newRow("bad kind") << QStringList{"defaults", "--kind", "box", "--out", "/tmp/x"}
+                              << "--kind";
+    QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command";
+    QTest::newRow("unwritable") << QStringList{"defaults", "--out", "/nonexistent/dir/x.cfg"}
+                                << "/nonexistent/dir/x.cfg";
+}
+
+void TestVarnetLabel::errors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run r = Tool(args);
+    QVERIFY(r.code > 0);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+QTEST_GUILESS_MAIN(TestVarnetLabel)
+#include "tst_varnetlabel.moc"
