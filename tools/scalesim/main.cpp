@@ -69,6 +69,8 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         faults.cStatus = arg.at(0).toLatin1();
     else if (cmd == QLatin1String("digit"))
         faults.nBadDigit = arg == QLatin1String("off") ? -1 : arg.toInt(&ok);
+    else if (cmd == QLatin1String("delay"))
+        faults.nDelayMs = arg.toInt(&ok);
     else if (cmd == QLatin1String("pace"))
         sim.SetPacing(arg == QLatin1String("on"));
     else if (cmd == QLatin1String("normal"))
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
         "  KG | weights KG... | silent on|off | cut N|off | naks N | bcc good|bad |\n"
-        "  status C | digit I|off | pace on|off | normal | quit\n"
+        "  status C | digit I|off | delay MS | pace on|off | normal | quit\n"
         "At the end of standard input it goes on answering until SIGINT or SIGTERM."));
     parser.addHelpOption();
     const QCommandLineOption protocolOpt(
@@ -121,11 +123,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption badDigitOpt(QStringLiteral("bad-digit"),
                                          QStringLiteral("OKA: send digit I (0 units .. 5) as 10."),
                                          QStringLiteral("i"));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"),
+                                      QStringLiteral("Wait MS before each weight reply."),
+                                      QStringLiteral("ms"));
     const QCommandLineOption priceLogOpt(QStringLiteral("price-log"),
                                          QStringLiteral("Append each price received to FILE."),
                                          QStringLiteral("file"));
     parser.addOptions({protocolOpt, weightOpt, paceOpt, linkDirOpt, portOpt, silentOpt, cutOpt,
-                       naksOpt, badBccOpt, statusOpt, badDigitOpt, priceLogOpt});
+                       naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, priceLogOpt});
     parser.process(app);
 
     CScaleSimulator::Protocol protocol;
@@ -152,6 +157,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(statusOpt) && !parser.value(statusOpt).isEmpty())
         faults.cStatus = parser.value(statusOpt).at(0).toLatin1();
     faults.nBadDigit = parser.isSet(badDigitOpt) ? parser.value(badDigitOpt).toInt() : -1;
+    faults.nDelayMs = parser.value(delayOpt).toInt();
     sim.SetFaults(faults);
     sim.SetPacing(parser.isSet(paceOpt));
 

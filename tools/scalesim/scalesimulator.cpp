@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -205,6 +204,14 @@ void CScaleSimulator::SetPriceCallback(std::function<void(unsigned int)> callbac
     m_onPrice = std::move(callback);
 }
 
+bool CScaleSimulator::LineSettings(termios& tio) const {
+    return m_fdSlave >= 0 && ::tcgetattr(m_fdSlave, &tio) == 0;
+}
+
+bool CScaleSimulator::SetLineSettings(const termios& tio) {
+    return m_fdSlave >= 0 && ::tcsetattr(m_fdSlave, TCSANOW, &tio) == 0;
+}
+
 QByteArray CScaleSimulator::Received() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_received;
@@ -353,6 +360,11 @@ void CScaleSimulator::AnswerWeightRequest() {
         return;
     if (faults.nCutAfter >= 0 && faults.nCutAfter < reply.size())
         reply.truncate(faults.nCutAfter);
+    if (faults.nDelayMs > 0) {
+        const Clock::time_point until = Clock::now() + std::chrono::milliseconds(faults.nDelayMs);
+        while (!m_bStop.load() && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     Send(reply);
 }
 

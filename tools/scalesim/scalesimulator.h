@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -27,6 +28,7 @@ public:
         bool bWrongBcc = false; // CAS: the record's BCC is off by one bit
         char cStatus = 'S';     // CAS: the status byte of the record
         int nBadDigit = -1;     // OKA: index (0 units to 5) of a digit sent as 10; -1: none
+        int nDelayMs = 0;       // waits this long before each weight reply
     };
 
     explicit CScaleSimulator(Protocol protocol);
@@ -61,6 +63,11 @@ public:
     void SetReply(const QByteArray& reply);
     // Called on the simulator's thread for every price message received (OKA).
     void SetPriceCallback(std::function<void(unsigned int)> callback);
+
+    // The terminal settings the opener of the device has given it.
+    bool LineSettings(termios& tio) const;
+    // Changes them, as another program using the terminal before might have.
+    bool SetLineSettings(const termios& tio);
 
     // Every byte received so far, in order.
     QByteArray Received() const;
