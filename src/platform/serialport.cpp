@@ -174,17 +174,25 @@ SerialError CSerialPort::Open(const QString& device, const SerialLineSettings& l
         tio.c_cflag |= CRTSCTS;
     if (line.nFlowControl & 0x04)
         tio.c_iflag |= IXON | IXOFF;
-    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0 ||
-        ::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
         m_nLastErrno = errno;
         Release();
         return SerialError::Init;
     }
-    // tcsetattr succeeds when any part of the request took effect, so the speed is read
-    // back. The framing is not: a pseudo-terminal (a simulated scale) always reports eight
-    // bits without parity, and it carries no framing anyway.
+    // A pseudo-terminal (a simulated scale) keeps eight bits without parity whatever it is
+    // asked, and the C library then reports EINVAL although everything else took effect; a
+    // real driver that refuses a request changes nothing. So EINVAL is judged by what was
+    // applied: the speed and raw mode must hold, the framing may be the terminal's own.
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0 && errno != EINVAL) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Init;
+    }
     termios now{};
-    if (::tcgetattr(fd, &now) != 0 || ::cfgetospeed(&now) != speed) {
+    const tcflag_t rawLocal = ECHO | ICANON | ISIG | IEXTEN;
+    if (::tcgetattr(fd, &now) != 0 || ::cfgetospeed(&now) != speed ||
+        ::cfgetispeed(&now) != speed || (now.c_lflag & rawLocal) != 0 ||
+        (now.c_oflag & OPOST) != 0) {
         m_nLastErrno = EINVAL;
         Release();
         return SerialError::Init;
