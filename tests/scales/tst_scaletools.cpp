@@ -4,6 +4,7 @@
 #include "simulatedscale.h"
 #include "support/messagerecorder.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -14,9 +15,13 @@ Q_DECLARE_METATYPE(Protocol)
 
 namespace {
 
+// The programs of this build: CTest names the build folder; run by hand, the test lies in
+// its tests/ folder.
 QString Program(const char* name) {
-    return qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/bin/") +
-           QLatin1String(name);
+    QString build = qEnvironmentVariable("VARNET_BINARY_DIR");
+    if (build.isEmpty())
+        build = QCoreApplication::applicationDirPath() + QStringLiteral("/..");
+    return build + QStringLiteral("/bin/") + QLatin1String(name);
 }
 
 struct Run {
