@@ -252,8 +252,9 @@ void CScaleSimulator::Run() {
         if (fds[0].revents & POLLIN) {
             std::uint8_t buf[256];
             const ssize_t n = ::read(m_fdMaster, buf, sizeof buf);
+            const Clock::time_point arrival = Clock::now();
             for (ssize_t i = 0; i < n && !m_bStop.load(); ++i)
-                TakeByte(buf[i]);
+                TakeByte(buf[i], arrival);
         } else if (fds[0].revents) {
             // Cannot happen while our own slave descriptor is open; do not spin if it does.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -261,15 +262,17 @@ void CScaleSimulator::Run() {
     }
 }
 
-void CScaleSimulator::TakeByte(std::uint8_t byte) {
+void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
     bool pacing = false;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         pacing = m_bPacing;
     }
     if (pacing) {
-        // The byte has arrived only when its last bit has crossed the line.
-        m_rxFree = std::max(m_rxFree, Clock::now()) + ByteTime(m_protocol);
+        // The byte has arrived only when its last bit has crossed the line, right after the
+        // byte before it. Counting from the deadline, not from the wake-up, keeps the
+        // lateness of each sleep from adding up.
+        m_rxFree = std::max(m_rxFree, arrival) + ByteTime(m_protocol);
         std::this_thread::sleep_until(m_rxFree);
     }
     {
@@ -378,11 +381,12 @@ void CScaleSimulator::Send(const QByteArray& bytes) {
         [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, bytes.constData(), bytes.size());
         return;
     }
+    m_txFree = std::max(m_txFree, Clock::now());
     for (const char byte : bytes) {
         if (m_bStop.load())
             return;
         // Each byte becomes readable when its last bit would have arrived.
-        m_txFree = std::max(m_txFree, Clock::now()) + ByteTime(m_protocol);
+        m_txFree += ByteTime(m_protocol);
         std::this_thread::sleep_until(m_txFree);
         [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, &byte, 1);
     }

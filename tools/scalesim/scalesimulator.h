@@ -86,7 +86,7 @@ public:
 
 private:
     void Run();
-    void TakeByte(std::uint8_t byte);
+    void TakeByte(std::uint8_t byte, std::chrono::steady_clock::time_point arrival);
     void Send(const QByteArray& bytes);
     void AnswerWeightRequest();
     double NextWeight();
