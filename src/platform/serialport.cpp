@@ -1,0 +1,326 @@
+#include "platform/serialport.h"
+
+#include "platform/paths.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool SpeedConstant(std::uint32_t baud, speed_t& speed) {
+    struct Pair {
+        std::uint32_t baud;
+        speed_t speed;
+    };
+    static const Pair table[] = {
+        {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+        {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+        {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+        {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+    };
+    for (const Pair& p : table) {
+        if (p.baud == baud) {
+            speed = p.speed;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ByteSizeFlag(std::uint8_t bits, tcflag_t& flag) {
+    switch (bits) {
+    case 5:
+        flag = CS5;
+        return true;
+    case 6:
+        flag = CS6;
+        return true;
+    case 7:
+        flag = CS7;
+        return true;
+    case 8:
+        flag = CS8;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool ParityFlags(std::uint8_t parity, tcflag_t& flags) {
+    switch (parity) {
+    case 0:
+        flags = 0;
+        return true;
+    case 1:
+        flags = PARENB | PARODD;
+        return true;
+    case 2:
+        flags = PARENB;
+        return true;
+    case 3: // mark: the parity bit is always 1
+        flags = PARENB | CMSPAR | PARODD;
+        return true;
+    case 4: // space: the parity bit is always 0
+        flags = PARENB | CMSPAR;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool StopBitFlags(std::uint8_t stopBits, tcflag_t& flags) {
+    switch (stopBits) {
+    case 0:
+        flags = 0;
+        return true;
+    case 1: // one and a half: the UART sends 1.5 stop bits for CSTOPB with 5-bit characters
+    case 2:
+        flags = CSTOPB;
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Raises or drops modem lines. A pseudo-terminal or an adapter without modem lines refuses
+// the request; that is no fault of the line, so it counts as done.
+bool SetModemLines(int fd, int lines, bool raise) {
+    if (::ioctl(fd, raise ? TIOCMBIS : TIOCMBIC, &lines) == 0)
+        return true;
+    return errno == ENOTTY || errno == EINVAL;
+}
+
+} // namespace
+
+QString SerialDeviceForPort(unsigned nPort) {
+    const QString link = ModuleDirectory() + QStringLiteral("/COM") + QString::number(nPort);
+    // lstat, not stat: a link whose target has gone must fail to open rather than fall back
+    // to another port silently.
+    struct stat st;
+    if (::lstat(QFile::encodeName(link).constData(), &st) == 0)
+        return link;
+    return QStringLiteral("/dev/ttyS") + QString::number(nPort - 1);
+}
+
+CSerialPort::~CSerialPort() {
+    Release();
+}
+
+SerialError CSerialPort::Open(const QString& device, const SerialLineSettings& line) {
+    Release();
+    m_nLastErrno = 0;
+    const QByteArray path = QFile::encodeName(device);
+    // Non-blocking for the open itself, so a port without carrier does not hang it.
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        m_nLastErrno = errno;
+        return SerialError::Open;
+    }
+    m_fd = fd;
+    // TIOCEXCL keeps other openers out, but root ignores it; the advisory lock also stops a
+    // second workstation or tool running as root.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Open;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Open;
+    }
+
+    // The kernel's tty queues have a fixed size of at least 4 KiB, more than the 1 KiB the
+    // scales need, so there is nothing to set for SerialError::Buffers here.
+
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::GetSettings;
+    }
+    speed_t speed = B9600;
+    tcflag_t size = 0, parity = 0, stop = 0;
+    if (!SpeedConstant(line.nBaudRate, speed) || !ByteSizeFlag(line.nByteSize, size) ||
+        !ParityFlags(line.nParity, parity) || !StopBitFlags(line.nStopBits, stop)) {
+        m_nLastErrno = EINVAL;
+        Release();
+        return SerialError::Init;
+    }
+    // Raw binary mode. Parity checking stays on in every mode: a byte that arrives with a
+    // parity or framing error is read as 0, which the protocols reject or read as no weight.
+    tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR |
+                                          ICRNL | IXON | IXOFF | IXANY | IGNPAR);
+    tio.c_iflag |= INPCK;
+    tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CREAD | CLOCAL | size | parity | stop;
+    // Flow bit 0 (DSR/DTR handshake) has no termios form: DTR is simply held raised and DSR
+    // is not watched, which is what a scale without handshake lines needs.
+    if (line.nFlowControl & 0x02)
+        tio.c_cflag |= CRTSCTS;
+    if (line.nFlowControl & 0x04)
+        tio.c_iflag |= IXON | IXOFF;
+    if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Init;
+    }
+    // A pseudo-terminal (a simulated scale) keeps eight bits without parity whatever it is
+    // asked, and the C library then reports EINVAL although everything else took effect; a
+    // real driver that refuses a request changes nothing. So EINVAL is judged by what was
+    // applied: the speed and raw mode must hold, the framing may be the terminal's own.
+    if (::tcsetattr(fd, TCSANOW, &tio) != 0 && errno != EINVAL) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Init;
+    }
+    termios now{};
+    const tcflag_t rawLocal = ECHO | ICANON | ISIG | IEXTEN;
+    if (::tcgetattr(fd, &now) != 0 || ::cfgetospeed(&now) != speed ||
+        ::cfgetispeed(&now) != speed || (now.c_lflag & rawLocal) != 0 ||
+        (now.c_oflag & OPOST) != 0) {
+        m_nLastErrno = EINVAL;
+        Release();
+        return SerialError::Init;
+    }
+    // Without hardware handshake the lines are raised and held; with CTS/RTS handshake the
+    // driver moves RTS itself.
+    const int lines = (line.nFlowControl & 0x02) ? TIOCM_DTR : (TIOCM_DTR | TIOCM_RTS);
+    if (!SetModemLines(fd, lines, true)) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Init;
+    }
+    if (::tcflush(fd, TCIOFLUSH) != 0) {
+        m_nLastErrno = errno;
+        Release();
+        return SerialError::Purge;
+    }
+    return SerialError::None;
+}
+
+void CSerialPort::Close() {
+    if (m_fd < 0)
+        return;
+    SetModemLines(m_fd, TIOCM_DTR, false);
+    SetModemLines(m_fd, TIOCM_RTS, false);
+    ::tcflush(m_fd, TCIOFLUSH);
+    Release();
+}
+
+void CSerialPort::Release() {
+    if (m_fd < 0)
+        return;
+    // The exclusive flag belongs to the terminal, not to this descriptor: another process
+    // may still hold the terminal open (a simulator does), so clear it for the next opener.
+    ::ioctl(m_fd, TIOCNXCL);
+    ::close(m_fd); // also releases the advisory lock
+    m_fd = -1;
+}
+
+bool CSerialPort::SetReadTimeouts() {
+    if (m_fd < 0)
+        return false;
+    termios tio{};
+    if (::tcgetattr(m_fd, &tio) != 0) {
+        m_nLastErrno = errno;
+        return false;
+    }
+    if (tio.c_cc[VMIN] == 0 && tio.c_cc[VTIME] == 10)
+        return true;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 10;
+    if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
+        m_nLastErrno = errno;
+        return false;
+    }
+    return true;
+}
+
+bool CSerialPort::PurgeInput() {
+    return m_fd >= 0 && ::tcflush(m_fd, TCIFLUSH) == 0;
+}
+
+ReadResult CSerialPort::ReadByte(std::uint8_t& byte, int timeoutMs) {
+    if (m_fd < 0)
+        return ReadResult::Error;
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        // Round up, so a wait never ends a fraction of a millisecond early.
+        const int waitMs = left.count() < 0 ? 0 : static_cast<int>(left.count()) + 1;
+        pollfd p{m_fd, POLLIN, 0};
+        const int n = ::poll(&p, 1, waitMs);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_nLastErrno = errno;
+            return ReadResult::Error;
+        }
+        if (n == 0) {
+            if (Clock::now() >= deadline)
+                return ReadResult::TimeOut;
+            continue;
+        }
+        // A hung-up terminal reports POLLHUP and reads as end of file forever; waiting on it
+        // would only spin.
+        if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+            m_nLastErrno = EIO;
+            return ReadResult::Error;
+        }
+        const ssize_t got = ::read(m_fd, &byte, 1);
+        if (got == 1)
+            return ReadResult::Byte;
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        m_nLastErrno = got < 0 ? errno : EIO;
+        return ReadResult::Error;
+    }
+}
+
+bool CSerialPort::Write(const std::uint8_t* data, std::size_t count) {
+    if (m_fd < 0)
+        return false;
+    while (count > 0) {
+        const ssize_t n = ::write(m_fd, data, count);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_nLastErrno = errno;
+            return false;
+        }
+        data += n;
+        count -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CSerialPort::Flush() {
+    if (m_fd < 0)
+        return false;
+    while (::tcdrain(m_fd) != 0) {
+        if (errno != EINTR) {
+            m_nLastErrno = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace platform

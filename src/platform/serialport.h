@@ -1,0 +1,79 @@
+// An RS-232 port over POSIX termios: exclusive open, line settings, modem lines, purges and
+// single-byte reads with a time-out. The scales speak their protocols through it.
+#pragma once
+
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// The device of serial port number nPort (1 to 255): the entry "COM<N>" in the program's
+// folder when it exists (usually a link to a tty or to a scale simulator's pseudo-terminal),
+// otherwise /dev/ttyS<N-1>.
+QString SerialDeviceForPort(unsigned nPort);
+
+// Line settings in the codes the scale classes keep: parity 0 none, 1 odd, 2 even, 3 mark,
+// 4 space; stop bits 0 one, 1 one and a half, 2 two; flow bits 0 DSR/DTR, 1 CTS/RTS,
+// 2 XON/XOFF.
+struct SerialLineSettings {
+    std::uint32_t nBaudRate = 9600;
+    std::uint8_t nByteSize = 8;
+    std::uint8_t nParity = 0;
+    std::uint8_t nStopBits = 0;
+    std::uint8_t nFlowControl = 0;
+};
+
+// The step of the open sequence that failed; the scale turns each into its operator text.
+enum class SerialError {
+    None,
+    Open,        // missing device, no access, or held by another opener
+    Buffers,     // queue sizes
+    GetSettings, // reading the line settings
+    Init,        // writing the line settings (also an unsupported speed or code)
+    Purge,       // clearing the queues
+};
+
+enum class ReadResult {
+    Byte,    // one byte stored
+    TimeOut, // nothing arrived in time
+    Error,   // the device reported an error (unplugged adapter, hung-up terminal)
+};
+
+class CSerialPort {
+public:
+    CSerialPort() = default;
+    ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens and configures the device; on failure the device is released again and the
+    // failing step is returned. DTR and RTS are raised (without hardware handshake).
+    SerialError Open(const QString& device, const SerialLineSettings& line);
+    // Drops DTR, then RTS, purges both queues and releases the device.
+    void Close();
+    // Releases the device without touching the modem lines.
+    void Release();
+    bool IsOpen() const { return m_fd >= 0; }
+
+    // Makes a plain read return after at most one second without data (VMIN 0, VTIME 10).
+    bool SetReadTimeouts();
+    // Throws away whatever the device has received and not yet been read.
+    bool PurgeInput();
+    // Waits up to timeoutMs for one byte.
+    ReadResult ReadByte(std::uint8_t& byte, int timeoutMs);
+    // Writes all bytes; false on a device error.
+    bool Write(const std::uint8_t* data, std::size_t count);
+    // Waits until the written bytes have left the port.
+    bool Flush();
+
+    // errno of the last failed step, for tools that explain a failure.
+    int LastErrno() const { return m_nLastErrno; }
+
+private:
+    int m_fd = -1;
+    int m_nLastErrno = 0;
+};
+
+} // namespace platform

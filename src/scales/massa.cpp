@@ -1,0 +1,16 @@
+#include "scales/massa.h"
+
+#include "scales/replyparsers.h"
+
+using namespace scales;
+
+double CMassa::GetWeight() {
+    if (!m_bOpen)
+        return 0.0;
+    SetReadTimeouts();
+    if (!WriteBytes(&kMassaRequest, 1))
+        return -1.0; // as if the reply had not come
+    std::uint8_t reply[kMassaReplySize];
+    const std::size_t n = ReadBytes(reply, kMassaReplySize);
+    return ParseMassaReply(reply, n);
+}

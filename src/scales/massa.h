@@ -1,0 +1,11 @@
+// A Massa-K scale: the request byte 'E' is answered by the weight in grams as two binary
+// bytes, low byte first. It has no price display.
+#pragma once
+
+#include "scales/iscale.h"
+
+class CMassa : public IScale {
+public:
+    double GetWeight() override;
+    void SetPrice(unsigned int) override {}
+};

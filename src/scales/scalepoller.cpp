@@ -1,0 +1,163 @@
+#include "scales/scalepoller.h"
+
+#include "platform/messages.h"
+#include "scales/scalefactory.h"
+
+#include <QCoreApplication>
+#include <QObject>
+
+#include <chrono>
+#include <system_error>
+
+namespace {
+
+const QEvent::Type kScaleMessageEvent = static_cast<QEvent::Type>(QEvent::User + 2025);
+
+QString ThreadErrorText() {
+    return QStringLiteral("Ошибка чтения веса. Поток прерван");
+}
+
+} // namespace
+
+// Receives the "messages waiting" events on the user-interface thread. The messages are
+// shown there, never on the polling thread, so a message box that waits for the operator
+// holds neither the scale lock nor the thread that Stop() joins.
+class CScalePoller::CMessageRelay : public QObject {
+public:
+    explicit CMessageRelay(CScalePoller* poller) : m_poller(poller) {}
+
+    bool event(QEvent* e) override {
+        if (e->type() != kScaleMessageEvent)
+            return QObject::event(e);
+        m_poller->ReportQueuedMessages();
+        return true;
+    }
+
+private:
+    CScalePoller* m_poller;
+};
+
+CScalePoller::CScalePoller(QObject* pReceiver)
+    : m_pReceiver(pReceiver), m_pRelay(std::make_unique<CMessageRelay>(this)) {}
+
+CScalePoller::~CScalePoller() {
+    Stop();
+}
+
+void CScalePoller::RequestStop() {
+    {
+        std::lock_guard<std::mutex> lock(m_mxWake);
+        m_bStopPolling.store(true);
+    }
+    m_cvWake.notify_all();
+}
+
+void CScalePoller::JoinThread() {
+    if (!m_pPollThread)
+        return;
+    RequestStop();
+    m_pPollThread->join();
+    m_pPollThread.reset();
+}
+
+void CScalePoller::ConnectScale(unsigned int nPort, int nType) {
+    JoinThread();
+    if (m_pScale) {
+        m_pScale->Close();
+        m_pScale.reset();
+    }
+    ReportQueuedMessages();
+
+    m_pScale = CreateScale(nType, nPort);
+    if (!m_pScale || !m_pScale->Open())
+        return;
+    // From now on port errors come from inside an exchange, under the scale lock; they are
+    // collected and shown after the lock is released.
+    m_pScale->SetMessageHandler(
+        [this](const QString& text) { m_exchangeMessages.push_back(text); });
+    m_bStopPolling.store(false);
+    try {
+        m_pPollThread = std::make_unique<std::thread>(&CScalePoller::PollScaleThread, this);
+    } catch (const std::system_error&) {
+        m_bStopPolling.store(true);
+        platform::ReportMessage(ThreadErrorText());
+    }
+}
+
+void CScalePoller::Stop() {
+    RequestStop();
+    JoinThread();
+    if (m_pScale) {
+        m_pScale->Close();
+        m_pScale.reset();
+    }
+    ReportQueuedMessages();
+}
+
+void CScalePoller::SetPrice(unsigned int nPrice) {
+    std::vector<QString> messages;
+    {
+        std::lock_guard<std::mutex> lock(m_csScale);
+        if (m_pScale)
+            m_pScale->SetPrice(nPrice);
+        messages.swap(m_exchangeMessages);
+    }
+    for (const QString& text : messages)
+        platform::ReportMessage(text);
+}
+
+void CScalePoller::PollScaleThread() {
+    try {
+        for (;;) {
+            {
+                std::unique_lock<std::mutex> lock(m_mxWake);
+                m_cvWake.wait_for(lock, std::chrono::milliseconds(100),
+                                  [this] { return m_bStopPolling.load(); });
+            }
+            if (m_bStopPolling.load())
+                break;
+            double weight = 0.0;
+            std::vector<QString> messages;
+            {
+                std::lock_guard<std::mutex> lock(m_csScale);
+                if (m_pScale)
+                    weight = m_pScale->GetWeight();
+                messages.swap(m_exchangeMessages);
+            }
+            if (!messages.empty())
+                QueueMessages(messages);
+            if (weight == -1.0)
+                continue; // no reading: the last weight stays
+            // Stored before the stop flag is looked at: a stop during the exchange keeps its
+            // weight but posts nothing.
+            m_dWeight.store(weight);
+            if (m_bStopPolling.load())
+                break;
+            if (m_pReceiver)
+                QCoreApplication::postEvent(m_pReceiver, new QEvent(WM_WEIGHT_UPDATE));
+        }
+    } catch (const std::exception&) {
+        // Nothing may leave the thread; the screen goes on without weights.
+        m_bStopPolling.store(true);
+        QueueMessages({ThreadErrorText()});
+    }
+}
+
+void CScalePoller::QueueMessages(const std::vector<QString>& texts) {
+    {
+        std::lock_guard<std::mutex> lock(m_mxMessages);
+        for (const QString& text : texts)
+            m_queuedMessages.append(text);
+    }
+    QCoreApplication::postEvent(m_pRelay.get(), new QEvent(kScaleMessageEvent));
+}
+
+void CScalePoller::ReportQueuedMessages() {
+    QStringList texts;
+    {
+        std::lock_guard<std::mutex> lock(m_mxMessages);
+        texts.swap(m_queuedMessages);
+    }
+    for (const QString& text : texts)
+        platform::ReportMessage(text);
+}

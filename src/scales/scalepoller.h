@@ -1,0 +1,73 @@
+// Polls the current scale on a thread of its own about every 100 ms plus one exchange, keeps
+// the last weight and tells the main screen about each new one with a posted event. The main
+// screen owns one poller; everything here but the thread runs on the user-interface thread.
+#pragma once
+
+#include "scales/iscale.h"
+
+#include <QEvent>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class QObject;
+
+// Posted to the receiver after a new weight has been stored; the weight itself is read with
+// CScalePoller::Weight(), which may already hold a newer value.
+constexpr QEvent::Type WM_WEIGHT_UPDATE = static_cast<QEvent::Type>(QEvent::User + 2024);
+
+class CScalePoller {
+public:
+    // pReceiver gets WM_WEIGHT_UPDATE and must outlive the poller.
+    explicit CScalePoller(QObject* pReceiver);
+    ~CScalePoller();
+    CScalePoller(const CScalePoller&) = delete;
+    CScalePoller& operator=(const CScalePoller&) = delete;
+
+    // Stops polling, closes and drops the current scale, creates the scale of nType on port
+    // nPort and starts polling it when it opens. A port that does not open has shown its
+    // message (port 0 shows none) and leaves a closed scale that is not polled.
+    void ConnectScale(unsigned int nPort, int nType);
+    // Ends polling and waits for the thread, then closes and drops the scale.
+    void Stop();
+    // Sends a price to the scale between two exchanges.
+    void SetPrice(unsigned int nPrice);
+    // The last weight read, in kilograms.
+    double Weight() const { return m_dWeight.load(); }
+
+    const IScale* Scale() const { return m_pScale.get(); }
+    // A polling thread exists and has not been asked to end or ended on an error.
+    bool IsPolling() const { return m_pPollThread != nullptr && !m_bStopPolling.load(); }
+
+private:
+    void PollScaleThread();
+    void RequestStop();
+    void JoinThread();
+    // Hands messages from the polling thread to the user-interface thread.
+    void QueueMessages(const std::vector<QString>& texts);
+    void ReportQueuedMessages();
+
+    class CMessageRelay;
+
+    QObject* m_pReceiver;
+    std::unique_ptr<CMessageRelay> m_pRelay; // lives on the user-interface thread
+    std::unique_ptr<IScale> m_pScale;        // replaced only while no thread runs
+    std::unique_ptr<std::thread> m_pPollThread;
+    std::atomic<bool> m_bStopPolling{false};
+    std::atomic<double> m_dWeight{0.0};
+
+    std::mutex m_csScale;                    // one exchange or one SetPrice at a time
+    std::vector<QString> m_exchangeMessages; // port errors of the running call; m_csScale
+
+    std::mutex m_mxWake; // with m_cvWake, lets a stop request cut the pause short
+    std::condition_variable m_cvWake;
+
+    std::mutex m_mxMessages;
+    QStringList m_queuedMessages; // waiting for the user-interface thread; m_mxMessages
+};

@@ -1,0 +1,311 @@
+// The weight poller: which scale a type and port give, weights posted to the screen, silent
+// scales, switching scales, prices between exchanges, closing during an exchange, and port
+// errors shown on the user-interface thread while it sets a price and closes.
+#include "scales/cas.h"
+#include "scales/massa.h"
+#include "scales/oka.h"
+#include "scales/scalefactory.h"
+#include "scales/scalepoller.h"
+#include "simulatedscale.h"
+#include "support/messagerecorder.h"
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QThread>
+
+using Protocol = CScaleSimulator::Protocol;
+Q_DECLARE_METATYPE(Protocol)
+
+namespace {
+
+const QString kTimeoutError = QStringLiteral("Ошибка установки тайм-аута");
+
+// Stands for the main screen: notes the weight at each WM_WEIGHT_UPDATE.
+class CWeightReceiver : public QObject {
+public:
+    CScalePoller* m_pPoller = nullptr;
+    QList<double> m_weights;
+
+    bool event(QEvent* e) override {
+        if (e->type() != WM_WEIGHT_UPDATE)
+            return QObject::event(e);
+        m_weights.append(m_pPoller->Weight());
+        return true;
+    }
+};
+
+struct Screen {
+    CWeightReceiver receiver;
+    CScalePoller poller{&receiver};
+    Screen() { receiver.m_pPoller = &poller; }
+};
+
+} // namespace
+
+class TstScalePoller : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void scaleForType_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("stopBits");
+        QTest::newRow("0: none") << 0 << "" << 0 << 0 << 0;
+        QTest::newRow("1: OKA") << 1 << "oka" << 4800 << 2 << 2;
+        QTest::newRow("2: Massa-K") << 2 << "massa" << 4800 << 2 << 0;
+        QTest::newRow("3: CAS") << 3 << "cas" << 9600 << 0 << 0;
+        QTest::newRow("4: unlisted") << 4 << "" << 0 << 0 << 0;
+        QTest::newRow("-1: unlisted") << -1 << "" << 0 << 0 << 0;
+    }
+    void scaleForType() {
+        QFETCH(int, type);
+        QFETCH(QString, kind);
+        QFETCH(int, baud);
+        QFETCH(int, parity);
+        QFETCH(int, stopBits);
+        const std::unique_ptr<IScale> scale = CreateScale(type, 0x105);
+        if (kind.isEmpty()) {
+            QVERIFY(!scale);
+            return;
+        }
+        QVERIFY(scale);
+        const QString actual = dynamic_cast<COka*>(scale.get())     ? "oka"
+                               : dynamic_cast<CMassa*>(scale.get()) ? "massa"
+                               : dynamic_cast<CCas*>(scale.get())   ? "cas"
+                                                                    : "?";
+        QCOMPARE(actual, kind);
+        QCOMPARE(int(scale->m_nPortNumber), 5);
+        QCOMPARE(int(scale->m_nBaudRate), baud);
+        QCOMPARE(int(scale->m_nParity), parity);
+        QCOMPARE(int(scale->m_nStopBits), stopBits);
+        QCOMPARE(int(scale->m_nByteSize), 8);
+        QCOMPARE(int(scale->m_nFlowControl), 0);
+    }
+
+    // No scale, or a scale without a port: nothing polls, nothing is posted or shown.
+    void nothingToPoll_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("closedScale");
+        QTest::newRow("type 0") << 0 << 1 << false;
+        QTest::newRow("unlisted type") << 9 << 1 << false;
+        QTest::newRow("Massa-K on port 0") << 2 << 0 << true;
+        QTest::newRow("OKA on port 256") << 1 << 256 << true;
+    }
+    void nothingToPoll() {
+        QFETCH(int, type);
+        QFETCH(int, port);
+        QFETCH(bool, closedScale);
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Oka);
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        QVERIFY(sim.LinkAs(dir.File(QStringLiteral("COM0"))));
+        MessageRecorder messages;
+        Screen s;
+        s.poller.ConnectScale(static_cast<unsigned int>(port), type);
+        QCOMPARE(s.poller.Scale() != nullptr, closedScale);
+        if (closedScale)
+            QVERIFY(!s.poller.Scale()->IsOpen());
+        QVERIFY(!s.poller.IsPolling());
+        s.poller.SetPrice(1250);
+        QTest::qWait(300);
+        QCOMPARE(s.receiver.m_weights, QList<double>());
+        QCOMPARE(messages.Texts(), QStringList());
+        QCOMPARE(sim.Received(), QByteArray());
+    }
+
+    // Every valid result is stored and posted, changed or not.
+    void postsEveryWeight() {
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Massa);
+        sim.SetWeights({0.1, 0.2, 0.3});
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        s.poller.ConnectScale(1, kScaleMassa);
+        QVERIFY(s.poller.IsPolling());
+        QTRY_VERIFY(s.receiver.m_weights.size() >= 5);
+        s.poller.Stop();
+        QVERIFY(!s.poller.IsPolling());
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(s.poller.Weight(), 0.3);
+        QCOMPARE(s.receiver.m_weights.mid(0, 5), (QList<double>{0.1, 0.2, 0.3, 0.3, 0.3}));
+        // One event per answered request; a stop during an exchange posts nothing for it.
+        const int requests = sim.Requests();
+        QVERIFY2(s.receiver.m_weights.size() == requests ||
+                     s.receiver.m_weights.size() == requests - 1,
+                 qPrintable(QStringLiteral("%1 events, %2 requests")
+                                .arg(s.receiver.m_weights.size())
+                                .arg(requests)));
+    }
+
+    // A scale that falls silent: CAS reports nothing to weigh, the others no reading, which
+    // keeps the last weight and posts nothing.
+    void silentScale_data() {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<int>("type");
+        QTest::newRow("CAS") << Protocol::Cas << int(kScaleCas);
+        QTest::newRow("Massa-K") << Protocol::Massa << int(kScaleMassa);
+        QTest::newRow("OKA") << Protocol::Oka << int(kScaleOka);
+    }
+    void silentScale() {
+        QFETCH(Protocol, protocol);
+        QFETCH(int, type);
+        TestModuleDir dir;
+        CScaleSimulator sim(protocol);
+        sim.SetWeight(0.75);
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        s.poller.ConnectScale(1, type);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        CScaleSimulator::Faults silent;
+        silent.bSilent = true;
+        sim.SetFaults(silent);
+        if (protocol == Protocol::Cas) {
+            QTRY_VERIFY_WITH_TIMEOUT(
+                s.receiver.m_weights.size() >= 2 && s.receiver.m_weights.last() == 0.0 &&
+                    s.receiver.m_weights.at(s.receiver.m_weights.size() - 2) == 0.0,
+                10000);
+            QCOMPARE(s.poller.Weight(), 0.0);
+        } else {
+            // Requests after this count reach a silent scale.
+            const int asked = sim.Requests();
+            QVERIFY(sim.WaitForRequests(asked + 1, 5000));
+            QCoreApplication::sendPostedEvents();
+            const qsizetype posted = s.receiver.m_weights.size();
+            QVERIFY(sim.WaitForRequests(asked + 3, 5000));
+            QCoreApplication::sendPostedEvents();
+            QCOMPARE(s.receiver.m_weights.size(), posted);
+            QCOMPARE(s.poller.Weight(), 0.75);
+        }
+    }
+
+    // Closing while the scale is still answering: the exchange completes and its weight is
+    // kept, but no event is posted for it; the thread has ended and the port is free.
+    void closeDuringExchange() {
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Oka);
+        sim.SetWeight(0.5);
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        s.poller.ConnectScale(1, kScaleOka);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        CScaleSimulator::Faults slow;
+        slow.nDelayMs = 400;
+        sim.SetFaults(slow);
+        sim.SetWeight(2.5);
+        const int asked = sim.Requests();
+        QVERIFY(sim.WaitForRequests(asked + 1, 5000)); // this exchange now waits for 2.5
+        s.poller.Stop();
+        QCOMPARE(s.poller.Weight(), 2.5);
+        QVERIFY(!s.poller.IsPolling());
+        QVERIFY(!s.poller.Scale());
+        QCoreApplication::sendPostedEvents();
+        QTest::qWait(200);
+        QCOMPARE(s.receiver.m_weights.size(), sim.Requests() - 1);
+        QVERIFY(!s.receiver.m_weights.contains(2.5));
+        const std::unique_ptr<IScale> again = CreateScale(kScaleOka, 1);
+        QVERIFY2(again->Open(), qPrintable(QString::number(again->LastErrno())));
+    }
+
+    // Confirming the settings reconnects even an unchanged scale; another type switches.
+    void connectWhilePolling() {
+        TestModuleDir dir;
+        CScaleSimulator oka(Protocol::Oka);
+        CScaleSimulator cas(Protocol::Cas);
+        oka.SetWeight(1.0);
+        cas.SetWeight(2.0);
+        QVERIFY(LinkSimulator(oka, dir, 1));
+        QVERIFY(LinkSimulator(cas, dir, 2));
+        MessageRecorder messages;
+        Screen s;
+        s.poller.ConnectScale(1, kScaleOka);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        s.poller.ConnectScale(1, kScaleOka);
+        QVERIFY(s.poller.IsPolling());
+        const int asked = oka.Requests();
+        QVERIFY(oka.WaitForRequests(asked + 2, 5000));
+        s.poller.ConnectScale(2, kScaleCas);
+        QTRY_COMPARE(s.poller.Weight(), 2.0);
+        const int okaAsked = oka.Requests();
+        QTRY_VERIFY(s.receiver.m_weights.count(2.0) >= 2);
+        QCOMPARE(oka.Requests(), okaAsked);
+        QCOMPARE(messages.Texts(), QStringList());
+    }
+
+    // Prices go out between exchanges, never inside one: the scale sees whole messages.
+    void pricesBetweenExchanges() {
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Oka);
+        sim.SetWeight(1.0);
+        sim.SetPacing(true); // long exchanges, so a price is likely to meet one
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        s.poller.ConnectScale(1, kScaleOka);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        const std::vector<unsigned int> prices{1250, 990, 0, 45000, 7};
+        for (unsigned int price : prices) {
+            s.poller.SetPrice(price);
+            QTest::qWait(37);
+        }
+        QVERIFY(sim.WaitForPrices(prices.size(), 5000));
+        const int asked = sim.Requests();
+        QVERIFY(sim.WaitForRequests(asked + 2, 5000));
+        s.poller.Stop();
+        QCOMPARE(sim.Prices(), prices);
+        QCOMPARE(s.poller.Weight(), 1.0);
+        const QByteArray received = sim.Received();
+        int requests = 0;
+        for (int i = 0; i < received.size();) {
+            QCOMPARE(received.mid(i, 17), QByteArray(17, '\0'));
+            if (received.at(i + 17) == 0x03) {
+                ++requests;
+                i += 18;
+            } else {
+                QCOMPARE(int(received.at(i + 17)), 0x02);
+                i += 24;
+            }
+        }
+        QCOMPARE(requests, sim.Requests());
+    }
+
+    // The port fails while polling. Its message is shown on the user-interface thread with
+    // the scale lock free: while the box is open the poller goes on, and the screen can set
+    // a price and close. One message for the whole failure.
+    void portErrorWhileSettingPriceAndClosing() {
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Oka);
+        sim.SetWeight(0.5);
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        QStringList texts;
+        bool onUiThread = false;
+        bool closedInside = false;
+        const platform::MessageSink previous =
+            platform::SetMessageSink([&](const platform::OperatorMessage& m) {
+                texts.append(m.text);
+                if (texts.size() > 1)
+                    return;
+                onUiThread = QThread::currentThread() == QCoreApplication::instance()->thread();
+                // A modal box runs its own event loop until the operator confirms it.
+                QTest::qWait(500);
+                s.poller.SetPrice(1250);
+                s.poller.Stop();
+                closedInside = true;
+            });
+        s.poller.ConnectScale(1, kScaleOka);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        sim.Stop(); // the adapter is pulled out
+        QTRY_VERIFY_WITH_TIMEOUT(closedInside, 10000);
+        platform::SetMessageSink(previous);
+        QVERIFY(onUiThread);
+        QCOMPARE(texts, QStringList{kTimeoutError});
+        QVERIFY(!s.poller.IsPolling());
+        QVERIFY(!s.poller.Scale());
+        QCOMPARE(s.poller.Weight(), 0.5);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstScalePoller)
+#include "tst_scalepoller.moc"

@@ -1,0 +1,220 @@
+// varnet-scale-sim: a CAS, Massa-K or OKA scale on a pseudo-terminal, for the demo, the
+// tests and installers without a scale at hand. Commands on standard input change the
+// weight and the misbehaviour while it runs.
+#include "scalesimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QStringList>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::mutex g_outMutex;
+
+void Say(const QString& line) {
+    std::lock_guard<std::mutex> lock(g_outMutex);
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+bool ToDouble(const QString& text, double& value) {
+    bool ok = false;
+    value = text.toDouble(&ok); // QString::toDouble always reads '.' as the decimal point
+    return ok;
+}
+
+// Applies one command line of standard input; false for an unknown command.
+bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& faults) {
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return true;
+    const QString& cmd = words[0];
+    const QString arg = words.value(1);
+    double kg = 0.0;
+    if (words.size() == 1 && ToDouble(cmd, kg)) {
+        sim.SetWeight(kg);
+        return true;
+    }
+    if (cmd == QLatin1String("weights")) {
+        std::vector<double> kgs;
+        for (int i = 1; i < words.size(); ++i) {
+            if (!ToDouble(words[i], kg))
+                return false;
+            kgs.push_back(kg);
+        }
+        sim.SetWeights(kgs);
+        return true;
+    }
+    bool ok = true;
+    if (cmd == QLatin1String("silent"))
+        faults.bSilent = arg == QLatin1String("on");
+    else if (cmd == QLatin1String("cut"))
+        faults.nCutAfter = arg == QLatin1String("off") ? -1 : arg.toInt(&ok);
+    else if (cmd == QLatin1String("naks"))
+        faults.nNaks = arg.toInt(&ok);
+    else if (cmd == QLatin1String("bcc"))
+        faults.bWrongBcc = arg == QLatin1String("bad");
+    else if (cmd == QLatin1String("status") && arg.size() == 1)
+        faults.cStatus = arg.at(0).toLatin1();
+    else if (cmd == QLatin1String("digit"))
+        faults.nBadDigit = arg == QLatin1String("off") ? -1 : arg.toInt(&ok);
+    else if (cmd == QLatin1String("delay"))
+        faults.nDelayMs = arg.toInt(&ok);
+    else if (cmd == QLatin1String("pace"))
+        sim.SetPacing(arg == QLatin1String("on"));
+    else if (cmd == QLatin1String("normal"))
+        faults = CScaleSimulator::Faults();
+    else
+        return false;
+    if (ok)
+        sim.SetFaults(faults);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnet-scale-sim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
+        "  KG | weights KG... | silent on|off | cut N|off | naks N | bcc good|bad |\n"
+        "  status C | digit I|off | delay MS | pace on|off | normal | quit\n"
+        "At the end of standard input it goes on answering until SIGINT or SIGTERM."));
+    parser.addHelpOption();
+    const QCommandLineOption protocolOpt(
+        QStringLiteral("protocol"), QStringLiteral("cas, massa or oka."), QStringLiteral("name"));
+    const QCommandLineOption weightOpt(
+        QStringLiteral("weight"),
+        QStringLiteral("Weight in kg; given more than once, one per exchange, the last stays."),
+        QStringLiteral("kg"));
+    const QCommandLineOption paceOpt(QStringLiteral("pace"),
+                                     QStringLiteral("Send and take bytes at the line speed."));
+    const QCommandLineOption linkDirOpt(QStringLiteral("link-dir"),
+                                        QStringLiteral("Link the device as DIR/COM<port>."),
+                                        QStringLiteral("dir"));
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+                                     QStringLiteral("Port number of the link (default 1)."),
+                                     QStringLiteral("n"), QStringLiteral("1"));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Answer nothing."));
+    const QCommandLineOption cutOpt(QStringLiteral("cut"),
+                                    QStringLiteral("Stop each weight reply after N bytes."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption naksOpt(QStringLiteral("naks"),
+                                     QStringLiteral("CAS: N NAKs before each ACK."),
+                                     QStringLiteral("n"));
+    const QCommandLineOption badBccOpt(QStringLiteral("bad-bcc"),
+                                       QStringLiteral("CAS: send a wrong BCC."));
+    const QCommandLineOption statusOpt(QStringLiteral("status"),
+                                       QStringLiteral("CAS: status byte (default S)."),
+                                       QStringLiteral("c"));
+    const QCommandLineOption badDigitOpt(QStringLiteral("bad-digit"),
+                                         QStringLiteral("OKA: send digit I (0 units .. 5) as 10."),
+                                         QStringLiteral("i"));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"),
+                                      QStringLiteral("Wait MS before each weight reply."),
+                                      QStringLiteral("ms"));
+    const QCommandLineOption priceLogOpt(QStringLiteral("price-log"),
+                                         QStringLiteral("Append each price received to FILE."),
+                                         QStringLiteral("file"));
+    parser.addOptions({protocolOpt, weightOpt, paceOpt, linkDirOpt, portOpt, silentOpt, cutOpt,
+                       naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, priceLogOpt});
+    parser.process(app);
+
+    CScaleSimulator::Protocol protocol;
+    if (!CScaleSimulator::ParseProtocol(parser.value(protocolOpt), protocol)) {
+        std::fprintf(stderr, "varnet-scale-sim: --protocol must be cas, massa or oka\n");
+        return 1;
+    }
+    CScaleSimulator sim(protocol);
+    std::vector<double> weights;
+    for (const QString& w : parser.values(weightOpt)) {
+        double kg = 0.0;
+        if (!ToDouble(w, kg)) {
+            std::fprintf(stderr, "varnet-scale-sim: bad weight %s\n", qPrintable(w));
+            return 1;
+        }
+        weights.push_back(kg);
+    }
+    sim.SetWeights(weights);
+    CScaleSimulator::Faults faults;
+    faults.bSilent = parser.isSet(silentOpt);
+    faults.nCutAfter = parser.isSet(cutOpt) ? parser.value(cutOpt).toInt() : -1;
+    faults.nNaks = parser.value(naksOpt).toInt();
+    faults.bWrongBcc = parser.isSet(badBccOpt);
+    if (parser.isSet(statusOpt) && !parser.value(statusOpt).isEmpty())
+        faults.cStatus = parser.value(statusOpt).at(0).toLatin1();
+    faults.nBadDigit = parser.isSet(badDigitOpt) ? parser.value(badDigitOpt).toInt() : -1;
+    faults.nDelayMs = parser.value(delayOpt).toInt();
+    sim.SetFaults(faults);
+    sim.SetPacing(parser.isSet(paceOpt));
+
+    const QString priceLog = parser.value(priceLogOpt);
+    sim.SetPriceCallback([priceLog](unsigned int price) {
+        const QString line = QStringLiteral("price %1").arg(price, 6, 10, QLatin1Char('0'));
+        Say(line);
+        if (!priceLog.isEmpty()) {
+            QFile f(priceLog);
+            if (f.open(QIODevice::WriteOnly | QIODevice::Append))
+                f.write(line.toUtf8() + '\n');
+        }
+    });
+
+    // The signals are taken by sigwait below; every thread inherits the blocked mask.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    QString error;
+    if (!sim.Start(&error)) {
+        std::fprintf(stderr, "varnet-scale-sim: %s\n", qPrintable(error));
+        return 2;
+    }
+    QString link;
+    if (parser.isSet(linkDirOpt)) {
+        link = parser.value(linkDirOpt) + QStringLiteral("/COM") + parser.value(portOpt);
+        if (!sim.LinkAs(link, &error)) {
+            std::fprintf(stderr, "varnet-scale-sim: cannot link %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+    Say(QStringLiteral("device %1").arg(sim.DevicePath()));
+    if (!link.isEmpty())
+        Say(QStringLiteral("link %1").arg(link));
+
+    std::thread input([&sim, faults]() mutable {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+            const QString text = QString::fromStdString(line).trimmed();
+            if (text == QLatin1String("quit")) {
+                ::kill(::getpid(), SIGTERM);
+                return;
+            }
+            if (!Apply(text, sim, faults))
+                Say(QStringLiteral("? %1").arg(text));
+        }
+    });
+    input.detach(); // may stay blocked in a read of standard input until the process ends
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    sim.Stop();
+    if (!link.isEmpty())
+        QFile::remove(link);
+    return 0;
+}

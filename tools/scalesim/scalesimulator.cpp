@@ -1,0 +1,393 @@
+#include "scalesimulator.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr char kEnq = 0x05;
+constexpr char kAck = 0x06;
+constexpr char kNak = 0x15;
+constexpr char kDc1 = 0x11;
+
+QString ErrnoText(const char* what) {
+    return QStringLiteral("%1: %2").arg(QLatin1String(what),
+                                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace
+
+CScaleSimulator::CScaleSimulator(Protocol protocol) : m_protocol(protocol) {}
+
+CScaleSimulator::~CScaleSimulator() {
+    Stop();
+}
+
+bool CScaleSimulator::ParseProtocol(const QString& name, Protocol& protocol) {
+    if (name == QLatin1String("cas"))
+        protocol = Protocol::Cas;
+    else if (name == QLatin1String("massa"))
+        protocol = Protocol::Massa;
+    else if (name == QLatin1String("oka"))
+        protocol = Protocol::Oka;
+    else
+        return false;
+    return true;
+}
+
+std::chrono::nanoseconds CScaleSimulator::ByteTime(Protocol protocol) {
+    // start bit + 8 data bits + parity + stop bits, at the line speed of the protocol
+    long long bits = 10;
+    long long baud = 9600;
+    switch (protocol) {
+    case Protocol::Cas: // 8N1
+        break;
+    case Protocol::Massa: // 8E1
+        bits = 11;
+        baud = 4800;
+        break;
+    case Protocol::Oka: // 8E2
+        bits = 12;
+        baud = 4800;
+        break;
+    }
+    return std::chrono::nanoseconds(bits * 1000000000LL / baud);
+}
+
+QByteArray CScaleSimulator::WeightReply(Protocol protocol, double kg, const Faults& faults) {
+    QByteArray reply;
+    switch (protocol) {
+    case Protocol::Cas: {
+        QByteArray text;
+        for (int decimals = 3; decimals >= 0; --decimals) {
+            text = QByteArray::number(kg, 'f', decimals);
+            if (text.size() <= 7)
+                break;
+        }
+        text = text.left(7).rightJustified(7, ' ');
+        reply = QByteArray("\x01\x02", 2) + faults.cStatus + text + "kg";
+        char bcc = 0;
+        for (int i = 2; i <= 11; ++i)
+            bcc = static_cast<char>(bcc ^ reply[i]);
+        if (faults.bWrongBcc)
+            bcc = static_cast<char>(bcc ^ 0x01);
+        reply += bcc;
+        reply += QByteArray("\x03\x04", 2);
+        break;
+    }
+    case Protocol::Massa: {
+        // Two's complement in 16 bits: a negative weight has bit 15 set.
+        const long long grams = std::clamp(std::llround(kg * 1000.0), -32768LL, 32767LL);
+        const auto value = static_cast<std::uint16_t>(static_cast<std::int16_t>(grams));
+        reply.append(static_cast<char>(value & 0xFF));
+        reply.append(static_cast<char>(value >> 8));
+        break;
+    }
+    case Protocol::Oka: {
+        long long grams = std::clamp(std::llround(kg * 1000.0), 0LL, 999999LL);
+        reply = QByteArray(18, '\0');
+        for (int i = 0; i < 6; ++i) {
+            reply[i] = static_cast<char>(grams % 10);
+            grams /= 10;
+        }
+        if (faults.nBadDigit >= 0 && faults.nBadDigit < 6)
+            reply[faults.nBadDigit] = 10;
+        break;
+    }
+    }
+    return reply;
+}
+
+QByteArray CScaleSimulator::WeightReply(Protocol protocol, double kg) {
+    return WeightReply(protocol, kg, Faults());
+}
+
+bool CScaleSimulator::Start(QString* error) {
+    auto fail = [&](const char* what) {
+        if (error)
+            *error = ErrnoText(what);
+        Stop();
+        return false;
+    };
+    m_fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fdMaster < 0)
+        return fail("posix_openpt");
+    if (::grantpt(m_fdMaster) != 0 || ::unlockpt(m_fdMaster) != 0)
+        return fail("grantpt");
+    char name[128] = {};
+    if (::ptsname_r(m_fdMaster, name, sizeof name) != 0)
+        return fail("ptsname");
+    m_strDevice = QString::fromLocal8Bit(name);
+    m_fdSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fdSlave < 0)
+        return fail(name);
+    termios tio{};
+    if (::tcgetattr(m_fdSlave, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_fdSlave, TCSANOW, &tio);
+    }
+    if (::pipe2(m_wakePipe, O_CLOEXEC) != 0)
+        return fail("pipe");
+    m_bStop.store(false);
+    m_rxFree = m_txFree = Clock::now();
+    m_thread = std::thread(&CScaleSimulator::Run, this);
+    return true;
+}
+
+void CScaleSimulator::Stop() {
+    if (m_thread.joinable()) {
+        m_bStop.store(true);
+        const char wake = 'x';
+        [[maybe_unused]] const ssize_t n = ::write(m_wakePipe[1], &wake, 1);
+        m_thread.join();
+    }
+    for (int* fd : {&m_fdMaster, &m_fdSlave, &m_wakePipe[0], &m_wakePipe[1]}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+}
+
+bool CScaleSimulator::LinkAs(const QString& linkPath, QString* error) {
+    const QByteArray link = QFile::encodeName(linkPath);
+    struct stat st;
+    if (::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        ::unlink(link.constData());
+    if (::symlink(QFile::encodeName(m_strDevice).constData(), link.constData()) != 0) {
+        if (error)
+            *error = ErrnoText(link.constData());
+        return false;
+    }
+    return true;
+}
+
+void CScaleSimulator::SetWeight(double kg) {
+    SetWeights({kg});
+}
+
+void CScaleSimulator::SetWeights(const std::vector<double>& kgs) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_weights = kgs.empty() ? std::vector<double>{0.0} : kgs;
+}
+
+void CScaleSimulator::SetFaults(const Faults& faults) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_faults = faults;
+}
+
+void CScaleSimulator::SetPacing(bool on) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bPacing = on;
+}
+
+void CScaleSimulator::SetHandshake(const QByteArray& answers) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_handshake = answers;
+}
+
+void CScaleSimulator::SetReply(const QByteArray& reply) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_reply = reply;
+}
+
+void CScaleSimulator::SetPriceCallback(std::function<void(unsigned int)> callback) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_onPrice = std::move(callback);
+}
+
+bool CScaleSimulator::LineSettings(termios& tio) const {
+    return m_fdSlave >= 0 && ::tcgetattr(m_fdSlave, &tio) == 0;
+}
+
+bool CScaleSimulator::SetLineSettings(const termios& tio) {
+    return m_fdSlave >= 0 && ::tcsetattr(m_fdSlave, TCSANOW, &tio) == 0;
+}
+
+QByteArray CScaleSimulator::Received() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_received;
+}
+
+std::vector<unsigned int> CScaleSimulator::Prices() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_prices;
+}
+
+int CScaleSimulator::Requests() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nRequests;
+}
+
+bool CScaleSimulator::WaitForRequests(int count, int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_nRequests >= count; });
+}
+
+bool CScaleSimulator::WaitForPrices(std::size_t count, int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_prices.size() >= count; });
+}
+
+void CScaleSimulator::Run() {
+    while (!m_bStop.load()) {
+        pollfd fds[2] = {{m_fdMaster, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR)
+                continue;
+            return;
+        }
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents & POLLIN) {
+            std::uint8_t buf[256];
+            const ssize_t n = ::read(m_fdMaster, buf, sizeof buf);
+            const Clock::time_point arrival = Clock::now();
+            for (ssize_t i = 0; i < n && !m_bStop.load(); ++i)
+                TakeByte(buf[i], arrival);
+        } else if (fds[0].revents) {
+            // Cannot happen while our own slave descriptor is open; do not spin if it does.
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+}
+
+void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
+    bool pacing = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pacing = m_bPacing;
+    }
+    if (pacing) {
+        // The byte has arrived only when its last bit has crossed the line, right after the
+        // byte before it. Counting from the deadline, not from the wake-up, keeps the
+        // lateness of each sleep from adding up.
+        m_rxFree = std::max(m_rxFree, arrival) + ByteTime(m_protocol);
+        std::this_thread::sleep_until(m_rxFree);
+    }
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_received.append(static_cast<char>(byte));
+    }
+    m_changed.notify_all();
+
+    switch (m_protocol) {
+    case Protocol::Cas:
+        if (byte == kEnq) {
+            QByteArray answers;
+            bool silent = false;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                silent = m_faults.bSilent;
+                answers = m_handshake;
+                if (answers.isEmpty())
+                    answers = QByteArray(m_faults.nNaks, kNak) + kAck;
+            }
+            if (silent)
+                return;
+            const char answer = answers.at(m_nEnqInExchange % answers.size());
+            if (++m_nEnqInExchange >= answers.size())
+                m_nEnqInExchange = 0;
+            Send(QByteArray(1, answer));
+        } else if (byte == kDc1) {
+            m_nEnqInExchange = 0;
+            AnswerWeightRequest();
+        }
+        break;
+    case Protocol::Massa:
+        if (byte == 0x45)
+            AnswerWeightRequest();
+        break;
+    case Protocol::Oka: {
+        m_message.append(static_cast<char>(byte));
+        const int index = m_message.size() - 1;
+        if (index < 17) {
+            if (byte != 0) // every message starts with 17 zero bytes: resynchronise
+                m_message.clear();
+        } else if (index == 17) {
+            if (byte == 0x03) {
+                m_message.clear();
+                AnswerWeightRequest();
+            } else if (byte != 0x02) {
+                m_message.clear();
+            }
+        } else if (index == 23) {
+            unsigned int price = 0;
+            for (int i = 23; i >= 18; --i)
+                price = price * 10 + static_cast<std::uint8_t>(m_message[i]);
+            m_message.clear();
+            std::function<void(unsigned int)> callback;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_prices.push_back(price);
+                callback = m_onPrice;
+            }
+            m_changed.notify_all();
+            if (callback)
+                callback(price);
+        }
+        break;
+    }
+    }
+}
+
+double CScaleSimulator::NextWeight() {
+    const double kg = m_weights.front();
+    if (m_weights.size() > 1)
+        m_weights.erase(m_weights.begin());
+    return kg;
+}
+
+void CScaleSimulator::AnswerWeightRequest() {
+    QByteArray reply;
+    Faults faults;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nRequests;
+        faults = m_faults;
+        const double kg = NextWeight();
+        reply = m_reply.isEmpty() ? WeightReply(m_protocol, kg, faults) : m_reply;
+    }
+    m_changed.notify_all();
+    if (faults.bSilent)
+        return;
+    if (faults.nCutAfter >= 0 && faults.nCutAfter < reply.size())
+        reply.truncate(faults.nCutAfter);
+    if (faults.nDelayMs > 0) {
+        const Clock::time_point until = Clock::now() + std::chrono::milliseconds(faults.nDelayMs);
+        while (!m_bStop.load() && Clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    Send(reply);
+}
+
+void CScaleSimulator::Send(const QByteArray& bytes) {
+    bool pacing = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        pacing = m_bPacing;
+    }
+    if (!pacing) {
+        [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, bytes.constData(), bytes.size());
+        return;
+    }
+    m_txFree = std::max(m_txFree, Clock::now());
+    for (const char byte : bytes) {
+        if (m_bStop.load())
+            return;
+        // Each byte becomes readable when its last bit would have arrived.
+        m_txFree += ByteTime(m_protocol);
+        std::this_thread::sleep_until(m_txFree);
+        [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, &byte, 1);
+    }
+}

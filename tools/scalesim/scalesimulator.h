@@ -1,0 +1,122 @@
+// A scale on the far end of a pseudo-terminal: answers CAS, Massa-K or OKA requests byte by
+// byte, can pace its bytes at the line speed and can misbehave on request. The program opens
+// DevicePath() (or a COM<N> link to it) as it would open a real port.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <termios.h>
+#include <thread>
+#include <vector>
+
+class CScaleSimulator {
+public:
+    enum class Protocol { Cas, Massa, Oka };
+
+    // Ways to misbehave; the default answers every request correctly.
+    struct Faults {
+        bool bSilent = false;   // answers nothing at all
+        int nCutAfter = -1;     // the weight reply stops after this many bytes; -1: whole
+        int nNaks = 0;          // CAS: NAKs before the ACK of each exchange
+        bool bWrongBcc = false; // CAS: the record's BCC is off by one bit
+        char cStatus = 'S';     // CAS: the status byte of the record
+        int nBadDigit = -1;     // OKA: index (0 units to 5) of a digit sent as 10; -1: none
+        int nDelayMs = 0;       // waits this long before each weight reply
+    };
+
+    explicit CScaleSimulator(Protocol protocol);
+    ~CScaleSimulator();
+    CScaleSimulator(const CScaleSimulator&) = delete;
+    CScaleSimulator& operator=(const CScaleSimulator&) = delete;
+
+    static bool ParseProtocol(const QString& name, Protocol& protocol);
+
+    // Opens the pseudo-terminal pair and starts answering.
+    bool Start(QString* error = nullptr);
+    // Stops answering and closes the pair: an open port on it sees the device hang up, like
+    // an adapter pulled out.
+    void Stop();
+    // The slave side, the device a scale opens.
+    QString DevicePath() const { return m_strDevice; }
+    // Makes linkPath (for example DIR/COM1) a symbolic link to the device.
+    bool LinkAs(const QString& linkPath, QString* error = nullptr);
+
+    // The weight of the following exchanges, in kilograms.
+    void SetWeight(double kg);
+    // One weight per exchange; the last one stays.
+    void SetWeights(const std::vector<double>& kgs);
+    void SetFaults(const Faults& faults);
+    // Sends each byte only after the time it takes on the line at the protocol's speed and
+    // framing, and takes each received byte only after its own time on the line.
+    void SetPacing(bool on);
+    // CAS: the answers to the ENQs of one exchange, in turn; once all are used the next ENQ
+    // starts again at the first. Empty: the faults decide.
+    void SetHandshake(const QByteArray& answers);
+    // The exact reply to a weight request (CAS: to DC1); empty: built from the weight.
+    void SetReply(const QByteArray& reply);
+    // Called on the simulator's thread for every price message received (OKA).
+    void SetPriceCallback(std::function<void(unsigned int)> callback);
+
+    // The terminal settings the opener of the device has given it.
+    bool LineSettings(termios& tio) const;
+    // Changes them, as another program using the terminal before might have.
+    bool SetLineSettings(const termios& tio);
+
+    // Every byte received so far, in order.
+    QByteArray Received() const;
+    // Prices shown on the display, in order (OKA).
+    std::vector<unsigned int> Prices() const;
+    // Weight requests answered (or left unanswered when silent).
+    int Requests() const;
+    bool WaitForRequests(int count, int timeoutMs) const;
+    bool WaitForPrices(std::size_t count, int timeoutMs) const;
+
+    // The bytes of a correct weight reply for kg, as this protocol sends it.
+    static QByteArray WeightReply(Protocol protocol, double kg, const Faults& faults);
+    static QByteArray WeightReply(Protocol protocol, double kg);
+    // Time of one character on the protocol's line: start bit, data, parity and stop bits.
+    static std::chrono::nanoseconds ByteTime(Protocol protocol);
+
+private:
+    void Run();
+    void TakeByte(std::uint8_t byte, std::chrono::steady_clock::time_point arrival);
+    void Send(const QByteArray& bytes);
+    void AnswerWeightRequest();
+    double NextWeight();
+
+    const Protocol m_protocol;
+    QString m_strDevice;
+    int m_fdMaster = -1;
+    int m_fdSlave = -1; // kept open so the master never sees a hang-up between openers
+    int m_wakePipe[2] = {-1, -1};
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point m_rxFree; // when the receive line is next idle (pacing)
+    Clock::time_point m_txFree; // when the send line is next idle (pacing)
+
+    // Protocol state, simulator thread only.
+    QByteArray m_message;     // OKA: the message being received
+    int m_nEnqInExchange = 0; // CAS
+    bool m_bAcknowledged = false;
+
+    mutable std::mutex m_mutex; // guards everything below
+    mutable std::condition_variable m_changed;
+    std::vector<double> m_weights{0.0};
+    Faults m_faults;
+    bool m_bPacing = false;
+    QByteArray m_handshake;
+    QByteArray m_reply;
+    QByteArray m_received;
+    std::vector<unsigned int> m_prices;
+    int m_nRequests = 0;
+    std::function<void(unsigned int)> m_onPrice;
+};
