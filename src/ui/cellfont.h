@@ -1,5 +1,5 @@
-// Fonts asked for by their character cell height, the way the screen's key and field fonts
-// are specified: the height covers ascent and descent, so "Arial" 70 is a 70-pixel line.
+// Fonts asked for by their character cell height, as the screen's key and field fonts are
+// given: the height covers ascent and descent, so "Arial" 70 is a 70-pixel line.
 #pragma once
 
 #include <QFont>

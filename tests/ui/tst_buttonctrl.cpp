@@ -344,6 +344,8 @@ void TestButtonCtrl::keyboard_data() {
     QTest::newRow("Backtab: previous key") << list(click(Qt::Key_Backtab)) << "a" << 0;
     QTest::newRow("Down: next key") << list(click(Qt::Key_Down)) << "c" << 0;
     QTest::newRow("Up: previous key") << list(click(Qt::Key_Up)) << "a" << 0;
+    QTest::newRow("Left: previous key") << list(click(Qt::Key_Left)) << "a" << 0;
+    QTest::newRow("Right: next key") << list(click(Qt::Key_Right)) << "c" << 0;
     QTest::newRow("Enter clicks on release") << list(click(Qt::Key_Return)) << "b" << 1;
     QTest::newRow("keypad Enter clicks")
         << list(click(Qt::Key_Enter, Qt::KeypadModifier)) << "b" << 1;
