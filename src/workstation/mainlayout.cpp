@@ -22,13 +22,22 @@ MainLayout ComputeMainLayout(int frameWidth, int frameHeight) {
     l.panel.moveTopLeft({l.sum.width() + 18, y + 6});
     y = l.panel.top() + l.panel.height();
 
-    const int gx = l.panel.left() + 8;
-    const int gy = l.panel.top() + 8;
-    const int bw = (l.panel.width() - 26) / 4;
-    const int bh = (l.panel.height() - 30) / 5;
+    l.keys = KeypadKeys(l.panel);
+
+    l.pageSize.moveTopLeft({8, y - l.pageSize.height()});
+    l.autoPrint.moveTopLeft({8, l.pageSize.top() - l.autoPrint.height() - 10});
+    return l;
+}
+
+QMap<int, QRect> KeypadKeys(const QRect& panel) {
+    QMap<int, QRect> keys;
+    const int gx = panel.left() + 8;
+    const int gy = panel.top() + 8;
+    const int bw = (panel.width() - 26) / 4;
+    const int bh = (panel.height() - 30) / 5;
     const auto key = [&](int id, int row, int column, int rows = 1) {
-        l.keys.insert(id, QRect(gx + column * (bw + 4), gy + row * (bh + 4), bw,
-                                rows == 1 ? bh : 2 * bh + 4));
+        keys.insert(id, QRect(gx + column * (bw + 4), gy + row * (bh + 4), bw,
+                              rows == 1 ? bh : 2 * bh + 4));
     };
     key(IDC_KEY_CLEAR, 0, 0);
     key(IDC_KEY_EDITOR, 0, 1);
@@ -48,8 +57,5 @@ MainLayout ComputeMainLayout(int frameWidth, int frameHeight) {
     key(IDC_KEY_0, 4, 0);
     key(IDC_KEY_00, 4, 1);
     key(IDC_KEY_POINT, 4, 2);
-
-    l.pageSize.moveTopLeft({8, y - l.pageSize.height()});
-    l.autoPrint.moveTopLeft({8, l.pageSize.top() - l.autoPrint.height() - 10});
-    return l;
+    return keys;
 }

@@ -40,3 +40,7 @@ struct MainLayout {
 
 // FW and FH: the window's width and height less its client area's.
 MainLayout ComputeMainLayout(int frameWidth, int frameHeight);
+
+// The eighteen keys inside the keypad panel: a grid of 4 by 5 keys with gaps of 4 pixels,
+// the product and print keys two rows high.
+QMap<int, QRect> KeypadKeys(const QRect& panel);

@@ -1,6 +1,8 @@
 #include "workstation/startup.h"
 
 #include "app/varnetapp.h"
+#include "labels/labellayouts.h"
+#include "platform/printer.h"
 #include "ui/messagebox.h"
 #include "workstation/varnetdlg.h"
 
@@ -12,7 +14,10 @@ int RunVarnet(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();
 
+    platform::InstallSpoolerPrinters();
+
     CVarnetApp theApp;
+    theApp.SetLabelLayouts(std::make_unique<CLabelLayouts>());
     theApp.LoadSettings();
     theApp.LoadLabelLayouts();
     {
