@@ -106,7 +106,6 @@ private:
     // Protocol state, simulator thread only.
     QByteArray m_message;     // OKA: the message being received
     int m_nEnqInExchange = 0; // CAS
-    bool m_bAcknowledged = false;
 
     mutable std::mutex m_mutex; // guards everything below
     mutable std::condition_variable m_changed;
