@@ -1,0 +1,142 @@
+// The road of a label end to end: the main screen driven by key events, a CAS scale
+// simulated on a pseudo-terminal linked as COM1, the SQLite demo catalogue and the CUPS
+// test queue, whose captured job must scan as the expected barcode.
+#include "democatalogue.h"
+#include "labels/labellayouts.h"
+#include "labels/layoutfile.h"
+#include "labels/samplelayout.h"
+#include "platform/printer.h"
+#include "scalesimulator.h"
+#include "support/messagerecorder.h"
+#include "support/printcapture.h"
+#include "support/testdir.h"
+#include "ui/labelctrl.h"
+#include "workstation/varnetdlg.h"
+
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+class TstWorkstationE2E : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestModuleDir> m_dir;
+    std::unique_ptr<CScaleSimulator> m_scale;
+    std::unique_ptr<CVarnetApp> m_app;
+
+    // A counter folder: settings for the CAS scale on COM1, the printer, a catalogue of
+    // 40 demo products, and the sample 58 x 40 mm layouts.
+    void SetUpCounter(const QString& printer) {
+        m_dir = std::make_unique<TestModuleDir>();
+        m_scale = std::make_unique<CScaleSimulator>(CScaleSimulator::Protocol::Cas);
+        QString error;
+        QVERIFY2(m_scale->Start(&error), qPrintable(error));
+        QVERIFY2(m_scale->LinkAs(m_dir->File(QStringLiteral("COM1")), &error), qPrintable(error));
+        m_scale->SetWeight(0.0);
+
+        const QString db = m_dir->File(QStringLiteral("catalogue.db"));
+        {
+            platform::odbc::Connection c;
+            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") + db);
+            democat::Options o;
+            o.rows = 40;
+            democat::CreateDemoCatalogue(c, o);
+        }
+        m_dir->Write(QStringLiteral("Varnet.ini"),
+                     QStringLiteral("[Varnet]\nPrinterName=%1\nPenny=1\n[Scale]\nRS232Port=1\n"
+                                    "Type=3\n[SQL]\nDriver=SQLite3\nServer=localhost\n"
+                                    "Database=%2\nUser=sa\n")
+                         .arg(printer, db)
+                         .toUtf8());
+        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("Varnet.cfg")),
+                                   SampleLayout(true, 58, 40)));
+        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("QLabel.cfg")),
+                                   SampleLayout(false, 58, 40)));
+
+        m_app = std::make_unique<CVarnetApp>();
+        m_app->SetLabelLayouts(std::make_unique<CLabelLayouts>());
+        m_app->LoadSettings();
+        m_app->LoadLabelLayouts();
+    }
+
+    // Puts a weight on the scale and lets the screen see it in a few exchanges.
+    void Weigh(CVarnetDlg& dlg, double kg) {
+        m_scale->SetWeight(kg);
+        const int seen = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(seen + 3, 5000));
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.Poller().Weight(), kg, 5000);
+        QTest::qWait(50);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { platform::InstallSpoolerPrinters(); }
+
+    void cleanup() {
+        m_app.reset();
+        m_scale.reset();
+        m_dir.reset();
+    }
+
+    void autoPrintOneLabelPerNewWeight() {
+        SetUpCounter(printcapture::Queue());
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(&dlg, QStringLiteral("12+"));
+        QCOMPARE(dlg.State().m_product.m_strCode, QStringLiteral("12"));
+        QTest::keyClicks(&dlg, QStringLiteral("-"));
+        QVERIFY(dlg.State().m_bAutoPrint);
+
+        const QStringList before = printcapture::Jobs();
+        for (double kg : {0.0, 0.512, 0.512, 0.0, 0.512})
+            Weigh(dlg, kg);
+        const QString job = printcapture::WaitForNewJob(before);
+        QVERIFY2(!job.isEmpty(), "no job reached the queue");
+        QVERIFY2(job.endsWith(QLatin1String("-Pelgrin.pdf")), qPrintable(job));
+        // Nothing else follows.
+        QTest::qWait(1500);
+        QCOMPARE(printcapture::Jobs().size(), before.size() + 1);
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+        // Mask 27, code 00012, 512 grams, and the check digit.
+        QCOMPARE(printcapture::ReadBarcode(job), QStringLiteral("2700012005120"));
+        QCOMPARE(dlg.Field(10004)->text(), QStringLiteral("0.512 "));
+        QCOMPARE(
+            dlg.Field(10003)->text().trimmed(),
+            QString::number(m_app->RoundAmount(0.512 * dlg.State().m_product.m_dPrice), 'f', 2));
+        dlg.close();
+        QVERIFY(!dlg.Poller().IsPolling());
+    }
+
+    // A printer that no queue bears: the first new weight brings the message; weights that
+    // arrive while its box is open print nothing and bring no second box.
+    void unknownPrinterSaysSoOnce() {
+        SetUpCounter(QStringLiteral("NoSuchQueue"));
+        QStringList texts;
+        const platform::MessageSink previous =
+            platform::SetMessageSink([&](const platform::OperatorMessage& m) {
+                texts.append(m.text);
+                // The box stays open while the scale reports new weights.
+                QEventLoop box;
+                QTimer::singleShot(1500, &box, &QEventLoop::quit);
+                QTimer::singleShot(200, &box, [&] { m_scale->SetWeight(0.7); });
+                QTimer::singleShot(700, &box, [&] { m_scale->SetWeight(0.9); });
+                box.exec();
+            });
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(&dlg, QStringLiteral("12+-"));
+        Weigh(dlg, 0.512);
+        QTRY_COMPARE_WITH_TIMEOUT(texts.size(), 1, 5000);
+        QTest::qWait(2000);
+        platform::SetMessageSink(previous);
+        QCOMPARE(texts, QStringList{QStringLiteral("Принтер не установлен")});
+        QCOMPARE(dlg.PageSizeField()->text(), QStringLiteral("Нет"));
+    }
+};
+
+QTEST_MAIN(TstWorkstationE2E)
+#include "tst_workstation_e2e.moc"
