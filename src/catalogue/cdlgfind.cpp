@@ -118,8 +118,7 @@ bool CDlgFind::PreTranslateMessage(QKeyEvent* key) {
         break;
     }
     const QString text = key->text();
-    const bool typed = !text.isEmpty() &&
-                       (text[0].isPrint() || text[0] == QLatin1Char('\b')) &&
+    const bool typed = !text.isEmpty() && (text[0].isPrint() || text[0] == QLatin1Char('\b')) &&
                        !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier));
     if (typed && !m_edit->hasFocus()) {
         m_edit->setFocus();

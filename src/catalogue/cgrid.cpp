@@ -127,7 +127,6 @@ CGrid::CGrid(QWidget* parent) : QTableView(parent), m_model(new CGridModel(this)
     setPalette(p);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CGrid::OnSelectionChanged);
-    connect(this, &QAbstractItemView::doubleClicked, this, &CGrid::OnDblClk);
 }
 
 CGrid::~CGrid() {
@@ -243,6 +242,13 @@ void CGrid::paintEvent(QPaintEvent* event) {
     QTableView::paintEvent(event);
 }
 
+QModelIndex CGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const int rows = m_model->rowCount();
+    if (rows > 0 && (action == MoveHome || action == MoveEnd))
+        return m_model->index(action == MoveHome ? 0 : rows - 1, qMax(0, currentIndex().column()));
+    return QTableView::moveCursor(action, modifiers);
+}
+
 void CGrid::OnSelectionChanged() {
     const QModelIndexList rows = selectionModel()->selectedRows();
     const int row = rows.isEmpty() ? -1 : rows.first().row();
@@ -252,7 +258,8 @@ void CGrid::OnSelectionChanged() {
     Q_EMIT SelectedRowChanged(row);
 }
 
-void CGrid::OnDblClk() {
+void CGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
     // A double click confirms as the Enter key does.
     QCoreApplication::postEvent(window(),
                                 new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));

@@ -52,11 +52,13 @@ Q_SIGNALS:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Home and End go to the first and last row, as in a list.
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void SetRowCount(int count);
     void OnSelectionChanged();
-    void OnDblClk();
     // A database error inside painting is shown once painting is over, and only once for
     // a run of failing cells.
     void ReportLater(const QString& text);

@@ -1,7 +1,6 @@
 #include "catalogue/gridcolumn.h"
 
-QString FormatNumber(double value, int decimals, bool trimZeros, bool blankZero,
-                     QChar thousands) {
+QString FormatNumber(double value, int decimals, bool trimZeros, bool blankZero, QChar thousands) {
     if (blankZero && value == 0.0)
         return QString();
     QString text = QString::asprintf("%.*f", decimals, value);
@@ -63,8 +62,8 @@ QString CellText(const tagColumn& c, int k) {
     case COL_DOUBLE:
         if (!c.ppDoubles || !*c.ppDoubles)
             return QString();
-        return FormatNumber(isNull ? 0.0 : (*c.ppDoubles)[k], c.nParam, c.bTrimZeros,
-                            c.bBlankZero, c.chThousands);
+        return FormatNumber(isNull ? 0.0 : (*c.ppDoubles)[k], c.nParam, c.bTrimZeros, c.bBlankZero,
+                            c.chThousands);
     case COL_TIMESTAMP: {
         if (isNull || !c.ppTimestamps || !*c.ppTimestamps)
             return QString();

@@ -50,8 +50,7 @@ struct tagColumn {
 
 // A number with a fixed count of decimals and "." as the point; optionally without trailing
 // zeros of the decimals, empty for zero, and with a thousands separator.
-QString FormatNumber(double value, int decimals, bool trimZeros, bool blankZero,
-                     QChar thousands);
+QString FormatNumber(double value, int decimals, bool trimZeros, bool blankZero, QChar thousands);
 
 // The text of the column at block row k.
 QString CellText(const tagColumn& column, int k);

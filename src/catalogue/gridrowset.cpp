@@ -29,8 +29,8 @@ void CFieldExchange::Column(const QString& column, SQLSMALLINT cType, size_t ele
     const size_t rows = static_cast<size_t>(m_rows);
     auto valueBuffer = std::make_unique<unsigned char[]>(elementSize * rows);
     auto lengthBuffer = std::make_unique<unsigned char[]>(sizeof(SQLLEN) * rows);
-    Check(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(m_columns.size()), cType,
-                     valueBuffer.get(), static_cast<SQLLEN>(elementSize),
+    Check(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(m_columns.size()), cType, valueBuffer.get(),
+                     static_cast<SQLLEN>(elementSize),
                      reinterpret_cast<SQLLEN*>(lengthBuffer.get())),
           SQL_HANDLE_STMT, m_hstmt);
     *values = valueBuffer.get();
@@ -66,8 +66,7 @@ void CFieldExchange::Timestamp(const QString& column, SQL_TIMESTAMP_STRUCT** val
            reinterpret_cast<void**>(values), lengths);
 }
 
-void CFieldExchange::Text(const QString& column, int width, SQLWCHAR** values,
-                          SQLLEN** lengths) {
+void CFieldExchange::Text(const QString& column, int width, SQLWCHAR** values, SQLLEN** lengths) {
     Column(column, SQL_C_WCHAR, sizeof(SQLWCHAR) * static_cast<size_t>(width + 1),
            reinterpret_cast<void**>(values), lengths);
 }
@@ -83,8 +82,7 @@ void CGridRowset::AddSearchOrder(const QString& name, const QString& column, con
     m_aOrderNames.append(name);
     m_aOrderColumns.append(column);
     m_aOrderSorts.append(sort);
-    m_aOrderConditions.append(condition.isEmpty() ? column + QStringLiteral(" LIKE ?")
-                                                  : condition);
+    m_aOrderConditions.append(condition.isEmpty() ? column + QStringLiteral(" LIKE ?") : condition);
 }
 
 QString CGridRowset::SetSearchOrder(int index) {
@@ -92,9 +90,9 @@ QString CGridRowset::SetSearchOrder(int index) {
     m_nParams = 1;
     if (index < 0 || index >= m_aOrderColumns.size())
         throw std::invalid_argument("search order out of range");
-    SetFilter(index < m_aOrderConditions.size() ? m_aOrderConditions[index]
-                                                : m_aOrderColumns[index] +
-                                                      QStringLiteral(" LIKE ?"));
+    SetFilter(index < m_aOrderConditions.size()
+                  ? m_aOrderConditions[index]
+                  : m_aOrderColumns[index] + QStringLiteral(" LIKE ?"));
     if (index >= m_aOrderSorts.size())
         throw std::invalid_argument("search order has no sort");
     m_strSort = m_aOrderSorts[index];
@@ -139,10 +137,9 @@ bool CGridRowset::OpenBase() {
           h);
     m_nCursorType = SQL_CURSOR_DYNAMIC;
     SQLGetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, &m_nCursorType, 0, nullptr);
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, Value(SQL_BIND_BY_COLUMN), 0),
-          SQL_HANDLE_STMT, h);
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, Value(m_nRowsetSize), 0), SQL_HANDLE_STMT,
+    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, Value(SQL_BIND_BY_COLUMN), 0), SQL_HANDLE_STMT,
           h);
+    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, Value(m_nRowsetSize), 0), SQL_HANDLE_STMT, h);
     Check(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &m_nRowsFetched, 0), SQL_HANDLE_STMT, h);
     std::u16string text = platform::odbc::ToSqlWChar(sql);
     Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),

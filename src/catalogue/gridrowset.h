@@ -16,7 +16,8 @@
 class CFieldExchange {
 public:
     enum Operation { Names, Bind };
-    CFieldExchange(Operation op, SQLHSTMT hstmt, SQLULEN rows) : m_op(op), m_hstmt(hstmt), m_rows(rows) {}
+    CFieldExchange(Operation op, SQLHSTMT hstmt, SQLULEN rows)
+        : m_op(op), m_hstmt(hstmt), m_rows(rows) {}
 
     void Long(const QString& column, SQLINTEGER** values, SQLLEN** lengths);
     void Byte(const QString& column, SQLCHAR** values, SQLLEN** lengths);

@@ -4,9 +4,10 @@ using platform::odbc::Dialect;
 
 namespace {
 
-const char* const kColumns[] = {"pluId", "sectionId", "plu",     "barCode",  "pluName", "price",
-                                "department", "discount", "q", "sq", "dq", "info", "bHours",
-                                "bDate", "taxGroup", "pluGroup", "lockPlu", "atr"};
+const char* const kColumns[] = {"pluId",    "sectionId",  "plu",      "barCode", "pluName",
+                                "price",    "department", "discount", "q",       "sq",
+                                "dq",       "info",       "bHours",   "bDate",   "taxGroup",
+                                "pluGroup", "lockPlu",    "atr"};
 
 QStringList Columns(bool brackets) {
     QStringList list;
@@ -81,9 +82,8 @@ const PluSql& PluStatements(Dialect dialect) {
 QString PluBaseFilter(Dialect dialect, const QString& wBarCodeMask, const QString& qBarCodeMask,
                       bool enableSection, QString& sectionId) {
     const auto n = qMax(wBarCodeMask.count(QLatin1Char('P')), qBarCodeMask.count(QLatin1Char('P')));
-    QString filter = QStringLiteral("%1(plu) <= %2")
-                         .arg(PluStatements(dialect).lengthFunction)
-                         .arg(n);
+    QString filter =
+        QStringLiteral("%1(plu) <= %2").arg(PluStatements(dialect).lengthFunction).arg(n);
     if (enableSection) {
         sectionId = sectionId.trimmed();
         QString quoted = sectionId;

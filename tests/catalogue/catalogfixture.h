@@ -26,8 +26,8 @@ inline democat::PluRow Row(int id, const QString& code, const QString& name, dou
 inline QList<democat::PluRow> Numbered(int n) {
     QList<democat::PluRow> rows;
     for (int i = 1; i <= n; ++i)
-        rows.append(Row(i, QString::number(i), QStringLiteral("Товар %1").arg(i, 4, 10, QLatin1Char('0')),
-                        10.0 + i));
+        rows.append(Row(i, QString::number(i),
+                        QStringLiteral("Товар %1").arg(i, 4, 10, QLatin1Char('0')), 10.0 + i));
     return rows;
 }
 

@@ -15,18 +15,30 @@ private Q_SLOTS:
         QTest::addColumn<bool>("blank");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("trimmed with separator") << 1234.5 << 2 << true << false << " " << "1 234.5";
-        QTest::newRow("untrimmed with separator") << 1234.5 << 2 << false << false << " " << "1 234.50";
-        QTest::newRow("whole number trimmed") << 12.0 << 2 << true << false << "" << "12";
-        QTest::newRow("negative millions") << -1234567.8 << 2 << false << false << " " << "-1 234 567.80";
-        QTest::newRow("negative, no group") << -123.4 << 2 << false << false << " " << "-123.40";
-        QTest::newRow("exactly three digits") << 999.0 << 0 << false << false << " " << "999";
-        QTest::newRow("negative six digits") << -123456.0 << 0 << false << false << " " << "-123 456";
-        QTest::newRow("zero blank") << 0.0 << 2 << false << true << " " << "";
-        QTest::newRow("zero shown") << 0.0 << 2 << false << false << " " << "0.00";
-        QTest::newRow("zero trimmed") << 0.0 << 2 << true << false << "" << "0";
-        QTest::newRow("rounds half away") << 2.675 << 1 << false << false << "" << "2.7";
-        QTest::newRow("no decimals, trim keeps tens") << 100.0 << 0 << true << false << "" << "100";
+        QTest::newRow("trimmed with separator") << 1234.5 << 2 << true << false << " "
+                                                << "1 234.5";
+        QTest::newRow("untrimmed with separator") << 1234.5 << 2 << false << false << " "
+                                                  << "1 234.50";
+        QTest::newRow("whole number trimmed") << 12.0 << 2 << true << false << ""
+                                              << "12";
+        QTest::newRow("negative millions") << -1234567.8 << 2 << false << false << " "
+                                           << "-1 234 567.80";
+        QTest::newRow("negative, no group") << -123.4 << 2 << false << false << " "
+                                            << "-123.40";
+        QTest::newRow("exactly three digits") << 999.0 << 0 << false << false << " "
+                                              << "999";
+        QTest::newRow("negative six digits") << -123456.0 << 0 << false << false << " "
+                                             << "-123 456";
+        QTest::newRow("zero blank") << 0.0 << 2 << false << true << " "
+                                    << "";
+        QTest::newRow("zero shown") << 0.0 << 2 << false << false << " "
+                                    << "0.00";
+        QTest::newRow("zero trimmed") << 0.0 << 2 << true << false << ""
+                                      << "0";
+        QTest::newRow("rounds half away") << 2.675 << 1 << false << false << ""
+                                          << "2.7";
+        QTest::newRow("no decimals, trim keeps tens") << 100.0 << 0 << true << false << ""
+                                                      << "100";
     }
     void formatNumber() {
         QFETCH(double, value);
@@ -47,17 +59,28 @@ private Q_SLOTS:
         QTest::addColumn<bool>("blank");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("null");
-        QTest::newRow("long") << int(COL_LONG) << 0 << false << "-42" << "0";
-        QTest::newRow("text") << int(COL_TEXT) << 8 << false << "Сыр  " << "";
-        QTest::newRow("byte") << int(COL_BYTE) << 0 << false << "200" << "0";
-        QTest::newRow("byte, blank zero") << int(COL_BYTE) << 0 << true << "200" << "";
-        QTest::newRow("flag") << int(COL_FLAG) << 0 << false << "X" << "";
-        QTest::newRow("double") << int(COL_DOUBLE) << 2 << false << "1 234.50" << "0.00";
-        QTest::newRow("date and time") << int(COL_TIMESTAMP) << 0 << false << "05.03.2024 09:07:03" << "";
-        QTest::newRow("date") << int(COL_TIMESTAMP) << 1 << false << "05.03.2024" << "";
-        QTest::newRow("time") << int(COL_TIMESTAMP) << 2 << false << "09:07" << "";
-        QTest::newRow("unknown form") << int(COL_TIMESTAMP) << 3 << false << "" << "";
-        QTest::newRow("no type") << int(COL_NONE) << 0 << false << "" << "";
+        QTest::newRow("long") << int(COL_LONG) << 0 << false << "-42"
+                              << "0";
+        QTest::newRow("text") << int(COL_TEXT) << 8 << false << "Сыр  "
+                              << "";
+        QTest::newRow("byte") << int(COL_BYTE) << 0 << false << "200"
+                              << "0";
+        QTest::newRow("byte, blank zero") << int(COL_BYTE) << 0 << true << "200"
+                                          << "";
+        QTest::newRow("flag") << int(COL_FLAG) << 0 << false << "X"
+                              << "";
+        QTest::newRow("double") << int(COL_DOUBLE) << 2 << false << "1 234.50"
+                                << "0.00";
+        QTest::newRow("date and time") << int(COL_TIMESTAMP) << 0 << false << "05.03.2024 09:07:03"
+                                       << "";
+        QTest::newRow("date") << int(COL_TIMESTAMP) << 1 << false << "05.03.2024"
+                              << "";
+        QTest::newRow("time") << int(COL_TIMESTAMP) << 2 << false << "09:07"
+                              << "";
+        QTest::newRow("unknown form") << int(COL_TIMESTAMP) << 3 << false << ""
+                                      << "";
+        QTest::newRow("no type") << int(COL_NONE) << 0 << false << ""
+                                 << "";
     }
     void cellTexts() {
         QFETCH(int, type);

@@ -1,9 +1,9 @@
 // The record set's block window on the real drivers (SQLite file, PostgreSQL server): which
 // block serves a row, short blocks at the end, empty results, patterns with quotes, texts
 // cut to their widths, and errors of the database reaching the caller.
+#include "catalogfixture.h"
 #include "catalogue/ctableplu.h"
 #include "catalogue/plusql.h"
-#include "catalogfixture.h"
 
 #include <QTest>
 
@@ -38,8 +38,7 @@ class TstGridRowset : public QObject {
     }
 
     static QString Code(const CTablePlu& t, int row) {
-        return CTablePlu::TextAt(t.m_plu, t.m_pluLength, CTablePlu::kPluWidth,
-                                 row - t.m_nFirstRow);
+        return CTablePlu::TextAt(t.m_plu, t.m_pluLength, CTablePlu::kPluWidth, row - t.m_nFirstRow);
     }
     static QString Name(const CTablePlu& t, int row) {
         return CTablePlu::TextAt(t.m_pluName, t.m_pluNameLength, CTablePlu::kPluNameWidth,
@@ -50,8 +49,9 @@ private Q_SLOTS:
     void initTestCase() {
         QList<democat::PluRow> rows = catfix::Numbered(200);
         int id = 1000;
-        for (const QString& name : {QStringLiteral("O'Brien Сыр"), QStringLiteral("O'Brien Колбаса"),
-                                    QStringLiteral("O'Brien"), QStringLiteral("OBrien")}) {
+        for (const QString& name :
+             {QStringLiteral("O'Brien Сыр"), QStringLiteral("O'Brien Колбаса"),
+              QStringLiteral("O'Brien"), QStringLiteral("OBrien")}) {
             ++id;
             democat::PluRow r = catfix::Row(id, QString::number(id), name, 1.0);
             r.sectionId = QStringLiteral("99");
@@ -93,8 +93,7 @@ private Q_SLOTS:
         QFETCH(int, row);
         QFETCH(int, first);
         QFETCH(int, last);
-        const QString filter =
-            kNumbered + QStringLiteral(" AND pluId <= %1").arg(matching);
+        const QString filter = kNumbered + QStringLiteral(" AND pluId <= %1").arg(matching);
         auto t = OpenTable(backend, filter, 0, QStringLiteral("%"));
         QCOMPARE(t->m_nRowCount, matching);
         QCOMPARE(t->m_nFirstRow, 0);
@@ -183,8 +182,8 @@ private Q_SLOTS:
     void sectionWithQuoteAndMarker() {
         QFETCH(QString, backend);
         QString section = QStringLiteral(" a'? ");
-        const QString filter = PluBaseFilter(App(backend).DatabaseDialect(), QStringLiteral("PPPPP"),
-                                             QString(), true, section);
+        const QString filter = PluBaseFilter(App(backend).DatabaseDialect(),
+                                             QStringLiteral("PPPPP"), QString(), true, section);
         QCOMPARE(section, QStringLiteral("a'?"));
         auto t = OpenTable(backend, filter, 0, QStringLiteral("1%"));
         QVERIFY(t->CountStatement().endsWith(QStringLiteral("sectionId = 'a''?'")));

@@ -1,9 +1,9 @@
 // The product table's statements: the SQL Server texts to the letter, the base condition of
 // the main screen in each dialect, and on the real drivers the sorts and matches that the
 // SQLite and PostgreSQL texts must share with SQL Server's.
+#include "catalogfixture.h"
 #include "catalogue/ctableplu.h"
 #include "catalogue/plusql.h"
-#include "catalogfixture.h"
 
 #include <QTest>
 
@@ -33,9 +33,10 @@ class TstTablePlu : public QObject {
         for (int r = 0; r < t.m_nRowCount; ++r) {
             t.EnsureRowCached(r);
             const int k = r - t.m_nFirstRow;
-            result.append(names ? CTablePlu::TextAt(t.m_pluName, t.m_pluNameLength,
-                                                    CTablePlu::kPluNameWidth, k)
-                                : CTablePlu::TextAt(t.m_plu, t.m_pluLength, CTablePlu::kPluWidth, k));
+            result.append(
+                names
+                    ? CTablePlu::TextAt(t.m_pluName, t.m_pluNameLength, CTablePlu::kPluNameWidth, k)
+                    : CTablePlu::TextAt(t.m_plu, t.m_pluLength, CTablePlu::kPluWidth, k));
         }
         return result;
     }
@@ -64,13 +65,15 @@ private Q_SLOTS:
     void sqlServerStatements() {
         platform::odbc::Connection none;
         CTablePlu t(none, Dialect::SqlServer);
-        QCOMPARE(t.m_aOrderNames, QStringList({QStringLiteral("По коду"), QStringLiteral("По названию"),
-                                               QStringLiteral("По цене"), QStringLiteral("По штрих-коду")}));
+        QCOMPARE(t.m_aOrderNames,
+                 QStringList({QStringLiteral("По коду"), QStringLiteral("По названию"),
+                              QStringLiteral("По цене"), QStringLiteral("По штрих-коду")}));
         const QString columns = QStringLiteral(
             "SELECT [pluId],[sectionId],[plu],[barCode],[pluName],[price],[department],[discount],"
             "[q],[sq],[dq],[info],[bHours],[bDate],[taxGroup],[pluGroup],[lockPlu],[atr] "
             "FROM [dbo].[plu]");
-        QCOMPARE(t.GetRowSQL(), columns + QStringLiteral(" ORDER BY SPACE(18-LEN(plu))+plu, sectionId"));
+        QCOMPARE(t.GetRowSQL(),
+                 columns + QStringLiteral(" ORDER BY SPACE(18-LEN(plu))+plu, sectionId"));
 
         t.m_strBaseFilter = QStringLiteral("LEN(plu) <= 5");
         QCOMPARE(t.SetSearchOrder(0), QStringLiteral("По коду"));
@@ -78,7 +81,8 @@ private Q_SLOTS:
                                                          "ORDER BY SPACE(18-LEN(plu))+plu"));
         t.m_strFilterParam = QStringLiteral("12%");
         QCOMPARE(t.CountStatement(),
-                 QStringLiteral("SELECT COUNT(*) FROM [dbo].[plu] WHERE plu LIKE '12%' AND LEN(plu) <= 5"));
+                 QStringLiteral(
+                     "SELECT COUNT(*) FROM [dbo].[plu] WHERE plu LIKE '12%' AND LEN(plu) <= 5"));
 
         QString section = QStringLiteral(" 01 ");
         t.m_strBaseFilter = PluBaseFilter(Dialect::SqlServer, QStringLiteral("PPPPP"),
@@ -87,13 +91,16 @@ private Q_SLOTS:
         QCOMPARE(t.GetRowSQL(), columns + QStringLiteral(" WHERE pluName LIKE ? AND LEN(plu) <= 5 "
                                                          "AND sectionId = '01' ORDER BY pluName"));
         t.m_strFilterParam = QStringLiteral("typed text%");
-        QCOMPARE(t.GetCountSQL(), QStringLiteral("SELECT COUNT(*) FROM [dbo].[plu] WHERE pluName LIKE ? "
-                                                 "AND LEN(plu) <= 5 AND sectionId = '01'"));
-        QCOMPARE(t.CountStatement(), QStringLiteral("SELECT COUNT(*) FROM [dbo].[plu] WHERE pluName LIKE "
-                                                    "'typed text%' AND LEN(plu) <= 5 AND sectionId = '01'"));
+        QCOMPARE(t.GetCountSQL(),
+                 QStringLiteral("SELECT COUNT(*) FROM [dbo].[plu] WHERE pluName LIKE ? "
+                                "AND LEN(plu) <= 5 AND sectionId = '01'"));
+        QCOMPARE(t.CountStatement(),
+                 QStringLiteral("SELECT COUNT(*) FROM [dbo].[plu] WHERE pluName LIKE "
+                                "'typed text%' AND LEN(plu) <= 5 AND sectionId = '01'"));
         t.SetSearchOrder(2);
         QCOMPARE(t.m_strSort, QStringLiteral("price, pluName"));
-        QCOMPARE(t.m_strFilter, QStringLiteral("price LIKE ? AND LEN(plu) <= 5 AND sectionId = '01'"));
+        QCOMPARE(t.m_strFilter,
+                 QStringLiteral("price LIKE ? AND LEN(plu) <= 5 AND sectionId = '01'"));
         t.SetSearchOrder(3);
         QCOMPARE(t.m_strSort, QStringLiteral("SPACE(18-LEN(barCode))+barCode"));
         // Without a base condition the filter is the search condition alone.
@@ -110,16 +117,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("section");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("trimmed");
-        QTest::newRow("piece mask longer") << Dialect::SqlServer << "21PPPPPMMMMM" << "22PPPPPPQQQQ"
-                                           << false << " 3 " << "LEN(plu) <= 6" << " 3 ";
-        QTest::newRow("section trimmed") << Dialect::SqlServer << "21PPPPPMMMMM" << "" << true << " 3 "
-                                         << "LEN(plu) <= 5 AND sectionId = '3'" << "3";
-        QTest::newRow("quote doubled") << Dialect::SqlServer << "PP" << "" << true << "O'K"
-                                       << "LEN(plu) <= 2 AND sectionId = 'O''K'" << "O'K";
-        QTest::newRow("sqlite") << Dialect::SQLite << "PPPPP" << "" << true << "01"
-                                << "length(plu) <= 5 AND sectionId = '01'" << "01";
-        QTest::newRow("postgres") << Dialect::PostgreSQL << "" << "PPP" << false << ""
-                                  << "length(plu) <= 3" << "";
+        QTest::newRow("piece mask longer") << Dialect::SqlServer << "21PPPPPMMMMM"
+                                           << "22PPPPPPQQQQ" << false << " 3 "
+                                           << "LEN(plu) <= 6"
+                                           << " 3 ";
+        QTest::newRow("section trimmed") << Dialect::SqlServer << "21PPPPPMMMMM"
+                                         << "" << true << " 3 "
+                                         << "LEN(plu) <= 5 AND sectionId = '3'"
+                                         << "3";
+        QTest::newRow("quote doubled") << Dialect::SqlServer << "PP"
+                                       << "" << true << "O'K"
+                                       << "LEN(plu) <= 2 AND sectionId = 'O''K'"
+                                       << "O'K";
+        QTest::newRow("sqlite") << Dialect::SQLite << "PPPPP"
+                                << "" << true << "01"
+                                << "length(plu) <= 5 AND sectionId = '01'"
+                                << "01";
+        QTest::newRow("postgres") << Dialect::PostgreSQL << ""
+                                  << "PPP" << false << ""
+                                  << "length(plu) <= 3"
+                                  << "";
     }
     void baseFilter() {
         QFETCH(Dialect, dialect);
@@ -143,25 +160,37 @@ private Q_SLOTS:
         for (const QString& b : testdb::Backends()) {
             const QByteArray n = b.toUtf8();
             QTest::newRow(n + " codes by numeric value")
-                << b << 0 << "%" << "" << QStringList{"5", "7", "12", "100", "120", "1200"};
-            QTest::newRow(n + " code prefix") << b << 0 << "12%" << "" << QStringList{"12", "120", "1200"};
+                << b << 0 << "%"
+                << "" << QStringList{"5", "7", "12", "100", "120", "1200"};
+            QTest::newRow(n + " code prefix") << b << 0 << "12%"
+                                              << "" << QStringList{"12", "120", "1200"};
             QTest::newRow(n + " code length limit")
-                << b << 0 << "%" << "length(plu) <= 2" << QStringList{"5", "7", "12"};
+                << b << 0 << "%"
+                << "length(plu) <= 2" << QStringList{"5", "7", "12"};
             QTest::newRow(n + " same price by name")
-                << b << 2 << "%" << "" << QStringList{"120", "1200", "12", "7", "5", "100"};
-            QTest::newRow(n + " price as text") << b << 2 << "68%" << "" << QStringList{"12", "100"};
+                << b << 2 << "%"
+                << "" << QStringList{"120", "1200", "12", "7", "5", "100"};
+            QTest::newRow(n + " price as text") << b << 2 << "68%"
+                                                << "" << QStringList{"12", "100"};
             QTest::newRow(n + " barcodes by length")
-                << b << 3 << "%" << "" << QStringList{"12", "5", "7", "120", "1200", "100"};
-            QTest::newRow(n + " name prefix") << b << 1 << "Сыр%" << "" << QStringList{"100"};
+                << b << 3 << "%"
+                << "" << QStringList{"12", "5", "7", "120", "1200", "100"};
+            QTest::newRow(n + " name prefix") << b << 1 << "Сыр%"
+                                              << "" << QStringList{"100"};
             // Latin letters match regardless of case on both.
-            QTest::newRow(n + " Latin case") << b << 1 << "CHE%" << "" << QStringList{"1200", "120"};
-            QTest::newRow(n + " % in the typed text") << b << 1 << "%ау%" << "" << QStringList{"100"};
-            QTest::newRow(n + " _ in the typed text") << b << 1 << "К_лб%" << "" << QStringList{"12"};
+            QTest::newRow(n + " Latin case") << b << 1 << "CHE%"
+                                             << "" << QStringList{"1200", "120"};
+            QTest::newRow(n + " % in the typed text") << b << 1 << "%ау%"
+                                                      << "" << QStringList{"100"};
+            QTest::newRow(n + " _ in the typed text") << b << 1 << "К_лб%"
+                                                      << "" << QStringList{"12"};
         }
         // Cyrillic letters match regardless of case on PostgreSQL; SQLite has no Unicode case
         // tables, so there the case must be as typed.
-        QTest::newRow("postgres Cyrillic case") << "postgres" << 1 << "сыр%" << "" << QStringList{"100"};
-        QTest::newRow("sqlite Cyrillic case") << "sqlite" << 1 << "сыр%" << "" << QStringList{};
+        QTest::newRow("postgres Cyrillic case") << "postgres" << 1 << "сыр%"
+                                                << "" << QStringList{"100"};
+        QTest::newRow("sqlite Cyrillic case") << "sqlite" << 1 << "сыр%"
+                                              << "" << QStringList{};
     }
     void sortsAndMatches() {
         QFETCH(QString, backend);
