@@ -87,7 +87,8 @@ int RunCase(const QString& backend, int rows, const QString& extra) {
     const long baseKb = PeakKb();
     const platform::odbc::Dialect dialect = db.GetDialect();
     QString section;
-    const QString base = PluBaseFilter(dialect, QStringLiteral("PPPPPPP"), QString(), false, section);
+    const QString base =
+        PluBaseFilter(dialect, QStringLiteral("PPPPPPP"), QString(), false, section);
 
     QElapsedTimer t;
     t.start();
@@ -132,13 +133,46 @@ int RunCase(const QString& backend, int rows, const QString& extra) {
     table.EnsureRowCached(0);
     const double price = Ms(t);
 
-    std::printf("%-9s %8d | open %8.1f | key 1 %8.1f | 12 %7.1f | 123 %7.1f | all %8.1f | "
-                "last row %8.1f%s | name order %8.1f, Сыр %8.1f (%d), last %8.1f | price 5 %8.1f "
-                "| cursor %lu | peak %ld kB (before open %ld kB)\n",
-                qPrintable(backend + (extra.isEmpty() ? QString() : QStringLiteral("+"))), all,
-                open, keys[0], keys[1], keys[2], keys[3], last, lastOk ? "" : " (not reached)",
-                order, name, nameCount, lastByName, price,
-                static_cast<unsigned long>(table.CursorType()), PeakKb(), baseKb);
+    // What plain forward-only statements cost, for comparison: the count alone, and a page of
+    // 100 rows at the start and at the end with LIMIT/OFFSET.
+    table.SetSearchOrder(0);
+    table.m_strFilterParam = QStringLiteral("1%");
+    const auto statementMs = [&](const QString& sql, bool rowsToo) {
+        QElapsedTimer s;
+        s.start();
+        platform::odbc::Statement st(db);
+        st.SetReadOnly();
+        st.ExecDirect(sql);
+        int n = 0;
+        while (st.Fetch()) {
+            if (rowsToo)
+                st.GetText(3);
+            ++n;
+        }
+        return static_cast<double>(s.nsecsElapsed()) / 1e6;
+    };
+    const double countOnly = statementMs(table.CountStatement(), false);
+    QString page = table.GetRowSQL();
+    page.replace(page.indexOf(QLatin1Char('?')), 1, QStringLiteral("'1%'"));
+    const double firstPage = statementMs(page + QStringLiteral(" LIMIT 100"), true);
+    table.m_strFilterParam = QStringLiteral("%");
+    const int count = table.CountRows();
+    QString pageAll = table.GetRowSQL();
+    pageAll.replace(pageAll.indexOf(QLatin1Char('?')), 1, QStringLiteral("'%'"));
+    const double lastPage = statementMs(
+        pageAll + QStringLiteral(" LIMIT 100 OFFSET %1").arg(qMax(0, count - 100)), true);
+    const double countAll = statementMs(table.CountStatement(), false);
+
+    std::printf(
+        "%-9s %8d | open %8.1f | key 1 %8.1f | 12 %7.1f | 123 %7.1f | all %8.1f | "
+        "last row %8.1f%s | name order %8.1f, Сыр %8.1f (%d), last %8.1f | price 5 %8.1f "
+        "| cursor %lu | peak %ld kB (before open %ld kB)\n"
+        "          plain statements: count 1%% %7.1f, count all %7.1f, first 100 of 1%% %7.1f, "
+        "last 100 of all (OFFSET) %7.1f\n",
+        qPrintable(backend + (extra.isEmpty() ? QString() : QStringLiteral("+"))), all, open,
+        keys[0], keys[1], keys[2], keys[3], last, lastOk ? "" : " (not reached)", order, name,
+        nameCount, lastByName, price, static_cast<unsigned long>(table.CursorType()), PeakKb(),
+        baseKb, countOnly, countAll, firstPage, lastPage);
     std::fflush(stdout);
     return 0;
 }

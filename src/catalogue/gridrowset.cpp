@@ -213,10 +213,16 @@ bool CGridRowset::Requery() {
         BindParameter();
     Execute();
     m_nRowCount = CountRows();
-    if (m_nRowCount > 0)
+    if (m_nRowCount > 0) {
+        // The block stays where the window started, unless the new result ends before it:
+        // an empty block beside rows that exist helps no one, and on a server-side cursor
+        // the move past the end is the most expensive fetch there is.
+        if (m_nFirstRow >= m_nRowCount)
+            m_nFirstRow = 0;
         Move(m_nFirstRow + 1, SQL_FETCH_ABSOLUTE);
-    else
+    } else {
         m_nFirstRow = m_nLastRow = 0;
+    }
     return true;
 }
 

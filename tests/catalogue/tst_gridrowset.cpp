@@ -124,6 +124,19 @@ private Q_SLOTS:
         t->m_strFilterParam = QStringLiteral("1%");
         QVERIFY(t->Requery());
         QCOMPARE(t->m_nRowCount, 111); // 1, 10-19, 100-199
+        // The block stays at the window start while the result reaches it...
+        QCOMPARE(t->m_nFirstRow, 100);
+        QCOMPARE(t->m_nLastRow, 110);
+        QCOMPARE(Code(*t, 110), QStringLiteral("199"));
+        t->m_strFilterParam = QStringLiteral("19%");
+        QVERIFY(t->Requery());
+        // ...and goes back to the start when the result ends before it.
+        QCOMPARE(t->m_nRowCount, 11); // 19, 190-199
+        QCOMPARE(t->m_nFirstRow, 0);
+        QCOMPARE(t->m_nLastRow, 10);
+        QCOMPARE(Code(*t, 10), QStringLiteral("199"));
+        t->m_strFilterParam = QStringLiteral("1%");
+        QVERIFY(t->Requery());
         t->EnsureRowCached(0);
         QCOMPARE(Code(*t, 0), QStringLiteral("1"));
         QCOMPARE(Code(*t, 1), QStringLiteral("10"));
