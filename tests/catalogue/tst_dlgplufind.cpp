@@ -29,7 +29,8 @@ class TstDlgPluFind : public QObject {
     }
 
     // The application on the back end's catalogue and a search dialog shown on it.
-    CDlgPluFind& Open(const QString& backend, int findOrder = 0) {
+    CDlgPluFind& Open(const QString& backend, int findOrder = 0,
+                      const QString& mask = QStringLiteral("PPPPP")) {
         m_dlg.reset();
         m_app = std::make_unique<CVarnetApp>();
         m_app->m_settings = m_settings.at(backend);
@@ -38,8 +39,8 @@ class TstDlgPluFind : public QObject {
         if (!m_app->ConnectDatabase())
             qFatal("no connection");
         m_dlg = std::make_unique<CDlgPluFind>();
-        m_dlg->m_strBaseFilter = PluBaseFilter(m_app->DatabaseDialect(), QStringLiteral("PPPPP"),
-                                               QString(), false, m_app->m_settings.SectionID);
+        m_dlg->m_strBaseFilter = PluBaseFilter(m_app->DatabaseDialect(), mask, QString(), false,
+                                               m_app->m_settings.SectionID);
         m_dlg->show();
         if (!QTest::qWaitForWindowActive(m_dlg.get()))
             qFatal("dialog not active");
@@ -80,7 +81,9 @@ private Q_SLOTS:
         democat::PluRow old = catfix::Row(503, QStringLiteral("503"), QStringLiteral("Ячмень"), 5);
         old.bDate = QDateTime(QDate(1960, 5, 1), QTime(0, 0));
         rows << hours << date << none << old
-             << catfix::Row(504, QStringLiteral("123456"), QStringLiteral("Длинный код"), 1);
+             << catfix::Row(504, QStringLiteral("123456"), QStringLiteral("Длинный код"), 1)
+             << catfix::Row(505, QStringLiteral("654321"),
+                            QStringLiteral("Я") + QString(69, QChar(0x044F)), 1);
         for (const QString& b : testdb::Backends()) {
             CVarnetApp app;
             QVERIFY(catfix::Open(app, b, QStringLiteral("dialog"), m_dir, rows));
@@ -286,6 +289,19 @@ private Q_SLOTS:
         QCOMPARE(grid->currentIndex().row(), 4);
         QCOMPARE(grid->RowColor(4, true), QColor(150, 200, 255));
         QCOMPARE(grid->RowColor(3, false), QColor(255, 255, 255));
+    }
+
+    // Six-digit codes appear once the longer mask has six "P" places; a name longer than its
+    // width is shown cut.
+    void longCodeAndName_data() { Backends(); }
+    void longCodeAndName() {
+        QFETCH(QString, backend);
+        CDlgPluFind& dlg = Open(backend, 0, QStringLiteral("PPPPPP"));
+        QTest::keyClicks(dlg.Edit(), QStringLiteral("6543"));
+        QCOMPARE(Codes(dlg), QStringList{QStringLiteral("654321")});
+        QCOMPARE(dlg.Grid()->CellTextAt(0, 1), QStringLiteral("Я") + QString(59, QChar(0x044F)));
+        QTest::keyClick(dlg.Edit(), Qt::Key_Return);
+        QCOMPARE(dlg.m_strName.size(), 60);
     }
 
     // Without a connection the operator sees why; the dialog stays open and usable.
