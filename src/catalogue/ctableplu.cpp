@@ -17,6 +17,10 @@ CTablePlu::CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dia
         AddSearchOrder(o.name, o.column, o.sort, o.condition);
 }
 
+CTablePlu::~CTablePlu() {
+    Close();
+}
+
 void CTablePlu::DoBulkFieldExchange(CFieldExchange& fx) {
     const QStringList& c = m_columns;
     fx.Long(c[0], &m_pluId, &m_pluIdLength);

@@ -17,6 +17,8 @@ public:
     };
 
     CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dialect);
+    // Closes while the block pointers below still exist, so closing can reset them.
+    ~CTablePlu() override;
 
     // Block arrays, one entry per block row (the text arrays width + 1 characters per row),
     // and their length indicators; all null while the record set is closed.
