@@ -179,22 +179,38 @@ void InsertRows(platform::odbc::Connection& db, const QList<PluRow>& rows) {
 void CreateIndexes(platform::odbc::Connection& db) {
     const Dialect d = db.GetDialect();
     QStringList statements;
+    // The lookup by code (=), the prefix searches (LIKE 'typed%') and the sorts of the
+    // product search: codes and barcodes by length and then as text, names, prices.
     if (d == Dialect::PostgreSQL) {
-        statements << QStringLiteral("CREATE INDEX plu_code ON plu (plu text_pattern_ops)")
-                   << QStringLiteral("CREATE INDEX plu_code_sort ON plu (lpad(plu, 18), sectionId)")
-                   << QStringLiteral("CREATE INDEX plu_name ON plu (pluName text_pattern_ops)")
-                   << QStringLiteral("CREATE INDEX plu_name_sort ON plu (pluName)")
-                   << QStringLiteral("CREATE INDEX plu_price ON plu (price, pluName)")
-                   << QStringLiteral("CREATE INDEX plu_barcode ON plu (barCode text_pattern_ops)")
-                   << QStringLiteral("CREATE INDEX plu_barcode_sort ON plu (lpad(barCode, 18))");
+        statements << QStringLiteral("plu_code ON plu (plu text_pattern_ops)")
+                   << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
+                   << QStringLiteral("plu_name ON plu (lower(pluName) text_pattern_ops)")
+                   << QStringLiteral("plu_name_sort ON plu (pluName)")
+                   << QStringLiteral("plu_price ON plu (price, pluName)")
+                   << QStringLiteral("plu_barcode ON plu (barCode text_pattern_ops)")
+                   << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
+    } else if (d == Dialect::SQLite) {
+        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search.
+        statements << QStringLiteral("plu_code ON plu (plu)")
+                   << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
+                   << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
+                   << QStringLiteral("plu_name ON plu (pluName)")
+                   << QStringLiteral("plu_name_like ON plu (pluName COLLATE NOCASE)")
+                   << QStringLiteral("plu_price ON plu (price, pluName)")
+                   << QStringLiteral("plu_barcode_like ON plu (barCode COLLATE NOCASE)")
+                   << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
     } else {
-        statements << QStringLiteral("CREATE INDEX plu_code ON plu (plu)")
-                   << QStringLiteral("CREATE INDEX plu_name ON plu (pluName)")
-                   << QStringLiteral("CREATE INDEX plu_price ON plu (price, pluName)")
-                   << QStringLiteral("CREATE INDEX plu_barcode ON plu (barCode)");
+        statements << QStringLiteral("plu_code ON plu (plu)")
+                   << QStringLiteral("plu_name ON plu (pluName)")
+                   << QStringLiteral("plu_price ON plu (price, pluName)")
+                   << QStringLiteral("plu_barcode ON plu (barCode)");
     }
+    // Existing indexes are kept, so a catalogue made earlier gets the ones it lacks.
+    const QString create = d == Dialect::SqlServer || d == Dialect::Other
+                               ? QStringLiteral("CREATE INDEX ")
+                               : QStringLiteral("CREATE INDEX IF NOT EXISTS ");
     for (const QString& s : statements)
-        Exec(db, s);
+        Exec(db, create + s);
     if (d == Dialect::PostgreSQL)
         Exec(db, QStringLiteral("ANALYZE plu"));
     else if (d == Dialect::SQLite)

@@ -1,0 +1,36 @@
+// The product search: the find dialog over the product table. When the operator confirms a
+// row it holds the product's code, name, information, price, unit-of-sale marker and
+// best-before moment for the main screen.
+#pragma once
+
+#include "catalogue/cdlgfind.h"
+#include "catalogue/ctableplu.h"
+
+#include <QDateTime>
+
+class CDlgPluFind : public CDlgFind {
+    Q_OBJECT
+
+public:
+    explicit CDlgPluFind(QWidget* parent = nullptr);
+    ~CDlgPluFind() override;
+
+    CTablePlu* m_pTablePlu = nullptr; // owned by the grid
+    QString m_strCode;
+    QString m_strName;
+    QString m_strInfo;
+    double m_dPrice = 0.0;
+    double m_dSq = 0.0;
+    // Local date and time; invalid means the product has no best-before moment.
+    QDateTime m_stBestBefore;
+
+    // The message when a product's fixed best-before date cannot be taken.
+    static QString BadBestBeforeText();
+
+protected:
+    void OnInitDialog() override;
+    void OnOK() override;
+
+private:
+    void OnColumnClick(int column);
+};

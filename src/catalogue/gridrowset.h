@@ -1,0 +1,134 @@
+// A read-only window onto the rows of one table for a virtual list: a filter with one LIKE
+// parameter, search orders, a row count from COUNT(*), and a block of consecutive rows
+// fetched column-wise around any row index, so the list never reads the whole table.
+#pragma once
+
+#include "platform/odbc.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+// Binds the columns of a record set: first to name them in the row query, then to allocate
+// one value array and one indicator array per column and bind them to the statement.
+class CFieldExchange {
+public:
+    enum Operation { Names, Bind };
+    CFieldExchange(Operation op, SQLHSTMT hstmt, SQLULEN rows)
+        : m_op(op), m_hstmt(hstmt), m_rows(rows) {}
+
+    void Long(const QString& column, SQLINTEGER** values, SQLLEN** lengths);
+    void Byte(const QString& column, SQLCHAR** values, SQLLEN** lengths);
+    void Double(const QString& column, SQLDOUBLE** values, SQLLEN** lengths);
+    void Timestamp(const QString& column, SQL_TIMESTAMP_STRUCT** values, SQLLEN** lengths);
+    // Text of at most width characters; each row takes width + 1 wide characters.
+    void Text(const QString& column, int width, SQLWCHAR** values, SQLLEN** lengths);
+
+    const QStringList& Columns() const { return m_columns; }
+    Operation Op() const { return m_op; }
+
+private:
+    friend class CGridRowset;
+    void Column(const QString& column, SQLSMALLINT cType, size_t elementSize, void** values,
+                SQLLEN** lengths);
+    // Points the owner's array pointers at nothing again before the buffers go.
+    void Release();
+
+    Operation m_op;
+    SQLHSTMT m_hstmt;
+    SQLULEN m_rows;
+    QStringList m_columns;
+    std::vector<std::unique_ptr<unsigned char[]>> m_buffers;
+    std::vector<void**> m_owners;
+};
+
+class CGridRowset {
+public:
+    explicit CGridRowset(platform::odbc::Connection& db);
+    virtual ~CGridRowset();
+    CGridRowset(const CGridRowset&) = delete;
+    CGridRowset& operator=(const CGridRowset&) = delete;
+
+    // Search orders: a display name, the column matched against the typed text and the
+    // sort. condition is the search condition; empty means column + " LIKE ?".
+    void AddSearchOrder(const QString& name, const QString& column, const QString& sort,
+                        const QString& condition = QString());
+    // Makes order index current and returns its name; throws std::invalid_argument for an
+    // index outside the lists. Only the statement texts change; Requery applies them.
+    QString SetSearchOrder(int index);
+    // The filter: condition, " AND " and the base condition, or either alone.
+    void SetFilter(const QString& condition);
+    int SearchOrderCount() const { return static_cast<int>(m_aOrderColumns.size()); }
+
+    // Opens the row query built from the members and counts its rows.
+    virtual bool Open();
+    // Runs the query again with the current pattern; only a changed filter or sort text
+    // builds and prepares the statement anew.
+    virtual bool Requery();
+    // One block fetch by an ODBC fetch type, then the window follows.
+    virtual void Move(SQLLEN rows, SQLUSMALLINT fetchType);
+    // Moves the block so that result row row is in it: block starts are multiples of 50.
+    void EnsureRowCached(int row);
+    bool IsRowCached(int row) const { return row >= m_nFirstRow && row <= m_nLastRow; }
+    int CountRows();
+    virtual QString GetCountSQL() const;
+    // The count statement as CountRows runs it: the pattern in place of the marker.
+    QString CountStatement() const;
+    // The statement texts the next Open would run, for the owner to show or test.
+    QString GetRowSQL();
+    virtual QString GetDefaultSQL() const { return m_strTable; }
+    // Judges the return code of a block fetch: truncated text passes, an error in a row
+    // raises.
+    virtual void CheckRowsetError(SQLRETURN ret);
+
+    void Close();
+    bool IsOpen() const { return m_stmt != nullptr; }
+    void SetRowsetSize(SQLULEN rows) { m_nRowsetSize = rows; }
+    SQLULEN GetRowsetSize() const { return m_nRowsetSize; }
+    SQLULEN GetRowsFetched() const { return m_nRowsFetched; }
+    // The cursor type the driver gave the row query (it may answer a dynamic request with
+    // another type).
+    SQLULEN CursorType() const { return m_nCursorType; }
+
+    QString m_strFilter;
+    QString m_strSort;
+    unsigned m_nFields = 0;
+    unsigned m_nParams = 0;
+
+    QString m_strBaseFilter;
+    QString m_strFilterParam = QStringLiteral("%");
+    QString m_strTable;
+    int m_nSearchOrder = -1;
+    int m_nRowCount = 0;
+    int m_nFirstRow = 0;
+    int m_nLastRow = 0;
+    QStringList m_aOrderNames;
+    QStringList m_aOrderColumns;
+    QStringList m_aOrderSorts;
+    QStringList m_aOrderConditions;
+
+protected:
+    // Names and binds the result columns in their order; the subclass lists them.
+    virtual void DoBulkFieldExchange(CFieldExchange& fx) = 0;
+
+    platform::odbc::Connection& m_db;
+
+private:
+    bool OpenBase();
+    void BindParameter();
+    void Execute();
+    void FetchFirstBlock();
+
+    std::unique_ptr<platform::odbc::Statement> m_stmt;
+    std::unique_ptr<CFieldExchange> m_bound;
+    QString m_strOpenedFilter;
+    QString m_strOpenedSort;
+    SQLULEN m_nRowsetSize = 1;
+    SQLULEN m_nRowsFetched = 0;
+    SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
+    // The search parameter: at most 255 characters and the terminating zero.
+    SQLWCHAR m_param[256] = {};
+    SQLLEN m_paramLength = 0;
+};

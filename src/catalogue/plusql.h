@@ -1,0 +1,33 @@
+// The statement texts of the product search in each database dialect, chosen in this one
+// place: SQL Server gets the system's own texts; SQLite and PostgreSQL get texts that sort
+// and match the same way in their own functions.
+#pragma once
+
+#include "platform/odbc.h"
+
+#include <QString>
+#include <QStringList>
+
+struct PluSearchOrder {
+    QString name;
+    QString column;
+    QString sort;
+    QString condition; // the search condition with its one "?" marker
+};
+
+struct PluSql {
+    QString table;
+    QStringList columns; // the eighteen result columns in binding order
+    QString defaultSort;
+    QList<PluSearchOrder> orders;
+    QString lengthFunction; // LEN or length
+};
+
+const PluSql& PluStatements(platform::odbc::Dialect dialect);
+
+// The fixed condition of the product search opened from the main screen: only codes of at
+// most as many characters as the longer of the two barcode masks has "P" places, and with
+// section restriction on only the counter's section. sectionId is trimmed in place (the
+// setting itself changes) and its quotes are doubled in the condition.
+QString PluBaseFilter(platform::odbc::Dialect dialect, const QString& wBarCodeMask,
+                      const QString& qBarCodeMask, bool enableSection, QString& sectionId);
