@@ -1,9 +1,25 @@
 #include "workstation/dialoghooks.h"
 
+#include "catalogue/cdlgplufind.h"
+#include "catalogue/plusql.h"
+
 void RunSettingsDialog(QWidget*) {}
 
 void RunLayoutEditor(QWidget*) {}
 
-std::optional<CurrentProduct> RunProductSearch(QWidget*, CVarnetApp&) {
-    return std::nullopt;
+std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) {
+    AppSettings& s = app.m_settings;
+    CDlgPluFind dlg(owner);
+    dlg.m_strBaseFilter = PluBaseFilter(app.DatabaseDialect(), s.WBarCodeMask, s.QBarCodeMask,
+                                        app.m_bEnableSection, s.SectionID);
+    if (dlg.exec() != QDialog::Accepted)
+        return std::nullopt;
+    CurrentProduct p;
+    p.m_strCode = dlg.m_strCode;
+    p.m_strName = dlg.m_strName;
+    p.m_strInfo = dlg.m_strInfo;
+    p.m_dPrice = dlg.m_dPrice;
+    p.m_bWeighed = dlg.m_dSq != 1.0;
+    p.m_stBestBefore = dlg.m_stBestBefore;
+    return p;
 }

@@ -1,0 +1,195 @@
+// The main screen as a window under the offscreen platform: its keyboard, the product key
+// with and without a typed code, and the print failures that the spooler can cause.
+#include "catalogue/cdlgplufind.h"
+#include "democatalogue.h"
+#include "labels/labellayouts.h"
+#include "labels/layoutfile.h"
+#include "labels/samplelayout.h"
+#include "platform/clock.h"
+#include "platform/printer.h"
+#include "support/messagerecorder.h"
+#include "support/printcapture.h"
+#include "support/testdir.h"
+#include "ui/buttonctrl.h"
+#include "ui/labelctrl.h"
+#include "workstation/mainlayout.h"
+#include "workstation/varnetdlg.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace {
+const QDateTime kNow(QDate(2026, 12, 9), QTime(10, 30, 0), Qt::LocalTime);
+
+// Runs action on the next modal dialog as soon as it is up.
+void OnNextModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer(qApp);
+    QObject::connect(timer, &QTimer::timeout, qApp, [timer, action] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start(20);
+}
+
+bool Lp(const QStringList& args) {
+    QProcess p;
+    p.start(args.first(), args.mid(1));
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+} // namespace
+
+class TstMainScreen : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestModuleDir> m_dir;
+    std::unique_ptr<CVarnetApp> m_app;
+    std::unique_ptr<CVarnetDlg> m_dlg;
+
+    // A counter without a scale, with the demo catalogue (product 12 keeps 24 hours) and
+    // the sample layouts; the screen is up.
+    void OpenScreen(const QString& printer = QString()) {
+        m_dir = std::make_unique<TestModuleDir>();
+        const QString db = m_dir->File(QStringLiteral("catalogue.db"));
+        {
+            platform::odbc::Connection c;
+            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") + db);
+            democat::Options o;
+            o.rows = 40;
+            democat::CreateDemoCatalogue(c, o);
+            democat::Exec(c, QStringLiteral("UPDATE plu SET bHours = 24, sq = 0 WHERE plu = '12'"));
+        }
+        m_dir->Write(QStringLiteral("Varnet.ini"),
+                     QStringLiteral("[Varnet]\nPrinterName=%1\nPenny=1\n[SQL]\nDriver=SQLite3\n"
+                                    "Server=localhost\nDatabase=%2\nUser=sa\n")
+                         .arg(printer, db)
+                         .toUtf8());
+        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("Varnet.cfg")),
+                                   SampleLayout(true, 58, 40)));
+        m_app = std::make_unique<CVarnetApp>();
+        m_app->SetLabelLayouts(std::make_unique<CLabelLayouts>());
+        m_app->LoadSettings();
+        m_app->LoadLabelLayouts();
+        m_dlg = std::make_unique<CVarnetDlg>();
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        QCoreApplication::processEvents();
+    }
+
+    QString Weight() const { return m_dlg->Field(10004)->text(); }
+
+private Q_SLOTS:
+    void initTestCase() { platform::InstallSpoolerPrinters(); }
+    void cleanup() {
+        m_dlg.reset();
+        m_app.reset();
+        m_dir.reset();
+    }
+
+    // The screen takes its keys before the focused key does; letters never act.
+    void keyboard_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("display");
+        QTest::newRow("digits") << "12"
+                                << "12 ";
+        QTest::newRow("point and digits") << ".5"
+                                          << "0.5 ";
+        QTest::newRow("latin letters") << "a1b"
+                                       << "1 ";
+        QTest::newRow("cyrillic letters") << "ю1я"
+                                          << "1 ";
+        QTest::newRow("other signs") << "1,="
+                                     << "1 ";
+    }
+    void keyboard() {
+        QFETCH(QString, typed);
+        QFETCH(QString, display);
+        MessageRecorder messages;
+        OpenScreen();
+        m_dlg->Key(IDC_KEY_7)->setFocus();
+        for (const QChar c : typed) {
+            // Each character as the keyboard sends it to the focused key: its text counts.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(m_dlg->Key(IDC_KEY_7), &press);
+            QApplication::sendEvent(m_dlg->Key(IDC_KEY_7), &release);
+        }
+        QCOMPARE(Weight(), display);
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    void escapeAndEnterNeverClose() {
+        MessageRecorder messages;
+        OpenScreen();
+        m_dlg->Key(IDC_KEY_PRINT)->setFocus();
+        QTest::keyClicks(m_dlg->Key(IDC_KEY_PRINT), QStringLiteral("12"));
+        QCOMPARE(Weight(), QStringLiteral("12 "));
+        // Enter prints (nothing, without a product) instead of pushing the focused key.
+        QTest::keyClick(m_dlg->Key(IDC_KEY_PRINT), Qt::Key_Return);
+        QTest::keyClick(m_dlg->Key(IDC_KEY_PRINT), Qt::Key_Escape);
+        QCOMPARE(Weight(), QStringLiteral("0.000 "));
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        QVERIFY(m_dlg->isVisible());
+        QVERIFY(messages.Texts().isEmpty());
+        QTest::keyClick(m_dlg.get(), '-');
+        QCOMPARE(m_dlg->AutoPrintField()->text(), QStringLiteral("Вкл"));
+        QVERIFY(m_dlg->close());
+    }
+
+    // "+" with nothing typed opens the product search; Enter there takes the product,
+    // Escape changes nothing.
+    void productSearch() {
+        platform::ScopedFixedClock clock(kNow);
+        MessageRecorder messages;
+        OpenScreen();
+        OnNextModal([](QWidget* modal) {
+            auto* find = qobject_cast<CDlgPluFind*>(modal);
+            QVERIFY(find);
+            QTest::keyClicks(find->Edit(), QStringLiteral("12"));
+            QTest::keyClick(find->Edit(), Qt::Key_Return);
+        });
+        QTest::keyClick(m_dlg.get(), '+');
+        QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("12"));
+        QCOMPARE(m_dlg->State().m_product.m_stBestBefore, kNow.addSecs(24 * 3600));
+        const QString name = m_dlg->Field(10001)->text();
+        QVERIFY(!name.isEmpty());
+
+        OnNextModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+        QTest::keyClick(m_dlg.get(), '+');
+        QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("12"));
+        QCOMPARE(m_dlg->Field(10001)->text(), name);
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // The spooler refuses the job: the operator is told, the screen stays as it was.
+    void refusedJob() {
+        const QString queue = QStringLiteral("VarnetRefusing");
+        QVERIFY(
+            Lp({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-v"),
+                QStringLiteral("varnet-capture:") + printcapture::Folder(), QStringLiteral("-P"),
+                qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                    QStringLiteral("/scripts/cups/varnet-label.ppd"),
+                QStringLiteral("-E")}));
+        QVERIFY(Lp({QStringLiteral("cupsreject"), queue}));
+        MessageRecorder messages;
+        OpenScreen(queue);
+        QTest::keyClicks(m_dlg.get(), QStringLiteral("12+3"));
+        QTest::keyClick(m_dlg.get(), Qt::Key_Return);
+        Lp({QStringLiteral("lpadmin"), QStringLiteral("-x"), queue});
+        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка принтера: EndPage")});
+        QCOMPARE(messages.Messages()[0].caption, QStringLiteral("Ошибка печати"));
+        QCOMPARE(Weight(), QStringLiteral("3 "));
+        QVERIFY(!m_dlg->State().m_bPrinting);
+    }
+};
+
+QTEST_MAIN(TstMainScreen)
+#include "tst_mainscreen.moc"
