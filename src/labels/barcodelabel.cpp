@@ -149,6 +149,9 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     const int height = MmToPixels(m_nDpiY, e.m_dHeight);
     if (width <= 0 || height <= 0)
         return;
+    // Clipped to its rectangle, a text outside the page leaves no trace: not drawn at all.
+    if (!QRect(left, top, width, height).intersects(m_bmpPage.rect()))
+        return;
 
     LOGFONTW lf = e.m_lfFont;
     lf.lfHeight = labels::PrinterFontHeight(lf.lfHeight, labels::kScreenDpi, m_nDpiY);

@@ -1,5 +1,7 @@
 #include "labels/ean13.h"
 
+#include "labels/labelfont.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -148,12 +150,12 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     // average character width of 5 modules.
     QFont font(QStringLiteral("Arial"));
     // Capped like every label font: no digit is larger than a page.
-    font.setPixelSize(std::clamp(MulDiv(9 * m_nModule, dpiY, 72), 1, 20000));
+    font.setPixelSize(std::clamp(MulDiv(9 * m_nModule, dpiY, 72), 1, labels::kMaxFontPixels));
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
     const QFontMetricsF fm(font);
     const qreal natural = fm.averageCharWidth();
-    const qreal scale = natural > 0 ? std::clamp(5.0 * m_nModule / natural, 0.01, 100.0) : 1;
+    const qreal scale = natural > 0 ? std::clamp(5.0 * m_nModule / natural, 0.01, 2.0) : 1;
 
     painter.save();
     painter.setFont(font);

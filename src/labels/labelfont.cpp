@@ -28,10 +28,7 @@ QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY) {
 
     // Height 0 asks for the font machinery's default size: 12 points.
     const int height = lf.lfHeight == 0 ? -MulDiv(12, deviceDpiY, 72) : lf.lfHeight;
-    // No text on a label is larger than this; it keeps damaged layouts from asking the
-    // rasteriser for absurd glyphs.
-    constexpr int kMaxPixels = 20000;
-    int pixels = static_cast<int>(std::min(std::llabs(height), 1LL * kMaxPixels));
+    int pixels = static_cast<int>(std::min(std::llabs(height), 1LL * kMaxFontPixels));
     if (height > 0) {
         // A cell height: scale the character height so that ascent plus descent fits it.
         QFont probe(font);
@@ -41,7 +38,7 @@ QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY) {
         if (cell > 0)
             pixels = qRound(pixels * 1000 / cell);
     }
-    font.setPixelSize(std::clamp(pixels, 1, kMaxPixels));
+    font.setPixelSize(std::clamp(pixels, 1, kMaxFontPixels));
 
     return font;
 }
@@ -52,8 +49,10 @@ qreal WidthScale(const LOGFONTW& lf, const QFont& font) {
     const qreal natural = QFontMetricsF(font).averageCharWidth();
     if (natural <= 0)
         return 1;
-    // Far beyond any useful font, and still a finite drawing.
-    return std::clamp(std::abs(double(lf.lfWidth)) / natural, 0.01, 100.0);
+    // Far beyond any useful font, and still a drawing that ends: a character at most twice
+    // as wide as the tallest font.
+    const double widest = std::min(100.0, 2.0 * kMaxFontPixels / std::max(1, font.pixelSize()));
+    return std::clamp(std::abs(double(lf.lfWidth)) / natural, 0.01, widest);
 }
 
 } // namespace labels

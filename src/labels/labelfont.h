@@ -11,6 +11,10 @@ namespace labels {
 // prints the same whatever the monitor of the workstation.
 constexpr int kScreenDpi = 96;
 
+// Taller than an A4 page at 600 dpi: no text on a label is larger, and damaged layouts
+// cannot ask the rasteriser for absurd glyphs.
+constexpr int kMaxFontPixels = 8000;
+
 // A font height picked on the screen, converted through points to printer pixels; the sign
 // (character height or cell height) is kept.
 int PrinterFontHeight(int lfHeight, int screenDpi, int printerDpiY);
