@@ -7,7 +7,7 @@ packages=(
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
   cups cups-client cups-bsd cups-filters
   fonts-liberation2 fonts-dejavu-core
-  zbar-tools poppler-utils xvfb xauth x11-utils imagemagick sqlite3
+  zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -58,6 +58,9 @@ bool ParseNumber(const QCommandLineParser& p, const QString& name, double& out) 
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // The tool draws into images and print jobs only: it needs no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication qapp(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("varnet-label"));
     CVarnetApp app;
