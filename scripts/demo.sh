@@ -29,7 +29,8 @@ else
   echo "demo: CUPS could not be started (it needs root); the workstation runs without a printer"
 fi
 
-if [ ! -f "$demo/Varnet.ini" ]; then
+# Written anew each time: the printer depends on whether CUPS could be started.
+{
   cat >"$demo/Varnet.ini" <<INI
 ; Demo counter: the catalogue is a SQLite file beside the program, the scale a simulated
 ; CAS scale on COM1.
@@ -56,7 +57,7 @@ SectionID=
 FindOrder=1
 INI
   chmod 600 "$demo/Varnet.ini"
-fi
+}
 
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; }

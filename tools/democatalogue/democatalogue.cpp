@@ -254,8 +254,7 @@ QList<PluRow> DemoRows(int first, int count, const Options& options) {
             // Name lines for the label, then the information text, separated by carriage returns.
             r.info = name + QStringLiteral("\r") +
                      QString::fromUtf8(kGrades[(grade + 1) % nGrades]) + QStringLiteral("\r") +
-                     QString::fromUtf8(kNotes[n % 4]) +
-                     QStringLiteral("\r\nИзготовитель: ООО «Морвик»");
+                     QString::fromUtf8(kNotes[n % 4]);
         }
         if (p.hours > 0)
             r.bHours = p.hours;

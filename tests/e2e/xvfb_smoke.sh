@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The real window under Xvfb: the program starts from a counter folder of its own, shows the
+# main screen at 800 x 600 with its title, and leaves a screenshot in the build folder.
+set -euo pipefail
+bin=$1
+out=$2
+work=$(mktemp -d)
+pids=()
+cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"; }
+trap cleanup EXIT
+
+cp "$bin/varnet" "$work/varnet"
+"$bin/varnet-democat" --sqlite "$work/catalogue.db" --rows 50 >/dev/null
+printf '[Varnet]\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
+  "$work/catalogue.db" >"$work/Varnet.ini"
+
+display=:$((60 + RANDOM % 20))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+unset QT_QPA_PLATFORM
+DISPLAY=$display "$work/varnet" >"$work/log" 2>&1 &
+pids+=($!)
+win=
+# The first start on a machine may build the font cache: give it time.
+for _ in $(seq 400); do
+  win=$(DISPLAY=$display xdotool search --name '^Ведант$' 2>/dev/null | head -1 || true)
+  [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || { echo "no window titled Ведант"; cat "$work/log"; exit 1; }
+sleep 1
+geometry=$(DISPLAY=$display xdotool getwindowgeometry "$win")
+echo "$geometry"
+echo "$geometry" | grep -q 'Geometry: 800x600' || { echo "the window is not 800 x 600"; exit 1; }
+# Centred on the 1024 x 768 screen (no window manager, so no frame).
+echo "$geometry" | grep -q 'Position: 112,84' || { echo "the window is not centred"; exit 1; }
+mkdir -p "$(dirname "$out")"
+DISPLAY=$display import -window root "$out"
+colours=$(convert "$out" -format %k info:)
+echo "screenshot $out with $colours colours"
+[ "$colours" -gt 50 ] || { echo "the screenshot looks empty"; exit 1; }
+kill -0 "${pids[1]}" || { echo "the program has ended"; cat "$work/log"; exit 1; }
