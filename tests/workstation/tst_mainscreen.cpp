@@ -126,6 +126,30 @@ private Q_SLOTS:
         QVERIFY(messages.Texts().isEmpty());
     }
 
+    // The controls stand where the layout arithmetic puts them for this window's frame.
+    void controlsPlaced() {
+        MessageRecorder messages;
+        OpenScreen();
+        const QSize extra = m_dlg->frameGeometry().size() - m_dlg->geometry().size();
+        const MainLayout l = ComputeMainLayout(extra.width(), extra.height());
+        QCOMPARE(m_dlg->frameGeometry().size(), QSize(800, 600));
+        QCOMPARE(m_dlg->Field(10001)->geometry(), l.name);
+        QCOMPARE(m_dlg->Field(10002)->geometry(), l.price);
+        QCOMPARE(m_dlg->Field(10003)->geometry(), l.sum);
+        QCOMPARE(m_dlg->Field(10004)->geometry(), l.weight);
+        QCOMPARE(m_dlg->Field(10005)->geometry(), l.panel);
+        QCOMPARE(m_dlg->PageSizeField()->geometry(), l.pageSize);
+        QCOMPARE(m_dlg->AutoPrintField()->geometry(), l.autoPrint);
+        for (auto it = l.keys.begin(); it != l.keys.end(); ++it)
+            QCOMPARE(m_dlg->Key(it.key())->geometry(), it.value());
+        QCOMPARE(m_dlg->Field(10004)->Caption(), QStringLiteral("Вес"));
+        QCOMPARE(m_dlg->Field(10002)->text(), QStringLiteral("0.00 "));
+        QCOMPARE(m_dlg->PageSizeField()->text(), QStringLiteral("Нет"));
+        QCOMPARE(m_dlg->AutoPrintField()->text(), QStringLiteral("Выкл"));
+        QCOMPARE(m_dlg->windowTitle(), QStringLiteral("Ведант"));
+        QVERIFY(!m_dlg->windowIcon().isNull());
+    }
+
     void escapeAndEnterNeverClose() {
         MessageRecorder messages;
         OpenScreen();
