@@ -1,15 +1,11 @@
 // The road of a label end to end: the main screen driven by key events, a CAS scale
 // simulated on a pseudo-terminal linked as COM1, the SQLite demo catalogue and the CUPS
 // test queue, whose captured job must scan as the expected barcode.
-#include "democatalogue.h"
-#include "labels/labellayouts.h"
-#include "labels/layoutfile.h"
-#include "labels/samplelayout.h"
 #include "platform/printer.h"
 #include "scalesimulator.h"
 #include "support/messagerecorder.h"
 #include "support/printcapture.h"
-#include "support/testdir.h"
+#include "support/testcounter.h"
 #include "ui/labelctrl.h"
 #include "workstation/varnetdlg.h"
 
@@ -22,43 +18,23 @@
 class TstWorkstationE2E : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestModuleDir> m_dir;
     std::unique_ptr<CScaleSimulator> m_scale;
-    std::unique_ptr<CVarnetApp> m_app;
+    std::unique_ptr<TestCounter> m_counter;
 
-    // A counter folder: settings for the CAS scale on COM1, the printer, a catalogue of
-    // 40 demo products, and the sample 58 x 40 mm layouts.
+    // A counter with a CAS scale simulated on COM1 and the given printer.
     void SetUpCounter(const QString& printer) {
-        m_dir = std::make_unique<TestModuleDir>();
+        TestCounterOptions o;
+        o.printer = printer;
+        o.scalePort = 1;
+        o.scaleType = 3;
         m_scale = std::make_unique<CScaleSimulator>(CScaleSimulator::Protocol::Cas);
         QString error;
         QVERIFY2(m_scale->Start(&error), qPrintable(error));
-        QVERIFY2(m_scale->LinkAs(m_dir->File(QStringLiteral("COM1")), &error), qPrintable(error));
         m_scale->SetWeight(0.0);
-
-        const QString db = m_dir->File(QStringLiteral("catalogue.db"));
-        {
-            platform::odbc::Connection c;
-            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") + db);
-            democat::Options o;
-            o.rows = 40;
-            democat::CreateDemoCatalogue(c, o);
-        }
-        m_dir->Write(QStringLiteral("Varnet.ini"),
-                     QStringLiteral("[Varnet]\nPrinterName=%1\nPenny=1\n[Scale]\nRS232Port=1\n"
-                                    "Type=3\n[SQL]\nDriver=SQLite3\nServer=localhost\n"
-                                    "Database=%2\nUser=sa\n")
-                         .arg(printer, db)
-                         .toUtf8());
-        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("Varnet.cfg")),
-                                   SampleLayout(true, 58, 40)));
-        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("QLabel.cfg")),
-                                   SampleLayout(false, 58, 40)));
-
-        m_app = std::make_unique<CVarnetApp>();
-        m_app->SetLabelLayouts(std::make_unique<CLabelLayouts>());
-        m_app->LoadSettings();
-        m_app->LoadLabelLayouts();
+        // The link must be there before the settings are loaded and the screen opens it.
+        m_counter = std::make_unique<TestCounter>(o);
+        QVERIFY2(m_scale->LinkAs(m_counter->Dir().File(QStringLiteral("COM1")), &error),
+                 qPrintable(error));
     }
 
     // Puts a weight on the scale and lets the screen see it in a few exchanges.
@@ -74,9 +50,8 @@ private Q_SLOTS:
     void initTestCase() { platform::InstallSpoolerPrinters(); }
 
     void cleanup() {
-        m_app.reset();
+        m_counter.reset();
         m_scale.reset();
-        m_dir.reset();
     }
 
     void autoPrintOneLabelPerNewWeight() {
@@ -103,9 +78,9 @@ private Q_SLOTS:
         // Mask 27, code 00012, 512 grams, and the check digit.
         QCOMPARE(printcapture::ReadBarcode(job), QStringLiteral("2700012005120"));
         QCOMPARE(dlg.Field(10004)->text(), QStringLiteral("0.512 "));
-        QCOMPARE(
-            dlg.Field(10003)->text().trimmed(),
-            QString::number(m_app->RoundAmount(0.512 * dlg.State().m_product.m_dPrice), 'f', 2));
+        QCOMPARE(dlg.Field(10003)->text().trimmed(),
+                 QString::number(
+                     m_counter->App().RoundAmount(0.512 * dlg.State().m_product.m_dPrice), 'f', 2));
         dlg.close();
         QVERIFY(!dlg.Poller().IsPolling());
     }

@@ -2,14 +2,11 @@
 // with and without a typed code, and the print failures that the spooler can cause.
 #include "catalogue/cdlgplufind.h"
 #include "democatalogue.h"
-#include "labels/labellayouts.h"
-#include "labels/layoutfile.h"
-#include "labels/samplelayout.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
 #include "support/messagerecorder.h"
 #include "support/printcapture.h"
-#include "support/testdir.h"
+#include "support/testcounter.h"
 #include "ui/buttonctrl.h"
 #include "ui/labelctrl.h"
 #include "workstation/mainlayout.h"
@@ -50,34 +47,17 @@ bool Lp(const QStringList& args) {
 class TstMainScreen : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TestModuleDir> m_dir;
-    std::unique_ptr<CVarnetApp> m_app;
+    std::unique_ptr<TestCounter> m_counter;
     std::unique_ptr<CVarnetDlg> m_dlg;
 
-    // A counter without a scale, with the demo catalogue (product 12 keeps 24 hours) and
-    // the sample layouts; the screen is up.
+    // A counter without a scale (product 12 keeps 24 hours); the screen is up.
     void OpenScreen(const QString& printer = QString()) {
-        m_dir = std::make_unique<TestModuleDir>();
-        const QString db = m_dir->File(QStringLiteral("catalogue.db"));
-        {
-            platform::odbc::Connection c;
-            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") + db);
-            democat::Options o;
-            o.rows = 40;
-            democat::CreateDemoCatalogue(c, o);
+        TestCounterOptions o;
+        o.printer = printer;
+        o.prepareCatalogue = [](platform::odbc::Connection& c) {
             democat::Exec(c, QStringLiteral("UPDATE plu SET bHours = 24, sq = 0 WHERE plu = '12'"));
-        }
-        m_dir->Write(QStringLiteral("Varnet.ini"),
-                     QStringLiteral("[Varnet]\nPrinterName=%1\nPenny=1\n[SQL]\nDriver=SQLite3\n"
-                                    "Server=localhost\nDatabase=%2\nUser=sa\n")
-                         .arg(printer, db)
-                         .toUtf8());
-        QVERIFY(labels::SaveLayout(m_dir->File(QStringLiteral("Varnet.cfg")),
-                                   SampleLayout(true, 58, 40)));
-        m_app = std::make_unique<CVarnetApp>();
-        m_app->SetLabelLayouts(std::make_unique<CLabelLayouts>());
-        m_app->LoadSettings();
-        m_app->LoadLabelLayouts();
+        };
+        m_counter = std::make_unique<TestCounter>(o);
         m_dlg = std::make_unique<CVarnetDlg>();
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
@@ -90,8 +70,7 @@ private Q_SLOTS:
     void initTestCase() { platform::InstallSpoolerPrinters(); }
     void cleanup() {
         m_dlg.reset();
-        m_app.reset();
-        m_dir.reset();
+        m_counter.reset();
     }
 
     // The screen takes its keys before the focused key does; letters never act.
