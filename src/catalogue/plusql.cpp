@@ -38,11 +38,11 @@ PluSql SqlServer() {
 // SQLite and PostgreSQL. Codes sort by length first and then as text, which orders them as
 // left padding with blanks does (shorter codes first), without depending on how the
 // database's collation weighs blanks. The price is matched as the server writes it as text.
-// Names are matched without regard to case, as on a SQL Server with its usual collation:
-// PostgreSQL compares lower() of both sides and sorts by the same lower() in byte order, so
-// one index serves both the prefix range and the order (a name search reads its first block
-// without visiting the names before it); SQLite's
-// LIKE ignores the case of Latin letters only, as it has no Unicode case tables.
+// Names are matched without regard to case, as on a SQL Server with its usual collation,
+// and listed in the same case-blind order, so that one index serves both the prefix range
+// and the order (a name search reads its first block without visiting the names before
+// it): PostgreSQL compares and sorts lower() of the names, in byte order; SQLite's LIKE and
+// NOCASE ignore the case of Latin letters only, as it has no Unicode case tables.
 // Blocks are separate LIMIT/OFFSET statements, so every sort ends with the unique pluId:
 // rows that tie on the visible keys must come in the same order in every statement, or a
 // row could show in two blocks and another in none.
@@ -59,7 +59,7 @@ PluSql Portable(Dialect dialect) {
          QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu LIKE ?")},
         {QStringLiteral("По названию"), QStringLiteral("pluName"),
          pg ? QStringLiteral("lower(pluName) COLLATE \"C\", pluName, pluId")
-            : QStringLiteral("pluName, pluId"),
+            : QStringLiteral("pluName COLLATE NOCASE, pluId"),
          pg ? QStringLiteral("lower(pluName) LIKE lower(?)") : QStringLiteral("pluName LIKE ?")},
         {QStringLiteral("По цене"), QStringLiteral("price"),
          QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT) LIKE ?")},

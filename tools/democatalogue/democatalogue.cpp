@@ -199,8 +199,9 @@ void CreateIndexes(platform::odbc::Connection& db) {
                  << QStringLiteral("plu_name") << QStringLiteral("plu_name_order")
                  << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort");
     } else if (d == Dialect::SQLite) {
-        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search.
-        // pluId is the rowid, which every index already ends with: the sorts' last term.
+        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search;
+        // the name one also serves the name order, which is NOCASE too. pluId is the rowid,
+        // which every index already ends with: the sorts' last term.
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
                    << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
