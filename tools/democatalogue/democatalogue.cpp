@@ -200,13 +200,15 @@ void CreateIndexes(platform::odbc::Connection& db) {
                  << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort");
     } else if (d == Dialect::SQLite) {
         // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search;
-        // the name one also serves the name order, which is NOCASE too. pluId is the rowid,
-        // which every index already ends with: the sorts' last term.
+        // the name one also serves the name order, which is NOCASE too, and the one with the
+        // code counts names without reading table rows. pluId is the rowid, which every
+        // index already ends with: the sorts' last term.
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
                    << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")
                    << QStringLiteral("plu_name_like ON plu (pluName COLLATE NOCASE)")
+                   << QStringLiteral("plu_name_like_code ON plu (pluName COLLATE NOCASE, plu)")
                    << QStringLiteral("plu_price ON plu (price, pluName)")
                    << QStringLiteral("plu_barcode_like ON plu (barCode COLLATE NOCASE)")
                    << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
