@@ -1,5 +1,6 @@
 // Product search on large catalogues: for a keystroke, the time until the count and the first
-// block are in; the time to jump to the last row; and the process's peak memory.
+// block are in; the time to jump to the last row and to the middle; and the process's peak
+// memory.
 //   bench_catalogue                      runs every back end and size, each in its own process
 //   bench_catalogue BACKEND ROWS         one case (sqlite or postgres; catalogue made if missing)
 // Catalogues live in /tmp/varnet-catbench and are reused; PostgreSQL is the test server
@@ -102,6 +103,9 @@ int RunCase(const QString& backend, int rows, const QString& extra) {
     table.EnsureRowCached(all - 1);
     const double last = Ms(t);
     const bool lastOk = table.IsRowCached(all - 1);
+    // The middle is the farthest a block can be from both ends of the result.
+    table.EnsureRowCached(all / 2);
+    const double middle = Ms(t);
 
     // Keystrokes by code "1", "12", "123", then back to everything.
     double keys[4];
@@ -165,14 +169,15 @@ int RunCase(const QString& backend, int rows, const QString& extra) {
 
     std::printf(
         "%-9s %8d | open %8.1f | key 1 %8.1f | 12 %7.1f | 123 %7.1f | all %8.1f | "
-        "last row %8.1f%s | name order %8.1f, Сыр %8.1f (%d), last %8.1f | price 5 %8.1f "
+        "last row %8.1f%s, middle %8.1f | name order %8.1f, Сыр %8.1f (%d), last %8.1f | price 5 "
+        "%8.1f "
         "| cursor %lu | peak %ld kB (before open %ld kB)\n"
         "          plain statements: count 1%% %7.1f, count all %7.1f, first 100 of 1%% %7.1f, "
         "last 100 of all (OFFSET) %7.1f\n",
         qPrintable(backend + (extra.isEmpty() ? QString() : QStringLiteral("+"))), all, open,
-        keys[0], keys[1], keys[2], keys[3], last, lastOk ? "" : " (not reached)", order, name,
-        nameCount, lastByName, price, static_cast<unsigned long>(table.CursorType()), PeakKb(),
-        baseKb, countOnly, countAll, firstPage, lastPage);
+        keys[0], keys[1], keys[2], keys[3], last, lastOk ? "" : " (not reached)", middle, order,
+        name, nameCount, lastByName, price, static_cast<unsigned long>(table.CursorType()),
+        PeakKb(), baseKb, countOnly, countAll, firstPage, lastPage);
     std::fflush(stdout);
     return 0;
 }

@@ -9,6 +9,7 @@ CTablePlu::CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dia
     m_strSort = sql.defaultSort;
     m_strTable = sql.table;
     m_columns = sql.columns;
+    SetBlockStatements(sql.blockStatements);
     m_aOrderNames.clear();
     m_aOrderColumns.clear();
     m_aOrderSorts.clear();

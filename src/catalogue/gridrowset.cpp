@@ -1,5 +1,6 @@
 #include "catalogue/gridrowset.h"
 
+#include <climits>
 #include <stdexcept>
 
 using platform::odbc::Check;
@@ -19,6 +20,43 @@ QString Literal(const QString& text) {
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
+// The sort that lists the same rows backwards: every term turned from ascending to
+// descending and back. Both databases put NULLs at the same end for ASC as for DESC's
+// opposite, so with a unique last term the order is the exact reverse. Empty when a term
+// names its NULL placement (not worth the rewrite) or the text is not understood.
+QString ReversedSort(const QString& sort) {
+    QStringList terms;
+    int depth = 0;
+    bool quoted = false;
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= sort.size(); ++i) {
+        const QChar c = i < sort.size() ? sort[i] : QLatin1Char(',');
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char('('))
+            ++depth;
+        else if (!quoted && c == QLatin1Char(')'))
+            --depth;
+        else if (!quoted && depth == 0 && c == QLatin1Char(',')) {
+            terms.append(sort.mid(from, i - from).trimmed());
+            from = i + 1;
+        }
+    }
+    if (quoted || depth != 0)
+        return QString();
+    for (QString& term : terms) {
+        if (term.isEmpty() || term.contains(QLatin1String("NULLS"), Qt::CaseInsensitive))
+            return QString();
+        if (term.endsWith(QLatin1String(" DESC"), Qt::CaseInsensitive))
+            term.chop(5);
+        else if (term.endsWith(QLatin1String(" ASC"), Qt::CaseInsensitive))
+            term = term.left(term.size() - 4) + QStringLiteral(" DESC");
+        else
+            term += QStringLiteral(" DESC");
+    }
+    return terms.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 void CFieldExchange::Column(const QString& column, SQLSMALLINT cType, size_t elementSize,
@@ -29,22 +67,33 @@ void CFieldExchange::Column(const QString& column, SQLSMALLINT cType, size_t ele
     const size_t rows = static_cast<size_t>(m_rows);
     auto valueBuffer = std::make_unique<unsigned char[]>(elementSize * rows);
     auto lengthBuffer = std::make_unique<unsigned char[]>(sizeof(SQLLEN) * rows);
-    Check(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(m_columns.size()), cType, valueBuffer.get(),
-                     static_cast<SQLLEN>(elementSize),
-                     reinterpret_cast<SQLLEN*>(lengthBuffer.get())),
-          SQL_HANDLE_STMT, m_hstmt);
+    if (m_hstmt != SQL_NULL_HSTMT)
+        Check(SQLBindCol(m_hstmt, static_cast<SQLUSMALLINT>(m_columns.size()), cType,
+                         valueBuffer.get(), static_cast<SQLLEN>(elementSize),
+                         reinterpret_cast<SQLLEN*>(lengthBuffer.get())),
+              SQL_HANDLE_STMT, m_hstmt);
     *values = valueBuffer.get();
     *lengths = reinterpret_cast<SQLLEN*>(lengthBuffer.get());
+    m_bindings.push_back(
+        {cType, static_cast<SQLLEN>(elementSize), *values, reinterpret_cast<SQLLEN*>(*lengths)});
     m_owners.push_back(values);
     m_owners.push_back(reinterpret_cast<void**>(lengths));
     m_buffers.push_back(std::move(valueBuffer));
     m_buffers.push_back(std::move(lengthBuffer));
 }
 
+void CFieldExchange::BindTo(SQLHSTMT hstmt) const {
+    SQLUSMALLINT column = 0;
+    for (const Binding& b : m_bindings)
+        Check(SQLBindCol(hstmt, ++column, b.cType, b.values, b.elementSize, b.lengths),
+              SQL_HANDLE_STMT, hstmt);
+}
+
 void CFieldExchange::Release() {
     for (void** p : m_owners)
         *p = nullptr;
     m_owners.clear();
+    m_bindings.clear();
     m_buffers.clear();
 }
 
@@ -108,13 +157,18 @@ void CGridRowset::SetFilter(const QString& condition) {
     m_strFilter += m_strBaseFilter;
 }
 
-QString CGridRowset::GetRowSQL() {
-    CFieldExchange names(CFieldExchange::Names, SQL_NULL_HSTMT, 0);
-    DoBulkFieldExchange(names);
-    QString sql = QStringLiteral("SELECT ") + names.Columns().join(QLatin1Char(',')) +
+QString CGridRowset::SelectFrom(const QStringList& columns) const {
+    QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
                   QStringLiteral(" FROM ") + GetDefaultSQL();
     if (!m_strFilter.isEmpty())
         sql += QStringLiteral(" WHERE ") + m_strFilter;
+    return sql;
+}
+
+QString CGridRowset::GetRowSQL() {
+    CFieldExchange names(CFieldExchange::Names, SQL_NULL_HSTMT, 0);
+    DoBulkFieldExchange(names);
+    QString sql = SelectFrom(names.Columns());
     if (!m_strSort.isEmpty())
         sql += QStringLiteral(" ORDER BY ") + m_strSort;
     return sql;
@@ -132,28 +186,48 @@ bool CGridRowset::OpenBase() {
     const QString sql = GetRowSQL();
     auto st = std::make_unique<platform::odbc::Statement>(m_db);
     const SQLHSTMT h = st->Handle();
-    // Drivers without dynamic cursors answer 01S02 and take the nearest type they have.
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, Value(SQL_CURSOR_DYNAMIC), 0), SQL_HANDLE_STMT,
-          h);
-    m_nCursorType = SQL_CURSOR_DYNAMIC;
+    if (m_bBlockStatements) {
+        st->SetReadOnly();
+        m_nCursorType = SQL_CURSOR_FORWARD_ONLY;
+    } else {
+        // Drivers without dynamic cursors answer 01S02 and take the nearest type they have.
+        Check(SQLSetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, Value(SQL_CURSOR_DYNAMIC), 0),
+              SQL_HANDLE_STMT, h);
+        m_nCursorType = SQL_CURSOR_DYNAMIC;
+    }
     SQLGetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, &m_nCursorType, 0, nullptr);
     Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, Value(SQL_BIND_BY_COLUMN), 0), SQL_HANDLE_STMT,
           h);
     Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, Value(m_nRowsetSize), 0), SQL_HANDLE_STMT, h);
     Check(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &m_nRowsFetched, 0), SQL_HANDLE_STMT, h);
-    std::u16string text = platform::odbc::ToSqlWChar(sql);
-    Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
-                      static_cast<SQLINTEGER>(text.size())),
-          SQL_HANDLE_STMT, h);
+    if (!m_bBlockStatements) {
+        std::u16string text = platform::odbc::ToSqlWChar(sql);
+        Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
+                          static_cast<SQLINTEGER>(text.size())),
+              SQL_HANDLE_STMT, h);
+    }
     m_stmt = std::move(st);
     m_strOpenedFilter = m_strFilter;
     m_strOpenedSort = m_strSort;
+    m_bOpenedParam = m_nSearchOrder != -1;
+    m_bCountCurrent = false;
+    m_nBlockStart = -1;
     try {
-        if (m_nSearchOrder != -1)
-            BindParameter();
-        Execute();
-        m_bound = std::make_unique<CFieldExchange>(CFieldExchange::Bind, h, m_nRowsetSize);
-        DoBulkFieldExchange(*m_bound);
+        if (m_bOpenedParam)
+            StoreParameter();
+        if (m_bBlockStatements) {
+            // The buffers are bound to each block statement as it is prepared.
+            m_bound =
+                std::make_unique<CFieldExchange>(CFieldExchange::Bind, SQLHSTMT{}, m_nRowsetSize);
+            DoBulkFieldExchange(*m_bound);
+            m_strOpenedSelect = SelectFrom(m_bound->Columns());
+        } else {
+            if (m_bOpenedParam)
+                BindParameter();
+            Execute();
+            m_bound = std::make_unique<CFieldExchange>(CFieldExchange::Bind, h, m_nRowsetSize);
+            DoBulkFieldExchange(*m_bound);
+        }
         Move(1, SQL_FETCH_NEXT);
     } catch (...) {
         Close();
@@ -162,12 +236,15 @@ bool CGridRowset::OpenBase() {
     return true;
 }
 
-void CGridRowset::BindParameter() {
+void CGridRowset::StoreParameter() {
     const QString value = m_strFilterParam.left(kMaxParamLength);
     std::u16string w = platform::odbc::ToSqlWChar(value);
     std::copy(w.begin(), w.end(), reinterpret_cast<char16_t*>(m_param));
     m_param[w.size()] = 0;
     m_paramLength = static_cast<SQLLEN>(w.size() * sizeof(SQLWCHAR));
+}
+
+void CGridRowset::BindParameter() {
     const SQLHSTMT h = m_stmt->Handle();
     Check(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength, 0,
                            m_param, sizeof m_param, &m_paramLength),
@@ -185,11 +262,14 @@ void CGridRowset::Close() {
         m_bound->Release();
     m_bound.reset();
     m_nRowsFetched = 0;
+    m_nBlockStart = -1;
+    m_bCountCurrent = false;
 }
 
 bool CGridRowset::Open() {
     const bool ok = OpenBase();
     m_nRowCount = ok ? CountRows() : 0;
+    m_bCountCurrent = ok;
     if (m_nRowCount != 0) {
         m_nFirstRow = 0;
         m_nLastRow = static_cast<int>(m_nRowsFetched) - 1;
@@ -207,12 +287,23 @@ bool CGridRowset::Requery() {
         Close();
         return Open();
     }
-    const SQLHSTMT h = m_stmt->Handle();
-    SQLFreeStmt(h, SQL_CLOSE);
-    if (m_nSearchOrder != -1)
-        BindParameter();
-    Execute();
+    if (m_bBlockStatements) {
+        // Each block statement runs with the pattern kept here; the count comes first, so
+        // a block near the end may be read from the end.
+        m_bCountCurrent = false;
+        if (m_bOpenedParam)
+            StoreParameter();
+    } else {
+        const SQLHSTMT h = m_stmt->Handle();
+        SQLFreeStmt(h, SQL_CLOSE);
+        if (m_bOpenedParam) {
+            StoreParameter();
+            BindParameter();
+        }
+        Execute();
+    }
     m_nRowCount = CountRows();
+    m_bCountCurrent = true;
     if (m_nRowCount > 0) {
         // The block stays where the window started, unless the new result ends before it:
         // an empty block beside rows that exist helps no one, and on a server-side cursor
@@ -222,8 +313,84 @@ bool CGridRowset::Requery() {
         Move(m_nFirstRow + 1, SQL_FETCH_ABSOLUTE);
     } else {
         m_nFirstRow = m_nLastRow = 0;
+        if (m_bBlockStatements) {
+            // Nothing to read: the block is empty, as a fetch from an empty result leaves it.
+            m_nRowsFetched = 0;
+            m_nBlockStart = -1;
+        }
     }
     return true;
+}
+
+int CGridRowset::BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const {
+    // The rowset a scrollable cursor moves to, by the ODBC rules for each fetch type.
+    const SQLLEN size = static_cast<SQLLEN>(m_nRowsetSize);
+    const SQLLEN current = m_nBlockStart;
+    SQLLEN start = -1;
+    switch (fetchType & 0xFFFF) {
+    case SQL_FETCH_NEXT:
+        start = current < 0 ? 0 : current + size;
+        break;
+    case SQL_FETCH_FIRST:
+        start = 0;
+        break;
+    case SQL_FETCH_LAST:
+        start = qMax<SQLLEN>(0, m_nRowCount - size);
+        break;
+    case SQL_FETCH_PRIOR:
+        start = current <= 0 ? -1 : qMax<SQLLEN>(0, current - size);
+        break;
+    case SQL_FETCH_ABSOLUTE:
+        if (rows > 0)
+            start = rows - 1;
+        else if (rows < 0)
+            start = qMax<SQLLEN>(0, m_nRowCount + rows);
+        break;
+    case SQL_FETCH_RELATIVE:
+        start = current < 0 ? rows - 1 : current + rows;
+        break;
+    default:
+        throw DatabaseError(QStringLiteral("Fetch type out of range"), QStringLiteral("HY106"));
+    }
+    return start < 0 ? -1 : static_cast<int>(qMin<SQLLEN>(start, INT_MAX));
+}
+
+SQLRETURN CGridRowset::FetchBlock(int start) {
+    const SQLHSTMT h = m_stmt->Handle();
+    SQLFreeStmt(h, SQL_CLOSE);
+    m_nBlockStart = start;
+    if (start < 0)
+        return SQL_NO_DATA;
+    // Rows at the far end of a long result are cheaper to reach from that end: the same
+    // query sorted backwards skips the rows after the block, and the outer sort puts the
+    // block back in order. Only with a count of this very result, for the block's length.
+    const int size = static_cast<int>(qMin<SQLULEN>(m_nRowsetSize, INT_MAX));
+    QString sql;
+    const QString reversed = m_strOpenedSort.isEmpty() ? QString() : ReversedSort(m_strOpenedSort);
+    const int length = qMin(size, m_nRowCount - start);
+    if (m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
+        m_nRowCount - start - length < start) {
+        sql =
+            QStringLiteral("SELECT %1 FROM (%2 ORDER BY %3 LIMIT %4 OFFSET %5) AS tail ORDER BY %6")
+                .arg(m_bound->Columns().join(QLatin1Char(',')), m_strOpenedSelect, reversed)
+                .arg(length)
+                .arg(m_nRowCount - start - length)
+                .arg(m_strOpenedSort);
+    } else {
+        sql = m_strOpenedSelect;
+        if (!m_strOpenedSort.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + m_strOpenedSort;
+        sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(size).arg(start);
+    }
+    std::u16string text = platform::odbc::ToSqlWChar(sql);
+    Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
+                      static_cast<SQLINTEGER>(text.size())),
+          SQL_HANDLE_STMT, h);
+    if (m_bOpenedParam)
+        BindParameter();
+    m_bound->BindTo(h);
+    Execute();
+    return SQLFetchScroll(h, SQL_FETCH_NEXT, 0);
 }
 
 void CGridRowset::Move(SQLLEN rows, SQLUSMALLINT fetchType) {
@@ -231,10 +398,15 @@ void CGridRowset::Move(SQLLEN rows, SQLUSMALLINT fetchType) {
         return;
     const SQLHSTMT h = m_stmt->Handle();
     m_nRowsFetched = 0;
-    const SQLRETURN ret = SQLFetchScroll(h, static_cast<SQLSMALLINT>(fetchType), rows);
+    const SQLRETURN ret = m_bBlockStatements
+                              ? FetchBlock(BlockStart(rows, fetchType))
+                              : SQLFetchScroll(h, static_cast<SQLSMALLINT>(fetchType), rows);
     if (ret == SQL_NO_DATA)
         m_nRowsFetched = 0;
     CheckRowsetError(ret);
+    // The rows are in the block buffers; the block statement's result is not needed.
+    if (m_bBlockStatements)
+        SQLFreeStmt(h, SQL_CLOSE);
     if (m_nRowCount == 0) {
         m_nFirstRow = m_nLastRow = 0;
         return;

@@ -12,7 +12,8 @@
 #include <vector>
 
 // Binds the columns of a record set: first to name them in the row query, then to allocate
-// one value array and one indicator array per column and bind them to the statement.
+// one value array and one indicator array per column and bind them to the statement (at
+// once when a statement is given, otherwise later through BindTo).
 class CFieldExchange {
 public:
     enum Operation { Names, Bind };
@@ -28,6 +29,8 @@ public:
 
     const QStringList& Columns() const { return m_columns; }
     Operation Op() const { return m_op; }
+    // Binds the buffers allocated so far to the columns of another statement.
+    void BindTo(SQLHSTMT hstmt) const;
 
 private:
     friend class CGridRowset;
@@ -42,6 +45,13 @@ private:
     QStringList m_columns;
     std::vector<std::unique_ptr<unsigned char[]>> m_buffers;
     std::vector<void**> m_owners;
+    struct Binding {
+        SQLSMALLINT cType;
+        SQLLEN elementSize;
+        void* values;
+        SQLLEN* lengths;
+    };
+    std::vector<Binding> m_bindings;
 };
 
 class CGridRowset {
@@ -89,8 +99,14 @@ public:
     SQLULEN GetRowsetSize() const { return m_nRowsetSize; }
     SQLULEN GetRowsFetched() const { return m_nRowsFetched; }
     // The cursor type the driver gave the row query (it may answer a dynamic request with
-    // another type).
+    // another type; forward-only when blocks are fetched by statements of their own).
     SQLULEN CursorType() const { return m_nCursorType; }
+    // Fetches every block with a forward-only statement of its own, the row query with
+    // LIMIT and OFFSET, instead of moving a scrollable cursor: drivers that answer the
+    // scrollable request with a static cursor read the whole result when it is executed.
+    // The window moves by the same rules either way. Set before Open.
+    void SetBlockStatements(bool on) { m_bBlockStatements = on; }
+    bool BlockStatements() const { return m_bBlockStatements; }
 
     QString m_strFilter;
     QString m_strSort;
@@ -117,9 +133,15 @@ protected:
 
 private:
     bool OpenBase();
+    // Keeps the pattern for the executions to come; BindParameter binds what was kept.
+    void StoreParameter();
     void BindParameter();
     void Execute();
-    void FetchFirstBlock();
+    QString SelectFrom(const QStringList& columns) const;
+    // Block statements: the result position a fetch type leads to (-1: before the start),
+    // and one block read from there.
+    int BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const;
+    SQLRETURN FetchBlock(int start);
 
     std::unique_ptr<platform::odbc::Statement> m_stmt;
     std::unique_ptr<CFieldExchange> m_bound;
@@ -128,6 +150,15 @@ private:
     SQLULEN m_nRowsetSize = 1;
     SQLULEN m_nRowsFetched = 0;
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
+    bool m_bBlockStatements = false;
+    // What the block statements repeat: the row query as opened, whether it has the
+    // parameter, and where the last block started (-1: before the first row).
+    QString m_strOpenedSelect;
+    bool m_bOpenedParam = false;
+    int m_nBlockStart = -1;
+    // Whether m_nRowCount counts the result the blocks come from; only then may a block
+    // near the end be read backwards from the end.
+    bool m_bCountCurrent = false;
     // The search parameter: at most 255 characters and the terminating zero.
     SQLWCHAR m_param[256] = {};
     SQLLEN m_paramLength = 0;

@@ -38,25 +38,33 @@ PluSql SqlServer() {
 // SQLite and PostgreSQL. Codes sort by length first and then as text, which orders them as
 // left padding with blanks does (shorter codes first), without depending on how the
 // database's collation weighs blanks. The price is matched as the server writes it as text.
-// Names are matched without regard to case, as on a SQL Server with its usual collation:
-// PostgreSQL compares lower() of both sides (an index on lower(pluName) serves it); SQLite's
-// LIKE ignores the case of Latin letters only, as it has no Unicode case tables.
+// Names are matched without regard to case, as on a SQL Server with its usual collation,
+// and listed in the same case-blind order, so that one index serves both the prefix range
+// and the order (a name search reads its first block without visiting the names before
+// it): PostgreSQL compares and sorts lower() of the names, in byte order; SQLite's LIKE and
+// NOCASE ignore the case of Latin letters only, as it has no Unicode case tables.
+// Blocks are separate LIMIT/OFFSET statements, so every sort ends with the unique pluId:
+// rows that tie on the visible keys must come in the same order in every statement, or a
+// row could show in two blocks and another in none.
 PluSql Portable(Dialect dialect) {
     const bool pg = dialect == Dialect::PostgreSQL;
     PluSql s;
     s.table = QStringLiteral("plu");
     s.columns = Columns(false);
-    s.defaultSort = QStringLiteral("length(plu), plu, sectionId");
+    s.defaultSort = QStringLiteral("length(plu), plu, sectionId, pluId");
     s.lengthFunction = QStringLiteral("length");
+    s.blockStatements = true;
     s.orders = {
-        {QStringLiteral("По коду"), QStringLiteral("plu"), QStringLiteral("length(plu), plu"),
-         QStringLiteral("plu LIKE ?")},
-        {QStringLiteral("По названию"), QStringLiteral("pluName"), QStringLiteral("pluName"),
+        {QStringLiteral("По коду"), QStringLiteral("plu"),
+         QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu LIKE ?")},
+        {QStringLiteral("По названию"), QStringLiteral("pluName"),
+         pg ? QStringLiteral("lower(pluName) COLLATE \"C\", pluName, pluId")
+            : QStringLiteral("pluName COLLATE NOCASE, pluId"),
          pg ? QStringLiteral("lower(pluName) LIKE lower(?)") : QStringLiteral("pluName LIKE ?")},
-        {QStringLiteral("По цене"), QStringLiteral("price"), QStringLiteral("price, pluName"),
-         QStringLiteral("CAST(price AS TEXT) LIKE ?")},
+        {QStringLiteral("По цене"), QStringLiteral("price"),
+         QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT) LIKE ?")},
         {QStringLiteral("По штрих-коду"), QStringLiteral("barCode"),
-         QStringLiteral("length(barCode), barCode"), QStringLiteral("barCode LIKE ?")},
+         QStringLiteral("length(barCode), barCode, pluId"), QStringLiteral("barCode LIKE ?")},
     };
     return s;
 }

@@ -21,6 +21,9 @@ struct PluSql {
     QString defaultSort;
     QList<PluSearchOrder> orders;
     QString lengthFunction; // LEN or length
+    // Blocks fetched by forward-only LIMIT/OFFSET statements rather than a scrollable
+    // cursor (which these drivers emulate by reading the whole result).
+    bool blockStatements = false;
 };
 
 const PluSql& PluStatements(platform::odbc::Dialect dialect);

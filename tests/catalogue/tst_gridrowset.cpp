@@ -16,6 +16,11 @@ namespace {
 const QString kNumbered = QStringLiteral("sectionId = '01'");
 const QString kSpecial = QStringLiteral("sectionId = '99'");
 const QString kLongName = QString(70, QChar(0x0416)); // "ЖЖЖ…", 70 characters
+// A result of many blocks whose rows tie on every visible sort key (pairs of codes, triples
+// of barcodes, seven names, nine prices) and some NULL names, which sort at one end.
+const QString kTies = QStringLiteral("sectionId = '07'");
+constexpr int kTieRows = 1000;
+const QString kCases = QStringLiteral("sectionId = '08'");
 } // namespace
 
 class TstGridRowset : public QObject {
@@ -63,6 +68,23 @@ private Q_SLOTS:
         longRow.info = QString(1100, QLatin1Char('i'));
         longRow.atr = QStringLiteral("ABCDEFGHIJKLMNOPQRST");
         rows.append(longRow);
+        for (int i = 0; i < kTieRows; ++i) {
+            democat::PluRow r = catfix::Row(5001 + i, QString::number(300 + i / 2),
+                                            QStringLiteral("Набор %1").arg(i % 7), 5.0 + i % 9);
+            if (i % 50 == 7)
+                r.pluName.reset();
+            r.barCode = QString::number(1000 + i / 3);
+            r.sectionId = QStringLiteral("07");
+            rows.append(r);
+        }
+        int caseId = 7000;
+        for (const char* name : {"cheese", "Chorizo", "Cheddar", "Сыр", "сметана"}) {
+            ++caseId;
+            democat::PluRow r =
+                catfix::Row(caseId, QString::number(caseId), QString::fromUtf8(name), 1.0);
+            r.sectionId = QStringLiteral("08");
+            rows.append(r);
+        }
         for (const QString& b : testdb::Backends()) {
             auto app = std::make_unique<CVarnetApp>();
             QVERIFY(catfix::Open(*app, b, QStringLiteral("rowset"), m_dir, rows));
@@ -107,6 +129,71 @@ private Q_SLOTS:
         QCOMPARE(int(t->GetRowsFetched()), last - first + 1);
         for (int r = first; r <= last; ++r)
             QCOMPARE(Code(*t, r), QString::number(r + 1));
+    }
+
+    // The window walked over a result of twenty blocks, forwards, backwards and by jumps,
+    // holds exactly the rows one plain statement lists, in its order: ties included, and
+    // blocks at the far end read from that end.
+    void walkManyBlocks_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<int>("order");
+        for (const QString& b : testdb::Backends())
+            for (int order = 0; order < 4; ++order)
+                QTest::newRow(qPrintable(b + QStringLiteral(" order %1").arg(order))) << b << order;
+    }
+    void walkManyBlocks() {
+        QFETCH(QString, backend);
+        QFETCH(int, order);
+        auto t = OpenTable(backend, kTies, order, QStringLiteral("%"));
+        QList<int> expected;
+        {
+            QString sql = t->GetRowSQL();
+            sql.replace(sql.indexOf(QLatin1Char('?')), 1, QStringLiteral("'%'"));
+            platform::odbc::Statement st(App(backend).m_db);
+            st.SetReadOnly();
+            st.ExecDirect(sql);
+            while (st.Fetch())
+                expected.append(int(st.GetInt(1).value_or(-1)));
+        }
+        const int n = int(expected.size());
+        QCOMPARE(t->m_nRowCount, n);
+        QVERIFY(n > 900);
+        QList<int> rows;
+        for (int r = 0; r < n; ++r)
+            rows.append(r);
+        for (int r = n - 1; r >= 0; --r)
+            rows.append(r);
+        rows << n - 1 << 0 << n / 2 << 90 << n - 40 << 140 << n - 1 << 39 << n - 101 << 0;
+        for (int row : rows) {
+            t->EnsureRowCached(row);
+            const int start = qMax(0, 50 * ((row + 10) / 50) - 50);
+            QCOMPARE(t->m_nFirstRow, start);
+            QCOMPARE(t->m_nLastRow, qMin(start + 99, n - 1));
+            const int length = t->m_nLastRow - t->m_nFirstRow + 1;
+            QCOMPARE(int(t->GetRowsFetched()), length);
+            const QList<int> block(t->m_pluId, t->m_pluId + length);
+            QCOMPARE(block, expected.mid(start, length));
+        }
+    }
+
+    // Names are listed as blind to case as they are matched, so one index serves both:
+    // on PostgreSQL for every letter, on SQLite for Latin letters only.
+    void nameOrderAndCase_data() {
+        catfix::AddBackends();
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("postgres") << "postgres"
+                                  << QStringList{"Cheddar", "cheese", "Chorizo", "сметана", "Сыр"};
+        QTest::newRow("sqlite") << "sqlite"
+                                << QStringList{"Cheddar", "cheese", "Chorizo", "Сыр", "сметана"};
+    }
+    void nameOrderAndCase() {
+        QFETCH(QString, backend);
+        QFETCH(QStringList, names);
+        auto t = OpenTable(backend, kCases, 1, QStringLiteral("%"));
+        QStringList listed;
+        for (int r = 0; r < t->m_nRowCount; ++r)
+            listed.append(Name(*t, r));
+        QCOMPARE(listed, names);
     }
 
     // Typing executes the prepared statement again with the new pattern; a new order

@@ -179,23 +179,36 @@ void InsertRows(platform::odbc::Connection& db, const QList<PluRow>& rows) {
 void CreateIndexes(platform::odbc::Connection& db) {
     const Dialect d = db.GetDialect();
     QStringList statements;
+    QStringList obsolete;
     // The lookup by code (=), the prefix searches (LIKE 'typed%') and the sorts of the
     // product search: codes and barcodes by length and then as text, names, prices.
     if (d == Dialect::PostgreSQL) {
+        // The sorts end with pluId, so the rows of a block come straight from the index
+        // in both directions (the last blocks are read backwards) without a sort step.
         statements << QStringLiteral("plu_code ON plu (plu text_pattern_ops)")
-                   << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
-                   << QStringLiteral("plu_name ON plu (lower(pluName) text_pattern_ops)")
-                   << QStringLiteral("plu_name_sort ON plu (pluName)")
-                   << QStringLiteral("plu_price ON plu (price, pluName)")
+                   << QStringLiteral("plu_code_order ON plu (length(plu), plu, pluId)")
+                   << QStringLiteral("plu_name_order_ci ON plu ((lower(pluName)) COLLATE \"C\", "
+                                     "pluName, pluId) INCLUDE (plu)")
+                   << QStringLiteral("plu_price_order ON plu (price, pluName, pluId)")
                    << QStringLiteral("plu_barcode ON plu (barCode text_pattern_ops)")
-                   << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
+                   << QStringLiteral("plu_barcode_order ON plu (length(barCode), barCode, pluId)");
+        // Superseded by the ones above; a catalogue made earlier should not keep both.
+        // The name index in byte order serves the prefix search as well as the sort, and
+        // with plu included a count of names needs no table rows.
+        obsolete << QStringLiteral("plu_code_sort") << QStringLiteral("plu_name_sort")
+                 << QStringLiteral("plu_name") << QStringLiteral("plu_name_order")
+                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort");
     } else if (d == Dialect::SQLite) {
-        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search.
+        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search;
+        // the name one also serves the name order, which is NOCASE too, and the one with the
+        // code counts names without reading table rows. pluId is the rowid, which every
+        // index already ends with: the sorts' last term.
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
                    << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")
                    << QStringLiteral("plu_name_like ON plu (pluName COLLATE NOCASE)")
+                   << QStringLiteral("plu_name_like_code ON plu (pluName COLLATE NOCASE, plu)")
                    << QStringLiteral("plu_price ON plu (price, pluName)")
                    << QStringLiteral("plu_barcode_like ON plu (barCode COLLATE NOCASE)")
                    << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
@@ -209,10 +222,14 @@ void CreateIndexes(platform::odbc::Connection& db) {
     const QString create = d == Dialect::SqlServer || d == Dialect::Other
                                ? QStringLiteral("CREATE INDEX ")
                                : QStringLiteral("CREATE INDEX IF NOT EXISTS ");
+    for (const QString& name : obsolete)
+        Exec(db, QStringLiteral("DROP INDEX IF EXISTS ") + name);
     for (const QString& s : statements)
         Exec(db, create + s);
+    // VACUUM marks the pages of a freshly loaded table all-visible, which lets the counts
+    // run on the indexes alone.
     if (d == Dialect::PostgreSQL)
-        Exec(db, QStringLiteral("ANALYZE plu"));
+        Exec(db, QStringLiteral("VACUUM ANALYZE plu"));
     else if (d == Dialect::SQLite)
         Exec(db, QStringLiteral("ANALYZE"));
 }
