@@ -14,10 +14,14 @@ cp "$bin/varnet" "$work/varnet"
 printf '[Varnet]\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
   "$work/catalogue.db" >"$work/Varnet.ini"
 
-display=:$((60 + RANDOM % 20))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number once it is ready.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
+read -r -t 30 number <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
+rm -f "$fifo"
+display=:$number
 unset QT_QPA_PLATFORM
 DISPLAY=$display "$work/varnet" >"$work/log" 2>&1 &
 pids+=($!)
