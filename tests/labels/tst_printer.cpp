@@ -4,6 +4,7 @@
 #include "labels/barcodelabel.h"
 #include "labels/samplelayout.h"
 #include "platform/printer.h"
+#include "support/printcapture.h"
 
 #include <QDir>
 #include <QGuiApplication>
@@ -15,13 +16,9 @@
 
 namespace {
 
-QString Queue() {
-    return qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetLabel"));
-}
-
-QString Capture() {
-    return qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/tmp/varnet-cups-jobs"));
-}
+using printcapture::Jobs;
+using printcapture::Queue;
+using printcapture::WaitForNewJob;
 
 QString Run(const QString& program, const QStringList& args, int* code = nullptr) {
     QProcess p;
@@ -32,32 +29,8 @@ QString Run(const QString& program, const QStringList& args, int* code = nullptr
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
-QStringList Jobs() {
-    return QDir(Capture()).entryList({QStringLiteral("job-*.pdf")}, QDir::Files, QDir::Name);
-}
-
-// Waits (bounded) for a job that was not there before and returns its path.
-QString WaitForNewJob(const QStringList& before) {
-    for (int i = 0; i < 600; ++i) {
-        for (const QString& job : Jobs())
-            if (!before.contains(job))
-                return QDir(Capture()).filePath(job);
-        QTest::qWait(100);
-    }
-    return QString();
-}
-
-// The captured job (PDF) as an image at the printer's resolution, read by zbarimg.
 QString ReadJob(const QString& pdf, QSize* size) {
-    QTemporaryDir dir;
-    const QString prefix = dir.filePath(QStringLiteral("page"));
-    Run(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-r"), QStringLiteral("203"), QStringLiteral("-gray"),
-         QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix});
-    const QString png = prefix + QStringLiteral(".png");
-    *size = QImage(png).size();
-    return Run(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), png})
-        .trimmed();
+    return printcapture::ReadBarcode(pdf, 203, size);
 }
 
 } // namespace

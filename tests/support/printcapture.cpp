@@ -1,6 +1,7 @@
 #include "support/printcapture.h"
 
 #include <QDir>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,14 +49,16 @@ QString WaitForNewJob(const QStringList& before, int timeoutMs) {
     return QString();
 }
 
-QString ReadBarcode(const QString& pdf, int dpi) {
+QString ReadBarcode(const QString& pdf, int dpi, QSize* size) {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
     Run(QStringLiteral("pdftoppm"),
         {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"),
          QStringLiteral("-png"), QStringLiteral("-singlefile"), pdf, prefix});
-    return Run(QStringLiteral("zbarimg"),
-               {QStringLiteral("-q"), QStringLiteral("--raw"), prefix + QStringLiteral(".png")})
+    const QString png = prefix + QStringLiteral(".png");
+    if (size)
+        *size = QImage(png).size();
+    return Run(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"), png})
         .trimmed();
 }
 

@@ -2,6 +2,7 @@
 // barcode back the way a scanner would: pdftoppm at the printer's resolution, then zbarimg.
 #pragma once
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,8 @@ QString Folder();
 QStringList Jobs();
 // Waits up to timeoutMs for a job that is not in before; its path, or empty.
 QString WaitForNewJob(const QStringList& before, int timeoutMs = 60000);
-// The digits of the barcodes zbarimg finds on the job's page (one per line), or empty.
-QString ReadBarcode(const QString& pdf, int dpi = 203);
+// The digits of the barcodes zbarimg finds on the job's page (one per line), or empty;
+// size, when given, receives the size of the page image.
+QString ReadBarcode(const QString& pdf, int dpi = 203, QSize* size = nullptr);
 
 } // namespace printcapture
