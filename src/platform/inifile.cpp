@@ -41,12 +41,19 @@ QString ValueOfLine(const QString& line) {
 } // namespace
 
 CIniFile CIniFile::Load(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        CIniFile ini;
+        ini.m_strPath = path;
+        return ini;
+    }
+    return FromBytes(f.readAll(), path);
+}
+
+CIniFile CIniFile::FromBytes(const QByteArray& fileBytes, const QString& path) {
     CIniFile ini;
     ini.m_strPath = path;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return ini;
-    QByteArray bytes = f.readAll();
+    QByteArray bytes = fileBytes;
     if (bytes.startsWith("\xEF\xBB\xBF"))
         bytes.remove(0, 3);
     const QString text = IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp1251(bytes);

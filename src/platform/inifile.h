@@ -16,6 +16,8 @@ public:
     // Reads the file; a missing or unreadable file gives an empty document. Bytes that are
     // not valid UTF-8 are read as Windows-1251.
     static CIniFile Load(const QString& path);
+    // The same from the file's bytes.
+    static CIniFile FromBytes(const QByteArray& bytes, const QString& path = QString());
 
     // The key's value cut to maxLength characters, or def when the section or key is missing.
     QString ReadString(const QString& section, const QString& key, const QString& def,
