@@ -1,8 +1,17 @@
 #include "workstation/dialoghooks.h"
 
-void RunSettingsDialog(QWidget*) {}
+#include "labels/varnetcfg.h"
+#include "ui/appconfig.h"
 
-void RunLayoutEditor(QWidget*) {}
+void RunSettingsDialog(QWidget* owner) {
+    CAppConfig dlg(owner);
+    dlg.exec();
+}
+
+void RunLayoutEditor(QWidget* owner) {
+    CVarnetCfg dlg(owner);
+    dlg.exec();
+}
 
 std::optional<CurrentProduct> RunProductSearch(QWidget*, CVarnetApp&) {
     return std::nullopt;
