@@ -40,7 +40,16 @@ CPropertyCfg::CPropertyCfg(QWidget* parent) : QDialog(parent) {
     connect(m_pCancel, &QPushButton::clicked, this, &CPropertyCfg::reject);
 }
 
+CPropertyCfg::~CPropertyCfg() {
+    // The editors outlive the rows by a moment and lose the focus as they go; what they
+    // would report then must not reach rows that are gone.
+    for (Row& r : m_rows)
+        disconnect(r.editor, nullptr, this, nullptr);
+}
+
 void CPropertyCfg::InitRows() {
+    for (Row& r : m_rows)
+        disconnect(r.editor, nullptr, this, nullptr);
     m_wndPropList->clear();
     m_rows.clear();
     const QList<PropertyRow> rows = BuildPropertyRows(*this);

@@ -18,6 +18,9 @@ class CPropertyCfg : public QDialog, public PropertyFields {
 
 public:
     explicit CPropertyCfg(QWidget* parent = nullptr);
+    ~CPropertyCfg() override;
+    CPropertyCfg(const CPropertyCfg&) = delete;
+    CPropertyCfg& operator=(const CPropertyCfg&) = delete;
 
     // Builds the rows from the fields; done when the dialog is shown, callable earlier.
     void InitRows();
@@ -30,9 +33,11 @@ public:
 
     QTreeWidget* m_wndPropList = nullptr;
 
+public Q_SLOTS:
+    void accept() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
-    void accept() override;
 
 private:
     struct Row {
