@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -17,12 +18,21 @@
 
 namespace {
 
-// Dialog units of the layout at the usual 8-point dialog font.
+// Dialog units: a quarter of the dialog font's average character width across, an eighth
+// of its height down, so the labels fit whatever font the desktop gives the dialog.
+int g_nBaseX = 6;
+int g_nBaseY = 13;
+void SetDialogUnits(const QFont& font) {
+    const QFontMetrics fm(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    g_nBaseX = std::max(1, (fm.horizontalAdvance(letters) / 26 + 1) / 2);
+    g_nBaseY = std::max(1, fm.height());
+}
 int DluX(int x) {
-    return x * 3 / 2;
+    return x * g_nBaseX / 4;
 }
 int DluY(int y) {
-    return y * 13 / 8;
+    return y * g_nBaseY / 8;
 }
 QRect DluRect(int x, int y, int w, int h) {
     return QRect(DluX(x), DluY(y), DluX(w), DluY(h));
@@ -52,6 +62,7 @@ constexpr int kPortMax = 255;
 
 CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Конфигурация"));
+    SetDialogUnits(font());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setFixedSize(DluX(317), DluY(216));
 
