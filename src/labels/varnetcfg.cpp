@@ -58,7 +58,6 @@ CVarnetCfg::CVarnetCfg(QWidget* parent) : QDialog(parent) {
 
     for (const EditorButton& b : EditorButtons()) {
         auto* button = new QPushButton(ButtonCaption(b, true), this);
-        button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, [this, &b] { OnElementButton(b); });
         m_buttons[b.nId] = button;
     }
@@ -66,7 +65,6 @@ CVarnetCfg::CVarnetCfg(QWidget* parent) : QDialog(parent) {
     m_pSave->setDefault(true);
     connect(m_pSave, &QPushButton::clicked, this, &CVarnetCfg::OnSave);
     m_pRevert = new QPushButton(QStringLiteral("Отмена"), this);
-    m_pRevert->setAutoDefault(false);
     connect(m_pRevert, &QPushButton::clicked, this, &CVarnetCfg::OnRevert);
 }
 

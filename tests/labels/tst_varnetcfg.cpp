@@ -312,6 +312,29 @@ private Q_SLOTS:
         platform::SetMessageSink(previous);
     }
 
+    // Enter presses the focused button, or "Сохранить" when the focus is elsewhere.
+    void enterKey() {
+        SetUpCounter(printcapture::Queue());
+        MessageRecorder messages;
+        CVarnetCfg editor;
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QString title;
+        QTimer::singleShot(0, &editor, [&] {
+            if (auto* dlg = qobject_cast<CPropertyCfg*>(QApplication::activeModalWidget())) {
+                title = dlg->windowTitle();
+                dlg->reject();
+            }
+        });
+        editor.Button(1049)->setFocus();
+        QTest::keyClick(editor.Button(1049), Qt::Key_Return);
+        QCOMPARE(title, QStringLiteral("Параметры доп. текста"));
+        QVERIFY(m_dir->Read("Varnet.cfg").isEmpty());
+        editor.KindList()->setFocus();
+        QTest::keyClick(editor.KindList(), Qt::Key_Return);
+        QCOMPARE(m_dir->Read("Varnet.cfg").size(), 1243);
+    }
+
     void screenshot() {
         SetUpCounter(printcapture::Queue());
         m_app->m_settings.Penny = true;
