@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 
 #include <memory>
 #include <termios.h>
@@ -241,6 +242,38 @@ private Q_SLOTS:
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(!m_app->m_settings.PrintEI);
         QCOMPARE(m_app->m_settings.EIQuantity, QStringLiteral("шт"));
+    }
+
+    // The up-down and the arrow keys step the port within 0 to 255.
+    void portUpDown_data() {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("stepped");
+        QTest::newRow("up") << "1" << int(Qt::Key_Up) << "2";
+        QTest::newRow("down") << "1" << int(Qt::Key_Down) << "0";
+        QTest::newRow("up at the top") << "255" << int(Qt::Key_Up) << "255";
+        QTest::newRow("down at the bottom") << "0" << int(Qt::Key_Down) << "0";
+        QTest::newRow("down from above the range") << "300" << int(Qt::Key_Down) << "255";
+    }
+    void portUpDown() {
+        QFETCH(QString, port);
+        QFETCH(int, key);
+        QFETCH(QString, stepped);
+        SetUpCounter(QString());
+        CAppConfig dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QLineEdit* edit = Edit(dlg, IDC_PORT);
+        edit->setText(port);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key(key));
+        QCOMPARE(edit->text(), stepped);
+        // The up-down's buttons do the same.
+        edit->setText(port);
+        const QList<QToolButton*> arrows = dlg.Control(IDC_PORT_SPIN)->findChildren<QToolButton*>();
+        QCOMPARE(arrows.size(), 2);
+        QTest::mouseClick(arrows.at(key == Qt::Key_Up ? 0 : 1), Qt::LeftButton);
+        QCOMPARE(edit->text(), stepped);
     }
 
     // OK writes all eighteen keys, closes and reopens the database (the section switch is
