@@ -2,10 +2,18 @@
 
 #include "catalogue/cdlgplufind.h"
 #include "catalogue/plusql.h"
+#include "labels/varnetcfg.h"
+#include "ui/appconfig.h"
 
-void RunSettingsDialog(QWidget*) {}
+void RunSettingsDialog(QWidget* owner) {
+    CAppConfig dlg(owner);
+    dlg.exec();
+}
 
-void RunLayoutEditor(QWidget*) {}
+void RunLayoutEditor(QWidget* owner) {
+    CVarnetCfg dlg(owner);
+    dlg.exec();
+}
 
 std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) {
     AppSettings& s = app.m_settings;

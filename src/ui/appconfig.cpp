@@ -1,0 +1,300 @@
+#include "ui/appconfig.h"
+
+#include "app/errorboundary.h"
+#include "app/varnetapp.h"
+#include "platform/messages.h"
+#include "platform/printer.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QToolButton>
+
+namespace {
+
+// Dialog units: a quarter of the dialog font's average character width across, an eighth
+// of its height down, so the labels fit whatever font the desktop gives the dialog.
+int g_nBaseX = 6;
+int g_nBaseY = 13;
+void SetDialogUnits(const QFont& font) {
+    const QFontMetrics fm(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    g_nBaseX = std::max(1, (fm.horizontalAdvance(letters) / 26 + 1) / 2);
+    g_nBaseY = std::max(1, fm.height());
+}
+int DluX(int x) {
+    return x * g_nBaseX / 4;
+}
+int DluY(int y) {
+    return y * g_nBaseY / 8;
+}
+QRect DluRect(int x, int y, int w, int h) {
+    return QRect(DluX(x), DluY(y), DluX(w), DluY(h));
+}
+
+QString LineText(const QWidget* w) {
+    return static_cast<const QLineEdit*>(w)->text();
+}
+
+QString ChosenText(const QComboBox* box) {
+    return box->currentIndex() < 0 ? QString() : box->currentText();
+}
+
+QStringList InstalledDriverEntries(const QString& stored) {
+    try {
+        return DriverEntries(platform::odbc::InstalledDrivers(), stored);
+    } catch (const platform::odbc::DatabaseError&) {
+        // No driver manager environment: the list keeps only what the settings name.
+        return DriverEntries({}, stored);
+    }
+}
+
+constexpr int kPortMin = 0;
+constexpr int kPortMax = 255;
+
+} // namespace
+
+CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
+    setWindowTitle(QStringLiteral("Конфигурация"));
+    SetDialogUnits(font());
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(DluX(317), DluY(216));
+
+    // The frames first, so the controls lie above them.
+    for (const QRect& r :
+         {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 25), DluRect(2, 113, 313, 78)})
+        (new QGroupBox(this))->setGeometry(r);
+
+    AddStatic(QStringLiteral("Принтер:"), 7, 10, 32, 8);
+    AddStatic(QStringLiteral("Маска весового штрих-кода:"), 7, 27, 100, 8);
+    AddStatic(QStringLiteral("Маска штучного штрих-кода:"), 7, 43, 102, 8);
+    AddStatic(QStringLiteral("Округлять сумму по матем. правилам до:"), 7, 59, 141, 8);
+    AddStatic(QStringLiteral("Ед. изм. веса:"), 224, 28, 48, 8);
+    AddStatic(QStringLiteral("Ед. изм. кол-ва:"), 216, 44, 56, 8);
+    AddStatic(QStringLiteral("Ед. изм. валюты:"), 212, 59, 60, 8);
+    AddStatic(QStringLiteral("Весы:"), 20, 99, 20, 8);
+    AddStatic(QStringLiteral("COM порт:"), 239, 99, 37, 8);
+    AddStatic(QStringLiteral("Драйвер:"), 7, 123, 33, 8);
+    AddStatic(QStringLiteral("SQL сервер:"), 17, 141, 42, 8);
+    AddStatic(QStringLiteral("База данных:"), 174, 141, 47, 8);
+    AddStatic(QStringLiteral("Пользователь:"), 7, 158, 52, 8);
+    AddStatic(QStringLiteral("Пароль:"), 193, 158, 28, 8);
+    AddStatic(QStringLiteral("ИД секции:"), 20, 176, 39, 8);
+    AddStatic(QStringLiteral("Начальный поиск товара по:"), 122, 176, 99, 8);
+
+    // In tab order.
+    m_pPrinters = AddList(IDC_PRINTER, 42, 8, 269);
+    AddEdit(IDC_WMASK, 112, 25, 91, 13);
+    AddEdit(IDC_EIWEIGHT, 277, 26, 34, 13);
+    AddEdit(IDC_QMASK, 112, 41, 91, 13);
+    AddEdit(IDC_EIQUANTITY, 277, 41, 34, 13);
+    QLineEdit* round = AddEdit(IDC_ROUNDTO, 163, 57, 40, 13);
+    round->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), round));
+    AddEdit(IDC_EICURRENCY, 277, 57, 34, 13);
+    m_pPrintEI = new QCheckBox(QStringLiteral("Печатать единицы измерения"), this);
+    m_pPrintEI->setGeometry(DluRect(105, 73, 118, 10));
+    m_controls[IDC_PRINTEI] = m_pPrintEI;
+    connect(m_pPrintEI, &QCheckBox::clicked, this, &CAppConfig::OnPrintEIClicked);
+    m_pPenny = new QCheckBox(QStringLiteral(" Копейки"), this);
+    m_pPenny->setGeometry(DluRect(239, 73, 47, 10));
+    m_controls[IDC_PENNY] = m_pPenny;
+    m_pScales = AddList(IDC_SCALE, 42, 97, 167);
+    QLineEdit* port = AddEdit(IDC_PORT, 278, 96, 24, 14);
+    port->installEventFilter(this);
+    {
+        // The up-down beside the port: steps the port's number within 0 to 255.
+        auto* spin = new QWidget(this);
+        spin->setGeometry(DluRect(301, 96, 10, 14));
+        auto* up = new QToolButton(spin);
+        up->setArrowType(Qt::UpArrow);
+        up->setGeometry(0, 0, spin->width(), spin->height() / 2);
+        auto* down = new QToolButton(spin);
+        down->setArrowType(Qt::DownArrow);
+        down->setGeometry(0, spin->height() / 2, spin->width(),
+                          spin->height() - spin->height() / 2);
+        up->setFocusPolicy(Qt::NoFocus);
+        down->setFocusPolicy(Qt::NoFocus);
+        connect(up, &QToolButton::clicked, this, [this] { StepPort(1); });
+        connect(down, &QToolButton::clicked, this, [this] { StepPort(-1); });
+        m_controls[IDC_PORT_SPIN] = spin;
+    }
+    m_pDrivers = AddList(IDC_DRIVER, 42, 121, 269);
+    AddEdit(IDC_SERVER, 65, 139, 86, 13);
+    AddEdit(IDC_DATABASE, 225, 139, 86, 13);
+    AddEdit(IDC_USER, 65, 156, 86, 13);
+    AddEdit(IDC_PASSWORD, 225, 156, 86, 13)->setEchoMode(QLineEdit::Password);
+    AddEdit(IDC_SECTION, 65, 174, 35, 13);
+    m_pFindOrder = AddList(IDC_FINDORDER, 225, 174, 86);
+
+    auto* ok = new QPushButton(QStringLiteral("ОК"), this);
+    ok->setGeometry(DluRect(103, 194, 50, 14));
+    ok->setDefault(true);
+    m_controls[1] = ok;
+    connect(ok, &QPushButton::clicked, this, &CAppConfig::accept);
+    auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
+    cancel->setGeometry(DluRect(164, 194, 50, 14));
+    m_controls[2] = cancel;
+    connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
+
+    const CVarnetApp* app = CVarnetApp::Instance();
+    const AppSettings settings = app ? app->m_settings : AppSettings();
+    m_pPrinters->addItems(platform::PrinterNames());
+    m_pScales->addItems(ScaleEntries());
+    m_pDrivers->addItems(InstalledDriverEntries(settings.Driver));
+    m_pFindOrder->addItems(SearchOrderEntries());
+    PutValues(ConfigValuesFromSettings(settings));
+}
+
+QLineEdit* CAppConfig::AddEdit(int id, int x, int y, int w, int h) {
+    auto* edit = new QLineEdit(this);
+    edit->setGeometry(DluRect(x, y, w, h));
+    m_controls[id] = edit;
+    return edit;
+}
+
+QComboBox* CAppConfig::AddList(int id, int x, int y, int w) {
+    auto* box = new QComboBox(this);
+    box->setEditable(false);
+    box->setGeometry(DluRect(x, y, w, 13));
+    m_controls[id] = box;
+    return box;
+}
+
+void CAppConfig::AddStatic(const QString& text, int x, int y, int w, int h) {
+    auto* label = new QLabel(text, this);
+    // A little taller than its dialog-unit box, so descenders are not cut.
+    label->setGeometry(DluX(x), DluY(y) - 2, DluX(w) + 4, DluY(h) + 4);
+}
+
+QWidget* CAppConfig::Control(int id) const {
+    const auto it = m_controls.find(id);
+    return it == m_controls.end() ? nullptr : it->second;
+}
+
+void CAppConfig::PutValues(const AppConfigValues& v) {
+    const auto setText = [this](int id, const QString& text) {
+        auto* edit = static_cast<QLineEdit*>(Control(id));
+        edit->setText(text);
+        // The typing limit; a stored text that is longer already stays whole, so the
+        // validation tells the operator instead of cutting it silently.
+        if (const int limit = TextLimit(id); limit > 0)
+            edit->setMaxLength(std::max(limit, int(text.size())));
+    };
+    m_pPrinters->setCurrentIndex(ChooseListEntry(
+        [&] {
+            QStringList entries;
+            for (int i = 0; i < m_pPrinters->count(); ++i)
+                entries.append(m_pPrinters->itemText(i));
+            return entries;
+        }(),
+        v.PrinterName));
+    setText(IDC_WMASK, v.WBarCodeMask);
+    setText(IDC_QMASK, v.QBarCodeMask);
+    m_pScales->setCurrentIndex(v.Type >= 0 && v.Type < m_pScales->count() ? v.Type : -1);
+    setText(IDC_PORT, v.RS232Port);
+    setText(IDC_SERVER, v.Server);
+    setText(IDC_DATABASE, v.Database);
+    setText(IDC_USER, v.User);
+    setText(IDC_PASSWORD, v.Password);
+    m_pPrintEI->setChecked(v.PrintEI);
+    QStringList drivers;
+    for (int i = 0; i < m_pDrivers->count(); ++i)
+        drivers.append(m_pDrivers->itemText(i));
+    m_pDrivers->setCurrentIndex(ChooseListEntry(drivers, v.Driver));
+    setText(IDC_EIWEIGHT, v.EIWeight);
+    setText(IDC_EIQUANTITY, v.EIQuantity);
+    setText(IDC_EICURRENCY, v.EICurrency);
+    setText(IDC_SECTION, v.SectionID);
+    m_pFindOrder->setCurrentIndex(
+        v.FindOrder >= 0 && v.FindOrder < m_pFindOrder->count() ? v.FindOrder : -1);
+    setText(IDC_ROUNDTO, v.RoundTo);
+    m_pPenny->setChecked(v.Penny);
+    for (int id : {IDC_EIWEIGHT, IDC_EIQUANTITY, IDC_EICURRENCY})
+        Control(id)->setEnabled(v.PrintEI);
+}
+
+AppConfigValues CAppConfig::TakeValues() const {
+    AppConfigValues v;
+    v.PrinterName = ChosenText(m_pPrinters);
+    v.WBarCodeMask = LineText(Control(IDC_WMASK));
+    v.QBarCodeMask = LineText(Control(IDC_QMASK));
+    v.Type = m_pScales->currentIndex();
+    v.RS232Port = LineText(Control(IDC_PORT));
+    v.Server = LineText(Control(IDC_SERVER));
+    v.Database = LineText(Control(IDC_DATABASE));
+    v.User = LineText(Control(IDC_USER));
+    v.Password = LineText(Control(IDC_PASSWORD));
+    v.PrintEI = m_pPrintEI->isChecked();
+    v.Driver = ChosenText(m_pDrivers);
+    v.EIWeight = LineText(Control(IDC_EIWEIGHT));
+    v.EIQuantity = LineText(Control(IDC_EIQUANTITY));
+    v.EICurrency = LineText(Control(IDC_EICURRENCY));
+    v.SectionID = LineText(Control(IDC_SECTION));
+    v.FindOrder = m_pFindOrder->currentIndex();
+    v.RoundTo = LineText(Control(IDC_ROUNDTO));
+    v.Penny = m_pPenny->isChecked();
+    return v;
+}
+
+bool CAppConfig::Validate(const AppConfigValues& v) {
+    const std::optional<ConfigInputError> error = ValidateConfigValues(v);
+    if (!error)
+        return true;
+    platform::ReportMessage(error->text, platform::ErrorCaption(),
+                            platform::MessageIcon::Exclamation, this);
+    if (QWidget* control = Control(error->nControl)) {
+        control->setFocus();
+        if (auto* edit = qobject_cast<QLineEdit*>(control))
+            edit->selectAll();
+    }
+    return false;
+}
+
+void CAppConfig::OnPrintEIClicked() {
+    // The click takes every value, as confirming would, so a wrong value is told at once;
+    // the unit edits follow the check box either way.
+    Validate(TakeValues());
+    const bool on = m_pPrintEI->isChecked();
+    for (int id : {IDC_EIWEIGHT, IDC_EIQUANTITY, IDC_EICURRENCY})
+        Control(id)->setEnabled(on);
+}
+
+void CAppConfig::StepPort(int delta) {
+    auto* edit = static_cast<QLineEdit*>(Control(IDC_PORT));
+    bool ok = false;
+    int value = edit->text().trimmed().toInt(&ok);
+    if (!ok)
+        value = kPortMin;
+    edit->setText(QString::number(std::clamp(value + delta, kPortMin, kPortMax)));
+}
+
+bool CAppConfig::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Control(IDC_PORT) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            StepPort(key == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CAppConfig::accept() {
+    const AppConfigValues v = TakeValues();
+    if (!Validate(v))
+        return;
+    if (CVarnetApp* app = CVarnetApp::Instance()) {
+        StoreConfigValues(v, app->m_settings);
+        // The settings are stored and written whatever the database says; a failing
+        // configuration query is shown, and the dialog closes as confirmed.
+        ReportDatabaseErrors(this, [app] { app->SaveSettings(); });
+    }
+    QDialog::accept();
+}
