@@ -24,8 +24,14 @@ int g_nBaseX = 6;
 int g_nBaseY = 13;
 void SetDialogUnits(const QFont& font) {
     const QFontMetrics fm(font);
-    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    g_nBaseX = std::max(1, (fm.horizontalAdvance(letters) / 26 + 1) / 2);
+    // The dialog's texts are Russian: Cyrillic letters run wider than Latin ones in most
+    // desktop fonts, so the wider of the two averages sets the unit.
+    const QString latin = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const QString cyrillic =
+        QStringLiteral("АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
+    const int average =
+        std::max(fm.horizontalAdvance(latin) / 26, fm.horizontalAdvance(cyrillic) / 33);
+    g_nBaseX = std::max(1, (average + 1) / 2);
     g_nBaseY = std::max(1, fm.height());
 }
 int DluX(int x) {

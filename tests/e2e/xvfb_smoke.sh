@@ -11,8 +11,10 @@ trap cleanup EXIT
 
 cp "$bin/varnet" "$work/varnet"
 "$bin/varnet-democat" --sqlite "$work/catalogue.db" --rows 50 >/dev/null
-printf '[Varnet]\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
-  "$work/catalogue.db" >"$work/Varnet.ini"
+"$bin/varnet-label" sample --kind weight --page 58x40 --out "$work/Varnet.cfg"
+"$bin/varnet-label" sample --kind piece --page 58x40 --out "$work/QLabel.cfg"
+printf '[Varnet]\nPrinterName=%s\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
+  "${VARNET_CUPS_QUEUE:-VarnetLabel}" "$work/catalogue.db" >"$work/Varnet.ini"
 
 # Xvfb picks a free display itself and writes its number once it is ready.
 fifo=$(mktemp -u)
@@ -44,4 +46,33 @@ DISPLAY=$display import -window root "$out"
 colours=$(convert "$out" -format %k info:)
 echo "screenshot $out with $colours colours"
 [ "$colours" -gt 50 ] || { echo "the screenshot looks empty"; exit 1; }
+kill -0 "${pids[1]}" || { echo "the program has ended"; cat "$work/log"; exit 1; }
+
+# The dialogs as an operator opens them from the keyboard: "/" the layout editor (Enter
+# there opens the property dialog of its focused element), "*" the settings dialog.
+shot() { # NAME TITLE-PATTERN; leaves the window in $w
+  w=
+  for _ in $(seq 100); do
+    w=$(DISPLAY=$display xdotool search --name "$2" 2>/dev/null | tail -1 || true)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || { echo "no window titled $2"; cat "$work/log"; exit 1; }
+  sleep 0.5
+  DISPLAY=$display import -window root "$(dirname "$out")/$1.png"
+  echo "screenshot $(dirname "$out")/$1.png"
+}
+key() { DISPLAY=$display xdotool key --clearmodifiers "$@"; sleep 0.3; }
+DISPLAY=$display xdotool windowfocus "$win" 2>/dev/null || true
+key slash
+shot editor-xvfb '^Конфигурация этикетки'
+# The first element button, "Штрих-код", at the top of the editor's button column.
+DISPLAY=$display xdotool mousemove --window "$w" 699 83 click 1
+sleep 0.3
+shot property-xvfb '^Параметры штрих-кода$'
+key Escape
+key Escape
+key asterisk
+shot settings-xvfb '^Конфигурация$'
+key Escape
 kill -0 "${pids[1]}" || { echo "the program has ended"; cat "$work/log"; exit 1; }
