@@ -77,14 +77,8 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 seconds=${VARNET_DEMO_SECONDS:-20}
-# Xvfb picks a free display itself and writes its number once it is ready.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 30 number <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
-rm -f "$fifo"
-display=:$number
+source "$root/scripts/xvfb.sh"
+start_xvfb
 echo "demo: no display; running under Xvfb on $display for $seconds s"
 before=$(ls "$demo/labels" 2>/dev/null | wc -l)
 DISPLAY=$display "$demo/varnet" &

@@ -16,14 +16,8 @@ cp "$bin/varnet" "$work/varnet"
 printf '[Varnet]\nPrinterName=%s\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
   "${VARNET_CUPS_QUEUE:-VarnetLabel}" "$work/catalogue.db" >"$work/Varnet.ini"
 
-# Xvfb picks a free display itself and writes its number once it is ready.
-fifo=$(mktemp -u)
-mkfifo "$fifo"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-pids+=($!)
-read -r -t 30 number <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
-rm -f "$fifo"
-display=:$number
+source "$(dirname "$0")/../../scripts/xvfb.sh"
+start_xvfb
 unset QT_QPA_PLATFORM
 DISPLAY=$display "$work/varnet" >"$work/log" 2>&1 &
 pids+=($!)
