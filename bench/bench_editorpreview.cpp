@@ -3,6 +3,7 @@
 // resolution and scaled into the 597-pixel preview. Page sizes: the 58 x 40 mm label at
 // 203 dpi and a 100 x 150 mm label at 300 dpi.
 #include "app/varnetapp.h"
+#include "benchstats.h"
 #include "labels/barcodelabel.h"
 #include "labels/editorlogic.h"
 #include "labels/samplelayout.h"
@@ -45,14 +46,10 @@ void Measure(const char* name, double widthMM, double heightMM, int dpi, int run
         if (i >= 3) // the first rebuilds load fonts and fill glyph caches
             ms.push_back(elapsed);
     }
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
+    const Timings t = Summarise(ms);
     std::printf("%-24s %5d x %5d px -> preview  runs %4d  mean %7.3f ms  median %7.3f ms  "
                 "p95 %7.3f ms\n",
-                name, page.m_nPageWidth, page.m_nPageHeight, runs, sum / double(ms.size()),
-                ms[ms.size() / 2], ms[ms.size() * 95 / 100]);
+                name, page.m_nPageWidth, page.m_nPageHeight, runs, t.mean, t.median, t.p95);
 }
 
 } // namespace

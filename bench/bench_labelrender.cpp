@@ -2,6 +2,7 @@
 // (budget: under 5 ms) and an A4 page at 600 dpi. Each render builds the page bitmap anew,
 // as printing does.
 #include "app/varnetapp.h"
+#include "benchstats.h"
 #include "labels/barcodelabel.h"
 #include "labels/samplelayout.h"
 
@@ -50,15 +51,11 @@ void Measure(const char* name, double widthMM, double heightMM, int dpi, int run
         if (i >= 3) // the first renders load fonts and fill glyph caches
             ms.push_back(elapsed);
     }
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
+    const Timings t = Summarise(ms);
     std::printf("%-28s %5d x %5d px  runs %4d  mean %8.3f ms  median %8.3f ms  p95 %8.3f ms  "
                 "bitmap %8.1f KiB  peak RSS %7ld KiB (+%ld)\n",
-                name, page.m_nPageWidth, page.m_nPageHeight, runs, sum / double(ms.size()),
-                ms[ms.size() / 2], ms[ms.size() * 95 / 100], bitmapBytes / 1024.0, PeakRssKiB(),
-                PeakRssKiB() - rssBefore);
+                name, page.m_nPageWidth, page.m_nPageHeight, runs, t.mean, t.median, t.p95,
+                bitmapBytes / 1024.0, PeakRssKiB(), PeakRssKiB() - rssBefore);
 }
 
 } // namespace

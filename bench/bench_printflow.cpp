@@ -2,6 +2,7 @@
 // a new weight with auto-print on (amount, barcode, layout values, a 58 x 40 mm page at
 // 203 dpi, the one-page job handed to CUPS). Needs the test queue: scripts/services.sh
 // start cups. Prints the figures of every step and of the whole.
+#include "benchstats.h"
 #include "labels/labellayouts.h"
 #include "labels/samplelayout.h"
 #include "platform/paths.h"
@@ -56,13 +57,10 @@ int main(int argc, char** argv) {
         }
         ms.push_back(t.nsecsElapsed() / 1e6);
     }
-    std::sort(ms.begin(), ms.end());
-    double sum = 0;
-    for (double v : ms)
-        sum += v;
+    const Timings t = Summarise(ms);
     std::printf("weight notification to job accepted by CUPS (58 x 40 mm, 203 dpi), %d labels:\n",
                 runs);
     std::printf("  median %.1f ms, mean %.1f ms, min %.1f ms, max %.1f ms (budget 100 ms)\n",
-                ms[ms.size() / 2], sum / ms.size(), ms.front(), ms.back());
+                t.median, t.mean, t.min, t.max);
     return 0;
 }
