@@ -37,8 +37,12 @@ private:
     CScalePoller* m_poller;
 };
 
-CScalePoller::CScalePoller(QObject* pReceiver)
-    : m_pReceiver(pReceiver), m_pRelay(std::make_unique<CMessageRelay>(this)) {}
+CScalePoller::CScalePoller(QObject* pReceiver, QWidget* pOwner)
+    : m_pReceiver(pReceiver), m_pOwner(pOwner), m_pRelay(std::make_unique<CMessageRelay>(this)) {}
+
+void CScalePoller::Report(const QString& text) const {
+    platform::ReportMessage(text, platform::ErrorCaption(), platform::MessageIcon::Stop, m_pOwner);
+}
 
 CScalePoller::~CScalePoller() {
     Stop();
@@ -69,7 +73,10 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType) {
     ReportQueuedMessages();
 
     m_pScale = CreateScale(nType, nPort);
-    if (!m_pScale || !m_pScale->Open())
+    if (!m_pScale)
+        return;
+    m_pScale->SetMessageHandler([this](const QString& text) { Report(text); });
+    if (!m_pScale->Open())
         return;
     // From now on port errors come from inside an exchange, under the scale lock; they are
     // collected and shown after the lock is released.
@@ -80,7 +87,7 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType) {
         m_pPollThread = std::make_unique<std::thread>(&CScalePoller::PollScaleThread, this);
     } catch (const std::system_error&) {
         m_bStopPolling.store(true);
-        platform::ReportMessage(ThreadErrorText());
+        Report(ThreadErrorText());
     }
 }
 
@@ -103,7 +110,7 @@ void CScalePoller::SetPrice(unsigned int nPrice) {
         messages.swap(m_exchangeMessages);
     }
     for (const QString& text : messages)
-        platform::ReportMessage(text);
+        Report(text);
 }
 
 void CScalePoller::PollScaleThread() {
@@ -159,5 +166,5 @@ void CScalePoller::ReportQueuedMessages() {
         texts.swap(m_queuedMessages);
     }
     for (const QString& text : texts)
-        platform::ReportMessage(text);
+        Report(text);
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 class QObject;
+class QWidget;
 
 // Posted to the receiver after a new weight has been stored; the weight itself is read with
 // CScalePoller::Weight(), which may already hold a newer value.
@@ -24,8 +25,9 @@ constexpr QEvent::Type WM_WEIGHT_UPDATE = static_cast<QEvent::Type>(QEvent::User
 
 class CScalePoller {
 public:
-    // pReceiver gets WM_WEIGHT_UPDATE and must outlive the poller.
-    explicit CScalePoller(QObject* pReceiver);
+    // pReceiver gets WM_WEIGHT_UPDATE and must outlive the poller; pOwner, when given, owns
+    // the message boxes of port errors (the main screen).
+    explicit CScalePoller(QObject* pReceiver, QWidget* pOwner = nullptr);
     ~CScalePoller();
     CScalePoller(const CScalePoller&) = delete;
     CScalePoller& operator=(const CScalePoller&) = delete;
@@ -51,11 +53,13 @@ private:
     void JoinThread();
     // Hands messages from the polling thread to the user-interface thread.
     void QueueMessages(const std::vector<QString>& texts);
+    void Report(const QString& text) const;
     void ReportQueuedMessages();
 
     class CMessageRelay;
 
     QObject* m_pReceiver;
+    QWidget* m_pOwner;
     std::unique_ptr<CMessageRelay> m_pRelay; // lives on the user-interface thread
     std::unique_ptr<IScale> m_pScale;        // replaced only while no thread runs
     std::unique_ptr<std::thread> m_pPollThread;

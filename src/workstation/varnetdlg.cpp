@@ -37,7 +37,7 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    m_pPoller = std::make_unique<CScalePoller>(this);
+    m_pPoller = std::make_unique<CScalePoller>(this, this);
     ConnectScale();
 
     AddAboutAction(this);

@@ -13,6 +13,7 @@
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
@@ -127,6 +128,24 @@ private Q_SLOTS:
         QCOMPARE(m_dlg->AutoPrintField()->text(), QStringLiteral("Выкл"));
         QCOMPARE(m_dlg->windowTitle(), QStringLiteral("Ведант"));
         QVERIFY(!m_dlg->windowIcon().isNull());
+    }
+
+    // A scale port that cannot be opened says so once, in a box owned by the main screen,
+    // and the screen comes up without a scale.
+    void scalePortErrorOwnedByTheScreen() {
+        MessageRecorder messages;
+        TestCounterOptions o;
+        o.scalePort = 1;
+        o.scaleType = 3;
+        m_counter = std::make_unique<TestCounter>(o);
+        QVERIFY(QFile::link(QStringLiteral("/nonexistent/ttyVarnet"),
+                            m_counter->Dir().File(QStringLiteral("COM1"))));
+        m_dlg = std::make_unique<CVarnetDlg>();
+        m_dlg->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
+        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка открытия порта")});
+        QCOMPARE(messages.Messages()[0].owner, m_dlg.get());
+        QVERIFY(!m_dlg->Poller().IsPolling());
     }
 
     void escapeAndEnterNeverClose() {
