@@ -5,7 +5,8 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
-  cups cups-client cups-bsd cups-filters
+  cups cups-client cups-bsd cups-filters libcups2-dev cups-ipp-utils avahi-daemon dbus
+  libzxing-dev
   fonts-liberation2 fonts-dejavu-core
   zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3
 )

@@ -1,15 +1,19 @@
 // varnet-label: renders, prints and writes label layouts without a window, for installers
 // and tests.
 //   render --out FILE.png (--printer NAME | --page WxH --dpi N) [values] [--layout FILE]
+//          [--mono] [--now YYYY-MM-DDTHH:MM]
 //   defaults --kind weight|piece --out FILE
 //   sample --kind weight|piece --page WxH --out FILE
-//   print --printer NAME [values] [--layout FILE]
+//   print --printer NAME [values] [--layout FILE] [--now YYYY-MM-DDTHH:MM]
+// A label that is blank or whose barcode does not read back is reported and not printed.
 #include "app/varnetapp.h"
 #include "labels/barcodelabel.h"
 #include "labels/labelinfo.h"
 #include "labels/layoutfile.h"
 #include "labels/samplelayout.h"
+#include "platform/clock.h"
 #include "platform/printer.h"
+#include "platform/rasterpage.h"
 
 #include <QCommandLineParser>
 #include <QDateTime>
@@ -91,6 +95,8 @@ int main(int argc, char* argv[]) {
     opt("expiry", "Best-before moment, YYYY-MM-DDTHH:MM.", "moment");
     opt("units", "Print the unit names.");
     opt("penny", "Money has hundredths.");
+    opt("mono", "render: write the dots a black-and-white printer prints.");
+    opt("now", "The pack moment, YYYY-MM-DDTHH:MM (default: the clock).", "moment");
     p.process(qapp);
 
     const QStringList args = p.positionalArguments();
@@ -142,6 +148,14 @@ int main(int argc, char* argv[]) {
             return Fail(QStringLiteral("--expiry takes YYYY-MM-DDTHH:MM"));
         d.stExpiry = ToSystemTime(expiry);
     }
+    std::unique_ptr<platform::ScopedFixedClock> fixedNow;
+    if (p.isSet(QStringLiteral("now"))) {
+        const QDateTime now = QDateTime::fromString(p.value(QStringLiteral("now")),
+                                                    QStringLiteral("yyyy-MM-ddTHH:mm"));
+        if (!now.isValid())
+            return Fail(QStringLiteral("--now takes YYYY-MM-DDTHH:MM"));
+        fixedNow = std::make_unique<platform::ScopedFixedClock>(now);
+    }
     AppSettings& s = app.m_settings;
     s.Penny = p.isSet(QStringLiteral("penny"));
     s.PrintEI = d.bPrintUnits != 0;
@@ -186,13 +200,22 @@ int main(int argc, char* argv[]) {
     if (!label->Draw(layout))
         return Fail(QStringLiteral("the label could not be drawn"));
 
+    const QString unreadable = label->CheckPage();
     if (command == QLatin1String("render")) {
         if (!p.isSet(QStringLiteral("out")))
             return Fail(QStringLiteral("--out FILE.png is required"));
-        if (!label->m_bmpPage.save(p.value(QStringLiteral("out")), "PNG"))
+        const QImage image = p.isSet(QStringLiteral("mono"))
+                                 ? platform::ToMonochrome(label->m_bmpPage)
+                                 : label->m_bmpPage;
+        if (!image.save(p.value(QStringLiteral("out")), "PNG"))
             return Fail(QStringLiteral("cannot write %1").arg(p.value(QStringLiteral("out"))));
+        // The picture is written all the same, to show what is wrong with the label.
+        if (!unreadable.isEmpty())
+            return Fail(unreadable);
         return 0;
     }
+    if (!unreadable.isEmpty())
+        return Fail(unreadable);
     QString error;
     if (!platform::PrintPageImage(printer, label->m_bmpPage, QStringLiteral("Pelgrin"), &error))
         return Fail(error);

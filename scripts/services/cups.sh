@@ -1,50 +1,134 @@
-# The CUPS queue of the test label printer: a 58 x 40 mm, 203 dpi PPD and a backend that
-# stores every job as a file in a capture folder. Needs root (cupsd, the backend folder).
+# The CUPS queues of the tests and the demo, each with a backend that stores what the
+# driver wrote in a capture folder (varnet-capture, built here from scripts/cups/):
+#   VarnetLabel   58 x 40 mm at 203 dpi, a PPD without a driver: the page goes as PDF
+#   VarnetZPL     CUPS's sample Zebra ZPL driver, 58 x 40 mm, 203 dpi
+#   VarnetZPL300  the same at 300 dpi
+#   VarnetEPL     CUPS's sample Zebra EPL2 driver, 58 x 40 mm, 203 dpi
+#   VarnetDymo    CUPS's sample DYMO driver, 57 x 79 mm label, 203 dpi
+#   VarnetIPP     a driverless IPP Everywhere printer (ippeveprinter, 58 x 40 mm, 203 dpi)
+#                 that takes PWG raster
+# VarnetLabel stores its jobs in $VARNET_CUPS_CAPTURE, the others in a folder of that name
+# inside it; the IPP printer keeps what it receives in $VARNET_CUPS_CAPTURE-ipp.
+# Needs root (cupsd, the backend, the capture folders owned by root).
 : "${VARNET_CUPS_QUEUE:=VarnetLabel}"
 : "${VARNET_CUPS_CAPTURE:=/tmp/varnet-cups-jobs}"
+: "${VARNET_IPP_PORT:=8631}"
 
 cups_here() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 
-start() {
-  local src backend uri ppd
-  src=$(cups_here)
-  backend=/usr/lib/cups/backend/varnet-capture
-  uri="varnet-capture:$VARNET_CUPS_CAPTURE"
-  ppd="$src/cups/varnet-label.ppd"
-  [ -x /usr/sbin/cupsd ] || { echo "cups: cupsd is not installed (package cups)" >&2; return 1; }
-  mkdir -p "$VARNET_CUPS_CAPTURE"
-  chmod 0777 "$VARNET_CUPS_CAPTURE"
-  # CUPS runs a backend of mode 0700 as root, so it may write to any capture folder.
-  if ! cmp -s "$src/cups/varnet-capture" "$backend"; then
-    install -m 0700 "$src/cups/varnet-capture" "$backend" ||
-      { echo "cups: cannot install $backend (run as root)" >&2; return 1; }
+# A capture folder that only root can write to: the backend refuses any other.
+cups_folder() {
+  local d=$1
+  if [ -L "$d" ] || { [ -e "$d" ] && [ ! -d "$d" ]; }; then rm -f "$d"; fi
+  mkdir -p "$d" && chown root:root "$d" && chmod 0755 "$d"
+}
+
+cups_backend() {
+  local src=$1 backend=/usr/lib/cups/backend/varnet-capture tmp
+  tmp=$(mktemp)
+  cc -O2 -o "$tmp" "$src/cups/varnet-capture.c" ||
+    { rm -f "$tmp"; echo "cups: cannot build the capture backend" >&2; return 1; }
+  # CUPS runs a backend of mode 0700 as root.
+  if ! cmp -s "$tmp" "$backend"; then
+    install -m 0700 "$tmp" "$backend" ||
+      { rm -f "$tmp"; echo "cups: cannot install $backend (run as root)" >&2; return 1; }
   fi
-  if ! lpstat -r 2>/dev/null | grep -q 'is running'; then
-    /usr/sbin/cupsd || { echo "cups: cupsd did not start" >&2; return 1; }
-    local i
-    for i in $(seq 1 100); do
-      lpstat -r 2>/dev/null | grep -q 'is running' && break
-      sleep 0.1
-    done
-    lpstat -r 2>/dev/null | grep -q 'is running' ||
-      { echo "cups: the scheduler does not answer" >&2; return 1; }
-  fi
-  if lpstat -v "$VARNET_CUPS_QUEUE" 2>/dev/null | grep -q " $uri\$" &&
-    cmp -s "$ppd" "/etc/cups/ppd/$VARNET_CUPS_QUEUE.ppd.src" &&
-    lpstat -p "$VARNET_CUPS_QUEUE" 2>/dev/null | grep -q 'enabled' &&
-    ! lpstat -a "$VARNET_CUPS_QUEUE" 2>/dev/null | grep -q 'not accepting'; then
+  rm -f "$tmp"
+}
+
+cups_scheduler() {
+  lpstat -r 2>/dev/null | grep -q 'is running' && return 0
+  /usr/sbin/cupsd || { echo "cups: cupsd did not start" >&2; return 1; }
+  local i
+  for i in $(seq 1 100); do
+    lpstat -r 2>/dev/null | grep -q 'is running' && return 0
+    sleep 0.1
+  done
+  echo "cups: the scheduler does not answer" >&2
+  return 1
+}
+
+# cups_queue NAME URI MODEL-OR-PPD [OPTION...]: the queue as given, made anew when it
+# differs from what the description records.
+cups_queue() {
+  local name=$1 uri=$2 model=$3
+  shift 3
+  local desc="Varnet test queue: $model $*"
+  if lpstat -v "$name" 2>/dev/null | grep -q " $uri\$" &&
+    lpstat -l -p "$name" 2>/dev/null | grep -qF "Description: $desc" &&
+    lpstat -p "$name" 2>/dev/null | grep -q 'enabled' &&
+    ! lpstat -a "$name" 2>/dev/null | grep -q 'not accepting'; then
     return 0
   fi
-  lpadmin -p "$VARNET_CUPS_QUEUE" -v "$uri" -P "$ppd" -E \
-    -D "Varnet label printer 58x40 (test)" -o printer-error-policy=abort-job ||
-    { echo "cups: lpadmin could not create $VARNET_CUPS_QUEUE" >&2; return 1; }
-  # A copy of the PPD we installed, so the next start can tell that nothing changed.
-  cp "$ppd" "/etc/cups/ppd/$VARNET_CUPS_QUEUE.ppd.src"
-  cupsenable "$VARNET_CUPS_QUEUE" && cupsaccept "$VARNET_CUPS_QUEUE"
-  echo "cups: queue $VARNET_CUPS_QUEUE stores jobs in $VARNET_CUPS_CAPTURE"
+  local how=(-m "$model")
+  [ -f "$model" ] && how=(-P "$model")
+  local opts=() o
+  for o in "$@"; do opts+=(-o "$o"); done
+  lpadmin -p "$name" -v "$uri" "${how[@]}" -E -D "$desc" -o printer-error-policy=abort-job \
+    2>/dev/null || { echo "cups: lpadmin could not create $name" >&2; return 1; }
+  # The defaults go into the queue's PPD once it exists (an IPP Everywhere PPD is made by
+  # the first call).
+  if [ ${#opts[@]} -gt 0 ]; then
+    lpadmin -p "$name" "${opts[@]}" 2>/dev/null ||
+      { echo "cups: lpadmin could not set the defaults of $name" >&2; return 1; }
+  fi
+  cupsenable "$name" && cupsaccept "$name"
+}
+
+# The driverless printer: ippeveprinter needs a DNS-SD daemon (Avahi on the system bus).
+cups_ipp_printer() {
+  local src=$1 spool="$VARNET_CUPS_CAPTURE-ipp"
+  cups_folder "$spool" || return 1
+  if ! avahi-daemon -c 2>/dev/null; then
+    mkdir -p /run/dbus
+    [ -S /run/dbus/system_bus_socket ] || dbus-daemon --system --fork ||
+      { echo "cups: the system bus did not start" >&2; return 1; }
+    avahi-daemon -D --no-drop-root --no-chroot 2>/dev/null || avahi-daemon -c ||
+      { echo "cups: avahi-daemon did not start" >&2; return 1; }
+  fi
+  if ! ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
+    2>/dev/null; then
+    (cd / && setsid ippeveprinter -a "$src/cups/varnet-ipp.conf" -c /bin/true -k \
+      -d "$spool" -p "$VARNET_IPP_PORT" VarnetIPPPrinter >/dev/null 2>&1 &)
+    local i
+    for i in $(seq 1 100); do
+      ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
+        2>/dev/null && return 0
+      sleep 0.1
+    done
+    echo "cups: ippeveprinter does not answer" >&2
+    return 1
+  fi
+}
+
+start() {
+  local src
+  src=$(cups_here)
+  [ -x /usr/sbin/cupsd ] || { echo "cups: cupsd is not installed (package cups)" >&2; return 1; }
+  cups_backend "$src" || return 1
+  cups_scheduler || return 1
+  local cap=$VARNET_CUPS_CAPTURE q
+  cups_folder "$cap" || return 1
+  for q in VarnetZPL VarnetZPL300 VarnetEPL VarnetDymo; do cups_folder "$cap/$q" || return 1; done
+  cups_queue "$VARNET_CUPS_QUEUE" "varnet-capture:$cap" "$src/cups/varnet-label.ppd" || return 1
+  cups_queue VarnetZPL "varnet-capture:$cap/VarnetZPL" drv:///sample.drv/zebra.ppd \
+    PageSize=Custom.58x40mm Resolution=203dpi || return 1
+  cups_queue VarnetZPL300 "varnet-capture:$cap/VarnetZPL300" drv:///sample.drv/zebra.ppd \
+    PageSize=Custom.58x40mm Resolution=300dpi || return 1
+  cups_queue VarnetEPL "varnet-capture:$cap/VarnetEPL" drv:///sample.drv/zebraep2.ppd \
+    PageSize=Custom.58x40mm Resolution=203dpi || return 1
+  cups_queue VarnetDymo "varnet-capture:$cap/VarnetDymo" drv:///sample.drv/dymo.ppd \
+    PageSize=w162h225 Resolution=203dpi || return 1
+  cups_ipp_printer "$src" || return 1
+  cups_queue VarnetIPP "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" "$src/cups/varnet-ipp.ppd" \
+    PageSize=58x40mm.Borderless print-color-mode-default=bi-level || return 1
+  echo "cups: queue $VARNET_CUPS_QUEUE and the driver queues store jobs in $cap"
 }
 
 stop() {
-  lpadmin -x "$VARNET_CUPS_QUEUE" 2>/dev/null || true
-  rm -f "/etc/cups/ppd/$VARNET_CUPS_QUEUE.ppd.src"
+  local q
+  for q in "$VARNET_CUPS_QUEUE" VarnetZPL VarnetZPL300 VarnetEPL VarnetDymo VarnetIPP; do
+    lpadmin -x "$q" 2>/dev/null || true
+  done
+  pkill -f "ippeveprinter .*-p $VARNET_IPP_PORT " 2>/dev/null || true
 }

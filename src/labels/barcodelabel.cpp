@@ -73,7 +73,7 @@ void CBarCodeLabel::Init(const platform::PrinterPage& page) {
     m_bValid = 1;
 }
 
-void CBarCodeLabel::DrawBarcode(QPainter& painter, const LabelElement& e) const {
+void CBarCodeLabel::DrawBarcode(QPainter& painter, const LabelElement& e) {
     const bool straight = e.m_nAngle == 0 || e.m_nAngle == 180;
     CEAN13 symbol;
     symbol.m_strDigits = e.m_strText;
@@ -85,6 +85,13 @@ void CBarCodeLabel::DrawBarcode(QPainter& painter, const LabelElement& e) const 
     symbol.m_nY = MmToPixels(m_nDpiY, e.m_dOffsetY);
     symbol.m_nAngle = e.m_nAngle;
     symbol.Draw(painter, labels::kScreenDpi);
+    m_barcode.drawn = true;
+    m_barcode.digits = ean13::IsValidDigits(symbol.m_strDigits)
+                           ? symbol.m_strDigits + QString::number(symbol.CheckDigit())
+                           : QString();
+    m_barcode.bounds = symbol.BarsBounds();
+    m_barcode.angle = symbol.m_nAngle;
+    m_barcode.module = symbol.m_nModule;
 }
 
 namespace {

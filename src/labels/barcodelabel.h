@@ -2,6 +2,7 @@
 // printer pixel, and copies the bitmap onto a target (printer page or preview).
 #pragma once
 
+#include "labels/labelcheck.h"
 #include "labels/labelinfo.h"
 #include "platform/printerpage.h"
 
@@ -35,6 +36,9 @@ public:
     bool DrawTo(QPainter& dc, int nWidth, int nHeight) const;
 
     const platform::PrinterPage& PageFigures() const { return m_page; }
+    // Why the drawn page must not print (blank, or a barcode that does not read back as its
+    // digits); empty when it may.
+    QString CheckPage() const { return CheckLabelPage(m_bmpPage, m_barcode); }
 
     int32_t m_bValid = 0;
     QImage m_bmpPage; // QImage::Format_Grayscale8
@@ -47,8 +51,9 @@ public:
 
 private:
     void Init(const platform::PrinterPage& page);
-    void DrawBarcode(QPainter& painter, const LabelElement& e) const;
+    void DrawBarcode(QPainter& painter, const LabelElement& e);
     void DrawTextElement(QPainter& painter, const LabelElement& e, bool wordBreak) const;
 
     platform::PrinterPage m_page;
+    DrawnBarcode m_barcode;
 };

@@ -169,6 +169,21 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     painter.restore();
 }
 
+QRect CEAN13::BarsBounds() const {
+    const int length = 113 * m_nModule;
+    const int h = m_nBarHeight + m_nGuardExtension;
+    switch (m_nAngle) {
+    case 0:
+        return QRect(m_nX, m_nY, length, h);
+    case 90:
+        return QRect(m_nX, m_nY - length + m_nModule, h, length);
+    case 180:
+        return QRect(m_nX - length, m_nY - h, length, h);
+    default:
+        return QRect(m_nX - h, m_nY, h, length);
+    }
+}
+
 void CEAN13::Draw(QPainter& painter, int dpiY) {
     if (!ean13::IsValidDigits(m_strDigits))
         return;

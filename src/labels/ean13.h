@@ -3,6 +3,7 @@
 // them into whole-pixel rectangles.
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 class QPainter;
@@ -46,6 +47,8 @@ public:
     // 270, draws nothing.
     void Draw(QPainter& painter, int dpiY);
     int CheckDigit() const { return ean13::CheckDigit(m_strDigits); }
+    // The rectangle the bars of the last Draw cover, in device pixels.
+    QRect BarsBounds() const;
 
     // The three human-readable texts: first digit, digits 2 to 7, digits 8 to 12 and the
     // check digit.

@@ -1,89 +1,288 @@
 #include "platform/printjob.h"
 
+#include "platform/cupsdata.h"
 #include "platform/printer.h"
+#include "platform/rasterpage.h"
 
 #include <QPageSize>
 #include <QPrinter>
 #include <QPrinterInfo>
 
-#include <dlfcn.h>
+#include <vector>
 
 namespace platform {
 
 namespace {
-// The status of the last request of the CUPS library on this thread. Qt hands the finished
-// job to CUPS without looking at the answer; this is where a refused job shows.
-bool SpoolerRefusedLastRequest() {
-    using LastError = int (*)();
-    static LastError lastError = [] {
-        void* lib = dlopen("libcups.so.2", RTLD_LAZY | RTLD_LOCAL);
-        return lib ? reinterpret_cast<LastError>(dlsym(lib, "cupsLastError")) : nullptr;
-    }();
-    // IPP status codes below 0x0100 are successes.
-    return lastError && lastError() >= 0x0100;
+PrintStepHook& Hook() {
+    static PrintStepHook hook;
+    return hook;
+}
+void Step(PrintStep step) {
+    if (Hook())
+        Hook()(step);
 }
 } // namespace
 
-CPrintJob::CPrintJob() = default;
+QString PrintStepFailure(PrintStep step) {
+    switch (step) {
+    case PrintStep::Open:
+        return QStringLiteral("Ошибка открытия принтера");
+    case PrintStep::CreateJob:
+        return QStringLiteral("Ошибка принтера: StartDocPrinter");
+    case PrintStep::StartDocument:
+        return QStringLiteral("Ошибка принтера: StartPage");
+    case PrintStep::WritePage:
+        return QStringLiteral("Ошибка принтера: DrawBackgroudImage");
+    case PrintStep::EndPage:
+    case PrintStep::FinishDocument:
+        break;
+    }
+    return QStringLiteral("Ошибка принтера: EndPage");
+}
+
+QString StoppedPrinterMessage(const QString& reason) {
+    const QString text = QStringLiteral("Принтер остановлен");
+    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
+}
+
+PrintStepHook SetPrintStepHook(PrintStepHook hook) {
+    PrintStepHook previous = std::move(Hook());
+    Hook() = std::move(hook);
+    return previous;
+}
+
+struct PrintJobData {
+    std::unique_ptr<CCupsQueue> queue;
+    QString docName;
+    QString spoolerMessage;
+    // Raster path.
+    std::unique_ptr<HttpConnection> conn;
+    int jobId = 0;
+    cups_raster_t* raster = nullptr;
+    bool writeFailed = false;
+    bool finished = false;
+    // Qt path.
+    std::unique_ptr<QPrinter> printer;
+    QPainter painter;
+
+    bool Raster() const { return queue && queue->Format() != PageFormat::None; }
+    bool Fail() {
+        spoolerMessage = LastSpoolerError();
+        return false;
+    }
+};
+
+namespace {
+// The raster stream goes into the request body of the started document.
+ssize_t WriteToSpooler(void* ctx, unsigned char* buffer, size_t length) {
+    auto* d = static_cast<PrintJobData*>(ctx);
+    if (cupsWriteRequestData(d->conn->http, reinterpret_cast<const char*>(buffer), length) !=
+        HTTP_STATUS_CONTINUE) {
+        d->writeFailed = true;
+        return -1;
+    }
+    return ssize_t(length);
+}
+} // namespace
+
+CPrintJob::CPrintJob() : m_d(std::make_unique<PrintJobData>()) {}
 
 CPrintJob::~CPrintJob() {
-    // A job that did not reach EndDoc is abandoned: nothing reaches the spooler.
-    if (m_painter.isActive() && m_pPrinter)
-        m_pPrinter->abort();
-    if (m_painter.isActive())
-        m_painter.end();
+    PrintJobData& d = *m_d;
+    if (d.raster)
+        cupsRasterClose(d.raster);
+    // A job that was not finished is cancelled, so that no part of it prints later. The
+    // connection may be in the middle of a request: a new one carries the cancel.
+    if (d.jobId > 0 && !d.finished) {
+        HttpConnection conn;
+        if (conn.http)
+            cupsCancelJob2(conn.http, d.queue->Name().toUtf8().constData(), d.jobId, 0);
+    }
+    if (d.painter.isActive() && d.printer)
+        d.printer->abort();
+    if (d.painter.isActive())
+        d.painter.end();
 }
 
 bool CPrintJob::Open(const QString& printerName) {
+    Step(PrintStep::Open);
+    PrintJobData& d = *m_d;
+    d.queue = CCupsQueue::Open(printerName, &d.spoolerMessage);
+    if (!d.queue)
+        return false;
+    if (d.queue->IsStopped())
+        return false;
+    if (d.Raster())
+        return true;
+    // Through Qt PrintSupport: QPrinter starts from its own defaults; the printer's are set
+    // one by one.
     const std::optional<PrinterPage> page = OpenPrinter(printerName);
     const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
     if (!page || info.isNull())
         return false;
-    m_page = *page;
-    m_pPrinter = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    if (!m_pPrinter->isValid())
+    d.printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+    if (!d.printer->isValid())
         return false;
-    // QPrinter starts from its own defaults; the printer's are set one by one.
-    m_pPrinter->setResolution(m_page.m_nDpiX);
-    m_pPrinter->setPageOrientation(QPageLayout::Portrait);
+    d.printer->setResolution(page->m_nDpiX);
+    d.printer->setPageOrientation(QPageLayout::Portrait);
     const QPageSize paper = info.defaultPageSize();
     if (paper.isValid())
-        m_pPrinter->setPageSize(paper);
-    m_pPrinter->setFullPage(true);
-    m_pPrinter->setCopyCount(1);
+        d.printer->setPageSize(paper);
+    d.printer->setFullPage(true);
+    d.printer->setCopyCount(1);
     return true;
+}
+
+bool CPrintJob::IsStopped() const {
+    return m_d->queue && m_d->queue->IsStopped();
+}
+
+QString CPrintJob::StopReason() const {
+    return m_d->queue ? m_d->queue->StopReason() : QString();
 }
 
 bool CPrintJob::StartDoc(const QString& docName) {
-    if (!m_pPrinter)
+    Step(PrintStep::CreateJob);
+    PrintJobData& d = *m_d;
+    d.docName = docName;
+    if (!d.queue)
         return false;
-    m_pPrinter->setDocName(docName);
-    if (!m_painter.begin(m_pPrinter.get()))
+    if (d.Raster()) {
+        d.conn = std::make_unique<HttpConnection>();
+        if (!d.conn->http)
+            return d.Fail();
+        d.jobId = cupsCreateJob(d.conn->http, d.queue->Name().toUtf8().constData(),
+                                docName.toUtf8().constData(), 0, nullptr);
+        return d.jobId > 0 || d.Fail();
+    }
+    if (!d.printer)
         return false;
-    // With the full page the origin is the paper's corner; drawing starts at the printable
-    // area, one unit per printer pixel.
-    const double scale = m_pPrinter->resolution() / double(m_page.m_nDpiX);
-    m_painter.translate(m_page.m_dMarginLeftMM / 25.4 * m_pPrinter->resolution(),
-                        m_page.m_dMarginTopMM / 25.4 * m_pPrinter->resolution());
-    m_painter.scale(scale, m_pPrinter->resolution() / double(m_page.m_nDpiY));
-    return true;
+    d.printer->setDocName(docName);
+    return d.painter.begin(d.printer.get());
 }
 
 bool CPrintJob::StartPage() {
-    // The first page begins with the job.
-    return m_painter.isActive() && m_pPrinter->printerState() != QPrinter::Error;
+    Step(PrintStep::StartDocument);
+    PrintJobData& d = *m_d;
+    if (!d.Raster())
+        return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
+    if (d.jobId <= 0)
+        return false;
+    const bool pwg = d.queue->Format() == PageFormat::PwgRaster;
+    if (cupsStartDocument(d.conn->http, d.queue->Name().toUtf8().constData(), d.jobId,
+                          d.docName.toUtf8().constData(),
+                          pwg ? "image/pwg-raster" : "application/vnd.cups-raster",
+                          1) != HTTP_STATUS_CONTINUE)
+        return d.Fail();
+    d.raster = cupsRasterOpenIO(WriteToSpooler, &d,
+                                pwg ? CUPS_RASTER_WRITE_PWG : CUPS_RASTER_WRITE_COMPRESSED);
+    return d.raster || d.Fail();
+}
+
+QSize CPrintJob::PageSize() const {
+    if (!m_d->queue)
+        return QSize();
+    if (m_d->Raster())
+        return {m_d->queue->Page().m_nPageWidth, m_d->queue->Page().m_nPageHeight};
+    const std::optional<PrinterPage> page = OpenPrinter(m_d->queue->Name());
+    return page ? QSize(page->m_nPageWidth, page->m_nPageHeight) : QSize();
+}
+
+bool CPrintJob::WritePage(const QImage& image) {
+    Step(PrintStep::WritePage);
+    PrintJobData& d = *m_d;
+    const QImage page = image.convertToFormat(QImage::Format_Grayscale8);
+    if (!d.Raster()) {
+        if (!d.painter.isActive())
+            return false;
+        const std::optional<PrinterPage> figures = OpenPrinter(d.queue->Name());
+        if (!figures)
+            return false;
+        // With the full page the origin is the paper's corner: the image goes onto the
+        // printable area, one image pixel per printer pixel.
+        const double res = d.printer->resolution();
+        d.painter.save();
+        d.painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        d.painter.drawImage(
+            QRectF(figures->m_dMarginLeftMM / 25.4 * res, figures->m_dMarginTopMM / 25.4 * res,
+                   page.width() * res / figures->m_nDpiX, page.height() * res / figures->m_nDpiY),
+            page);
+        d.painter.restore();
+        return d.printer->printerState() != QPrinter::Error;
+    }
+    if (!d.raster || page.size() != PageSize())
+        return false;
+    const bool pwg = d.queue->Format() == PageFormat::PwgRaster;
+    CupsQueueData& q = d.queue->Data();
+    cups_page_header2_t header = pwg ? q.pwgHeader : q.header;
+    if (!cupsRasterWriteHeader2(d.raster, &header))
+        return d.Fail();
+    RasterLineFormat format;
+    format.bitsPerColor = header.cupsBitsPerColor;
+    format.colorSpace = static_cast<RasterColorSpace>(header.cupsColorSpace);
+    format.bytesPerLine = header.cupsBytesPerLine;
+    const int offsetX = pwg ? q.pwgOffsetX : 0;
+    const int offsetY = pwg ? q.pwgOffsetY : 0;
+    std::vector<uchar> white(size_t(header.cupsWidth), 255);
+    std::vector<uchar> grey(size_t(header.cupsWidth), 255);
+    std::vector<uchar> line(header.cupsBytesPerLine);
+    for (int y = 0; y < int(header.cupsHeight); ++y) {
+        const int py = y - offsetY;
+        const uchar* dots = white.data();
+        if (py >= 0 && py < page.height()) {
+            std::copy_n(page.constScanLine(py), page.width(), grey.begin() + offsetX);
+            dots = grey.data();
+        }
+        PackRasterLine(dots, int(header.cupsWidth), format, line.data());
+        if (cupsRasterWritePixels(d.raster, line.data(), header.cupsBytesPerLine) !=
+            header.cupsBytesPerLine)
+            return d.Fail();
+    }
+    return !d.writeFailed;
 }
 
 bool CPrintJob::EndPage() {
-    return m_painter.isActive() && m_pPrinter->printerState() != QPrinter::Error;
+    Step(PrintStep::EndPage);
+    PrintJobData& d = *m_d;
+    if (!d.Raster())
+        return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
+    if (!d.raster)
+        return false;
+    cupsRasterClose(d.raster); // writes what the stream still holds
+    d.raster = nullptr;
+    return !d.writeFailed || d.Fail();
 }
 
 bool CPrintJob::EndDoc() {
-    if (!m_painter.isActive())
+    Step(PrintStep::FinishDocument);
+    PrintJobData& d = *m_d;
+    if (!d.Raster()) {
+        if (!d.painter.isActive() || !d.painter.end())
+            return false;
+        // Qt hands the finished job to CUPS without looking at the answer; the status of
+        // the last request on this thread shows a refused job.
+        return d.printer->printerState() != QPrinter::Error && cupsLastError() < 0x0100;
+    }
+    if (d.jobId <= 0 || d.raster)
         return false;
-    if (!m_painter.end())
-        return false;
-    return m_pPrinter->printerState() != QPrinter::Error && !SpoolerRefusedLastRequest();
+    const ipp_status_t status =
+        cupsFinishDocument(d.conn->http, d.queue->Name().toUtf8().constData());
+    if (int(status) >= 0x0100) // IPP successes are below 0x0100
+        return d.Fail();
+    d.finished = true;
+    return true;
+}
+
+PageFormat CPrintJob::Format() const {
+    return m_d->queue ? m_d->queue->Format() : PageFormat::None;
+}
+
+int CPrintJob::JobId() const {
+    return m_d->jobId;
+}
+
+QString CPrintJob::SpoolerMessage() const {
+    return m_d->spoolerMessage;
 }
 
 } // namespace platform

@@ -1,19 +1,37 @@
 // One print job of one page on a printer of the spooler, step by step, so that the step
-// that fails can be told to the operator: the printer opened with its default settings, the
-// job started, the page drawn on, the job handed over and accepted by the spooler.
+// that fails can be told to the operator: the printer opened (a stopped queue is refused
+// here), the job created, the document started, the page written, the page and the
+// document finished with the spooler's answer. A driver or driverless queue gets the page
+// as raster at its own resolution, dot for dot; any other queue through Qt PrintSupport.
 #pragma once
 
+#include "platform/cupsqueue.h"
 #include "platform/printerpage.h"
 
+#include <QImage>
 #include <QPainter>
-#include <QRect>
+#include <QSize>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QPrinter;
 
 namespace platform {
+
+enum class PrintStep { Open, CreateJob, StartDocument, WritePage, EndPage, FinishDocument };
+
+// The operator's message for a step that failed.
+QString PrintStepFailure(PrintStep step);
+// The operator's message for a stopped queue, with the spooler's reason when it gave one.
+QString StoppedPrinterMessage(const QString& reason);
+
+// Called before each step of every job; tests put real faults between the steps.
+using PrintStepHook = std::function<void(PrintStep)>;
+PrintStepHook SetPrintStepHook(PrintStepHook hook);
+
+struct PrintJobData;
 
 class CPrintJob {
 public:
@@ -22,24 +40,31 @@ public:
     CPrintJob(const CPrintJob&) = delete;
     CPrintJob& operator=(const CPrintJob&) = delete;
 
-    // A device for the named printer with its default page, printable area and resolution.
+    // The named printer with its default page, printable area and resolution. False for an
+    // unknown printer, a scheduler that does not answer, and a stopped queue (IsStopped).
     bool Open(const QString& printerName);
+    bool IsStopped() const;
+    QString StopReason() const;
     // The spooler opens a job named docName.
     bool StartDoc(const QString& docName);
-    // The job's one page begins.
+    // The job's one document, and its page, begins.
     bool StartPage();
-    // Draws on the page; the printable area starts at (0, 0) and is PageSize() pixels.
-    QPainter* Painter() { return m_painter.isActive() ? &m_painter : nullptr; }
-    QSize PageSize() const { return {m_page.m_nPageWidth, m_page.m_nPageHeight}; }
+    // The printable area in printer dots.
+    QSize PageSize() const;
+    // The page bitmap, PageSize() dots of 8-bit grey, goes to the printer.
+    bool WritePage(const QImage& page);
     // The page is done.
     bool EndPage();
-    // The job goes to the spooler; false when the spooler refuses it.
+    // The document is finished; false when the spooler refuses the job.
     bool EndDoc();
 
+    PageFormat Format() const;
+    int JobId() const;
+    // The spooler's own words on the last failure, for logs and tools.
+    QString SpoolerMessage() const;
+
 private:
-    std::unique_ptr<QPrinter> m_pPrinter;
-    QPainter m_painter;
-    PrinterPage m_page;
+    std::unique_ptr<PrintJobData> m_d;
 };
 
 } // namespace platform

@@ -7,6 +7,9 @@
 #include "platform/printjob.h"
 #include "workstation/barcode.h"
 
+#include <QImage>
+#include <QPainter>
+
 namespace {
 // Clears the running-print flag on every way out.
 class PrintingGuard {
@@ -82,16 +85,35 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     if (!label.Draw(layout))
         return fail(QStringLiteral("Ошибка создания этикетки"), platform::ErrorCaption());
 
+    // Read back before anything reaches the spooler: a blank page or a barcode that does
+    // not scan would cost a label and a wrong sale at the till.
+    const QString unreadable = label.CheckPage();
+    if (!unreadable.isEmpty())
+        return fail(unreadable, platform::ErrorCaption());
+
+    using platform::PrintStep;
     platform::CPrintJob job;
-    if (!job.Open(settings.PrinterName))
-        return fail(QStringLiteral("Ошибка открытия принтера"), platform::ErrorCaption());
+    if (!job.Open(settings.PrinterName)) {
+        if (job.IsStopped())
+            return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
+        return fail(platform::PrintStepFailure(PrintStep::Open), platform::ErrorCaption());
+    }
     if (!job.StartDoc(QStringLiteral("Pelgrin")))
-        return fail(QStringLiteral("Ошибка принтера: StartDocPrinter"), PrintCaption());
+        return fail(platform::PrintStepFailure(PrintStep::CreateJob), PrintCaption());
     if (!job.StartPage())
-        return fail(QStringLiteral("Ошибка принтера: StartPage"), PrintCaption());
-    QPainter* painter = job.Painter();
-    if (!painter || !label.DrawTo(*painter, job.PageSize().width(), job.PageSize().height()))
-        return fail(QStringLiteral("Ошибка принтера: DrawBackgroudImage"), PrintCaption());
+        return fail(platform::PrintStepFailure(PrintStep::StartDocument), PrintCaption());
+    // The page goes dot for dot; a printer whose page changed since the label was drawn
+    // gets it stretched onto its page, as on any other device.
+    QImage page = label.m_bmpPage;
+    const QSize size = job.PageSize();
+    if (page.size() != size && !size.isEmpty()) {
+        page = QImage(size, QImage::Format_Grayscale8);
+        page.fill(255);
+        QPainter painter(&page);
+        label.DrawTo(painter, size.width(), size.height());
+    }
+    if (size.isEmpty() || !job.WritePage(page))
+        return fail(platform::PrintStepFailure(PrintStep::WritePage), PrintCaption());
     if (!job.EndPage() || !job.EndDoc())
-        return fail(QStringLiteral("Ошибка принтера: EndPage"), PrintCaption());
+        return fail(platform::PrintStepFailure(PrintStep::EndPage), PrintCaption());
 }

@@ -1,0 +1,62 @@
+#include "labels/labelcheck.h"
+
+#include "platform/rasterpage.h"
+
+#include <QTransform>
+
+#define ZX_USE_UTF8 1
+#include <ZXing/ReadBarcode.h>
+
+namespace {
+
+bool IsBlank(const QImage& page) {
+    for (int y = 0; y < page.height(); ++y) {
+        const uchar* line = page.constScanLine(y);
+        for (int x = 0; x < page.width(); ++x)
+            if (line[x] < platform::kBlackThreshold)
+                return false;
+    }
+    return true;
+}
+
+// The digits of the EAN-13 symbols found in the area of the barcode, turned so that its
+// bars stand upright; empty when none reads.
+QString ReadBack(const QImage& page, const DrawnBarcode& b) {
+    // A margin of ten modules around the bars keeps the quiet zones and the digits in view.
+    const int margin = 10 * b.module;
+    QRect area = b.bounds.adjusted(-margin, -margin, margin, margin).intersected(page.rect());
+    if (area.isEmpty())
+        return QString();
+    QImage crop = page.copy(area);
+    if (b.angle == 90 || b.angle == 270)
+        crop = crop.transformed(QTransform().rotate(90));
+    ZXing::DecodeHints hints;
+    hints.setFormats(ZXing::BarcodeFormat::EAN13);
+    hints.setTryRotate(false);
+    hints.setTryDownscale(false);
+    hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
+    const ZXing::ImageView view(crop.constBits(), crop.width(), crop.height(),
+                                ZXing::ImageFormat::Lum, int(crop.bytesPerLine()));
+    const ZXing::Result r = ZXing::ReadBarcode(view, hints);
+    return r.isValid() ? QString::fromStdString(r.text()) : QString();
+}
+
+} // namespace
+
+QString CheckLabelPage(const QImage& image, const DrawnBarcode& barcode) {
+    const QImage page = image.format() == QImage::Format_Grayscale8
+                            ? image
+                            : image.convertToFormat(QImage::Format_Grayscale8);
+    if (IsBlank(page))
+        return QStringLiteral("Этикетка пуста: на ней ничего не нарисовано. Проверьте макет "
+                              "этикетки");
+    if (!barcode.drawn)
+        return QString();
+    const QString read = barcode.digits.isEmpty() ? QString() : ReadBack(page, barcode);
+    if (read.isEmpty())
+        return QStringLiteral("Штрих-код на этикетке не читается");
+    if (read != barcode.digits)
+        return QStringLiteral("Штрих-код на этикетке читается как %1 вместо %2")
+            .arg(read, barcode.digits);
+    return QString();
+}

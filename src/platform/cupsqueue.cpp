@@ -1,0 +1,226 @@
+#include "platform/cupsdata.h"
+
+#include "platform/rasterpage.h"
+
+#include <QFile>
+
+#include <cmath>
+#include <unistd.h>
+
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace platform {
+
+namespace {
+
+constexpr int kConnectTimeoutMs = 3000;
+constexpr double kRequestTimeoutS = 10.0;
+
+QString Option(const cups_dest_t* dest, const char* name) {
+    const char* v = cupsGetOption(name, dest->num_options, dest->options);
+    return v ? QString::fromUtf8(v) : QString();
+}
+
+// The state message and reasons of a queue, which the destination list leaves out.
+QString StateMessage(http_t* http, const QString& name) {
+    ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0,
+                     "/printers/%s", name.toUtf8().constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    static const char* const wanted[] = {"printer-state-message", "printer-state-reasons"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr,
+                  wanted);
+    ipp_t* response = cupsDoRequest(http, request, "/");
+    QString text;
+    if (response) {
+        if (ipp_attribute_t* a = ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT))
+            text = QString::fromUtf8(ippGetString(a, 0, nullptr)).trimmed();
+        if (text.isEmpty()) {
+            if (ipp_attribute_t* a =
+                    ippFindAttribute(response, "printer-state-reasons", IPP_TAG_KEYWORD)) {
+                QStringList reasons;
+                for (int i = 0; i < ippGetCount(a); ++i)
+                    reasons.append(QString::fromUtf8(ippGetString(a, i, nullptr)));
+                reasons.removeAll(QStringLiteral("none"));
+                text = reasons.join(QStringLiteral(", "));
+            }
+        }
+        ippDelete(response);
+    }
+    return text;
+}
+
+// The input formats of the queue's filters: "*cupsFilter: src cost program" and
+// "*cupsFilter2: src dst cost program".
+PageFormat FormatOfPpd(ppd_file_t* ppd) {
+    bool pwg = false;
+    for (const char* keyword : {"cupsFilter", "cupsFilter2"}) {
+        for (ppd_attr_t* a = ppdFindAttr(ppd, keyword, nullptr); a;
+             a = ppdFindNextAttr(ppd, keyword, nullptr)) {
+            const QString source = QString::fromUtf8(a->value ? a->value : "")
+                                       .section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
+            // A driverless printer of Apple raster gets CUPS raster, which CUPS turns into
+            // its format line for line at the same resolution.
+            if (source == QLatin1String("application/vnd.cups-raster") ||
+                source == QLatin1String("image/urf"))
+                return PageFormat::CupsRaster;
+            if (source == QLatin1String("image/pwg-raster"))
+                pwg = true;
+        }
+    }
+    return pwg ? PageFormat::PwgRaster : PageFormat::None;
+}
+
+RasterLineFormat LineFormat(const cups_page_header2_t& h) {
+    RasterLineFormat f;
+    f.bitsPerColor = h.cupsBitsPerColor;
+    f.colorSpace = static_cast<RasterColorSpace>(h.cupsColorSpace);
+    f.bytesPerLine = h.cupsBytesPerLine;
+    return f;
+}
+
+bool ChunkyAndSupported(const cups_page_header2_t& h) {
+    return h.cupsColorOrder == CUPS_ORDER_CHUNKED &&
+           IsSupportedRasterFormat(LineFormat(h), int(h.cupsWidth));
+}
+
+// The page header of the queue's driver for its default settings and options, and the
+// printable page that follows from it.
+bool ReadPpd(http_t* http, const cups_dest_t* dest, CupsQueueData& d) {
+    const char* path = cupsGetPPD2(http, d.name.toUtf8().constData());
+    if (!path)
+        return false;
+    const QByteArray file(path);
+    ppd_file_t* ppd = ppdOpenFile(file.constData());
+    ::unlink(file.constData()); // a temporary copy for its caller
+    if (!ppd)
+        return false;
+    ppdMarkDefaults(ppd);
+    cupsMarkOptions(ppd, dest->num_options, dest->options);
+    const bool ok = cupsRasterInterpretPPD(&d.header, ppd, 0, nullptr, nullptr) == 0;
+    d.format = ok ? FormatOfPpd(ppd) : PageFormat::None;
+    ppdClose(ppd);
+    if (!ok)
+        return false;
+    const cups_page_header2_t& h = d.header;
+    if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.cupsWidth == 0 || h.cupsHeight == 0)
+        return false;
+    PrinterPage& p = d.page;
+    p.m_nPageWidth = int(h.cupsWidth);
+    p.m_nPageHeight = int(h.cupsHeight);
+    p.m_nDpiX = int(h.HWResolution[0]);
+    p.m_nDpiY = int(h.HWResolution[1]);
+    const double widthPt = h.cupsImagingBBox[2] - h.cupsImagingBBox[0];
+    const double heightPt = h.cupsImagingBBox[3] - h.cupsImagingBBox[1];
+    p.m_nPageWidthMM = int(std::lround(widthPt / 72.0 * 25.4));
+    p.m_nPageHeightMM = int(std::lround(heightPt / 72.0 * 25.4));
+    p.m_dMarginLeftMM = h.cupsImagingBBox[0] / 72.0 * 25.4;
+    p.m_dMarginTopMM = (h.cupsPageSize[1] - h.cupsImagingBBox[3]) / 72.0 * 25.4;
+    return true;
+}
+
+void PwgSheet(cups_page_header2_t& pwg, const cups_page_header2_t& h) {
+    pwg.cupsWidth = unsigned(h.cupsPageSize[0] * h.HWResolution[0] / 72.0 + 0.5);
+    pwg.cupsHeight = unsigned(h.cupsPageSize[1] * h.HWResolution[1] / 72.0 + 0.5);
+    pwg.cupsBytesPerLine = (pwg.cupsWidth * pwg.cupsBitsPerPixel + 7) / 8;
+}
+
+// A PWG raster page is the whole sheet; the printable area sits on it at the margins.
+bool MakePwgHeader(CupsQueueData& d) {
+    const cups_page_header2_t& h = d.header;
+    const int widthHmm = int(std::lround(h.cupsPageSize[0] * 2540.0 / 72.0));
+    const int lengthHmm = int(std::lround(h.cupsPageSize[1] * 2540.0 / 72.0));
+    pwg_media_t* media = pwgMediaForSize(widthHmm, lengthHmm);
+    if (!media)
+        return false;
+    const char* type = h.cupsBitsPerColor == 1 ? "black_1" : "sgray_8";
+    if (!cupsRasterInitPWGHeader(&d.pwgHeader, media, type, int(h.HWResolution[0]),
+                                 int(h.HWResolution[1]), "one-sided", nullptr))
+        return false;
+    // The sheet in dots as the driver's page header counts them (rounded, where the PWG
+    // header truncates), so the printable area of the same header fits on it.
+    PwgSheet(d.pwgHeader, h);
+    d.pwgOffsetX = int(std::lround(h.cupsImagingBBox[0] * h.HWResolution[0] / 72.0));
+    d.pwgOffsetY =
+        int(std::lround((h.cupsPageSize[1] - h.cupsImagingBBox[3]) * h.HWResolution[1] / 72.0));
+    return d.pwgOffsetX + d.page.m_nPageWidth <= int(d.pwgHeader.cupsWidth) &&
+           d.pwgOffsetY + d.page.m_nPageHeight <= int(d.pwgHeader.cupsHeight);
+}
+
+} // namespace
+
+HttpConnection::HttpConnection() {
+    http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                        kConnectTimeoutMs, nullptr);
+    if (http)
+        httpSetTimeout(http, kRequestTimeoutS, nullptr, nullptr);
+}
+
+HttpConnection::~HttpConnection() {
+    if (http)
+        httpClose(http);
+}
+
+QString LastSpoolerError() {
+    return QString::fromUtf8(cupsLastErrorString());
+}
+
+CCupsQueue::CCupsQueue() : m_d(std::make_unique<CupsQueueData>()) {}
+CCupsQueue::~CCupsQueue() = default;
+
+std::unique_ptr<CCupsQueue> CCupsQueue::Open(const QString& name, QString* why) {
+    if (name.isEmpty())
+        return nullptr;
+    HttpConnection conn;
+    if (!conn.http) {
+        if (why)
+            *why = QStringLiteral("the print scheduler does not answer");
+        return nullptr;
+    }
+    cups_dest_t* dest = cupsGetNamedDest(conn.http, name.toUtf8().constData(), nullptr);
+    if (!dest) {
+        if (why)
+            *why = LastSpoolerError();
+        return nullptr;
+    }
+    std::unique_ptr<CCupsQueue> q(new CCupsQueue);
+    CupsQueueData& d = *q->m_d;
+    d.name = name;
+    d.stopped = Option(dest, "printer-state").toInt() == IPP_PSTATE_STOPPED;
+    d.accepting = Option(dest, "printer-is-accepting-jobs") != QLatin1String("false");
+    if (d.stopped)
+        d.stopReason = StateMessage(conn.http, name);
+    if (!ReadPpd(conn.http, dest, d)) {
+        d.format = PageFormat::None;
+        d.page = PrinterPage();
+    } else if (d.format == PageFormat::CupsRaster && !ChunkyAndSupported(d.header)) {
+        d.format = PageFormat::None;
+    } else if (d.format == PageFormat::PwgRaster &&
+               (!MakePwgHeader(d) || !ChunkyAndSupported(d.pwgHeader))) {
+        d.format = PageFormat::None;
+    }
+    cupsFreeDests(1, dest);
+    return q;
+}
+
+const QString& CCupsQueue::Name() const {
+    return m_d->name;
+}
+bool CCupsQueue::IsStopped() const {
+    return m_d->stopped;
+}
+QString CCupsQueue::StopReason() const {
+    return m_d->stopReason;
+}
+bool CCupsQueue::IsAccepting() const {
+    return m_d->accepting;
+}
+PageFormat CCupsQueue::Format() const {
+    return m_d->format;
+}
+const PrinterPage& CCupsQueue::Page() const {
+    return m_d->page;
+}
+
+} // namespace platform
