@@ -20,7 +20,7 @@
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication qapp(argc, argv);
-    const QString queue = qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetLabel"));
+    const QString queue = qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetPDF"));
     platform::InstallSpoolerPrinters();
     if (!platform::OpenPrinter(queue)) {
         std::fprintf(stderr, "bench_printflow: no printer %s (scripts/services.sh start cups)\n",

@@ -16,8 +16,8 @@ target_compile_definitions(varnet_warnings INTERFACE
 # Service endpoints used by the tests and the demo; scripts/services.sh reads the same values.
 set(VARNET_PG_PORT 54329 CACHE STRING "Port of the test PostgreSQL server on loopback")
 set(VARNET_PG_DIR /tmp/varnet-pg CACHE PATH "Data folder of the test PostgreSQL server")
-set(VARNET_CUPS_QUEUE VarnetLabel CACHE STRING "CUPS queue of the test label printer")
-set(VARNET_CUPS_CAPTURE /tmp/varnet-cups-jobs CACHE PATH "Folder where the test queue stores jobs")
+set(VARNET_CUPS_QUEUE VarnetPDF CACHE STRING "CUPS queue of the test label printer that takes PDF (no driver)")
+set(VARNET_CUPS_CAPTURE /var/spool/varnet-jobs CACHE PATH "Folder where the test queues store jobs")
 
 # varnet_add_library(name SOURCES ... LINKS ...): one static library of ours.
 function(varnet_add_library name)

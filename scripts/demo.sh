@@ -21,7 +21,7 @@ cp -f build/bin/varnet "$demo/varnet"
 [ -f "$demo/QLabel.cfg" ] || build/bin/varnet-label sample --kind piece --page 58x40 --out "$demo/QLabel.cfg"
 
 printer=
-export VARNET_CUPS_QUEUE=VarnetDemo VARNET_CUPS_CAPTURE="$demo/labels"
+export VARNET_CUPS_QUEUE=VarnetDemo VARNET_CUPS_CAPTURE="$demo/labels" VARNET_CUPS_DRIVERS=0
 if [ "$(id -u)" = 0 ] && bash scripts/services.sh start cups >/dev/null 2>&1; then
   printer=$VARNET_CUPS_QUEUE
   echo "demo: labels print to the CUPS queue $printer and land in $demo/labels"

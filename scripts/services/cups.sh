@@ -1,17 +1,17 @@
 # The CUPS queues of the tests and the demo, each with a backend that stores what the
-# driver wrote in a capture folder (varnet-capture, built here from scripts/cups/):
-#   VarnetLabel   58 x 40 mm at 203 dpi, a PPD without a driver: the page goes as PDF
+# driver wrote in a capture folder (varnet-jobs, built here from scripts/cups/):
+#   VarnetPDF     58 x 40 mm at 203 dpi, a PPD without a driver: the page goes as PDF
 #   VarnetZPL     CUPS's sample Zebra ZPL driver, 58 x 40 mm, 203 dpi
 #   VarnetZPL300  the same at 300 dpi
 #   VarnetEPL     CUPS's sample Zebra EPL2 driver, 58 x 40 mm, 203 dpi
 #   VarnetDymo    CUPS's sample DYMO driver, 57 x 79 mm label, 203 dpi
 #   VarnetIPP     a driverless IPP Everywhere printer (ippeveprinter, 58 x 40 mm, 203 dpi)
 #                 that takes PWG raster
-# VarnetLabel stores its jobs in $VARNET_CUPS_CAPTURE, the others in a folder of that name
+# VarnetPDF stores its jobs in $VARNET_CUPS_CAPTURE, the others in a folder of that name
 # inside it; the IPP printer keeps what it receives in $VARNET_CUPS_CAPTURE-ipp.
 # Needs root (cupsd, the backend, the capture folders owned by root).
-: "${VARNET_CUPS_QUEUE:=VarnetLabel}"
-: "${VARNET_CUPS_CAPTURE:=/tmp/varnet-cups-jobs}"
+: "${VARNET_CUPS_QUEUE:=VarnetPDF}"
+: "${VARNET_CUPS_CAPTURE:=/var/spool/varnet-jobs}"
 : "${VARNET_IPP_PORT:=8631}"
 
 cups_here() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
@@ -24,9 +24,9 @@ cups_folder() {
 }
 
 cups_backend() {
-  local src=$1 backend=/usr/lib/cups/backend/varnet-capture tmp
+  local src=$1 backend=/usr/lib/cups/backend/varnet-jobs tmp
   tmp=$(mktemp)
-  cc -O2 -o "$tmp" "$src/cups/varnet-capture.c" ||
+  cc -O2 -o "$tmp" "$src/cups/varnet-jobs.c" ||
     { rm -f "$tmp"; echo "cups: cannot build the capture backend" >&2; return 1; }
   # CUPS runs a backend of mode 0700 as root.
   if ! cmp -s "$tmp" "$backend"; then
@@ -109,15 +109,17 @@ start() {
   cups_scheduler || return 1
   local cap=$VARNET_CUPS_CAPTURE q
   cups_folder "$cap" || return 1
+  cups_queue "$VARNET_CUPS_QUEUE" "varnet-jobs:$cap" "$src/cups/varnet-label.ppd" || return 1
+  # The demo needs its one queue only.
+  [ "${VARNET_CUPS_DRIVERS:-1}" = 1 ] || { echo "cups: queue $VARNET_CUPS_QUEUE stores jobs in $cap"; return 0; }
   for q in VarnetZPL VarnetZPL300 VarnetEPL VarnetDymo; do cups_folder "$cap/$q" || return 1; done
-  cups_queue "$VARNET_CUPS_QUEUE" "varnet-capture:$cap" "$src/cups/varnet-label.ppd" || return 1
-  cups_queue VarnetZPL "varnet-capture:$cap/VarnetZPL" drv:///sample.drv/zebra.ppd \
+  cups_queue VarnetZPL "varnet-jobs:$cap/VarnetZPL" drv:///sample.drv/zebra.ppd \
     PageSize=Custom.58x40mm Resolution=203dpi || return 1
-  cups_queue VarnetZPL300 "varnet-capture:$cap/VarnetZPL300" drv:///sample.drv/zebra.ppd \
+  cups_queue VarnetZPL300 "varnet-jobs:$cap/VarnetZPL300" drv:///sample.drv/zebra.ppd \
     PageSize=Custom.58x40mm Resolution=300dpi || return 1
-  cups_queue VarnetEPL "varnet-capture:$cap/VarnetEPL" drv:///sample.drv/zebraep2.ppd \
+  cups_queue VarnetEPL "varnet-jobs:$cap/VarnetEPL" drv:///sample.drv/zebraep2.ppd \
     PageSize=Custom.58x40mm Resolution=203dpi || return 1
-  cups_queue VarnetDymo "varnet-capture:$cap/VarnetDymo" drv:///sample.drv/dymo.ppd \
+  cups_queue VarnetDymo "varnet-jobs:$cap/VarnetDymo" drv:///sample.drv/dymo.ppd \
     PageSize=w162h225 Resolution=203dpi || return 1
   cups_ipp_printer "$src" || return 1
   cups_queue VarnetIPP "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" "$src/cups/varnet-ipp.ppd" \

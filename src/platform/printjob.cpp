@@ -8,11 +8,44 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include <algorithm>
 #include <vector>
 
 namespace platform {
 
 namespace {
+// Jobs that were created but never finished, whose cancel could not reach the scheduler
+// (it had stopped or died). The scheduler keeps such a job after a restart, waiting for its
+// document, and holds every later label of its queue behind it: the next job cancels them.
+struct OrphanJob {
+    QString queue;
+    int id = 0;
+};
+std::vector<OrphanJob>& Orphans() {
+    static std::vector<OrphanJob> orphans;
+    return orphans;
+}
+
+bool CancelJob(http_t* http, const OrphanJob& job) {
+    const ipp_status_t status =
+        static_cast<ipp_status_t>(cupsCancelJob2(http, job.queue.toUtf8().constData(), job.id, 0));
+    // Cancelled, gone already or finished: nothing is left of it.
+    return int(status) < 0x0100 || status == IPP_STATUS_ERROR_NOT_FOUND ||
+           status == IPP_STATUS_ERROR_NOT_POSSIBLE;
+}
+
+void CancelOrphans() {
+    std::vector<OrphanJob>& orphans = Orphans();
+    if (orphans.empty())
+        return;
+    HttpConnection conn;
+    if (!conn.http)
+        return;
+    orphans.erase(std::remove_if(orphans.begin(), orphans.end(),
+                                 [&](const OrphanJob& j) { return CancelJob(conn.http, j); }),
+                  orphans.end());
+}
+
 PrintStepHook& Hook() {
     static PrintStepHook hook;
     return hook;
@@ -94,9 +127,10 @@ CPrintJob::~CPrintJob() {
     // A job that was not finished is cancelled, so that no part of it prints later. The
     // connection may be in the middle of a request: a new one carries the cancel.
     if (d.jobId > 0 && !d.finished) {
+        const OrphanJob job{d.queue->Name(), d.jobId};
         HttpConnection conn;
-        if (conn.http)
-            cupsCancelJob2(conn.http, d.queue->Name().toUtf8().constData(), d.jobId, 0);
+        if (!conn.http || !CancelJob(conn.http, job))
+            Orphans().push_back(job);
     }
     if (d.painter.isActive() && d.printer)
         d.printer->abort();
@@ -110,6 +144,7 @@ bool CPrintJob::Open(const QString& printerName) {
     d.queue = CCupsQueue::Open(printerName, &d.spoolerMessage);
     if (!d.queue)
         return false;
+    CancelOrphans();
     if (d.queue->IsStopped())
         return false;
     if (d.Raster())
@@ -155,7 +190,8 @@ bool CPrintJob::StartDoc(const QString& docName) {
                                 docName.toUtf8().constData(), 0, nullptr);
         return d.jobId > 0 || d.Fail();
     }
-    if (!d.printer)
+    // Qt hands the job over only at its end; a queue that takes no jobs is told here.
+    if (!d.printer || !d.queue->IsAccepting())
         return false;
     d.printer->setDocName(docName);
     return d.painter.begin(d.printer.get());

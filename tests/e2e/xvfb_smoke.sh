@@ -14,7 +14,7 @@ cp "$bin/varnet" "$work/varnet"
 "$bin/varnet-label" sample --kind weight --page 58x40 --out "$work/Varnet.cfg"
 "$bin/varnet-label" sample --kind piece --page 58x40 --out "$work/QLabel.cfg"
 printf '[Varnet]\nPrinterName=%s\nPenny=1\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=%s\nUser=sa\n' \
-  "${VARNET_CUPS_QUEUE:-VarnetLabel}" "$work/catalogue.db" >"$work/Varnet.ini"
+  "${VARNET_CUPS_QUEUE:-VarnetPDF}" "$work/catalogue.db" >"$work/Varnet.ini"
 
 source "$(dirname "$0")/../../scripts/xvfb.sh"
 start_xvfb

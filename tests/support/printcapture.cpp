@@ -26,11 +26,11 @@ QString Run(const QString& program, const QStringList& args) {
 } // namespace
 
 QString Queue() {
-    return qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetLabel"));
+    return qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetPDF"));
 }
 
 QString Folder() {
-    return qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/tmp/varnet-cups-jobs"));
+    return qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/var/spool/varnet-jobs"));
 }
 
 QString Folder(const QString& queue) {

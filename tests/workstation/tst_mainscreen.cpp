@@ -194,19 +194,18 @@ private Q_SLOTS:
     // The spooler refuses the job: the operator is told, the screen stays as it was.
     void refusedJob() {
         const QString queue = QStringLiteral("VarnetRefusing");
-        QVERIFY(
-            Lp({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-v"),
-                QStringLiteral("varnet-capture:") + printcapture::Folder(), QStringLiteral("-P"),
-                qEnvironmentVariable("VARNET_SOURCE_DIR") +
-                    QStringLiteral("/scripts/cups/varnet-label.ppd"),
-                QStringLiteral("-E")}));
+        QVERIFY(Lp({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-v"),
+                    QStringLiteral("varnet-jobs:") + printcapture::Folder(), QStringLiteral("-P"),
+                    qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                        QStringLiteral("/scripts/cups/varnet-label.ppd"),
+                    QStringLiteral("-E")}));
         QVERIFY(Lp({QStringLiteral("cupsreject"), queue}));
         MessageRecorder messages;
         OpenScreen(queue);
         QTest::keyClicks(m_dlg.get(), QStringLiteral("12+3"));
         QTest::keyClick(m_dlg.get(), Qt::Key_Return);
         Lp({QStringLiteral("lpadmin"), QStringLiteral("-x"), queue});
-        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка принтера: EndPage")});
+        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка принтера: StartDocPrinter")});
         QCOMPARE(messages.Messages()[0].caption, QStringLiteral("Ошибка печати"));
         QCOMPARE(Weight(), QStringLiteral("3 "));
         QVERIFY(!m_dlg->State().m_bPrinting);

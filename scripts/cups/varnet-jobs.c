@@ -1,5 +1,5 @@
 /* CUPS backend of the test and demo label queues: stores what the driver wrote for each job
- * in the folder named by the device URI (varnet-capture:/path/to/folder) as
+ * in the folder named by the device URI (varnet-jobs:/path/to/folder) as
  * job-<id>-<title>.<ext> (pdf, ras or prn by content). Without arguments it reports itself
  * to CUPS's device discovery.
  *
@@ -20,7 +20,7 @@
 enum { BACKEND_OK = 0, BACKEND_FAILED = 1 };
 
 static int fail(const char* what, const char* path) {
-    fprintf(stderr, "ERROR: varnet-capture: %s: %s (%s)\n", what, path,
+    fprintf(stderr, "ERROR: varnet-jobs: %s: %s (%s)\n", what, path,
             errno ? strerror(errno) : "refused");
     return BACKEND_FAILED;
 }
@@ -49,15 +49,15 @@ static const char* extension_of(const char* head, size_t len) {
 
 int main(int argc, char* argv[]) {
     if (argc == 1) {
-        puts("direct varnet-capture \"Unknown\" \"Varnet job capture\"");
+        puts("direct varnet-jobs \"Unknown\" \"Varnet job capture\"");
         return BACKEND_OK;
     }
     if (argc < 6 || argc > 7) {
-        fputs("Usage: varnet-capture job-id user title copies options [file]\n", stderr);
+        fputs("Usage: varnet-jobs job-id user title copies options [file]\n", stderr);
         return BACKEND_FAILED;
     }
     const char* uri = getenv("DEVICE_URI");
-    const char* dir = uri && strncmp(uri, "varnet-capture:", 15) == 0 ? uri + 15 : "";
+    const char* dir = uri && strncmp(uri, "varnet-jobs:", 12) == 0 ? uri + 12 : "";
     errno = 0;
     if (dir[0] != '/')
         return fail("the device URI names no absolute folder", uri ? uri : "(none)");
