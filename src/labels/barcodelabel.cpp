@@ -89,7 +89,7 @@ void CBarCodeLabel::DrawBarcode(QPainter& painter, const LabelElement& e) {
     m_barcode.digits = ean13::IsValidDigits(symbol.m_strDigits)
                            ? symbol.m_strDigits + QString::number(symbol.CheckDigit())
                            : QString();
-    m_barcode.bounds = symbol.BarsBounds();
+    m_barcode.bounds = symbol.SymbolBounds();
     m_barcode.angle = symbol.m_nAngle;
     m_barcode.module = symbol.m_nModule;
 }

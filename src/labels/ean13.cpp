@@ -129,6 +129,10 @@ void CEAN13::DrawPattern(QPainter& painter, const QString& pattern, bool guard, 
     }
 }
 
+int CEAN13::DigitsPixelSize(int dpiY) const {
+    return std::clamp(MulDiv(9 * m_nModule, dpiY, 72), 1, labels::kMaxFontPixels);
+}
+
 void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) const {
     const int b = m_nBarHeight;
     QPoint ref;
@@ -150,7 +154,7 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     // average character width of 5 modules.
     QFont font(QStringLiteral("Arial"));
     // Capped like every label font: no digit is larger than a page.
-    font.setPixelSize(std::clamp(MulDiv(9 * m_nModule, dpiY, 72), 1, labels::kMaxFontPixels));
+    font.setPixelSize(DigitsPixelSize(dpiY));
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
     const QFontMetricsF fm(font);
@@ -169,18 +173,20 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     painter.restore();
 }
 
-QRect CEAN13::BarsBounds() const {
-    const int length = 113 * m_nModule;
-    const int h = m_nBarHeight + m_nGuardExtension;
+QRect CEAN13::SymbolBounds() const {
+    // The bars without the quiet zones (nine modules at each end), and the digits below.
+    const int m = m_nModule;
+    const int length = 95 * m;
+    const int h = m_nBarHeight + std::max(m_nGuardExtension, m_nDigitsDepth);
     switch (m_nAngle) {
     case 0:
-        return QRect(m_nX, m_nY, length, h);
+        return QRect(m_nX + 9 * m, m_nY, length, h);
     case 90:
-        return QRect(m_nX, m_nY - length + m_nModule, h, length);
+        return QRect(m_nX, m_nY - 103 * m, h, length);
     case 180:
-        return QRect(m_nX - length, m_nY - h, length, h);
+        return QRect(m_nX - 104 * m, m_nY - h, length, h);
     default:
-        return QRect(m_nX - h, m_nY, h, length);
+        return QRect(m_nX - h, m_nY + 9 * m, h, length);
     }
 }
 
@@ -190,6 +196,7 @@ void CEAN13::Draw(QPainter& painter, int dpiY) {
     if (m_nAngle != 0 && m_nAngle != 90 && m_nAngle != 180 && m_nAngle != 270)
         return;
     m_nGuardExtension = MulDiv(5 * m_nModule, dpiY, 72);
+    m_nDigitsDepth = DigitsPixelSize(dpiY);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -37,6 +37,7 @@ public:
     int m_nModule = 1;
     int m_nBarHeight = 0;
     int m_nGuardExtension = 0; // computed by Draw
+    int m_nDigitsDepth = 0;    // how far the digits reach below the bars; computed by Draw
     int m_nX = 0;
     int m_nY = 0;
     int m_nAngle = 0;
@@ -47,8 +48,9 @@ public:
     // 270, draws nothing.
     void Draw(QPainter& painter, int dpiY);
     int CheckDigit() const { return ean13::CheckDigit(m_strDigits); }
-    // The rectangle the bars of the last Draw cover, in device pixels.
-    QRect BarsBounds() const;
+    // The rectangle of the bars and digits of the last Draw (quiet zones left out), in
+    // device pixels.
+    QRect SymbolBounds() const;
 
     // The three human-readable texts: first digit, digits 2 to 7, digits 8 to 12 and the
     // check digit.
@@ -57,6 +59,7 @@ public:
 private:
     void DrawPattern(QPainter& painter, const QString& pattern, bool guard, int& p) const;
     void DrawText(QPainter& painter, const QString& text, int a, int dpiY) const;
+    int DigitsPixelSize(int dpiY) const;
 };
 
 // Integer a * b / c rounded to the nearest, halves away from zero, as the Windows MulDiv.

@@ -52,6 +52,9 @@ QString CheckLabelPage(const QImage& image, const DrawnBarcode& barcode) {
                               "этикетки");
     if (!barcode.drawn)
         return QString();
+    // Bars cut short still scan, but the label would lose its digits or its quiet zone.
+    if (!page.rect().contains(barcode.bounds))
+        return QStringLiteral("Штрих-код выходит за край этикетки");
     const QString read = barcode.digits.isEmpty() ? QString() : ReadBack(page, barcode);
     if (read.isEmpty())
         return QStringLiteral("Штрих-код на этикетке не читается");

@@ -11,7 +11,7 @@
 struct DrawnBarcode {
     bool drawn = false;
     QString digits; // the thirteen digits, check digit included; empty when not twelve data digits
-    QRect bounds;   // the bars on the page, in page pixels
+    QRect bounds;   // the bars and digits on the page, in page pixels
     int angle = 0;
     int module = 1;
 };

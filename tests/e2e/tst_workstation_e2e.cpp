@@ -1,6 +1,7 @@
 // The road of a label end to end: the main screen driven by key events, a CAS scale
-// simulated on a pseudo-terminal linked as COM1, the SQLite demo catalogue and the CUPS
-// test queue, whose captured job must scan as the expected barcode.
+// simulated on a pseudo-terminal linked as COM1, the SQLite demo catalogue and a CUPS queue
+// of CUPS's own Zebra ZPL driver, whose output, decoded back to dots, must scan as the
+// expected barcode.
 #include "platform/printer.h"
 #include "scalesimulator.h"
 #include "support/messagerecorder.h"
@@ -55,7 +56,8 @@ private Q_SLOTS:
     }
 
     void autoPrintOneLabelPerNewWeight() {
-        SetUpCounter(printcapture::Queue());
+        const QString queue = QString::fromLatin1(printcapture::kZpl);
+        SetUpCounter(queue);
         MessageRecorder messages;
         CVarnetDlg dlg;
         dlg.show();
@@ -65,18 +67,22 @@ private Q_SLOTS:
         QTest::keyClicks(&dlg, QStringLiteral("-"));
         QVERIFY(dlg.State().m_bAutoPrint);
 
-        const QStringList before = printcapture::Jobs();
+        const QStringList before = printcapture::Jobs(queue);
         for (double kg : {0.0, 0.512, 0.512, 0.0, 0.512})
             Weigh(dlg, kg);
-        const QString job = printcapture::WaitForNewJob(before);
+        const QString job = printcapture::WaitForNewJob(queue, before);
         QVERIFY2(!job.isEmpty(), "no job reached the queue");
-        QVERIFY2(job.endsWith(QLatin1String("-Pelgrin.pdf")), qPrintable(job));
+        QVERIFY2(job.endsWith(QLatin1String("-Pelgrin.prn")), qPrintable(job));
         // Nothing else follows.
         QTest::qWait(1500);
-        QCOMPARE(printcapture::Jobs().size(), before.size() + 1);
+        QCOMPARE(printcapture::Jobs(queue).size(), before.size() + 1);
         QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
-        // Mask 27, code 00012, 512 grams, and the check digit.
-        QCOMPARE(printcapture::ReadBarcode(job), QStringLiteral("2700012005120"));
+        // What the driver sent, as dots: mask 27, code 00012, 512 grams, and the check digit.
+        QString error;
+        const QImage dots = printcapture::JobDots(queue, job, QSize(), &error);
+        QVERIFY2(!dots.isNull(), qPrintable(error));
+        QCOMPARE(dots.size(), QSize(464, 320));
+        QCOMPARE(printcapture::ReadBarcode(dots), QStringLiteral("2700012005120"));
         QCOMPARE(dlg.Field(10004)->text(), QStringLiteral("0.512 "));
         QCOMPARE(dlg.Field(10003)->text().trimmed(),
                  QString::number(

@@ -3,6 +3,7 @@
 // jobs, a scheduler stopped or killed in the middle of a job, a stopped queue, a queue
 // paused by a failing printer. Each gives its one message and leaves no job behind, and
 // printing works again when the fault ends.
+#include "labels/labellayouts.h"
 #include "platform/printer.h"
 #include "platform/printjob.h"
 #include "support/driverdots.h"
@@ -176,6 +177,63 @@ private slots:
         // The next label cancels what the fault cut off, so that it cannot hold the queue.
         PrintsAgain();
         NothingLeft(before + QStringList{m_cups.CapturedJobs().last()});
+    }
+
+    // A label that would not scan, or a blank one, never reaches the spooler.
+    void unreadableLabelLeavesNoJob_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("barcode cut by the page edge") << "cut"
+                                                      << "Штрих-код выходит за край этикетки";
+        QTest::newRow("barcode overdrawn by a text") << "covered"
+                                                     << "Штрих-код на этикетке не читается";
+        QTest::newRow("no layout files: a blank page")
+            << "no files"
+            << "Этикетка пуста: на ней ничего не нарисовано. Проверьте макет этикетки";
+    }
+
+    void unreadableLabelLeavesNoJob() {
+        QFETCH(QString, fault);
+        QFETCH(QString, text);
+        CLabelLayouts& layouts = AppLayouts();
+        const CBarCodeLabelInfo kept = layouts.Layout(true);
+        CBarCodeLabelInfo& layout = layouts.Layout(true);
+        TestModuleDir& dir = m_counter->Dir();
+        const QByteArray weightFile = dir.Read(QStringLiteral("Varnet.cfg"));
+        const QByteArray pieceFile = dir.Read(QStringLiteral("QLabel.cfg"));
+        if (fault == QLatin1String("cut")) {
+            layout.m_Barcode.m_dOffsetX = 40;
+        } else if (fault == QLatin1String("covered")) {
+            // The name, in a black face as tall as the bars, written over them.
+            const LabelElement& b = layout.m_Barcode;
+            LOGFONTW font = layout.m_Name.m_lfFont;
+            font.lfHeight = -60;
+            font.lfWeight = 900;
+            layout.SetValueText(layout.m_Name, b.m_dOffsetX, b.m_dOffsetY - 1, 40, 14, font, 0, 0);
+        } else {
+            QVERIFY(QFile::remove(dir.File(QStringLiteral("Varnet.cfg"))));
+            QVERIFY(QFile::remove(dir.File(QStringLiteral("QLabel.cfg"))));
+            layouts.LoadLabelLayouts(dir.Path());
+        }
+        const QStringList before = m_cups.CapturedJobs();
+        CScreenState state(m_counter->App().m_settings);
+        CurrentProduct p;
+        p.m_strCode = QStringLiteral("12");
+        // Full blocks: where the name is drawn over the bars, nothing of them is left.
+        p.m_strName = QString(12, QChar(0x2588));
+        p.m_dPrice = 389.9;
+        state.ShowProduct(p);
+        state.OnWeightUpdate(0.512);
+        MessageRecorder recorder;
+        PrintLabel(state, nullptr);
+        layouts.Layout(true) = kept;
+        if (fault == QLatin1String("no files")) {
+            dir.Write(QStringLiteral("Varnet.cfg"), weightFile);
+            dir.Write(QStringLiteral("QLabel.cfg"), pieceFile);
+            layouts.LoadLabelLayouts(dir.Path());
+        }
+        QCOMPARE(recorder.Texts(), QStringList{text});
+        NothingLeft(before);
     }
 
     void schedulerDown() {
