@@ -44,6 +44,9 @@ function(varnet_add_test name)
       PGPORT=${VARNET_PG_PORT} VARNET_PG_PORT=${VARNET_PG_PORT}
       VARNET_CUPS_QUEUE=${VARNET_CUPS_QUEUE} VARNET_CUPS_CAPTURE=${VARNET_CUPS_CAPTURE}
       VARNET_SOURCE_DIR=${CMAKE_SOURCE_DIR} VARNET_BINARY_DIR=${CMAKE_BINARY_DIR}
+      # Read only by the asan and tsan builds: the frames of libraries we do not build.
+      LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/sanitizers/lsan.supp:print_suppressions=0
+      TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/sanitizers/tsan.supp:print_suppressions=0
       ${T_ENV})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}")
   if(T_TIMEOUT)

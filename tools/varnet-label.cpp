@@ -10,6 +10,7 @@
 #include "labels/barcodelabel.h"
 #include "labels/labelinfo.h"
 #include "labels/layoutfile.h"
+#include "labels/pagelimit.h"
 #include "labels/samplelayout.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
@@ -191,7 +192,14 @@ int main(int argc, char* argv[]) {
         const int dpi = p.value(QStringLiteral("dpi")).toInt();
         if (!ok || dpi <= 0 || dpi > 2400)
             return Fail(QStringLiteral("give --printer NAME or --page WxH --dpi N"));
-        label = std::make_unique<CBarCodeLabel>(platform::PageFromSize(w, h, dpi, dpi));
+        const platform::PrinterPage page = platform::PageFromSize(w, h, dpi, dpi);
+        // Refused before the page bitmap is allocated.
+        if (!labels::IsDrawablePage(page.m_nPageWidth, page.m_nPageHeight))
+            return Fail(QStringLiteral("the page of %1 x %2 dots is too large (at most %3 dots)")
+                            .arg(page.m_nPageWidth)
+                            .arg(page.m_nPageHeight)
+                            .arg(labels::kMaxPageDots));
+        label = std::make_unique<CBarCodeLabel>(page);
         if (!label->m_bValid)
             return Fail(QStringLiteral("the page is too large"));
     }

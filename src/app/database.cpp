@@ -1,7 +1,10 @@
 // The connection to the product database and the section switch read from it.
 #include "app/varnetapp.h"
 
+#include "platform/atomicfile.h"
 #include "platform/messages.h"
+
+#include <QFileInfo>
 
 using platform::odbc::ConnectionValue;
 using platform::odbc::DatabaseError;
@@ -19,19 +22,37 @@ QString CVarnetApp::ConnectionString(const AppSettings& s) {
         cs += QStringLiteral(";DATABASE=") + ConnectionValue(s.Database) +
               QStringLiteral(";TRUSTED_CONNECTION=Yes");
     }
+    // The SQLite driver would create a missing file: a mistyped path must fail instead of
+    // opening an empty catalogue.
+    if (IsSQLiteDriver(s.Driver))
+        cs += QStringLiteral(";NoCreat=1");
     return cs;
 }
 
+bool CVarnetApp::IsSQLiteDriver(const QString& driver) {
+    return driver.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
+}
+
 bool CVarnetApp::ConnectDatabase() {
-    if (m_db.IsOpen())
+    if (m_db.IsOpen() && !m_db.IsLost())
         return true;
+    // A connection whose server went away (restarted, network dropped) stays unusable;
+    // the failure has been shown once, and this use connects afresh.
+    m_db.Close();
     try {
         m_db.Open(ConnectionString(m_settings));
         m_dialect = m_db.GetDialect();
     } catch (const DatabaseError& e) {
         m_db.Close();
-        platform::ReportMessage(e.Text(), platform::ErrorCaption(),
-                                platform::MessageIcon::Exclamation,
+        // The driver only says that it cannot open "the database"; the operator needs the
+        // path that is wrong.
+        const bool missingFile = IsSQLiteDriver(m_settings.Driver) &&
+                                 !m_settings.Database.isEmpty() &&
+                                 !QFileInfo::exists(m_settings.Database);
+        platform::ReportMessage(missingFile ? platform::FileErrorText(platform::FileError::NotFound,
+                                                                      m_settings.Database)
+                                            : e.Text(),
+                                platform::ErrorCaption(), platform::MessageIcon::Exclamation,
                                 m_pMainWnd ? m_pMainWnd->Window() : nullptr);
         return false;
     }

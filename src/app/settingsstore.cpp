@@ -26,6 +26,10 @@ QString CVarnetApp::SettingsPath() {
 
 void CVarnetApp::LoadSettings() {
     const CIniFile ini = CIniFile::Load(SettingsPath());
+    if (ini.IsDamaged())
+        platform::ReportMessage(CIniFile::DamagedText(ini.Path()), platform::ErrorCaption(),
+                                platform::MessageIcon::Stop,
+                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
     AppSettings& s = m_settings;
 
     s.PrinterName = ini.ReadString(kVarnet, QStringLiteral("PrinterName"), QString(), kLongText);
@@ -86,12 +90,16 @@ void CVarnetApp::SaveSettings() {
     ini.WriteString(kSql, QStringLiteral("FindOrder"), Unsigned(s.FindOrder));
 
     // The settings stay in force for this run either way; the operator must know that the
-    // next start will not have them.
-    const platform::WriteResult written = ini.Save(path);
-    if (!written.ok())
+    // next start will not have them. A file that could not be read is kept as it is: the
+    // operator or an installer may still recover what it holds.
+    QWidget* owner = m_pMainWnd ? m_pMainWnd->Window() : nullptr;
+    if (ini.IsDamaged()) {
+        platform::ReportMessage(CIniFile::DamagedText(path), platform::ErrorCaption(),
+                                platform::MessageIcon::Stop, owner);
+    } else if (const platform::WriteResult written = ini.Save(path); !written.ok()) {
         platform::ReportMessage(platform::FileErrorText(written.error, path),
-                                platform::ErrorCaption(), platform::MessageIcon::Stop,
-                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
+                                platform::ErrorCaption(), platform::MessageIcon::Stop, owner);
+    }
 
     m_db.Close();
     ConnectDatabase();

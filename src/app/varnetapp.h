@@ -55,8 +55,12 @@ public:
     static QString ChooseDefaultOdbcDriver(const QList<platform::odbc::DriverInfo>& drivers);
 
     // Database.
+    // The settings' connection string; for the SQLite driver it asks not to create a
+    // missing database file.
     static QString ConnectionString(const AppSettings& settings);
-    // Opens the connection when it is not open yet and reads the section switch. A failed
+    static bool IsSQLiteDriver(const QString& driver);
+    // Opens the connection when it is not open yet, or again when an earlier call found the
+    // link to the server lost, and reads the section switch. A failed
     // open is shown to the operator and yields false; a failure of the configuration query
     // raises platform::odbc::DatabaseError with the connection left open.
     bool ConnectDatabase();

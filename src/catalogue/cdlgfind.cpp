@@ -1,6 +1,7 @@
 #include "catalogue/cdlgfind.h"
 
 #include "app/errorboundary.h"
+#include "app/varnetapp.h"
 
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -66,7 +67,22 @@ void CDlgFind::SetSearchOrder(int order) {
     if (!rowset)
         return;
     m_orderBox->setTitle(rowset->SetSearchOrder(order));
+    if (!RecoverConnection())
+        return;
     ReportDatabaseErrors(this, [&] { m_grid->Refresh(); });
+}
+
+bool CDlgFind::RecoverConnection() {
+    CGridRowset* rowset = m_grid->m_pRowset;
+    if (!rowset->Database().IsLost())
+        return true;
+    rowset->Close();
+    CVarnetApp* app = CVarnetApp::Instance();
+    if (!app || &app->m_db != &rowset->Database())
+        return false;
+    bool connected = false;
+    ReportDatabaseErrors(this, [&] { connected = app->ConnectDatabase(); });
+    return connected;
 }
 
 void CDlgFind::OnFilterChange() {
@@ -74,6 +90,8 @@ void CDlgFind::OnFilterChange() {
     if (!rowset)
         return;
     rowset->m_strFilterParam = m_edit->text() + QLatin1Char('%');
+    if (!RecoverConnection())
+        return;
     ReportDatabaseErrors(this, [&] {
         m_grid->Refresh();
         m_grid->SelectFirstRow();

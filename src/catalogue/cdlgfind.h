@@ -39,6 +39,10 @@ protected:
 private:
     // Routes one key before the control that has the focus sees it; true when consumed.
     bool PreTranslateMessage(QKeyEvent* key);
+    // Before a search runs again: when the list's connection lost its server, the list lets
+    // go of its statements and the application connects afresh. False when it cannot (the
+    // operator has seen why).
+    bool RecoverConnection();
     // Posts a copy of key to target, past this routing.
     void Forward(QWidget* target, const QKeyEvent* key);
 

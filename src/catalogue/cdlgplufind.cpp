@@ -99,10 +99,15 @@ void CDlgPluFind::OnOK() {
     m_stBestBefore = QDateTime();
     const bool hasHours = t->m_bHoursLength[k] != SQL_NULL_DATA && t->m_bHours[k] != 0;
     if (hasHours) {
-        // A moment that cannot be a local time leaves the product without one.
+        // A shelf life that ends outside the years a label can show is refused as a fixed
+        // date out of range is: a label would print a wrong year.
         const QDateTime best = platform::Now().addSecs(static_cast<qint64>(t->m_bHours[k]) * 3600);
-        if (InRange(best))
-            m_stBestBefore = best.toLocalTime();
+        if (!InRange(best)) {
+            platform::ReportMessage(BadBestBeforeText(), platform::ErrorCaption(),
+                                    platform::MessageIcon::Stop, this);
+            return;
+        }
+        m_stBestBefore = best.toLocalTime();
     } else if (t->m_bDateLength[k] != SQL_NULL_DATA) {
         const SQL_TIMESTAMP_STRUCT& d = t->m_bDate[k];
         const QDateTime best(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second),

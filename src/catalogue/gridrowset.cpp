@@ -191,20 +191,17 @@ bool CGridRowset::OpenBase() {
         m_nCursorType = SQL_CURSOR_FORWARD_ONLY;
     } else {
         // Drivers without dynamic cursors answer 01S02 and take the nearest type they have.
-        Check(SQLSetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, Value(SQL_CURSOR_DYNAMIC), 0),
-              SQL_HANDLE_STMT, h);
+        st->Check(SQLSetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, Value(SQL_CURSOR_DYNAMIC), 0));
         m_nCursorType = SQL_CURSOR_DYNAMIC;
     }
     SQLGetStmtAttrW(h, SQL_ATTR_CURSOR_TYPE, &m_nCursorType, 0, nullptr);
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, Value(SQL_BIND_BY_COLUMN), 0), SQL_HANDLE_STMT,
-          h);
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, Value(m_nRowsetSize), 0), SQL_HANDLE_STMT, h);
-    Check(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &m_nRowsFetched, 0), SQL_HANDLE_STMT, h);
+    st->Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_BIND_TYPE, Value(SQL_BIND_BY_COLUMN), 0));
+    st->Check(SQLSetStmtAttrW(h, SQL_ATTR_ROW_ARRAY_SIZE, Value(m_nRowsetSize), 0));
+    st->Check(SQLSetStmtAttrW(h, SQL_ATTR_ROWS_FETCHED_PTR, &m_nRowsFetched, 0));
     if (!m_bBlockStatements) {
         std::u16string text = platform::odbc::ToSqlWChar(sql);
-        Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
-                          static_cast<SQLINTEGER>(text.size())),
-              SQL_HANDLE_STMT, h);
+        st->Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
+                              static_cast<SQLINTEGER>(text.size())));
     }
     m_stmt = std::move(st);
     m_strOpenedFilter = m_strFilter;
@@ -246,14 +243,13 @@ void CGridRowset::StoreParameter() {
 
 void CGridRowset::BindParameter() {
     const SQLHSTMT h = m_stmt->Handle();
-    Check(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength, 0,
-                           m_param, sizeof m_param, &m_paramLength),
-          SQL_HANDLE_STMT, h);
+    m_stmt->Check(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength,
+                                   0, m_param, sizeof m_param, &m_paramLength));
 }
 
 void CGridRowset::Execute() {
     const SQLHSTMT h = m_stmt->Handle();
-    Check(SQLExecute(h), SQL_HANDLE_STMT, h);
+    m_stmt->Check(SQLExecute(h));
 }
 
 void CGridRowset::Close() {
@@ -370,12 +366,13 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
     const int length = qMin(size, m_nRowCount - start);
     if (m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
         m_nRowCount - start - length < start) {
+        // One multi-argument arg: a value holding "%1" (a section ID, a typed pattern) is
+        // never read as a placeholder by a later step.
         sql =
             QStringLiteral("SELECT %1 FROM (%2 ORDER BY %3 LIMIT %4 OFFSET %5) AS tail ORDER BY %6")
-                .arg(m_bound->Columns().join(QLatin1Char(',')), m_strOpenedSelect, reversed)
-                .arg(length)
-                .arg(m_nRowCount - start - length)
-                .arg(m_strOpenedSort);
+                .arg(m_bound->Columns().join(QLatin1Char(',')), m_strOpenedSelect, reversed,
+                     QString::number(length), QString::number(m_nRowCount - start - length),
+                     m_strOpenedSort);
     } else {
         sql = m_strOpenedSelect;
         if (!m_strOpenedSort.isEmpty())
@@ -383,9 +380,8 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
         sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(size).arg(start);
     }
     std::u16string text = platform::odbc::ToSqlWChar(sql);
-    Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
-                      static_cast<SQLINTEGER>(text.size())),
-          SQL_HANDLE_STMT, h);
+    m_stmt->Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
+                              static_cast<SQLINTEGER>(text.size())));
     if (m_bOpenedParam)
         BindParameter();
     m_bound->BindTo(h);
@@ -483,8 +479,8 @@ void CGridRowset::CheckRowsetError(SQLRETURN ret) {
                     SQLGetDiagRecW(SQL_HANDLE_STMT, h, rec, state, &native, nullptr, 0, &len)))
                 return;
             if (platform::odbc::FromSqlWChar(state, 5) == QLatin1String("01S01"))
-                Check(SQL_ERROR, SQL_HANDLE_STMT, h);
+                m_stmt->Check(SQL_ERROR);
         }
     }
-    Check(ret == SQL_INVALID_HANDLE ? ret : SQL_ERROR, SQL_HANDLE_STMT, h);
+    m_stmt->Check(ret == SQL_INVALID_HANDLE ? ret : SQL_ERROR);
 }

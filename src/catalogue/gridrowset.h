@@ -95,6 +95,7 @@ public:
 
     void Close();
     bool IsOpen() const { return m_stmt != nullptr; }
+    platform::odbc::Connection& Database() const { return m_db; }
     void SetRowsetSize(SQLULEN rows) { m_nRowsetSize = rows; }
     SQLULEN GetRowsetSize() const { return m_nRowsetSize; }
     SQLULEN GetRowsFetched() const { return m_nRowsFetched; }

@@ -3,6 +3,7 @@
 #include "app/varnetapp.h"
 #include "labels/ean13.h"
 #include "labels/labelfont.h"
+#include "labels/pagelimit.h"
 
 #include <QDate>
 #include <QFontMetricsF>
@@ -62,7 +63,8 @@ void CBarCodeLabel::Init(const platform::PrinterPage& page) {
     m_nDpiY = page.m_nDpiY;
     m_nPageWidthMM = page.m_nPageWidthMM;
     m_nPageHeightMM = page.m_nPageHeightMM;
-    if (m_nPageWidth <= 0 || m_nPageHeight <= 0 || m_nDpiX <= 0 || m_nDpiY <= 0)
+    // A page the printer reports beyond any label is refused before its bitmap is made.
+    if (!labels::IsDrawablePage(m_nPageWidth, m_nPageHeight) || m_nDpiX <= 0 || m_nDpiY <= 0)
         return;
     m_bmpPage = QImage(m_nPageWidth, m_nPageHeight, QImage::Format_Grayscale8);
     if (m_bmpPage.isNull())

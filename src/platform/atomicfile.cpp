@@ -1,9 +1,13 @@
 #include "platform/atomicfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -76,37 +80,130 @@ bool WriteAll(int fd, const char* data, size_t size) {
     }
     return true;
 }
+
+// Named temporary files of ours: "<name>.tmp-<pid>-XXXXXX" beside the file.
+QString TempPrefix(const QString& fileName) {
+    return fileName + QStringLiteral(".tmp-");
+}
+
+// Removes the named temporary files that earlier saves of file left when their process was
+// killed; a file of a process that still runs may be its save in progress and stays.
+void ClearLeftovers(const QString& dir, const QString& fileName) {
+    static const QRegularExpression re(QStringLiteral("^(\\d+)-[A-Za-z0-9]{6}$"));
+    const QString prefix = TempPrefix(fileName);
+    const QStringList names =
+        QDir(dir).entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch m = re.match(name.mid(prefix.size()));
+        if (!m.hasMatch())
+            continue;
+        const pid_t pid = static_cast<pid_t>(m.captured(1).toLongLong());
+        if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH)
+            ::unlink(QFile::encodeName(dir + QLatin1Char('/') + name).constData());
+    }
+}
+
+// An open temporary file in dir and the name it will have just before the rename.
+struct TempFile {
+    int fd = -1;
+    bool unnamed = false;
+    QByteArray name;
+};
+
+TempFile OpenTemp(const QString& dir, const QString& fileName) {
+    TempFile t;
+    QByteArray tmpl = QFile::encodeName(dir + QLatin1Char('/') + TempPrefix(fileName) +
+                                        QString::number(::getpid()) + QStringLiteral("-XXXXXX"));
+#ifdef O_TMPFILE
+    t.fd = ::open(QFile::encodeName(dir).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (t.fd >= 0) {
+        t.unnamed = true;
+        t.name = tmpl;
+        return t;
+    }
+#endif
+    // mkstemp creates the file with mode 0600, so nothing readable by others ever exists.
+    t.fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    t.name = tmpl;
+    return t;
+}
+
+// Gives an unnamed temporary file a fresh name of the temporary pattern.
+int LinkTemp(TempFile& t) {
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const QByteArray proc = "/proc/self/fd/" + QByteArray::number(t.fd);
+    const QByteArray stem = t.name.left(t.name.size() - 6);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = stem;
+        for (int i = 0; i < 6; ++i)
+            name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars) - 1)];
+        if (::linkat(AT_FDCWD, proc.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            t.name = name;
+            t.unnamed = false;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
 } // namespace
 
-WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes,
-                                unsigned newFileMode) {
-    const QByteArray target = QFile::encodeName(path);
-    const QByteArray dir = QFile::encodeName(QFileInfo(path).absolutePath());
-    QByteArray tmpl = target + ".XXXXXX";
+void IgnoreFileSizeSignal() {
+    struct sigaction old {};
+    if (::sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
+        ::signal(SIGXFSZ, SIG_IGN);
+}
 
-    mode_t mode = static_cast<mode_t>(newFileMode & 07777);
+QString ResolveLinks(const QString& path) {
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int depth = 0; depth < 40; ++depth) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        current = QFileInfo(info.symLinkTarget()).absoluteFilePath();
+    }
+    return current;
+}
+
+WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned fileMode,
+                                FileMode policy) {
+    IgnoreFileSizeSignal();
+    // A link to the file stays a link: the bytes replace its target.
+    const QString resolved = ResolveLinks(path);
+    const QFileInfo info(resolved);
+    const QString dirPath = info.absolutePath();
+    const QByteArray target = QFile::encodeName(resolved);
+    const QByteArray dir = QFile::encodeName(dirPath);
+
+    mode_t mode = static_cast<mode_t>(fileMode & 07777);
     struct stat st {};
-    if (::stat(target.constData(), &st) == 0)
+    if (policy == FileMode::KeepExisting && ::stat(target.constData(), &st) == 0)
         mode = st.st_mode & 07777;
 
-    // mkstemp creates the file with mode 0600, so nothing readable by others ever exists.
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
+    ClearLeftovers(dirPath, info.fileName());
+    TempFile tmp = OpenTemp(dirPath, info.fileName());
+    if (tmp.fd < 0)
         return {FileErrorFromErrno(errno)};
 
     int err = 0;
-    if (!WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size())))
+    if (!WriteAll(tmp.fd, bytes.constData(), static_cast<size_t>(bytes.size())))
         err = errno;
-    if (err == 0 && ::fchmod(fd, mode) != 0)
+    if (err == 0 && ::fchmod(tmp.fd, mode) != 0)
         err = errno;
-    if (err == 0 && ::fsync(fd) != 0)
+    if (err == 0 && ::fsync(tmp.fd) != 0)
         err = errno;
-    if (::close(fd) != 0 && err == 0)
+    // Only now does an unnamed file get a name, for the instant before the rename.
+    if (err == 0 && tmp.unnamed)
+        err = LinkTemp(tmp);
+    if (::close(tmp.fd) != 0 && err == 0)
         err = errno;
-    if (err == 0 && ::rename(tmpl.constData(), target.constData()) != 0)
+    if (err == 0 && ::rename(tmp.name.constData(), target.constData()) != 0)
         err = errno;
     if (err != 0) {
-        ::unlink(tmpl.constData());
+        if (!tmp.unnamed)
+            ::unlink(tmp.name.constData());
         return {FileErrorFromErrno(err)};
     }
     const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY);

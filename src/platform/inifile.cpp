@@ -4,6 +4,9 @@
 #include "platform/numbers.h"
 
 #include <QFile>
+#include <QStringDecoder>
+
+#include <optional>
 
 namespace platform {
 
@@ -38,6 +41,34 @@ QString ValueOfLine(const QString& line) {
         v = v.mid(1, v.size() - 2);
     return v;
 }
+
+// The file's text by its byte-order mark or its bytes; nothing when it is no text.
+std::optional<QString> DecodeText(const QByteArray& bytes) {
+    const auto utf16 = [&](QStringConverter::Encoding encoding) -> std::optional<QString> {
+        if (bytes.size() % 2 != 0)
+            return std::nullopt;
+        QStringDecoder decoder(encoding);
+        QString text = decoder.decode(bytes.mid(2));
+        if (decoder.hasError())
+            return std::nullopt;
+        return text;
+    };
+    if (bytes.startsWith("\xFF\xFE"))
+        return utf16(QStringConverter::Utf16LE);
+    if (bytes.startsWith("\xFE\xFF"))
+        return utf16(QStringConverter::Utf16BE);
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        const QByteArray rest = bytes.mid(3);
+        if (!IsValidUtf8(rest))
+            return std::nullopt;
+        return QString::fromUtf8(rest);
+    }
+    // Zero bytes do not occur in a text of either code page: UTF-16 without its mark, or
+    // no text at all.
+    if (bytes.contains('\0'))
+        return std::nullopt;
+    return IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp1251(bytes);
+}
 } // namespace
 
 CIniFile CIniFile::Load(const QString& path) {
@@ -47,16 +78,36 @@ CIniFile CIniFile::Load(const QString& path) {
         ini.m_strPath = path;
         return ini;
     }
-    return FromBytes(f.readAll(), path);
+    if (f.size() > kMaxSize) {
+        CIniFile ini;
+        ini.m_strPath = path;
+        ini.m_bDamaged = true;
+        return ini;
+    }
+    // Read at most one byte past the cap: a file that grows meanwhile is still caught.
+    const QByteArray bytes = f.read(kMaxSize + 1);
+    if (bytes.size() > kMaxSize) {
+        CIniFile ini;
+        ini.m_strPath = path;
+        ini.m_bDamaged = true;
+        return ini;
+    }
+    return FromBytes(bytes, path);
 }
 
-CIniFile CIniFile::FromBytes(const QByteArray& fileBytes, const QString& path) {
+QString CIniFile::DamagedText(const QString& path) {
+    return QStringLiteral("Файл настроек %1 повреждён. Настройки в нём не сохранятся.").arg(path);
+}
+
+CIniFile CIniFile::FromBytes(const QByteArray& bytes, const QString& path) {
     CIniFile ini;
     ini.m_strPath = path;
-    QByteArray bytes = fileBytes;
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    const QString text = IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp1251(bytes);
+    const std::optional<QString> decoded = DecodeText(bytes);
+    if (!decoded) {
+        ini.m_bDamaged = true;
+        return ini;
+    }
+    const QString& text = *decoded;
     if (text.contains(QStringLiteral("\r\n")))
         ini.m_strEol = QStringLiteral("\r\n");
     QString normalised = text;
@@ -118,6 +169,11 @@ void CIniFile::WriteString(const QString& section, const QString& key, const QSt
     QString v = value;
     v.replace(QLatin1Char('\r'), QLatin1Char(' '));
     v.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    const QString stored = v;
+    // Reading trims the value and takes off one pair of enclosing quotes: such a value goes
+    // in quotes, which reading takes off again.
+    if (ValueOfLine(QStringLiteral("=") + v) != v)
+        v = QLatin1Char('"') + v + QLatin1Char('"');
     const QString line = key + QLatin1Char('=') + v;
     int s = FindSection(section);
     if (s < 0) {
@@ -127,7 +183,9 @@ void CIniFile::WriteString(const QString& section, const QString& key, const QSt
     }
     const int k = FindKey(s, key);
     if (k >= 0) {
-        m_lines[k] = line;
+        // A line that already reads as the value stays as its author wrote it.
+        if (ValueOfLine(m_lines[k]) != stored)
+            m_lines[k] = line;
         return;
     }
     // After the section's last non-empty line, so a blank line before the next section stays.
@@ -145,7 +203,7 @@ QByteArray CIniFile::ToBytes() const {
 }
 
 WriteResult CIniFile::Save(const QString& path) const {
-    return WriteFileAtomically(path, ToBytes(), 0600);
+    return WriteFileAtomically(path, ToBytes(), 0600, FileMode::Always);
 }
 
 } // namespace platform

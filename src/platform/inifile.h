@@ -13,11 +13,21 @@ namespace platform {
 
 class CIniFile {
 public:
-    // Reads the file; a missing or unreadable file gives an empty document. Bytes that are
-    // not valid UTF-8 are read as Windows-1251.
+    // A settings file is a few hundred bytes; one past this is not ours.
+    static constexpr qint64 kMaxSize = 1024 * 1024;
+
+    // Reads the file; a missing or unreadable file gives an empty document. The text is
+    // UTF-16 or UTF-8 by its byte-order mark, else UTF-8 when the bytes are valid UTF-8,
+    // else Windows-1251. A file over kMaxSize, or one whose bytes are no such text, gives
+    // an empty document marked damaged.
     static CIniFile Load(const QString& path);
     // The same from the file's bytes.
     static CIniFile FromBytes(const QByteArray& bytes, const QString& path = QString());
+
+    // The file exists but could not be read as a settings file: saving over it would lose
+    // what it holds, so callers show DamagedText instead.
+    bool IsDamaged() const { return m_bDamaged; }
+    static QString DamagedText(const QString& path);
 
     // The key's value cut to maxLength characters, or def when the section or key is missing.
     QString ReadString(const QString& section, const QString& key, const QString& def,
@@ -28,12 +38,15 @@ public:
     bool HasKey(const QString& section, const QString& key) const;
 
     // Replaces the key's value in its section, or adds the key at the end of the section, or
-    // adds the section at the end of the document. Line breaks in the value become spaces.
+    // adds the section at the end of the document. Line breaks in the value become spaces; a
+    // value that reading would change (blanks at its ends, or enclosed in quotes) is written
+    // in double quotes, so that every value reads back as it was written.
     void WriteString(const QString& section, const QString& key, const QString& value);
 
     // The document as it would be written: UTF-8, with the line ends the file had.
     QByteArray ToBytes() const;
-    // Writes the document over the file atomically; a new file gets mode 0600.
+    // Writes the document over the file atomically, through a symbolic link; the file gets
+    // mode 0600 whatever it had, as it may hold a password.
     WriteResult Save(const QString& path) const;
 
     const QString& Path() const { return m_strPath; }
@@ -46,6 +59,7 @@ private:
     QString m_strPath;
     QStringList m_lines;
     QString m_strEol = QStringLiteral("\n");
+    bool m_bDamaged = false;
 };
 
 } // namespace platform

@@ -84,6 +84,11 @@ SQLHENV Environment() {
     return env;
 }
 
+bool IsConnectionFailure(const QString& sqlState) {
+    return sqlState.startsWith(QLatin1String("08")) || sqlState == QLatin1String("57P01") ||
+           sqlState == QLatin1String("57P02") || sqlState == QLatin1String("57P03");
+}
+
 Dialect DialectFromDbmsName(const QString& dbmsName) {
     if (dbmsName.contains(QLatin1String("SQL Server"), Qt::CaseInsensitive))
         return Dialect::SqlServer;
@@ -127,6 +132,7 @@ void Connection::Open(const QString& connectionString) {
         }
     }
     m_hdbc = h;
+    m_bLost = false;
 }
 
 void Connection::Close() {
@@ -135,6 +141,26 @@ void Connection::Close() {
     SQLDisconnect(m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
+    m_bLost = false;
+}
+
+bool Connection::IsLost() const {
+    if (!IsOpen())
+        return false;
+    if (m_bLost)
+        return true;
+    // Drivers that notice a broken link keep it in this attribute without a round trip;
+    // one that does not know the attribute leaves the answer "alive".
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (SQL_SUCCEEDED(SQLGetConnectAttrW(m_hdbc, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE)
+        m_bLost = true;
+    return m_bLost;
+}
+
+void Connection::NoteFailure(const DatabaseError& error) const {
+    if (IsOpen() && IsConnectionFailure(error.SqlState()))
+        m_bLost = true;
 }
 
 QString Connection::DbmsName() const {
@@ -146,12 +172,26 @@ QString Connection::DbmsName() const {
     return FromSqlWChar(name);
 }
 
-Statement::Statement(const Connection& connection) {
+Statement::Statement(const Connection& connection) : m_connection(connection) {
     if (!connection.IsOpen())
         throw DatabaseError(QStringLiteral("Нет соединения с базой данных."),
                             QStringLiteral("08003"));
-    Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &m_hstmt), SQL_HANDLE_DBC,
-          connection.Handle());
+    try {
+        odbc::Check(SQLAllocHandle(SQL_HANDLE_STMT, connection.Handle(), &m_hstmt), SQL_HANDLE_DBC,
+                    connection.Handle());
+    } catch (const DatabaseError& e) {
+        connection.NoteFailure(e);
+        throw;
+    }
+}
+
+void Statement::Check(SQLRETURN ret) const {
+    try {
+        odbc::Check(ret, SQL_HANDLE_STMT, m_hstmt);
+    } catch (const DatabaseError& e) {
+        m_connection.NoteFailure(e);
+        throw;
+    }
 }
 
 Statement::~Statement() {
@@ -169,15 +209,14 @@ void Statement::SetReadOnly() {
 
 void Statement::ExecDirect(const QString& sql) {
     std::u16string text = ToSqlWChar(sql);
-    Check(SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size())), SQL_HANDLE_STMT,
-          m_hstmt);
+    Check(SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size())));
 }
 
 bool Statement::Fetch() {
     const SQLRETURN ret = SQLFetch(m_hstmt);
     if (ret == SQL_NO_DATA)
         return false;
-    Check(ret, SQL_HANDLE_STMT, m_hstmt);
+    Check(ret);
     return true;
 }
 
@@ -190,7 +229,7 @@ std::optional<QString> Statement::GetText(SQLUSMALLINT column) {
                                          static_cast<SQLLEN>(buf.size() * sizeof(SQLWCHAR)), &ind);
         if (ret == SQL_NO_DATA)
             break;
-        Check(ret, SQL_HANDLE_STMT, m_hstmt);
+        Check(ret);
         if (ind == SQL_NULL_DATA)
             return std::nullopt;
         const qsizetype room = static_cast<qsizetype>(buf.size()) - 1;
@@ -211,8 +250,7 @@ std::optional<QString> Statement::GetText(SQLUSMALLINT column) {
 std::optional<long long> Statement::GetInt(SQLUSMALLINT column) {
     SQLBIGINT value = 0;
     SQLLEN ind = 0;
-    Check(SQLGetData(m_hstmt, column, SQL_C_SBIGINT, &value, sizeof value, &ind), SQL_HANDLE_STMT,
-          m_hstmt);
+    Check(SQLGetData(m_hstmt, column, SQL_C_SBIGINT, &value, sizeof value, &ind));
     if (ind == SQL_NULL_DATA)
         return std::nullopt;
     return static_cast<long long>(value);
@@ -221,8 +259,7 @@ std::optional<long long> Statement::GetInt(SQLUSMALLINT column) {
 std::optional<double> Statement::GetDouble(SQLUSMALLINT column) {
     SQLDOUBLE value = 0;
     SQLLEN ind = 0;
-    Check(SQLGetData(m_hstmt, column, SQL_C_DOUBLE, &value, sizeof value, &ind), SQL_HANDLE_STMT,
-          m_hstmt);
+    Check(SQLGetData(m_hstmt, column, SQL_C_DOUBLE, &value, sizeof value, &ind));
     if (ind == SQL_NULL_DATA)
         return std::nullopt;
     return static_cast<double>(value);
@@ -231,8 +268,7 @@ std::optional<double> Statement::GetDouble(SQLUSMALLINT column) {
 std::optional<QDateTime> Statement::GetTimestamp(SQLUSMALLINT column) {
     SQL_TIMESTAMP_STRUCT ts{};
     SQLLEN ind = 0;
-    Check(SQLGetData(m_hstmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_HANDLE_STMT,
-          m_hstmt);
+    Check(SQLGetData(m_hstmt, column, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind));
     if (ind == SQL_NULL_DATA)
         return std::nullopt;
     const QDate date(ts.year, ts.month, ts.day);

@@ -39,6 +39,10 @@ QString FirstSqlState(SQLSMALLINT handleType, SQLHANDLE handle);
 // The process's one ODBC environment, declared as ODBC version 3.
 SQLHENV Environment();
 
+// Whether a failure with this SQLSTATE means the link to the server is gone: class 08 and
+// the server's shutdown states (57P01 to 57P03). Such a connection is never usable again.
+bool IsConnectionFailure(const QString& sqlState);
+
 enum class Dialect { SqlServer, SQLite, PostgreSQL, Other };
 Dialect DialectFromDbmsName(const QString& dbmsName);
 
@@ -63,8 +67,18 @@ public:
     QString DbmsName() const;
     Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
 
+    // Open, but the link to the server is gone: a call failed with a connection-class
+    // state, or the driver reports the connection dead. Only closing and opening again
+    // helps; the owner does that at the next use, when no statement holds the handle.
+    bool IsLost() const;
+    // Notes a failed call made on this connection; a connection-class failure marks it lost.
+    // Const: statements hold the connection by const reference, and the mark describes the
+    // server link, not what the connection was opened with.
+    void NoteFailure(const DatabaseError& error) const;
+
 private:
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
+    mutable bool m_bLost = false;
 };
 
 class Statement {
@@ -75,6 +89,9 @@ public:
     Statement& operator=(const Statement&) = delete;
 
     SQLHSTMT Handle() const { return m_hstmt; }
+    // Throws DatabaseError for a failed call on this statement, marking the connection
+    // lost when the failure says so.
+    void Check(SQLRETURN ret) const;
 
     // A forward-only, read-only result: the snapshot of a lookup.
     void SetReadOnly();
@@ -90,6 +107,7 @@ public:
     void CloseCursor();
 
 private:
+    const Connection& m_connection;
     SQLHSTMT m_hstmt = SQL_NULL_HSTMT;
 };
 

@@ -17,6 +17,10 @@ void RunLayoutEditor(QWidget* owner) {
 
 std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) {
     AppSettings& s = app.m_settings;
+    // The list needs a live connection, and its filter the dialect and section switch that
+    // connecting reads; a failure has been shown, and an empty dialog would only repeat it.
+    if ((!app.m_db.IsOpen() || app.m_db.IsLost()) && !app.ConnectDatabase())
+        return std::nullopt;
     CDlgPluFind dlg(owner);
     dlg.m_strBaseFilter = PluBaseFilter(app.DatabaseDialect(), s.WBarCodeMask, s.QBarCodeMask,
                                         app.m_bEnableSection, s.SectionID);

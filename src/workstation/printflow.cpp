@@ -6,6 +6,7 @@
 #include "platform/numbers.h"
 #include "platform/printjob.h"
 #include "workstation/barcode.h"
+#include "workstation/printcheck.h"
 
 #include <QImage>
 #include <QPainter>
@@ -54,6 +55,8 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     const auto fail = [owner](const QString& text, const QString& caption) {
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
     };
+    if (const QString error = ProductPrintError(product); !error.isEmpty())
+        return fail(error, platform::ErrorCaption());
 
     CBarCodeLabel label;
     if (!label.m_bValid)

@@ -2,6 +2,7 @@
 
 #include "app/varnetapp.h"
 #include "labels/labellayouts.h"
+#include "platform/atomicfile.h"
 #include "platform/printer.h"
 #include "ui/messagebox.h"
 #include "workstation/varnetdlg.h"
@@ -9,6 +10,8 @@
 #include <memory>
 
 int RunVarnet(int argc, char** argv) {
+    // A file-size limit must fail a save with a message, not kill the counter mid-write.
+    platform::IgnoreFileSizeSignal();
     ui::CVarnetApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));

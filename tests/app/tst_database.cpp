@@ -5,6 +5,7 @@
 #include "support/messagerecorder.h"
 #include "support/testdb.h"
 
+#include <QFile>
 #include <QTest>
 
 Q_DECLARE_METATYPE(std::optional<int>)
@@ -146,6 +147,22 @@ private Q_SLOTS:
         QVERIFY(!app.m_db.IsOpen());
         QVERIFY(!app.ConnectDatabase());
         QCOMPARE(messages.Messages().size(), 2);
+    }
+
+    // A mistyped SQLite path names the file and creates nothing: an empty catalogue would
+    // only fail later with "no such table".
+    void missingSQLiteFile() {
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.m_settings =
+            testdb::FreshDatabase(QStringLiteral("sqlite"), QStringLiteral("x"), m_dir);
+        app.m_settings.Database = m_dir.filePath(QStringLiteral("katalog.db"));
+        QVERIFY(!app.ConnectDatabase());
+        QCOMPARE(messages.Texts(),
+                 QStringList{QStringLiteral("Файл %1 не найден.").arg(app.m_settings.Database)});
+        QCOMPARE(messages.Messages()[0].icon, platform::MessageIcon::Exclamation);
+        QVERIFY(!QFile::exists(app.m_settings.Database));
+        QVERIFY(!app.m_db.IsOpen());
     }
 
     // Passwords go through whatever they hold: the server asks this login for its password.

@@ -2,11 +2,20 @@
 // a save that cannot write. The ODBC configuration seen here has no "SQL " driver, so the
 // default driver is empty and every reconnect after a save fails with one message.
 #include "app/varnetapp.h"
+#include "platform/inifile.h"
 #include "platform/paths.h"
 #include "support/messagerecorder.h"
 #include "support/testdir.h"
 
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 struct CountingScreen : IMainScreen {
@@ -40,6 +49,25 @@ const QByteArray kFullFile = "; counter 3, fish department\r\n"
                              "Password=p@ss\r\n"
                              "SectionID= 01 \r\n"
                              "FindOrder=1\r\n";
+// The settings writer helper, started in dir; limit, when not 0, is its file size limit.
+// The signals are those of a plain program: a size limit kills unless the program says no.
+void StartWriter(QProcess& p, const QString& dir, int saves, long long limit = 0) {
+    p.setChildProcessModifier([limit] {
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (limit > 0) {
+            struct rlimit lim {};
+            ::getrlimit(RLIMIT_FSIZE, &lim);
+            lim.rlim_cur = static_cast<rlim_t>(limit);
+            ::setrlimit(RLIMIT_FSIZE, &lim);
+        }
+    });
+    p.start(qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/tests/settingswriter"),
+            {dir, QString::number(saves)});
+}
+
+QStringList FilesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
 } // namespace
 
 class TstSettings : public QObject {
@@ -100,7 +128,8 @@ private Q_SLOTS:
     }
 
     // A full file with comments, blank lines and a key of its own goes through a load and a
-    // save byte for byte: Cyrillic units, CR LF line ends and all.
+    // save byte for byte: Cyrillic units, CR LF line ends, and a line whose value reads back
+    // unchanged (SectionID with blanks around it) stays as it was written.
     void loadAndSaveKeepTheFile() {
         TestModuleDir dir;
         MessageRecorder messages;
@@ -112,7 +141,6 @@ private Q_SLOTS:
         QCOMPARE(app.m_settings.Type, 3);
         QCOMPARE(app.m_settings.SectionID, QStringLiteral("01"));
         QCOMPARE(app.m_settings.FindOrder, 1);
-        app.m_settings.SectionID = QStringLiteral(" 01 ");
         app.SaveSettings();
         QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), kFullFile);
     }
@@ -189,6 +217,174 @@ private Q_SLOTS:
         QCOMPARE(app.m_settings.RS232Port, 7);
         QCOMPARE(QDir(dir.Path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("Varnet.ini")});
+    }
+
+    // A real file size limit on the whole program: the save fails with the disk-full message
+    // instead of the process dying of SIGXFSZ, and no temporary file stays behind.
+    void fileSizeLimitInAChild() {
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
+        QProcess p;
+        StartWriter(p, dir.Path(), 1, 256);
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromUtf8(p.readAllStandardOutput());
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(out.contains(QStringLiteral("Нет места на диске при обращении к %1.")
+                                  .arg(dir.File(QStringLiteral("Varnet.ini")))),
+                 qPrintable(out));
+        QVERIFY(out.endsWith(QStringLiteral("alive\n")));
+        QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), kFullFile);
+        QCOMPARE(FilesIn(dir.Path()), QStringList{QStringLiteral("Varnet.ini")});
+    }
+
+    // Saves killed at random moments leave the file whole (old or new) and no temporary files.
+    void killedSavesLeaveNothing() {
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
+        for (int round = 0; round < 40; ++round) {
+            QProcess p;
+            StartWriter(p, dir.Path(), 1000);
+            QVERIFY(p.waitForStarted());
+            QTest::qWait(20 + QRandomGenerator::global()->bounded(60));
+            p.kill();
+            QVERIFY(p.waitForFinished());
+        }
+        QCOMPARE(FilesIn(dir.Path()), QStringList{QStringLiteral("Varnet.ini")});
+        CVarnetApp app;
+        MessageRecorder messages;
+        app.LoadSettings();
+        QCOMPARE(app.m_settings.EIWeight, QStringLiteral("кг"));
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // A settings file that is a link stays a link, and its target gets the new values.
+    void linkedFileIsWrittenThrough() {
+        TestModuleDir dir;
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath(QStringLiteral("counter3.ini"));
+        {
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(kFullFile);
+        }
+        QVERIFY(QFile::link(target, dir.File(QStringLiteral("Varnet.ini"))));
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        app.m_settings.RS232Port = 5;
+        app.SaveSettings();
+        QVERIFY(QFileInfo(dir.File(QStringLiteral("Varnet.ini"))).isSymLink());
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.readAll().contains("RS232Port=5\r\n"));
+    }
+
+    // The file holds the database password: a save makes a readable file private.
+    void saveMakesTheFilePrivate() {
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
+        const QByteArray path = QFile::encodeName(dir.File(QStringLiteral("Varnet.ini")));
+        QCOMPARE(::chmod(path.constData(), 0644), 0);
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        app.SaveSettings();
+        struct stat st {};
+        QCOMPARE(::stat(path.constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0600u);
+    }
+
+    // Windows Notepad saves "Unicode" as UTF-16 LE with a byte-order mark; other editors
+    // give UTF-16 BE or UTF-8 with a mark. All load with their Cyrillic values.
+    void unicodeFilesFromWindows_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QString text = QString::fromUtf8(kFullFile);
+        QByteArray le("\xFF\xFE", 2);
+        QByteArray be("\xFE\xFF", 2);
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            le.append(char(u & 0xFF)).append(char(u >> 8));
+            be.append(char(u >> 8)).append(char(u & 0xFF));
+        }
+        QTest::newRow("UTF-16 LE, Notepad") << le;
+        QTest::newRow("UTF-16 BE") << be;
+        QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + kFullFile;
+    }
+    void unicodeFilesFromWindows() {
+        QFETCH(QByteArray, bytes);
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), bytes);
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        QCOMPARE(app.m_settings.EIWeight, QStringLiteral("кг"));
+        QCOMPARE(app.m_settings.EICurrency, QStringLiteral("руб"));
+        QCOMPARE(app.m_settings.PrinterName, QStringLiteral("Godex G500"));
+        QCOMPARE(app.m_settings.RoundTo, 50u);
+        QCOMPARE(app.m_settings.Password, QStringLiteral("p@ss"));
+        QCOMPARE(messages.Texts(), QStringList());
+        // The next save writes UTF-8 that loads to the same values.
+        app.m_settings.RS232Port = 4;
+        app.SaveSettings();
+        CVarnetApp again;
+        again.LoadSettings();
+        QCOMPARE(again.m_settings.EIWeight, QStringLiteral("кг"));
+        QCOMPARE(again.m_settings.RS232Port, 4);
+    }
+
+    // A file that is no settings text, or far too large to be one, is reported at load and
+    // never overwritten: the values stay in force for the run only.
+    void damagedFileIsNeverOverwritten_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("UTF-16 cut in a character") << QByteArray("\xFF\xFE[\0S", 5);
+        QTest::newRow("UTF-8 mark, then no UTF-8") << QByteArray("\xEF\xBB\xBF[SQL]\nUser=\xff\n");
+        QTest::newRow("UTF-16 without a mark") << QByteArray("[\0S\0Q\0L\0]\0", 10);
+        QByteArray big = kFullFile;
+        big.append(QByteArray(platform::CIniFile::kMaxSize, ';'));
+        QTest::newRow("over the size cap") << big;
+    }
+    void damagedFileIsNeverOverwritten() {
+        QFETCH(QByteArray, bytes);
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), bytes);
+        const QString damaged =
+            platform::CIniFile::DamagedText(dir.File(QStringLiteral("Varnet.ini")));
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        QCOMPARE(messages.Texts(), QStringList{damaged});
+        QCOMPARE(app.m_settings.User, QStringLiteral("sa"));
+        messages.Clear();
+        app.m_settings.RS232Port = 9;
+        app.SaveSettings();
+        QVERIFY(!messages.Texts().isEmpty());
+        QCOMPARE(messages.Texts().first(), damaged);
+        QCOMPARE(app.m_settings.RS232Port, 9);
+        QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), bytes);
+    }
+
+    // Values that reading would change (blanks at the ends, enclosing quotes) come back as
+    // they were saved.
+    void valuesRoundTrip_data() {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("blanks inside and around") << " pa ss ";
+        QTest::newRow("in double quotes") << "\"secret\"";
+        QTest::newRow("in single quotes") << "'secret'";
+        QTest::newRow("one quote") << "\"";
+        QTest::newRow("blank only") << " ";
+        QTest::newRow("plain") << "p@ss;}";
+    }
+    void valuesRoundTrip() {
+        QFETCH(QString, password);
+        TestModuleDir dir;
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        app.m_settings.Password = password;
+        app.SaveSettings();
+        CVarnetApp again;
+        again.LoadSettings();
+        QCOMPARE(again.m_settings.Password, password);
     }
 };
 

@@ -80,7 +80,13 @@ private Q_SLOTS:
         none.price.reset();
         democat::PluRow old = catfix::Row(503, QStringLiteral("503"), QStringLiteral("Ячмень"), 5);
         old.bDate = QDateTime(QDate(1960, 5, 1), QTime(0, 0));
-        rows << hours << date << none << old
+        democat::PluRow longLife =
+            catfix::Row(506, QStringLiteral("506000"), QStringLiteral("Ячменная"), 5);
+        longLife.bHours = 2147483647;
+        democat::PluRow longAgo =
+            catfix::Row(507, QStringLiteral("507000"), QStringLiteral("Яшма"), 5);
+        longAgo.bHours = -2147483647;
+        rows << hours << date << none << old << longLife << longAgo
              << catfix::Row(504, QStringLiteral("123456"), QStringLiteral("Длинный код"), 1)
              << catfix::Row(505, QStringLiteral("654321"),
                             QStringLiteral("Я") + QString(69, QChar(0x044F)), 1);
@@ -224,14 +230,24 @@ private Q_SLOTS:
         QCOMPARE(dlg.m_stBestBefore, bestBefore);
     }
 
-    // A fixed date before 1970 cannot be a best-before moment: the operator is told, the
-    // dialog stays open and nothing is returned.
-    void dateOutOfRange_data() { Backends(); }
+    // A fixed date before 1970, or a shelf life in hours that ends tens of thousands of
+    // years away, cannot be a best-before moment: the operator is told, the dialog stays
+    // open and nothing is returned.
+    void dateOutOfRange_data() {
+        QTest::addColumn<QString>("backend");
+        QTest::addColumn<QString>("code");
+        for (const QString& b : testdb::Backends()) {
+            QTest::newRow(qPrintable(b + QStringLiteral(" date 1960"))) << b << "503";
+            QTest::newRow(qPrintable(b + QStringLiteral(" bHours max"))) << b << "506000";
+            QTest::newRow(qPrintable(b + QStringLiteral(" bHours min"))) << b << "507000";
+        }
+    }
     void dateOutOfRange() {
         QFETCH(QString, backend);
+        QFETCH(QString, code);
         MessageRecorder messages;
-        CDlgPluFind& dlg = Open(backend);
-        QTest::keyClicks(dlg.Edit(), QStringLiteral("503"));
+        CDlgPluFind& dlg = Open(backend, 0, QStringLiteral("PPPPPP"));
+        QTest::keyClicks(dlg.Edit(), code);
         QTest::keyClick(dlg.Grid(), Qt::Key_Enter);
         QCOMPARE(messages.Texts(), QStringList{CDlgPluFind::BadBestBeforeText()});
         QVERIFY(dlg.isVisible());

@@ -21,6 +21,9 @@ const QString kLongName = QString(70, QChar(0x0416)); // "ЖЖЖ…", 70 charact
 const QString kTies = QStringLiteral("sectionId = '07'");
 constexpr int kTieRows = 1000;
 const QString kCases = QStringLiteral("sectionId = '08'");
+// A section ID that looks like placeholders of a statement template.
+const QString kPercentSection = QStringLiteral("%1%2");
+constexpr int kPercentRows = 250;
 } // namespace
 
 class TstGridRowset : public QObject {
@@ -83,6 +86,12 @@ private Q_SLOTS:
             democat::PluRow r =
                 catfix::Row(caseId, QString::number(caseId), QString::fromUtf8(name), 1.0);
             r.sectionId = QStringLiteral("08");
+            rows.append(r);
+        }
+        for (int i = 0; i < kPercentRows; ++i) {
+            democat::PluRow r = catfix::Row(8001 + i, QString::number(8001 + i),
+                                            QStringLiteral("Проба %1").arg(i), 1.0);
+            r.sectionId = kPercentSection;
             rows.append(r);
         }
         for (const QString& b : testdb::Backends()) {
@@ -289,6 +298,23 @@ private Q_SLOTS:
         QVERIFY(t->CountStatement().endsWith(QStringLiteral("sectionId = 'a''?'")));
         QCOMPARE(t->m_nRowCount, 0);
         QCOMPARE(int(t->GetRowsFetched()), 0);
+    }
+
+    // A section ID holding "%1" and "%2" is text in every statement, also in the one that
+    // reads a far block backwards from the end.
+    void sectionWithPlaceholders_data() { requery_data(); }
+    void sectionWithPlaceholders() {
+        QFETCH(QString, backend);
+        QString section = kPercentSection;
+        const QString filter = PluBaseFilter(App(backend).DatabaseDialect(),
+                                             QStringLiteral("PPPPP"), QString(), true, section);
+        auto t = OpenTable(backend, filter, 0, QStringLiteral("%"));
+        QCOMPARE(t->m_nRowCount, kPercentRows);
+        t->EnsureRowCached(kPercentRows - 1);
+        QVERIFY(t->IsRowCached(kPercentRows - 1));
+        QCOMPARE(Code(*t, kPercentRows - 1), QString::number(8000 + kPercentRows));
+        t->EnsureRowCached(120);
+        QCOMPARE(Code(*t, 120), QString::number(8121));
     }
 
     // Longer texts are cut at their widths without an error.

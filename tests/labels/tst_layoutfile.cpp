@@ -11,6 +11,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -87,6 +88,7 @@ private slots:
     void everyCutLengthLoadsDefaultsOfItsKind();
     void loadLabelLayoutsUsesKindFiles();
     void failedSaveKeepsOldFileAndReports();
+    void linkedLayoutIsWrittenThrough();
 };
 
 void TestLayoutFile::defaultFiles_data() {
@@ -345,6 +347,34 @@ void TestLayoutFile::failedSaveKeepsOldFileAndReports() {
     QVERIFY(!layouts.SaveLayout(false));
     QCOMPARE(messages.Texts(),
              QStringList{QStringLiteral("Нет доступа к %1/QLabel.cfg.").arg(dir.Path())});
+}
+
+// An installer may link the layouts of several counters to one shared file: the link stays,
+// the shared file gets the new layout, and its permissions stay as they were.
+void TestLayoutFile::linkedLayoutIsWrittenThrough() {
+    TestModuleDir dir;
+    QTemporaryDir shared;
+    const QString target = shared.filePath(QStringLiteral("fish.cfg"));
+    CBarCodeLabelInfo defaults;
+    defaults.SetDefaults(true);
+    QVERIFY(labels::SaveLayout(target, defaults));
+    const QByteArray targetName = QFile::encodeName(target);
+    QCOMPARE(::chmod(targetName.constData(), 0644), 0);
+    QVERIFY(QFile::link(target, dir.File(QStringLiteral("Varnet.cfg"))));
+    CVarnetApp app;
+    CLabelLayouts& layouts = AppLayouts();
+    layouts.m_layoutWeight = Busy();
+    MessageRecorder messages;
+    QVERIFY(layouts.SaveLayout(true));
+    QVERIFY(QFileInfo(dir.File(QStringLiteral("Varnet.cfg"))).isSymLink());
+    QFile f(target);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), labels::SerializeLayout(Busy()));
+    struct stat st {};
+    QCOMPARE(::stat(targetName.constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, 0644u);
+    QCOMPARE(QDir(shared.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QStringLiteral("fish.cfg")});
 }
 
 QTEST_GUILESS_MAIN(TestLayoutFile)

@@ -137,6 +137,11 @@ void TestVarnetLabel::errors_data() {
     QTest::newRow("bad page") << QStringList{"render", "--barcode", "1",  "--page",
                                              "58",     "--dpi",     "203"}
                               << "--page WxH --dpi N";
+    // Refused before the page bitmap (2.2 billion dots) is allocated.
+    QTest::newRow("huge page") << QStringList{"render", "--barcode", "1",
+                                              "--page", "2000x2000", "--dpi",
+                                              "600",    "--out",     "/tmp/x.png"}
+                               << "too large";
     QTest::newRow("bad number") << (QStringList{"render", "--barcode", "1", "--price", "1,5"} +
                                     page)
                                 << "numbers";

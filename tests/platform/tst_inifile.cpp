@@ -5,6 +5,7 @@
 #include "support/testdir.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -164,6 +165,31 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), QByteArray("[SQL]\nUser=old\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
                  QStringList{QStringLiteral("Varnet.ini")});
+    }
+
+    // Where no unnamed temporary file can be made, a killed save leaves a named one; the
+    // next save clears those of processes that are gone and keeps everything else.
+    void leftoversOfGoneSavesAreCleared() {
+        QTemporaryDir dir;
+        QProcess gone;
+        gone.start(QStringLiteral("true"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 deadPid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        const QStringList names{QStringLiteral("Varnet.ini.tmp-%1-aB3dE9").arg(deadPid),
+                                QStringLiteral("Varnet.ini.tmp-1-aB3dE9"),
+                                QStringLiteral("Varnet.ini.backup"),
+                                QStringLiteral("Varnet.ini.tmp-1-notours")};
+        for (const QString& n : names) {
+            QFile f(dir.filePath(n));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        CIniFile ini = CIniFile::Load(dir.filePath(QStringLiteral("Varnet.ini")));
+        ini.WriteString(QStringLiteral("SQL"), QStringLiteral("User"), QStringLiteral("u"));
+        QVERIFY(ini.Save(dir.filePath(QStringLiteral("Varnet.ini"))).ok());
+        QStringList expected = names.mid(1) << QStringLiteral("Varnet.ini");
+        expected.sort();
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
     }
 
     void utf8Validation_data() {

@@ -17,7 +17,9 @@ AppSettings FreshDatabase(const QString& backend, const QString& tag, const QTem
         s.Driver = QStringLiteral("SQLite3");
         s.Server = QStringLiteral("localhost");
         s.Database = dir.filePath(tag + QStringLiteral(".db"));
-        QFile::remove(s.Database);
+        // An empty file is an empty SQLite database; the program never creates one.
+        QFile f(s.Database);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
         return s;
     }
     // The server trusts loopback logins; the port comes from PGPORT.
