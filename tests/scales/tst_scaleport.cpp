@@ -26,6 +26,9 @@ public:
     using IScale::WriteBytes;
     double GetWeight() override { return 0.0; }
     void SetPrice(unsigned int) override {}
+
+protected:
+    std::size_t ExchangeBytes() const override { return 15; }
 };
 
 const QString kOpenError = QStringLiteral("Ошибка открытия порта");

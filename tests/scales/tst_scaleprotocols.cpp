@@ -24,6 +24,10 @@ int TypeOf(Protocol protocol) {
         return kScaleMassa;
     case Protocol::Oka:
         return kScaleOka;
+    case Protocol::MtSics:
+        return kScaleMtSics;
+    case Protocol::Continuous:
+        return kScaleContinuous;
     }
     return kScaleNone;
 }
