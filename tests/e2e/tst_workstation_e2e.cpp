@@ -132,6 +132,36 @@ private Q_SLOTS:
         QVERIFY(!dlg.Poller().IsPolling());
     }
 
+    // An OKA scale that answers one byte every 0.9 s. Choosing a product hands its price to
+    // the polling thread; the keys answer while the exchange with the scale still runs, and
+    // closing waits only for that exchange, which gives up at its deadline.
+    void slowScaleNeverHoldsTheScreen() {
+        SetUpCounter(printcapture::Queue(), CScaleSimulator::Protocol::Oka, 1);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Weigh(dlg, 0.25);
+        CScaleSimulator::Faults slow;
+        slow.nByteGapMs = 900;
+        m_scale->SetFaults(slow);
+        const int asked = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(asked + 1, 5000));
+        const int finished = dlg.Poller().Exchanges();
+        QTest::keyClicks(&dlg, QStringLiteral("12+5"));
+        QCOMPARE(dlg.State().m_product.m_strCode, QStringLiteral("12"));
+        QCOMPARE(dlg.Field(10004)->text(), QStringLiteral("5 "));
+        // All of it happened inside one exchange with the scale.
+        QCOMPARE(dlg.Poller().Exchanges(), finished);
+        QVERIFY(m_scale->Prices().empty());
+        QVERIFY(m_scale->WaitForPrices(1, 5000)); // sent when that exchange gave up
+        QVERIFY(m_scale->WaitForRequests(m_scale->Requests() + 1, 5000));
+        dlg.close();
+        QVERIFY(!dlg.Poller().IsPolling());
+        QCOMPARE(dlg.Poller().Weight(), 0.25); // a trickled reply is never a weight
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
     // A printer that no queue bears: the first new weight brings the message; weights that
     // arrive while its box is open print nothing and bring no second box.
     void unknownPrinterSaysSoOnce() {
