@@ -101,7 +101,8 @@ double IScale::ResultOf(const scales::LineReading& reading) {
 bool IScale::SetReadTimeouts() {
     if (!m_bOpen)
         return false;
-    m_tpDeadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ExchangeDeadlineMs());
+    m_tpDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ExchangeDeadlineMs());
     m_bAnswered = false;
     m_nBytesReceived = 0;
     if (!m_hPort.SetReadTimeouts()) {

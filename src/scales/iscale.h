@@ -103,5 +103,6 @@ private:
     bool m_bUnitRefused = false;
     std::size_t m_nBytesReceived = 0;
     // Of the running exchange; no limit until the first exchange starts one.
-    std::chrono::steady_clock::time_point m_tpDeadline = std::chrono::steady_clock::time_point::max();
+    std::chrono::steady_clock::time_point m_tpDeadline =
+        std::chrono::steady_clock::time_point::max();
 };

@@ -21,8 +21,8 @@ enum ScaleType {
 // older protocols have fixed settings.
 struct ScaleLine {
     std::uint32_t nBaudRate = 0;
-    int nParity = -1;  // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int nByteSize = 0; // data bits, 5 to 8
+    int nParity = -1;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int nByteSize = 0;  // data bits, 5 to 8
     int nStopBits = -1; // 0 one, 1 one and a half, 2 two
 };
 

@@ -122,9 +122,8 @@ void CScalePoller::PollScaleThread() {
             long long price = -1;
             {
                 std::unique_lock<std::mutex> lock(m_mxWake);
-                m_cvWake.wait_for(lock, std::chrono::milliseconds(100), [this] {
-                    return m_bStopPolling.load() || m_nPendingPrice >= 0;
-                });
+                m_cvWake.wait_for(lock, std::chrono::milliseconds(100),
+                                  [this] { return m_bStopPolling.load() || m_nPendingPrice >= 0; });
                 price = m_nPendingPrice;
                 m_nPendingPrice = -1;
             }

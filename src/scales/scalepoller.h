@@ -73,7 +73,7 @@ private:
     std::atomic<double> m_dWeight{0.0};
     std::atomic<int> m_nExchanges{0};
 
-    std::mutex m_csScale;                    // one exchange or one SetPrice at a time
+    std::mutex m_csScale;                    // held by the polling thread for one exchange
     std::vector<QString> m_exchangeMessages; // port errors of the running call; m_csScale
 
     std::mutex m_mxWake; // with m_cvWake, lets a stop request or a price cut the pause short

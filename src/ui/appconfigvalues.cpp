@@ -129,10 +129,10 @@ int ChooseListEntry(const QStringList& entries, const QString& text) {
 }
 
 QStringList ScaleEntries() {
-    return {QStringLiteral("Не подключены"), QStringLiteral("Протокол \"ОКА\""),
-            QStringLiteral("Протокол \"Масса-К\""), QStringLiteral("Протокол \"CAS\""),
-            QStringLiteral("Протокол \"MT-SICS\""),
-            QStringLiteral("Протокол \"Непрерывный вывод\"")};
+    return {
+        QStringLiteral("Не подключены"),        QStringLiteral("Протокол \"ОКА\""),
+        QStringLiteral("Протокол \"Масса-К\""), QStringLiteral("Протокол \"CAS\""),
+        QStringLiteral("Протокол \"MT-SICS\""), QStringLiteral("Протокол \"Непрерывный вывод\"")};
 }
 
 QStringList SearchOrderEntries() {

@@ -2,9 +2,9 @@
 // scales, switching scales, prices between exchanges, closing during an exchange, and port
 // errors shown on the user-interface thread while it sets a price and closes.
 #include "scales/cas.h"
+#include "scales/continuous.h"
 #include "scales/massa.h"
 #include "scales/mtsics.h"
-#include "scales/continuous.h"
 #include "scales/oka.h"
 #include "scales/scalefactory.h"
 #include "scales/scalepoller.h"
@@ -369,7 +369,8 @@ private Q_SLOTS:
         QFETCH(int, bytes);
         const std::unique_ptr<IScale> scale = CreateScale(type, 1);
         const long long wireMs =
-            std::chrono::duration_cast<std::chrono::milliseconds>(scale->ByteTime() * bytes).count();
+            std::chrono::duration_cast<std::chrono::milliseconds>(scale->ByteTime() * bytes)
+                .count();
         QCOMPARE(scale->ExchangeDeadlineMs(),
                  IScale::kByteTimeoutMs + int(wireMs + wireMs / 2) + 30);
         QVERIFY(scale->ExchangeDeadlineMs() < 1200);

@@ -10,9 +10,9 @@
 #include <QFile>
 #include <QTest>
 
-#include <memory>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 

@@ -198,20 +198,27 @@ private Q_SLOTS:
         const QString lb =
             QStringLiteral("Весы передают вес в единицах \"lb\". Установите на весах кг или г.");
         const Protocol m = Protocol::MtSics;
-        QTest::newRow("mtsics stable") << m << QByteArray("S S      0.512 kg\r\n") << none << 0.512 << "";
-        QTest::newRow("mtsics dynamic") << m << QByteArray("S D      0.508 kg\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics stable")
+            << m << QByteArray("S S      0.512 kg\r\n") << none << 0.512 << "";
+        QTest::newRow("mtsics dynamic")
+            << m << QByteArray("S D      0.508 kg\r\n") << none << 0.0 << "";
         QTest::newRow("mtsics busy") << m << QByteArray("S I\r\n") << none << 0.0 << "";
         QTest::newRow("mtsics overload") << m << QByteArray("S +\r\n") << none << 0.0 << "";
         QTest::newRow("mtsics underload") << m << QByteArray("S -\r\n") << none << 0.0 << "";
         QTest::newRow("mtsics ES") << m << QByteArray("ES\r\n") << none << -1.0 << "";
         QTest::newRow("mtsics ET") << m << QByteArray("ET\r\n") << none << -1.0 << "";
         QTest::newRow("mtsics EL") << m << QByteArray("EL\r\n") << none << -1.0 << "";
-        QTest::newRow("mtsics grams") << m << QByteArray("S S        512 g\r\n") << none << 0.512 << "";
-        QTest::newRow("mtsics negative") << m << QByteArray("S S     -0.120 kg\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics grams")
+            << m << QByteArray("S S        512 g\r\n") << none << 0.512 << "";
+        QTest::newRow("mtsics negative")
+            << m << QByteArray("S S     -0.120 kg\r\n") << none << 0.0 << "";
         QTest::newRow("mtsics half line") << m << QByteArray("S S      0.5") << none << -1.0 << "";
-        QTest::newRow("mtsics cut unit") << m << QByteArray("S S      0.512 k\r\n") << none << -1.0 << "";
-        QTest::newRow("mtsics garbage only") << m << QByteArray("\x7f\x01#@\r\n") << none << -1.0 << "";
-        QTest::newRow("mtsics lb") << m << QByteArray("S S      1.129 lb\r\n") << none << -1.0 << lb;
+        QTest::newRow("mtsics cut unit")
+            << m << QByteArray("S S      0.512 k\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics garbage only")
+            << m << QByteArray("\x7f\x01#@\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics lb")
+            << m << QByteArray("S S      1.129 lb\r\n") << none << -1.0 << lb;
         QTest::newRow("mtsics split across reads")
             << m << QByteArray() << with([](Faults& f) { f.nByteGapMs = 15; }) << 0.512 << "";
         QTest::newRow("mtsics garbage between lines")
@@ -222,24 +229,37 @@ private Q_SLOTS:
             << m << QByteArray() << with([](Faults& f) { f.bSilent = true; }) << -1.0 << "";
 
         const Protocol c = Protocol::Continuous;
-        QTest::newRow("continuous stable") << c << QByteArray("ST,GS,+0000.512kg\r\n") << none << 0.512 << "";
-        QTest::newRow("continuous net") << c << QByteArray("ST,NT,+0000.512kg\r\n") << none << 0.512 << "";
-        QTest::newRow("continuous no gross/net field") << c << QByteArray("ST,+0000.512kg\r\n") << none << 0.512 << "";
-        QTest::newRow("continuous spaces, grams") << c << QByteArray("ST,GS,+    512 g\r\n") << none << 0.512 << "";
-        QTest::newRow("continuous unstable") << c << QByteArray("US,GS,+0000.508kg\r\n") << none << 0.0 << "";
-        QTest::newRow("continuous overload") << c << QByteArray("OL,GS,+9999.999kg\r\n") << none << 0.0 << "";
-        QTest::newRow("continuous negative") << c << QByteArray("ST,GS,-0000.120kg\r\n") << none << 0.0 << "";
-        QTest::newRow("continuous garbage only") << c << QByteArray("ZZ,GS,+0000.512kg\r\n") << none << -1.0 << "";
-        QTest::newRow("continuous lb") << c << QByteArray("ST,GS,+0001.129lb\r\n") << none << -1.0 << lb;
+        QTest::newRow("continuous stable")
+            << c << QByteArray("ST,GS,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous net")
+            << c << QByteArray("ST,NT,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous no gross/net field")
+            << c << QByteArray("ST,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous spaces, grams")
+            << c << QByteArray("ST,GS,+    512 g\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous unstable")
+            << c << QByteArray("US,GS,+0000.508kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous overload")
+            << c << QByteArray("OL,GS,+9999.999kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous negative")
+            << c << QByteArray("ST,GS,-0000.120kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous garbage only")
+            << c << QByteArray("ZZ,GS,+0000.512kg\r\n") << none << -1.0 << "";
+        QTest::newRow("continuous lb")
+            << c << QByteArray("ST,GS,+0001.129lb\r\n") << none << -1.0 << lb;
         QTest::newRow("continuous half lines")
             << c << QByteArray() << with([](Faults& f) { f.nCutAfter = 12; }) << -1.0 << "";
-        QTest::newRow("continuous split across reads")
-            << c << QByteArray() << with([](Faults& f) { f.nByteGapMs = 3; f.nPeriodMs = 150; })
-            << 0.512 << "";
+        QTest::newRow("continuous split across reads") << c << QByteArray() << with([](Faults& f) {
+            f.nByteGapMs = 3;
+            f.nPeriodMs = 150;
+        }) << 0.512 << "";
         QTest::newRow("continuous garbage between lines")
             << c << QByteArray() << with([](Faults& f) { f.bGarbage = true; }) << 0.512 << "";
         QTest::newRow("continuous burst of 50, the newest counts")
-            << c << QByteArray() << with([](Faults& f) { f.nBurst = 50; f.nPeriodMs = 600; })
+            << c << QByteArray() << with([](Faults& f) {
+                   f.nBurst = 50;
+                   f.nPeriodMs = 600;
+               })
             << 0.050 << "";
         QTest::newRow("continuous silence")
             << c << QByteArray() << with([](Faults& f) { f.bSilent = true; }) << -1.0 << "";

@@ -65,8 +65,8 @@ private Q_SLOTS:
         QTest::newRow("mtsics") << Protocol::MtSics << "mtsics" << false
                                 << QByteArray("1.234\n0.500\n0.500\n");
         // An indicator talks from the start: its first line has gone before anyone listens.
-        QTest::newRow("continuous") << Protocol::Continuous << "continuous" << false
-                                    << QByteArray("0.500\n0.500\n0.500\n");
+        QTest::newRow("continuous")
+            << Protocol::Continuous << "continuous" << false << QByteArray("0.500\n0.500\n0.500\n");
         QTest::newRow("cas silent: nothing to weigh")
             << Protocol::Cas << "cas" << true << QByteArray("0.000\n0.000\n0.000\n");
         QTest::newRow("oka silent: no reading")
@@ -155,7 +155,8 @@ private Q_SLOTS:
         const Run r = RunScaleTool({"--detect", "--device", sim.DevicePath()}, 10000);
         QVERIFY2(r.exitCode >= 0, "no answer within ten seconds");
         QCOMPARE(r.exitCode, protocol < 0 ? 3 : 0);
-        QCOMPARE(r.out, QByteArray(expected).replace("DEVICE", QFile::encodeName(sim.DevicePath())));
+        QCOMPARE(r.out,
+                 QByteArray(expected).replace("DEVICE", QFile::encodeName(sim.DevicePath())));
         // Nothing but weight requests went to the scale.
         if (protocol == int(Protocol::MtSics))
             QCOMPARE(sim.Received(), QByteArray("SI\r\n"));
@@ -186,6 +187,37 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
         QCOMPARE(r.out, QByteArray());
+    }
+
+    // The simulator program's commands for the text families: an unstable run, busy, a
+    // unit of its own, its line speed.
+    void simulatorProgramTextFamily() {
+        TestModuleDir dir;
+        QProcess sim;
+        sim.start(Program("varnet-scale-sim"),
+                  {"--protocol", "mtsics", "--link-dir", dir.Path(), "--port", "4"});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY(sim.canReadLine());
+        QVERIFY(sim.readLine().startsWith("device /dev/pts/"));
+        QTRY_VERIFY(sim.canReadLine());
+        sim.readLine();
+
+        MessageRecorder messages;
+        const std::unique_ptr<IScale> scale = CreateScale(kScaleMtSics, 4);
+        QVERIFY(scale->Open());
+        sim.write("readings 0.3:D 0.6:D 0.512:S\n");
+        QTRY_COMPARE(scale->GetWeight(), 0.512); // after the moving readings, which gave 0
+        sim.write("readings 0.512:I\n");         // busy
+        QTRY_COMPARE(scale->GetWeight(), 0.0);
+        sim.write("normal\nunit g\n1.5\n");
+        QTRY_COMPARE(scale->GetWeight(), 1.5);
+        sim.write("baud 4800\n");
+        QTRY_COMPARE(scale->GetWeight(), -1.0); // not heard at 9600 any more
+        scale->Close();
+        QCOMPARE(messages.Texts(), QStringList());
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 0);
     }
 
     void simulatorProgram() {

@@ -1,6 +1,6 @@
 // varnet-scale-sim: a CAS, Massa-K, OKA, MT-SICS or continuous-output scale on a
-// pseudo-terminal, for the demo, the tests and installers without a scale at hand. Commands on standard input change the
-// weight and the misbehaviour while it runs.
+// pseudo-terminal, for the demo, the tests and installers without a scale at hand. Commands on
+// standard input change the weight and the misbehaviour while it runs.
 #include "scalesimulator.h"
 
 #include <QCommandLineParser>
@@ -46,6 +46,18 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         sim.SetWeight(kg);
         return true;
     }
+    if (cmd == QLatin1String("readings")) {
+        // KG:C with C a status letter, one per exchange (or line); the last stays.
+        std::vector<CScaleSimulator::Reading> readings;
+        for (int i = 1; i < words.size(); ++i) {
+            const QStringList parts = words[i].split(QLatin1Char(':'));
+            if (parts.size() != 2 || parts[1].size() != 1 || !ToDouble(parts[0], kg))
+                return false;
+            readings.push_back({kg, parts[1].at(0).toLatin1()});
+        }
+        sim.SetReadings(readings);
+        return true;
+    }
     if (cmd == QLatin1String("weights")) {
         std::vector<double> kgs;
         for (int i = 1; i < words.size(); ++i) {
@@ -89,8 +101,7 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         const int baud = arg.toInt(&ok);
         if (ok)
             sim.SetBaudRate(baud);
-    }
-    else if (cmd == QLatin1String("normal"))
+    } else if (cmd == QLatin1String("normal"))
         faults = CScaleSimulator::Faults();
     else
         return false;
@@ -107,15 +118,16 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
-        "  KG | weights KG... | silent on|off | cut N|off | naks N | bcc good|bad |\n"
+        "  KG | weights KG... | readings KG:C... | silent on|off | cut N|off |\n"
+        "  naks N | bcc good|bad |\n"
         "  status C | digit I|off | delay MS | pace on|off | gap MS | unit U |\n"
         "  mode G|N|none | burst N | garbage on|off | period MS | baud N | normal | quit\n"
         "Status letters: S stable, D or U not stable, I busy, + overload, - underload.\n"
         "At the end of standard input it goes on answering until SIGINT or SIGTERM."));
     parser.addHelpOption();
-    const QCommandLineOption protocolOpt(
-        QStringLiteral("protocol"), QStringLiteral("cas, massa, oka, mtsics or continuous."),
-        QStringLiteral("name"));
+    const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
+                                         QStringLiteral("cas, massa, oka, mtsics or continuous."),
+                                         QStringLiteral("name"));
     const QCommandLineOption weightOpt(
         QStringLiteral("weight"),
         QStringLiteral("Weight in kg; given more than once, one per exchange, the last stays."),
@@ -169,8 +181,8 @@ int main(int argc, char** argv) {
 
     CScaleSimulator::Protocol protocol;
     if (!CScaleSimulator::ParseProtocol(parser.value(protocolOpt), protocol)) {
-        std::fprintf(stderr,
-                     "varnet-scale-sim: --protocol must be cas, massa, oka, mtsics or continuous\n");
+        std::fprintf(
+            stderr, "varnet-scale-sim: --protocol must be cas, massa, oka, mtsics or continuous\n");
         return 1;
     }
     CScaleSimulator sim(protocol);

@@ -349,7 +349,8 @@ void CScaleSimulator::Run() {
                 continue;
             }
             timeoutMs = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextLine - now).count() + 1);
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextLine - now).count() +
+                1);
         }
         if (!m_trickle.isEmpty()) {
             const Clock::time_point now = Clock::now();
@@ -365,7 +366,8 @@ void CScaleSimulator::Run() {
                 continue;
             }
             const int untilByte = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextTrickle - now).count() + 1);
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextTrickle - now).count() +
+                1);
             timeoutMs = timeoutMs < 0 ? untilByte : std::min(timeoutMs, untilByte);
         }
         pollfd fds[2] = {{m_fdMaster, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};

@@ -131,8 +131,8 @@ private:
     Clock::time_point m_txFree; // when the send line is next idle (pacing)
 
     // Protocol state, simulator thread only.
-    QByteArray m_message;     // OKA: the message being received; MT-SICS: the command line
-    int m_nEnqInExchange = 0; // CAS
+    QByteArray m_message;         // OKA: the message being received; MT-SICS: the command line
+    int m_nEnqInExchange = 0;     // CAS
     Clock::time_point m_nextLine; // continuous
     QByteArray m_trickle;         // bytes still to send one by one (Faults::nByteGapMs)
     Clock::time_point m_nextTrickle;

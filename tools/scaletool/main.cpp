@@ -42,9 +42,9 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Reads a scale: prints each weight in kg with three decimals, -1.000 for no reading."));
     parser.addHelpOption();
-    const QCommandLineOption protocolOpt(
-        QStringLiteral("protocol"), QStringLiteral("cas, massa, oka, mtsics or continuous."),
-        QStringLiteral("name"));
+    const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
+                                         QStringLiteral("cas, massa, oka, mtsics or continuous."),
+                                         QStringLiteral("name"));
     const QCommandLineOption deviceOpt(QStringLiteral("device"),
                                        QStringLiteral("The serial device, e.g. /dev/ttyS0."),
                                        QStringLiteral("path"));

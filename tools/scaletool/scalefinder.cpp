@@ -79,8 +79,8 @@ bool CScaleFinder::Find(const QString& device, Found& found, QString* openError)
     const struct {
         const char* name;
         int type;
-    } asked[] = {{"mtsics", kScaleMtSics}, {"cas", kScaleCas}, {"oka", kScaleOka},
-                 {"massa", kScaleMassa}};
+    } asked[] = {
+        {"mtsics", kScaleMtSics}, {"cas", kScaleCas}, {"oka", kScaleOka}, {"massa", kScaleMassa}};
     for (const auto& p : asked) {
         if (Try(device, QLatin1String(p.name), p.type, ScaleLine(), 1, found, heard, &error))
             return true;

@@ -15,8 +15,8 @@ public:
     struct Found {
         QString strProtocol; // the --protocol name
         int nType = kScaleNone;
-        ScaleLine line;      // only what differs from the protocol's usual settings
-        QString strLine;     // "9600 8N1"
+        ScaleLine line;  // only what differs from the protocol's usual settings
+        QString strLine; // "9600 8N1"
         double dWeight = 0.0;
     };
 
