@@ -88,7 +88,7 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
     else if (cmd == QLatin1String("gap"))
         faults.nByteGapMs = arg.toInt(&ok);
     else if (cmd == QLatin1String("unit") && !arg.isEmpty())
-        faults.unit = arg.toLatin1();
+        faults.unit = arg.toStdString();
     else if (cmd == QLatin1String("mode"))
         faults.cMode = arg == QLatin1String("none") ? '\0' : arg.at(0).toLatin1();
     else if (cmd == QLatin1String("burst"))
@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
     faults.nDelayMs = parser.value(delayOpt).toInt();
     faults.nByteGapMs = parser.value(gapOpt).toInt();
     if (parser.isSet(unitOpt))
-        faults.unit = parser.value(unitOpt).toLatin1();
+        faults.unit = parser.value(unitOpt).toStdString();
     if (parser.isSet(periodOpt))
         faults.nPeriodMs = parser.value(periodOpt).toInt();
     sim.SetFaults(faults);

@@ -98,7 +98,8 @@ QByteArray CScaleSimulator::TextLine(Protocol protocol, const Reading& reading,
         default: {
             const char shown = status == 'S' ? 'S' : 'D';
             const QByteArray number = QByteArray::number(value, 'f', decimals).rightJustified(10);
-            line = QByteArray("S ") + shown + ' ' + number + ' ' + faults.unit;
+            line = QByteArray("S ") + shown + ' ' + number + ' ' +
+                   QByteArray::fromStdString(faults.unit);
         }
         }
     } else {
@@ -112,7 +113,7 @@ QByteArray CScaleSimulator::TextLine(Protocol protocol, const Reading& reading,
             line += faults.cMode == 'N' ? "NT," : "GS,";
         const QByteArray number =
             QByteArray::number(std::fabs(value), 'f', decimals).rightJustified(9, '0');
-        line += (value < 0 ? '-' : '+') + number + faults.unit;
+        line += (value < 0 ? '-' : '+') + number + QByteArray::fromStdString(faults.unit);
     }
     return line + "\r\n";
 }

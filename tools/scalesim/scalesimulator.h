@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <termios.h>
 #include <thread>
 #include <vector>
@@ -39,11 +40,13 @@ public:
         int nBadDigit = -1;     // OKA: index (0 units to 5) of a digit sent as 10; -1: none
         int nDelayMs = 0;       // waits this long before each weight reply
         int nByteGapMs = 0;     // sends the bytes of a reply this far apart (a slow scale)
-        QByteArray unit = "kg"; // text protocols: the unit sent
-        char cMode = 'G';       // continuous: 'G' gross, 'N' net, 0 field left out
-        int nBurst = 1;         // text protocols: lines sent at once, each with the next weight
-        bool bGarbage = false;  // text protocols: a line of noise before each line
-        int nPeriodMs = 100;    // continuous: time between two lines
+        // Text protocols: the unit sent. A plain string: the faults are copied between
+        // threads, and a shared Qt array would only make ThreadSanitizer guess.
+        std::string unit = "kg";
+        char cMode = 'G';      // continuous: 'G' gross, 'N' net, 0 field left out
+        int nBurst = 1;        // text protocols: lines sent at once, each with the next weight
+        bool bGarbage = false; // text protocols: a line of noise before each line
+        int nPeriodMs = 100;   // continuous: time between two lines
     };
 
     explicit CScaleSimulator(Protocol protocol);
