@@ -1,6 +1,7 @@
-// Fuzz target: the replies of the three scale protocols. Any bytes must give one of the
-// results an exchange can return, never a crash, an overflow or a weight out of range.
+// Fuzz target: the replies of the scale protocols. Any bytes must give one of the results an
+// exchange can return, never a crash, an overflow or a weight out of range.
 #include "scales/replyparsers.h"
+#include "scales/textreplies.h"
 
 #include <cmath>
 #include <cstddef>
@@ -29,7 +30,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const double oka = scales::ParseOkaReply(data, size);
     Check(oka == -1.0 || (oka >= 0.0 && oka <= 999.999));
 
-    const double text = scales::ParseCasWeightText(reinterpret_cast<const char*>(data), size);
+    const char* chars = reinterpret_cast<const char*>(data);
+    const double text = scales::ParseCasWeightText(chars, size);
     Check(std::isfinite(text));
+
+    // The text lines: a weight is finite and never negative (a negative or moving weight
+    // is nothing to weigh), every other kind is no reading, and a refused unit is named.
+    for (const scales::LineReading& r :
+         {scales::ParseMtSicsLine(chars, size), scales::ParseContinuousLine(chars, size)}) {
+        const double kg = r.Result();
+        if (r.kind == scales::LineReading::Weight)
+            Check(std::isfinite(kg) && kg >= 0.0 && kg < 1e10);
+        else
+            Check(kg == -1.0);
+        Check((r.kind == scales::LineReading::Refused) == !r.strUnit.empty());
+    }
     return 0;
 }

@@ -1,4 +1,5 @@
-// The eighteen settings of a counter, each named after its key in the settings file.
+// The eighteen settings of a counter, each named after its key in the settings file, and the
+// optional line settings of the scale families that can be set otherwise.
 #pragma once
 
 #include <QString>
@@ -18,7 +19,13 @@ struct AppSettings {
     uint32_t RoundTo = 0; // rounding step in the smallest money unit; 0 means one unit
     // Section "Scale"
     int RS232Port = 0; // serial port number; 0: no scale port
-    int Type = 0;      // 0 none, 1 OKA, 2 Massa-K, 3 CAS
+    int Type = 0;      // 0 none, 1 OKA, 2 Massa-K, 3 CAS, 4 MT-SICS, 5 continuous output
+    // Optional, for types 4 and 5 only; a key that is missing or unreadable leaves the
+    // family's usual value, and only a set value is written back.
+    uint32_t BaudRate = 0; // 0: not set
+    int Parity = -1;       // "N", "O", "E", "M", "S" in the file: 0 to 4; -1 not set
+    int DataBits = 0;      // 5 to 8; 0 not set
+    int StopBits = -1;     // "1", "1.5", "2" in the file: 0, 1, 2; -1 not set
     // Section "SQL"
     QString Driver;
     QString Server;

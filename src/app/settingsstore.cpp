@@ -18,6 +18,35 @@ constexpr int kMaskText = 19;
 QString Unsigned(long long value) {
     return QString::number(static_cast<uint32_t>(value));
 }
+
+const QString kParityLetters = QStringLiteral("NOEMS");
+const QStringList kStopBitTexts{QStringLiteral("1"), QStringLiteral("1.5"), QStringLiteral("2")};
+
+// The optional line keys of the Scale section; each is set only by a value it can take.
+void LoadScaleLine(const CIniFile& ini, AppSettings& s) {
+    const auto text = [&](const char* key) {
+        return ini.ReadString(kScale, QLatin1String(key), QString(), kLongText).trimmed();
+    };
+    bool ok = false;
+    const uint baud = text("BaudRate").toUInt(&ok);
+    s.BaudRate = ok ? baud : 0;
+    const QString parity = text("Parity").toUpper();
+    s.Parity = parity.size() == 1 ? static_cast<int>(kParityLetters.indexOf(parity)) : -1;
+    const int bits = text("DataBits").toInt(&ok);
+    s.DataBits = ok && bits >= 5 && bits <= 8 ? bits : 0;
+    s.StopBits = static_cast<int>(kStopBitTexts.indexOf(text("StopBits")));
+}
+
+void SaveScaleLine(CIniFile& ini, const AppSettings& s) {
+    if (s.BaudRate > 0)
+        ini.WriteString(kScale, QStringLiteral("BaudRate"), QString::number(s.BaudRate));
+    if (s.Parity >= 0 && s.Parity < kParityLetters.size())
+        ini.WriteString(kScale, QStringLiteral("Parity"), kParityLetters.at(s.Parity));
+    if (s.DataBits > 0)
+        ini.WriteString(kScale, QStringLiteral("DataBits"), QString::number(s.DataBits));
+    if (s.StopBits >= 0 && s.StopBits < kStopBitTexts.size())
+        ini.WriteString(kScale, QStringLiteral("StopBits"), kStopBitTexts.at(s.StopBits));
+}
 } // namespace
 
 QString CVarnetApp::SettingsPath() {
@@ -49,6 +78,7 @@ void CVarnetApp::LoadSettings() {
 
     s.RS232Port = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("RS232Port"), 0));
     s.Type = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("Type"), 0));
+    LoadScaleLine(ini, s);
 
     const QString defaultDriver = FindDefaultOdbcDriver();
     s.Driver = ini.ReadString(kSql, QStringLiteral("Driver"), defaultDriver, kLongText);
@@ -80,6 +110,7 @@ void CVarnetApp::SaveSettings() {
 
     ini.WriteString(kScale, QStringLiteral("RS232Port"), Unsigned(s.RS232Port));
     ini.WriteString(kScale, QStringLiteral("Type"), Unsigned(s.Type));
+    SaveScaleLine(ini, s);
 
     ini.WriteString(kSql, QStringLiteral("Driver"), s.Driver);
     ini.WriteString(kSql, QStringLiteral("Server"), s.Server);

@@ -135,6 +135,7 @@ SerialError CSerialPort::Open(const QString& device, const SerialLineSettings& l
         Release();
         return SerialError::Open;
     }
+    m_bExclusiveSet = true;
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         m_nLastErrno = errno;
@@ -226,8 +227,11 @@ void CSerialPort::Release() {
     if (m_fd < 0)
         return;
     // The exclusive flag belongs to the terminal, not to this descriptor: another process
-    // may still hold the terminal open (a simulator does), so clear it for the next opener.
-    ::ioctl(m_fd, TIOCNXCL);
+    // may still hold the terminal open (a simulator does), so clear it for the next opener,
+    // but only when it was ours.
+    if (m_bExclusiveSet)
+        ::ioctl(m_fd, TIOCNXCL);
+    m_bExclusiveSet = false;
     ::close(m_fd); // also releases the advisory lock
     m_fd = -1;
 }
@@ -292,6 +296,33 @@ ReadResult CSerialPort::ReadByte(std::uint8_t& byte, int timeoutMs) {
         m_nLastErrno = got < 0 ? errno : EIO;
         return ReadResult::Error;
     }
+}
+
+ReadResult CSerialPort::ReadAvailable(std::uint8_t* buffer, std::size_t capacity,
+                                      std::size_t& count, int timeoutMs) {
+    count = 0;
+    if (capacity == 0)
+        return ReadResult::TimeOut;
+    const ReadResult first = ReadByte(buffer[0], timeoutMs);
+    if (first != ReadResult::Byte)
+        return first;
+    count = 1;
+    // The rest only as far as it is already there: the caller decides whether to wait more.
+    while (count < capacity) {
+        pollfd p{m_fd, POLLIN, 0};
+        const int n = ::poll(&p, 1, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0 || !(p.revents & POLLIN))
+            break;
+        const ssize_t got = ::read(m_fd, buffer + count, capacity - count);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        count += static_cast<std::size_t>(got);
+    }
+    return ReadResult::Byte;
 }
 
 bool CSerialPort::Write(const std::uint8_t* data, std::size_t count) {

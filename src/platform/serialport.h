@@ -63,6 +63,10 @@ public:
     bool PurgeInput();
     // Waits up to timeoutMs for one byte.
     ReadResult ReadByte(std::uint8_t& byte, int timeoutMs);
+    // Waits up to timeoutMs for the first byte, then takes whatever else has already arrived,
+    // up to capacity bytes; count gets the number stored (0 on a time-out).
+    ReadResult ReadAvailable(std::uint8_t* buffer, std::size_t capacity, std::size_t& count,
+                             int timeoutMs);
     // Writes all bytes; false on a device error.
     bool Write(const std::uint8_t* data, std::size_t count);
     // Waits until the written bytes have left the port.
@@ -74,6 +78,9 @@ public:
 private:
     int m_fd = -1;
     int m_nLastErrno = 0;
+    // This object set the terminal's exclusive flag, so it may clear it again. An open that
+    // fails at the lock must leave the flag of the program that holds the port alone.
+    bool m_bExclusiveSet = false;
 };
 
 } // namespace platform

@@ -27,5 +27,7 @@ double CCas::GetWeight() {
         return -1.0; // as if the record had not come
     std::uint8_t record[kCasRecordSize];
     const std::size_t n = ReadBytes(record, kCasRecordSize);
-    return ParseCasRecord(record, n);
+    const double weight = ParseCasRecord(record, n);
+    m_bAnswered = weight != -1.0;
+    return weight;
 }

@@ -3,9 +3,14 @@
 #pragma once
 
 #include "scales/iscale.h"
+#include "scales/replyparsers.h"
 
 class CCas : public IScale {
 public:
     double GetWeight() override;
     void SetPrice(unsigned int) override {}
+
+protected:
+    // ENQ, ACK, DC1 and the record
+    std::size_t ExchangeBytes() const override { return 1 + 1 + 1 + scales::kCasRecordSize; }
 };

@@ -2,6 +2,8 @@
 
 #include "platform/messages.h"
 
+#include <algorithm>
+
 IScale::IScale() : m_fnReport([](const QString& text) { platform::ReportMessage(text); }) {}
 
 IScale::~IScale() {
@@ -63,9 +65,46 @@ void IScale::ReportPortError(const QString& text) {
         m_fnReport(text);
 }
 
+std::chrono::nanoseconds IScale::ByteTime() const {
+    const long long bits = 1 + m_nByteSize + (m_nParity != 0 ? 1 : 0) + (m_nStopBits == 0 ? 1 : 2);
+    const long long baud = m_nBaudRate > 0 ? m_nBaudRate : 9600;
+    return std::chrono::nanoseconds(bits * 1000000000LL / baud);
+}
+
+int IScale::ExchangeDeadlineMs() const {
+    const auto wire = ByteTime() * static_cast<long long>(ExchangeBytes());
+    const long long wireMs = std::chrono::duration_cast<std::chrono::milliseconds>(wire).count();
+    return kByteTimeoutMs + static_cast<int>(wireMs + wireMs / 2) + 30;
+}
+
+int IScale::RemainingMs() const {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        m_tpDeadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, 24LL * 3600 * 1000));
+}
+
+double IScale::ResultOf(const scales::LineReading& reading) {
+    if (reading.kind == scales::LineReading::Refused) {
+        // The scale is set up wrongly and stays so until someone mends it: one message,
+        // another only after it has sent a usable weight again.
+        if (!m_bUnitRefused)
+            ReportPortError(
+                QStringLiteral("Весы передают вес в единицах \"%1\". Установите на весах кг или г.")
+                    .arg(QString::fromStdString(reading.strUnit)));
+        m_bUnitRefused = true;
+    } else if (reading.kind == scales::LineReading::Weight) {
+        m_bUnitRefused = false;
+    }
+    return reading.Result();
+}
+
 bool IScale::SetReadTimeouts() {
     if (!m_bOpen)
         return false;
+    m_tpDeadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(ExchangeDeadlineMs());
+    m_bAnswered = false;
+    m_nBytesReceived = 0;
     if (!m_hPort.SetReadTimeouts()) {
         // A failing port fails every exchange, about ten times a second: one message for
         // the whole failure, another only after the port has worked again.
@@ -84,9 +123,13 @@ std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
         return 0;
     std::size_t stored = 0;
     while (stored < count) {
-        switch (m_hPort.ReadByte(buffer[stored], kByteTimeoutMs)) {
+        const int waitMs = std::min(kByteTimeoutMs, RemainingMs());
+        if (waitMs <= 0)
+            return stored;
+        switch (m_hPort.ReadByte(buffer[stored], waitMs)) {
         case platform::ReadResult::Byte:
             ++stored;
+            ++m_nBytesReceived;
             break;
         case platform::ReadResult::TimeOut:
             return stored;
@@ -95,6 +138,63 @@ std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
         }
     }
     return stored;
+}
+
+bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
+                            const std::function<bool(const std::string&)>& accept) {
+    if (!m_bOpen)
+        return false;
+    // A line of these protocols is about twenty characters; anything much longer is noise
+    // and is dropped up to its line end.
+    constexpr std::size_t kLongestLine = 80;
+    std::string current;
+    bool overlong = false;
+    bool dropping = false;
+    bool first = true;
+    bool found = false;
+    std::uint8_t chunk[256];
+    const auto start = std::chrono::steady_clock::now();
+    for (;;) {
+        // Once an accepted line is there, only what has already arrived behind it counts.
+        const int left = RemainingMs();
+        if (left <= 0)
+            return found; // a stream without pauses must not hold the exchange longer
+        const int waitMs = found ? 0 : std::min(kByteTimeoutMs, left);
+        std::size_t n = 0;
+        const platform::ReadResult r = m_hPort.ReadAvailable(chunk, sizeof chunk, n, waitMs);
+        if (r == platform::ReadResult::Error)
+            return false;
+        if (r == platform::ReadResult::TimeOut)
+            return found;
+        m_nBytesReceived += n;
+        if (first && skipPartial) {
+            // Only bytes that were already on their way when the exchange began can be the
+            // tail of a cut line; a line that starts after a pause is whole.
+            const auto quick = 2 * ByteTime() + std::chrono::milliseconds(5);
+            dropping = std::chrono::steady_clock::now() - start <= quick;
+        }
+        first = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            const char c = static_cast<char>(chunk[i]);
+            if (c != '\n') {
+                if (current.size() < kLongestLine)
+                    current.push_back(c);
+                else
+                    overlong = true;
+                continue;
+            }
+            if (!current.empty() && current.back() == '\r')
+                current.pop_back();
+            if (!dropping && !overlong && accept(current)) {
+                line = current;
+                found = true;
+                m_bAnswered = true;
+            }
+            dropping = false;
+            overlong = false;
+            current.clear();
+        }
+    }
 }
 
 bool IScale::WriteBytes(const std::uint8_t* data, std::size_t count) {

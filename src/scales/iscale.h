@@ -1,14 +1,18 @@
-// A scale on a serial port: opens and configures the port, reads replies byte by byte under
-// a one-second time-out per byte and releases the port. The protocols derive from it.
+// A scale on a serial port: opens and configures the port, reads replies under a one-second
+// time-out per byte and an overall deadline per exchange, and releases the port. The
+// protocols derive from it.
 #pragma once
 
 #include "platform/serialport.h"
+#include "scales/textreplies.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class IScale {
 public:
@@ -49,23 +53,56 @@ public:
 
     // How long one byte of a reply is waited for.
     static constexpr int kByteTimeoutMs = 1000;
+    // The longest one exchange may take: the wait for the first byte plus the time the
+    // exchange's bytes take on the line at the configured settings, plus a margin. A
+    // scale that trickles its reply ends as no reading there, so closing the screen or
+    // confirming the settings never waits for more than about a second.
+    int ExchangeDeadlineMs() const;
+    // Time of one character on the configured line: start, data, parity and stop bits.
+    std::chrono::nanoseconds ByteTime() const;
+    // The last exchange got an answer in this protocol's form (for the scale finder), and
+    // how many bytes came in at all (a port that stays quiet needs no further tries).
+    bool Answered() const { return m_bAnswered; }
+    std::size_t BytesReceived() const { return m_nBytesReceived; }
 
 protected:
-    // Called by every exchange before its first write. Also throws away bytes left over
-    // from an earlier exchange, so a late reply cannot be taken for the answer to this one.
+    // Bytes on the line, both directions, of one whole exchange of this protocol.
+    virtual std::size_t ExchangeBytes() const = 0;
+
+    // Called by every exchange before its first write; starts the exchange's deadline. Also
+    // throws away bytes left over from an earlier exchange, so a late reply cannot be taken
+    // for the answer to this one.
     bool SetReadTimeouts();
     // Reads up to count bytes, one at a time; stops at the first byte that does not come
-    // in time. A device error yields 0 whatever was stored before.
+    // in time or at the exchange's deadline. A device error yields 0 whatever was stored
+    // before.
     std::size_t ReadBytes(std::uint8_t* buffer, std::size_t count);
+    // Text protocols: reads lines ending in LF (CR LF) until one is accepted, then also the
+    // lines that have already arrived behind it, and gives the newest accepted line without
+    // its line end. With skipPartial the bytes up to the first LF are dropped: after the
+    // purge they may be the tail of a line. False when no accepted line came in time.
+    bool ReadNewestLine(std::string& line, bool skipPartial,
+                        const std::function<bool(const std::string&)>& accept);
+    // What GetWeight returns for a text line; a unit the counter cannot weigh in is
+    // reported once, until a usable weight has come again.
+    double ResultOf(const scales::LineReading& reading);
     bool WriteBytes(const std::uint8_t* data, std::size_t count);
     bool FlushOutput();
 
     platform::CSerialPort m_hPort;
     bool m_bOpen = false;
+    bool m_bAnswered = false; // set by the protocol; cleared when an exchange starts
 
 private:
     void ReportPortError(const QString& text);
 
+    int RemainingMs() const;
+
     MessageHandler m_fnReport;
     bool m_bTimeoutFailing = false; // the time-out error was shown and has not cleared since
+    bool m_bUnitRefused = false;
+    std::size_t m_nBytesReceived = 0;
+    // Of the running exchange; no limit until the first exchange starts one.
+    std::chrono::steady_clock::time_point m_tpDeadline =
+        std::chrono::steady_clock::time_point::max();
 };

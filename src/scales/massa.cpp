@@ -12,5 +12,6 @@ double CMassa::GetWeight() {
         return -1.0; // as if the reply had not come
     std::uint8_t reply[kMassaReplySize];
     const std::size_t n = ReadBytes(reply, kMassaReplySize);
+    m_bAnswered = n == kMassaReplySize;
     return ParseMassaReply(reply, n);
 }

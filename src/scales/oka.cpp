@@ -14,7 +14,9 @@ double COka::GetWeight() {
         return -1.0; // as if the reply had not come
     std::uint8_t reply[kOkaMessageSize];
     const std::size_t n = ReadBytes(reply, kOkaMessageSize);
-    return ParseOkaReply(reply, n);
+    const double weight = ParseOkaReply(reply, n);
+    m_bAnswered = weight != -1.0;
+    return weight;
 }
 
 std::array<std::uint8_t, 24> COka::PriceMessage(unsigned int nPrice) {

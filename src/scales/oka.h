@@ -3,6 +3,7 @@
 #pragma once
 
 #include "scales/iscale.h"
+#include "scales/replyparsers.h"
 
 #include <array>
 
@@ -14,4 +15,8 @@ public:
     // The price message for nPrice. The display has six digits; a larger price shows as
     // 999999, which the operator sees as out of range, rather than as six wrong digits.
     static std::array<std::uint8_t, 24> PriceMessage(unsigned int nPrice);
+
+protected:
+    // request and reply
+    std::size_t ExchangeBytes() const override { return 2 * scales::kOkaMessageSize; }
 };

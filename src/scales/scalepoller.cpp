@@ -64,7 +64,7 @@ void CScalePoller::JoinThread() {
     m_pPollThread.reset();
 }
 
-void CScalePoller::ConnectScale(unsigned int nPort, int nType) {
+void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& line) {
     JoinThread();
     if (m_pScale) {
         m_pScale->Close();
@@ -72,7 +72,12 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType) {
     }
     ReportQueuedMessages();
 
-    m_pScale = CreateScale(nType, nPort);
+    {
+        // A price for the scale that is going away means nothing to the next one.
+        std::lock_guard<std::mutex> lock(m_mxWake);
+        m_nPendingPrice = -1;
+    }
+    m_pScale = CreateScale(nType, nPort, line);
     if (!m_pScale)
         return;
     m_pScale->SetMessageHandler([this](const QString& text) { Report(text); });
@@ -102,35 +107,40 @@ void CScalePoller::Stop() {
 }
 
 void CScalePoller::SetPrice(unsigned int nPrice) {
-    std::vector<QString> messages;
+    if (!m_pPollThread)
+        return; // no scale, or a closed one: nothing would be sent anyway
     {
-        std::lock_guard<std::mutex> lock(m_csScale);
-        if (m_pScale)
-            m_pScale->SetPrice(nPrice);
-        messages.swap(m_exchangeMessages);
+        std::lock_guard<std::mutex> lock(m_mxWake);
+        m_nPendingPrice = nPrice;
     }
-    for (const QString& text : messages)
-        Report(text);
+    m_cvWake.notify_all();
 }
 
 void CScalePoller::PollScaleThread() {
     try {
         for (;;) {
+            long long price = -1;
             {
                 std::unique_lock<std::mutex> lock(m_mxWake);
                 m_cvWake.wait_for(lock, std::chrono::milliseconds(100),
-                                  [this] { return m_bStopPolling.load(); });
+                                  [this] { return m_bStopPolling.load() || m_nPendingPrice >= 0; });
+                price = m_nPendingPrice;
+                m_nPendingPrice = -1;
             }
             if (m_bStopPolling.load())
                 break;
             double weight = 0.0;
             std::vector<QString> messages;
             {
+                // Between two exchanges, so the scale always sees whole messages.
                 std::lock_guard<std::mutex> lock(m_csScale);
+                if (m_pScale && price >= 0)
+                    m_pScale->SetPrice(static_cast<unsigned int>(price));
                 if (m_pScale)
                     weight = m_pScale->GetWeight();
                 messages.swap(m_exchangeMessages);
             }
+            m_nExchanges.fetch_add(1);
             if (!messages.empty())
                 QueueMessages(messages);
             if (weight == -1.0)

@@ -1,9 +1,11 @@
 // Polls the current scale on a thread of its own about every 100 ms plus one exchange, keeps
 // the last weight and tells the main screen about each new one with a posted event. The main
-// screen owns one poller; everything here but the thread runs on the user-interface thread.
+// screen owns one poller; everything here but the thread runs on the user-interface thread,
+// which never waits for the serial line: prices are handed to the thread.
 #pragma once
 
 #include "scales/iscale.h"
+#include "scales/scalefactory.h"
 
 #include <QEvent>
 #include <QString>
@@ -35,15 +37,19 @@ public:
     // Stops polling, closes and drops the current scale, creates the scale of nType on port
     // nPort and starts polling it when it opens. A port that does not open has shown its
     // message (port 0 shows none) and leaves a closed scale that is not polled.
-    void ConnectScale(unsigned int nPort, int nType);
+    void ConnectScale(unsigned int nPort, int nType, const ScaleLine& line = ScaleLine());
     // Ends polling and waits for the thread, then closes and drops the scale.
     void Stop();
-    // Sends a price to the scale between two exchanges.
+    // Hands a price to the polling thread, which sends it before its next exchange; a price
+    // not yet sent is replaced by a newer one. Returns at once. Nothing is sent while no
+    // scale is polled.
     void SetPrice(unsigned int nPrice);
     // The last weight read, in kilograms.
     double Weight() const { return m_dWeight.load(); }
 
     const IScale* Scale() const { return m_pScale.get(); }
+    // Weight exchanges finished since the poller was made.
+    int Exchanges() const { return m_nExchanges.load(); }
     // A polling thread exists and has not been asked to end or ended on an error.
     bool IsPolling() const { return m_pPollThread != nullptr && !m_bStopPolling.load(); }
 
@@ -65,12 +71,14 @@ private:
     std::unique_ptr<std::thread> m_pPollThread;
     std::atomic<bool> m_bStopPolling{false};
     std::atomic<double> m_dWeight{0.0};
+    std::atomic<int> m_nExchanges{0};
 
-    std::mutex m_csScale;                    // one exchange or one SetPrice at a time
+    std::mutex m_csScale;                    // held by the polling thread for one exchange
     std::vector<QString> m_exchangeMessages; // port errors of the running call; m_csScale
 
-    std::mutex m_mxWake; // with m_cvWake, lets a stop request cut the pause short
+    std::mutex m_mxWake; // with m_cvWake, lets a stop request or a price cut the pause short
     std::condition_variable m_cvWake;
+    long long m_nPendingPrice = -1; // waiting for the thread; -1 none; m_mxWake
 
     std::mutex m_mxMessages;
     QStringList m_queuedMessages; // waiting for the user-interface thread; m_mxMessages

@@ -80,7 +80,7 @@ AppConfigValues ConfigValuesFromSettings(const AppSettings& s) {
     v.PrinterName = s.PrinterName;
     v.WBarCodeMask = s.WBarCodeMask;
     v.QBarCodeMask = s.QBarCodeMask;
-    v.Type = s.Type >= 0 && s.Type <= 3 ? s.Type : -1;
+    v.Type = s.Type >= 0 && s.Type < ScaleEntries().size() ? s.Type : -1;
     v.RS232Port = QString::number(unsigned(s.RS232Port) & 0xFF);
     v.Server = s.Server;
     v.Database = s.Database;
@@ -129,8 +129,10 @@ int ChooseListEntry(const QStringList& entries, const QString& text) {
 }
 
 QStringList ScaleEntries() {
-    return {QStringLiteral("Не подключены"), QStringLiteral("Протокол \"ОКА\""),
-            QStringLiteral("Протокол \"Масса-К\""), QStringLiteral("Протокол \"CAS\"")};
+    return {
+        QStringLiteral("Не подключены"),        QStringLiteral("Протокол \"ОКА\""),
+        QStringLiteral("Протокол \"Масса-К\""), QStringLiteral("Протокол \"CAS\""),
+        QStringLiteral("Протокол \"MT-SICS\""), QStringLiteral("Протокол \"Непрерывный вывод\"")};
 }
 
 QStringList SearchOrderEntries() {

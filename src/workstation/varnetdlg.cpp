@@ -55,7 +55,12 @@ CVarnetDlg::~CVarnetDlg() {
 
 void CVarnetDlg::ConnectScale() {
     const AppSettings& s = Settings();
-    m_pPoller->ConnectScale(static_cast<unsigned>(s.RS232Port) & 0xFF, s.Type);
+    ScaleLine line;
+    line.nBaudRate = s.BaudRate;
+    line.nParity = s.Parity;
+    line.nByteSize = s.DataBits;
+    line.nStopBits = s.StopBits;
+    m_pPoller->ConnectScale(static_cast<unsigned>(s.RS232Port) & 0xFF, s.Type, line);
 }
 
 void CVarnetDlg::CreateControls() {

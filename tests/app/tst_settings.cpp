@@ -145,6 +145,49 @@ private Q_SLOTS:
         QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), kFullFile);
     }
 
+    // The optional line keys of the Scale section: read when they hold a value a port can
+    // take, written back only when set, in the file's own notation.
+    void scaleLineKeys_data() {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<int>("parity");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("all set") << QByteArray("BaudRate=2400\nParity=E\nDataBits=7\nStopBits=2\n")
+                                 << 2400 << 2 << 7 << 2
+                                 << QByteArray("BaudRate=2400\nParity=E\nDataBits=7\nStopBits=2\n");
+        QTest::newRow("small letter, one and a half")
+            << QByteArray("Parity=o\nStopBits=1.5\n") << 0 << 1 << 0 << 1
+            << QByteArray("Parity=O\nStopBits=1.5\n");
+        // Values no port takes are not set, and their lines are left as the installer wrote them.
+        QTest::newRow("unreadable")
+            << QByteArray("BaudRate=fast\nParity=X\nDataBits=9\nStopBits=3\n") << 0 << -1 << 0 << -1
+            << QByteArray("BaudRate=fast\nParity=X\nDataBits=9\nStopBits=3\n");
+        QTest::newRow("none") << QByteArray() << 0 << -1 << 0 << -1 << QByteArray();
+    }
+    void scaleLineKeys() {
+        QFETCH(QByteArray, keys);
+        QFETCH(int, baud);
+        QFETCH(int, parity);
+        QFETCH(int, dataBits);
+        QFETCH(int, stopBits);
+        QFETCH(QByteArray, saved);
+        TestModuleDir dir;
+        MessageRecorder messages;
+        dir.Write(QStringLiteral("Varnet.ini"), "[Scale]\nRS232Port=1\nType=5\n" + keys);
+        CVarnetApp app;
+        app.LoadSettings();
+        const AppSettings& s = app.m_settings;
+        QCOMPARE(int(s.BaudRate), baud);
+        QCOMPARE(s.Parity, parity);
+        QCOMPARE(s.DataBits, dataBits);
+        QCOMPARE(s.StopBits, stopBits);
+        app.SaveSettings();
+        const QByteArray file = dir.Read(QStringLiteral("Varnet.ini"));
+        QVERIFY2(file.startsWith("[Scale]\nRS232Port=1\nType=5\n" + saved + "["), file.constData());
+    }
+
     void loadedValues_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("field");

@@ -22,13 +22,15 @@ class TstWorkstationE2E : public QObject {
     std::unique_ptr<CScaleSimulator> m_scale;
     std::unique_ptr<TestCounter> m_counter;
 
-    // A counter with a CAS scale simulated on COM1 and the given printer.
-    void SetUpCounter(const QString& printer) {
+    // A counter with a scale simulated on COM1 (CAS unless told) and the given printer.
+    void SetUpCounter(const QString& printer,
+                      CScaleSimulator::Protocol protocol = CScaleSimulator::Protocol::Cas,
+                      int type = 3) {
         TestCounterOptions o;
         o.printer = printer;
         o.scalePort = 1;
-        o.scaleType = 3;
-        m_scale = std::make_unique<CScaleSimulator>(CScaleSimulator::Protocol::Cas);
+        o.scaleType = type;
+        m_scale = std::make_unique<CScaleSimulator>(protocol);
         QString error;
         QVERIFY2(m_scale->Start(&error), qPrintable(error));
         m_scale->SetWeight(0.0);
@@ -89,6 +91,81 @@ private Q_SLOTS:
                      m_counter->App().RoundAmount(0.512 * dlg.State().m_product.m_dPrice), 'f', 2));
         dlg.close();
         QVERIFY(!dlg.Poller().IsPolling());
+    }
+
+    // The scales that report stability: the readings of a weight that is still moving
+    // print nothing, and once it settles exactly one label is printed.
+    void settledWeightPrintsOnce_data() {
+        QTest::addColumn<int>("protocol");
+        QTest::addColumn<int>("type");
+        QTest::newRow("MT-SICS") << int(CScaleSimulator::Protocol::MtSics) << 4;
+        QTest::newRow("continuous output") << int(CScaleSimulator::Protocol::Continuous) << 5;
+    }
+    void settledWeightPrintsOnce() {
+        QFETCH(int, protocol);
+        QFETCH(int, type);
+        SetUpCounter(printcapture::Queue(), static_cast<CScaleSimulator::Protocol>(protocol), type);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(&dlg, QStringLiteral("12+-"));
+        QVERIFY(dlg.State().m_bAutoPrint);
+        const QStringList before = printcapture::Jobs();
+
+        // The goods are put on the pan: the reading moves and has not settled yet.
+        m_scale->SetReadings({{0.3, 'D'}, {0.45, 'D'}, {0.49, 'D'}, {0.508, 'D'}});
+        int seen = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(seen + 8, 5000));
+        QTest::qWait(300);
+        QCOMPARE(dlg.Poller().Weight(), 0.0);
+        // Auto-print never fired (the shared queue may meanwhile get jobs of other counters).
+        QCOMPARE(dlg.State().m_dLastAutoPrintWeight, 0.0);
+
+        m_scale->SetReadings({{0.512, 'S'}});
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.Poller().Weight(), 0.512, 5000);
+        const QString job = printcapture::WaitForNewJob(before);
+        QVERIFY2(!job.isEmpty(), "no job reached the queue");
+        // The weight stays on the pan and keeps being reported: nothing else follows.
+        seen = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(seen + 8, 5000));
+        QTest::qWait(1000);
+        QCOMPARE(printcapture::Jobs().size(), before.size() + 1);
+        QCOMPARE(dlg.State().m_dLastAutoPrintWeight, 0.512);
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+        QCOMPARE(printcapture::ReadBarcode(job), QStringLiteral("2700012005120"));
+        dlg.close();
+        QVERIFY(!dlg.Poller().IsPolling());
+    }
+
+    // An OKA scale that answers one byte every 0.9 s. Choosing a product hands its price to
+    // the polling thread; the keys answer while the exchange with the scale still runs, and
+    // closing waits only for that exchange, which gives up at its deadline.
+    void slowScaleNeverHoldsTheScreen() {
+        SetUpCounter(printcapture::Queue(), CScaleSimulator::Protocol::Oka, 1);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Weigh(dlg, 0.25);
+        CScaleSimulator::Faults slow;
+        slow.nByteGapMs = 900;
+        m_scale->SetFaults(slow);
+        const int asked = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(asked + 1, 5000));
+        const int finished = dlg.Poller().Exchanges();
+        QTest::keyClicks(&dlg, QStringLiteral("12+5"));
+        QCOMPARE(dlg.State().m_product.m_strCode, QStringLiteral("12"));
+        QCOMPARE(dlg.Field(10004)->text(), QStringLiteral("5 "));
+        // All of it happened inside one exchange with the scale.
+        QCOMPARE(dlg.Poller().Exchanges(), finished);
+        QVERIFY(m_scale->Prices().empty());
+        QVERIFY(m_scale->WaitForPrices(1, 5000)); // sent when that exchange gave up
+        QVERIFY(m_scale->WaitForRequests(m_scale->Requests() + 1, 5000));
+        dlg.close();
+        QVERIFY(!dlg.Poller().IsPolling());
+        QCOMPARE(dlg.Poller().Weight(), 0.25); // a trickled reply is never a weight
+        QVERIFY(messages.Texts().isEmpty());
     }
 
     // A printer that no queue bears: the first new weight brings the message; weights that

@@ -2,7 +2,9 @@
 // scales, switching scales, prices between exchanges, closing during an exchange, and port
 // errors shown on the user-interface thread while it sets a price and closes.
 #include "scales/cas.h"
+#include "scales/continuous.h"
 #include "scales/massa.h"
+#include "scales/mtsics.h"
 #include "scales/oka.h"
 #include "scales/scalefactory.h"
 #include "scales/scalepoller.h"
@@ -58,7 +60,9 @@ private Q_SLOTS:
         QTest::newRow("1: OKA") << 1 << "oka" << 4800 << 2 << 2;
         QTest::newRow("2: Massa-K") << 2 << "massa" << 4800 << 2 << 0;
         QTest::newRow("3: CAS") << 3 << "cas" << 9600 << 0 << 0;
-        QTest::newRow("4: unlisted") << 4 << "" << 0 << 0 << 0;
+        QTest::newRow("4: MT-SICS") << 4 << "mtsics" << 9600 << 0 << 0;
+        QTest::newRow("5: continuous") << 5 << "continuous" << 9600 << 0 << 0;
+        QTest::newRow("6: unlisted") << 6 << "" << 0 << 0 << 0;
         QTest::newRow("-1: unlisted") << -1 << "" << 0 << 0 << 0;
     }
     void scaleForType() {
@@ -73,10 +77,12 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(scale);
-        const QString actual = dynamic_cast<COka*>(scale.get())     ? "oka"
-                               : dynamic_cast<CMassa*>(scale.get()) ? "massa"
-                               : dynamic_cast<CCas*>(scale.get())   ? "cas"
-                                                                    : "?";
+        const QString actual = dynamic_cast<COka*>(scale.get())          ? "oka"
+                               : dynamic_cast<CMassa*>(scale.get())      ? "massa"
+                               : dynamic_cast<CCas*>(scale.get())        ? "cas"
+                               : dynamic_cast<CMtSics*>(scale.get())     ? "mtsics"
+                               : dynamic_cast<CContinuous*>(scale.get()) ? "continuous"
+                                                                         : "?";
         QCOMPARE(actual, kind);
         QCOMPARE(int(scale->m_nPortNumber), 5);
         QCOMPARE(int(scale->m_nBaudRate), baud);
@@ -84,6 +90,39 @@ private Q_SLOTS:
         QCOMPARE(int(scale->m_nStopBits), stopBits);
         QCOMPARE(int(scale->m_nByteSize), 8);
         QCOMPARE(int(scale->m_nFlowControl), 0);
+    }
+
+    // Line settings from the settings file reach only the families that can be set so.
+    void lineSettingsFromFile_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("OKA keeps its own") << 1 << false;
+        QTest::newRow("Massa-K keeps its own") << 2 << false;
+        QTest::newRow("CAS keeps its own") << 3 << false;
+        QTest::newRow("MT-SICS") << 4 << true;
+        QTest::newRow("continuous") << 5 << true;
+    }
+    void lineSettingsFromFile() {
+        QFETCH(int, type);
+        QFETCH(bool, taken);
+        ScaleLine line;
+        line.nBaudRate = 2400;
+        line.nParity = 1;
+        line.nByteSize = 7;
+        line.nStopBits = 2;
+        const std::unique_ptr<IScale> own = CreateScale(type, 1);
+        const std::unique_ptr<IScale> set = CreateScale(type, 1, line);
+        QCOMPARE(int(set->m_nBaudRate), taken ? 2400 : int(own->m_nBaudRate));
+        QCOMPARE(int(set->m_nParity), taken ? 1 : int(own->m_nParity));
+        QCOMPARE(int(set->m_nByteSize), taken ? 7 : 8);
+        QCOMPARE(int(set->m_nStopBits), taken ? 2 : int(own->m_nStopBits));
+        // Values left unset keep the family's usual ones.
+        ScaleLine baudOnly;
+        baudOnly.nBaudRate = 4800;
+        const std::unique_ptr<IScale> some = CreateScale(type, 1, baudOnly);
+        QCOMPARE(int(some->m_nBaudRate), taken ? 4800 : int(own->m_nBaudRate));
+        QCOMPARE(int(some->m_nParity), int(own->m_nParity));
+        QCOMPARE(int(some->m_nStopBits), int(own->m_nStopBits));
     }
 
     // No scale, or a scale without a port: nothing polls, nothing is posted or shown.
@@ -239,7 +278,8 @@ private Q_SLOTS:
         QCOMPARE(messages.Texts(), QStringList());
     }
 
-    // Prices go out between exchanges, never inside one: the scale sees whole messages.
+    // Prices go out between exchanges, never inside one: the scale sees whole messages. A
+    // price not yet sent gives way to a newer one, and the last one always arrives.
     void pricesBetweenExchanges() {
         TestModuleDir dir;
         CScaleSimulator sim(Protocol::Oka);
@@ -254,11 +294,18 @@ private Q_SLOTS:
             s.poller.SetPrice(price);
             QTest::qWait(37);
         }
-        QVERIFY(sim.WaitForPrices(prices.size(), 5000));
+        QTRY_VERIFY_WITH_TIMEOUT(!sim.Prices().empty() && sim.Prices().back() == 7, 5000);
         const int asked = sim.Requests();
         QVERIFY(sim.WaitForRequests(asked + 2, 5000));
         s.poller.Stop();
-        QCOMPARE(sim.Prices(), prices);
+        // What was shown is the prices in the order given, the last among them.
+        const std::vector<unsigned int> shown = sim.Prices();
+        auto next = prices.begin();
+        for (unsigned int price : shown) {
+            next = std::find(next, prices.end(), price);
+            QVERIFY2(next != prices.end(), "a price out of order or never given");
+            ++next;
+        }
         QCOMPARE(s.poller.Weight(), 1.0);
         const QByteArray received = sim.Received();
         int requests = 0;
@@ -273,6 +320,60 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(requests, sim.Requests());
+    }
+
+    // A scale that answers one byte every 0.9 s. The user-interface thread hands the price
+    // over and goes on while the exchange is still running; the exchange ends at its
+    // deadline as no reading; closing waits for that exchange only.
+    void slowScaleNeverHoldsTheScreen() {
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Oka);
+        sim.SetWeight(1.0);
+        QVERIFY(LinkSimulator(sim, dir, 1));
+        Screen s;
+        s.poller.ConnectScale(1, kScaleOka);
+        QTRY_VERIFY(!s.receiver.m_weights.isEmpty());
+        CScaleSimulator::Faults slow;
+        slow.nByteGapMs = 900;
+        sim.SetFaults(slow);
+        sim.SetWeight(2.0);
+        const int asked = sim.Requests();
+        QVERIFY(sim.WaitForRequests(asked + 1, 5000)); // an exchange with the slow scale runs
+        const int finished = s.poller.Exchanges();
+        s.poller.SetPrice(1250);
+        // Had the call waited for the scale, that exchange would be over by now.
+        QCOMPARE(s.poller.Exchanges(), finished);
+        QVERIFY(sim.Prices().empty());
+        QVERIFY(sim.WaitForPrices(1, 5000)); // sent once the exchange gave up
+        QCOMPARE(sim.Prices(), std::vector<unsigned int>{1250});
+        // A trickled reply is never a weight.
+        QCOMPARE(s.poller.Weight(), 1.0);
+        s.poller.Stop();
+        QVERIFY(!s.poller.IsPolling());
+        QVERIFY(!s.poller.Scale());
+    }
+
+    // The deadline of one exchange: the wait for the first byte plus the wire time of the
+    // exchange's bytes, plus half of it and 30 ms as a margin.
+    void exchangeDeadline_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("bytes");
+        QTest::newRow("OKA") << int(kScaleOka) << 36;
+        QTest::newRow("Massa-K") << int(kScaleMassa) << 3;
+        QTest::newRow("CAS") << int(kScaleCas) << 18;
+        QTest::newRow("MT-SICS") << int(kScaleMtSics) << 28;
+        QTest::newRow("continuous") << int(kScaleContinuous) << 40;
+    }
+    void exchangeDeadline() {
+        QFETCH(int, type);
+        QFETCH(int, bytes);
+        const std::unique_ptr<IScale> scale = CreateScale(type, 1);
+        const long long wireMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(scale->ByteTime() * bytes)
+                .count();
+        QCOMPARE(scale->ExchangeDeadlineMs(),
+                 IScale::kByteTimeoutMs + int(wireMs + wireMs / 2) + 30);
+        QVERIFY(scale->ExchangeDeadlineMs() < 1200);
     }
 
     // The port fails while polling. Its message is shown on the user-interface thread with

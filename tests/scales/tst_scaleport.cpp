@@ -10,7 +10,10 @@
 #include <QFile>
 #include <QTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <memory>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 using Protocol = CScaleSimulator::Protocol;
@@ -26,6 +29,9 @@ public:
     using IScale::WriteBytes;
     double GetWeight() override { return 0.0; }
     void SetPrice(unsigned int) override {}
+
+protected:
+    std::size_t ExchangeBytes() const override { return 15; }
 };
 
 const QString kOpenError = QStringLiteral("Ошибка открытия порта");
@@ -138,6 +144,18 @@ private Q_SLOTS:
         QVERIFY(first->Open());
         QVERIFY(!second->Open());
         QCOMPARE(messages.Texts(), QStringList{kOpenError});
+        // The failed open left the holder's exclusive flag on the terminal: a third program
+        // is still kept out (root gets past the flag, but can see it).
+        const QByteArray device = QFile::encodeName(sim.DevicePath());
+        const int probe = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (probe >= 0) {
+            int exclusive = 0;
+            QCOMPARE(::ioctl(probe, TIOCGEXCL, &exclusive), 0);
+            ::close(probe);
+            QCOMPARE(exclusive, 1);
+        } else {
+            QCOMPARE(errno, EBUSY);
+        }
         QCOMPARE(first->GetWeight(), 1.5);
         // Opening again closes and reopens: the scale does not lock itself out.
         QVERIFY(first->Open());

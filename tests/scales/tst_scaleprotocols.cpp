@@ -24,6 +24,10 @@ int TypeOf(Protocol protocol) {
         return kScaleMassa;
     case Protocol::Oka:
         return kScaleOka;
+    case Protocol::MtSics:
+        return kScaleMtSics;
+    case Protocol::Continuous:
+        return kScaleContinuous;
     }
     return kScaleNone;
 }
@@ -174,6 +178,135 @@ private Q_SLOTS:
         QVERIFY(x.sim.WaitForPrices(1, 5000));
         QCOMPARE(x.sim.Received(), QByteArray(17, '\0') + Bytes({0x02}) + digits);
         QCOMPARE(x.sim.Prices(), std::vector<unsigned int>{shown});
+    }
+
+    // The two text families, through the simulator: each row gives the reply (empty: built
+    // from the weight 0.512 kg by the simulator with the row's faults), the result, and
+    // the message a unit brings.
+    void textProtocols_data() {
+        QTest::addColumn<Protocol>("protocol");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<double>("expected");
+        QTest::addColumn<QString>("message");
+        auto with = [](auto change) {
+            Faults f;
+            change(f);
+            return f;
+        };
+        const Faults none;
+        const QString lb =
+            QStringLiteral("Весы передают вес в единицах \"lb\". Установите на весах кг или г.");
+        const Protocol m = Protocol::MtSics;
+        QTest::newRow("mtsics stable")
+            << m << QByteArray("S S      0.512 kg\r\n") << none << 0.512 << "";
+        QTest::newRow("mtsics dynamic")
+            << m << QByteArray("S D      0.508 kg\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics busy") << m << QByteArray("S I\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics overload") << m << QByteArray("S +\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics underload") << m << QByteArray("S -\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics ES") << m << QByteArray("ES\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics ET") << m << QByteArray("ET\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics EL") << m << QByteArray("EL\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics grams")
+            << m << QByteArray("S S        512 g\r\n") << none << 0.512 << "";
+        QTest::newRow("mtsics negative")
+            << m << QByteArray("S S     -0.120 kg\r\n") << none << 0.0 << "";
+        QTest::newRow("mtsics half line") << m << QByteArray("S S      0.5") << none << -1.0 << "";
+        QTest::newRow("mtsics cut unit")
+            << m << QByteArray("S S      0.512 k\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics garbage only")
+            << m << QByteArray("\x7f\x01#@\r\n") << none << -1.0 << "";
+        QTest::newRow("mtsics lb")
+            << m << QByteArray("S S      1.129 lb\r\n") << none << -1.0 << lb;
+        QTest::newRow("mtsics split across reads")
+            << m << QByteArray() << with([](Faults& f) { f.nByteGapMs = 15; }) << 0.512 << "";
+        QTest::newRow("mtsics garbage between lines")
+            << m << QByteArray() << with([](Faults& f) { f.bGarbage = true; }) << 0.512 << "";
+        QTest::newRow("mtsics burst of 50, the newest counts")
+            << m << QByteArray() << with([](Faults& f) { f.nBurst = 50; }) << 0.050 << "";
+        QTest::newRow("mtsics silence")
+            << m << QByteArray() << with([](Faults& f) { f.bSilent = true; }) << -1.0 << "";
+
+        const Protocol c = Protocol::Continuous;
+        QTest::newRow("continuous stable")
+            << c << QByteArray("ST,GS,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous net")
+            << c << QByteArray("ST,NT,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous no gross/net field")
+            << c << QByteArray("ST,+0000.512kg\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous spaces, grams")
+            << c << QByteArray("ST,GS,+    512 g\r\n") << none << 0.512 << "";
+        QTest::newRow("continuous unstable")
+            << c << QByteArray("US,GS,+0000.508kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous overload")
+            << c << QByteArray("OL,GS,+9999.999kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous negative")
+            << c << QByteArray("ST,GS,-0000.120kg\r\n") << none << 0.0 << "";
+        QTest::newRow("continuous garbage only")
+            << c << QByteArray("ZZ,GS,+0000.512kg\r\n") << none << -1.0 << "";
+        QTest::newRow("continuous lb")
+            << c << QByteArray("ST,GS,+0001.129lb\r\n") << none << -1.0 << lb;
+        QTest::newRow("continuous half lines")
+            << c << QByteArray() << with([](Faults& f) { f.nCutAfter = 12; }) << -1.0 << "";
+        QTest::newRow("continuous split across reads") << c << QByteArray() << with([](Faults& f) {
+            f.nByteGapMs = 3;
+            f.nPeriodMs = 150;
+        }) << 0.512 << "";
+        QTest::newRow("continuous garbage between lines")
+            << c << QByteArray() << with([](Faults& f) { f.bGarbage = true; }) << 0.512 << "";
+        QTest::newRow("continuous burst of 50, the newest counts")
+            << c << QByteArray() << with([](Faults& f) {
+                   f.nBurst = 50;
+                   f.nPeriodMs = 600;
+               })
+            << 0.050 << "";
+        QTest::newRow("continuous silence")
+            << c << QByteArray() << with([](Faults& f) { f.bSilent = true; }) << -1.0 << "";
+    }
+    void textProtocols() {
+        QFETCH(Protocol, protocol);
+        QFETCH(QByteArray, reply);
+        QFETCH(Faults, faults);
+        QFETCH(double, expected);
+        QFETCH(QString, message);
+        Exchange x(protocol);
+        x.sim.SetFaults(faults);
+        x.sim.SetReply(reply);
+        if (faults.nBurst > 1) {
+            // Each line of the burst carries the next weight: 1 g, 2 g, ... 50 g.
+            std::vector<CScaleSimulator::Reading> readings;
+            for (int g = 1; g <= faults.nBurst; ++g)
+                readings.push_back({g / 1000.0, 'S'});
+            x.sim.SetReadings(readings);
+        } else {
+            x.sim.SetWeight(0.512);
+        }
+        MessageRecorder messages;
+        QVERIFY(x.Open(protocol));
+        QCOMPARE(x.scale->GetWeight(), expected);
+        if (faults.nBurst > 1)
+            x.sim.SetReadings({{0.5, 'S'}}); // the next burst shows another weight
+        QCOMPARE(x.scale->GetWeight(), faults.nBurst > 1 ? 0.5 : expected);
+        // A unit the counter cannot use is told once, however often it comes.
+        QCOMPARE(messages.Texts(), message.isEmpty() ? QStringList() : QStringList{message});
+        if (protocol == Protocol::MtSics)
+            QVERIFY(x.sim.Received().startsWith("SI\r\nSI\r\n"));
+        else
+            QCOMPARE(x.sim.Received(), QByteArray()); // nothing is ever sent to an indicator
+    }
+
+    // An indicator's lines that came in before the exchange are never read: the newest line
+    // after the exchange began counts, even when the port was not read for a while.
+    void continuousNeverStale() {
+        Exchange x(Protocol::Continuous);
+        x.sim.SetWeight(0.3);
+        QVERIFY(x.Open(Protocol::Continuous));
+        QCOMPARE(x.scale->GetWeight(), 0.3);
+        QTest::qWait(300); // lines of 0.3 kg pile up unread
+        x.sim.SetWeight(0.7);
+        QTest::qWait(20);
+        QCOMPARE(x.scale->GetWeight(), 0.7);
     }
 
     // The simulator's own misbehaviour, as the demo and installers use it.

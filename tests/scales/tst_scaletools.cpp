@@ -30,12 +30,15 @@ struct Run {
     QString err;
 };
 
-Run RunScaleTool(const QStringList& args) {
+Run RunScaleTool(const QStringList& args, int timeoutMs = 30000) {
     QProcess p;
     p.start(Program("varnet-scale"), args);
     Run r;
-    if (!p.waitForFinished(30000))
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
         return r;
+    }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
     r.out = p.readAllStandardOutput();
     r.err = QString::fromUtf8(p.readAllStandardError());
@@ -59,6 +62,11 @@ private Q_SLOTS:
                                << QByteArray("1.234\n0.500\n0.500\n");
         QTest::newRow("oka") << Protocol::Oka << "oka" << false
                              << QByteArray("1.234\n0.500\n0.500\n");
+        QTest::newRow("mtsics") << Protocol::MtSics << "mtsics" << false
+                                << QByteArray("1.234\n0.500\n0.500\n");
+        // An indicator talks from the start: its first line has gone before anyone listens.
+        QTest::newRow("continuous")
+            << Protocol::Continuous << "continuous" << false << QByteArray("0.500\n0.500\n0.500\n");
         QTest::newRow("cas silent: nothing to weigh")
             << Protocol::Cas << "cas" << true << QByteArray("0.000\n0.000\n0.000\n");
         QTest::newRow("oka silent: no reading")
@@ -87,6 +95,73 @@ private Q_SLOTS:
         }
     }
 
+    // A continuous-output indicator set to 2400 baud: read at that speed with --baud; the
+    // older protocols have fixed settings and refuse it.
+    void diagnosticBaud() {
+        CScaleSimulator sim(Protocol::Continuous);
+        sim.SetBaudRate(2400);
+        sim.SetWeight(0.75);
+        QVERIFY(sim.Start());
+        Run r = RunScaleTool({"--protocol", "continuous", "--device", sim.DevicePath(), "--baud",
+                              "2400", "--count", "2"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, QByteArray("0.750\n0.750\n"));
+        r = RunScaleTool({"--protocol", "continuous", "--device", sim.DevicePath()});
+        QCOMPARE(r.out, QByteArray("-1.000\n")); // at its usual 9600 it hears only noise
+        r = RunScaleTool({"--protocol", "cas", "--device", sim.DevicePath(), "--baud", "2400"});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(QLatin1String("usage:")));
+    }
+
+    // The scale finder names the protocol first on its line, and the settings lines; a
+    // silent port says so. Each within ten seconds.
+    void detect_data() {
+        QTest::addColumn<int>("protocol"); // -1: a pseudo-terminal nobody answers on
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("cas") << int(Protocol::Cas) << 0
+                             << QByteArray("cas 9600 8N1 answered, weight 0.512 kg\n"
+                                           "Put in Varnet.ini:\n[Scale]\nType=3\n");
+        QTest::newRow("massa") << int(Protocol::Massa) << 0
+                               << QByteArray("massa 4800 8E1 answered, weight 0.512 kg\n"
+                                             "Put in Varnet.ini:\n[Scale]\nType=2\n");
+        QTest::newRow("oka") << int(Protocol::Oka) << 0
+                             << QByteArray("oka 4800 8E2 answered, weight 0.512 kg\n"
+                                           "Put in Varnet.ini:\n[Scale]\nType=1\n");
+        QTest::newRow("mtsics") << int(Protocol::MtSics) << 0
+                                << QByteArray("mtsics 9600 8N1 answered, weight 0.512 kg\n"
+                                              "Put in Varnet.ini:\n[Scale]\nType=4\n");
+        QTest::newRow("continuous") << int(Protocol::Continuous) << 0
+                                    << QByteArray("continuous 9600 8N1 answered, weight 0.512 kg\n"
+                                                  "Put in Varnet.ini:\n[Scale]\nType=5\n");
+        QTest::newRow("continuous at 2400")
+            << int(Protocol::Continuous) << 2400
+            << QByteArray("continuous 2400 8N1 answered, weight 0.512 kg\n"
+                          "Put in Varnet.ini:\n[Scale]\nType=5\nBaudRate=2400\n");
+        QTest::newRow("silent port") << -1 << 0 << QByteArray("nothing answered on DEVICE\n");
+    }
+    void detect() {
+        QFETCH(int, protocol);
+        QFETCH(int, baud);
+        QFETCH(QByteArray, expected);
+        CScaleSimulator sim(protocol < 0 ? Protocol::Cas : static_cast<Protocol>(protocol));
+        sim.SetWeight(0.512);
+        if (baud)
+            sim.SetBaudRate(baud);
+        CScaleSimulator::Faults faults;
+        faults.bSilent = protocol < 0;
+        sim.SetFaults(faults);
+        QVERIFY(sim.Start());
+        const Run r = RunScaleTool({"--detect", "--device", sim.DevicePath()}, 10000);
+        QVERIFY2(r.exitCode >= 0, "no answer within ten seconds");
+        QCOMPARE(r.exitCode, protocol < 0 ? 3 : 0);
+        QCOMPARE(r.out,
+                 QByteArray(expected).replace("DEVICE", QFile::encodeName(sim.DevicePath())));
+        // Nothing but weight requests went to the scale.
+        if (protocol == int(Protocol::MtSics))
+            QCOMPARE(sim.Received(), QByteArray("SI\r\n"));
+    }
+
     void diagnosticFailures_data() {
         QTest::addColumn<QString>("device"); // "sim": the simulator's, held by another opener
         QTest::addColumn<int>("exitCode");
@@ -112,6 +187,37 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
         QCOMPARE(r.out, QByteArray());
+    }
+
+    // The simulator program's commands for the text families: an unstable run, busy, a
+    // unit of its own, its line speed.
+    void simulatorProgramTextFamily() {
+        TestModuleDir dir;
+        QProcess sim;
+        sim.start(Program("varnet-scale-sim"),
+                  {"--protocol", "mtsics", "--link-dir", dir.Path(), "--port", "4"});
+        QVERIFY(sim.waitForStarted());
+        QTRY_VERIFY(sim.canReadLine());
+        QVERIFY(sim.readLine().startsWith("device /dev/pts/"));
+        QTRY_VERIFY(sim.canReadLine());
+        sim.readLine();
+
+        MessageRecorder messages;
+        const std::unique_ptr<IScale> scale = CreateScale(kScaleMtSics, 4);
+        QVERIFY(scale->Open());
+        sim.write("readings 0.3:D 0.6:D 0.512:S\n");
+        QTRY_COMPARE(scale->GetWeight(), 0.512); // after the moving readings, which gave 0
+        sim.write("readings 0.512:I\n");         // busy
+        QTRY_COMPARE(scale->GetWeight(), 0.0);
+        sim.write("normal\nunit g\n1.5\n");
+        QTRY_COMPARE(scale->GetWeight(), 1.5);
+        sim.write("baud 4800\n");
+        QTRY_COMPARE(scale->GetWeight(), -1.0); // not heard at 9600 any more
+        scale->Close();
+        QCOMPARE(messages.Texts(), QStringList());
+        sim.write("quit\n");
+        QVERIFY(sim.waitForFinished(10000));
+        QCOMPARE(sim.exitCode(), 0);
     }
 
     void simulatorProgram() {

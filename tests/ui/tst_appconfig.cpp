@@ -142,7 +142,16 @@ private Q_SLOTS:
         QCOMPARE(ChooseListEntry(drivers, "SQLite3 driver"), -1);
         QCOMPARE(ChooseListEntry(drivers, ""), -1);
         QCOMPARE(SearchOrderEntries(), (QStringList{"Коду", "Названию", "Цене"}));
-        QCOMPARE(ScaleEntries().at(3), QStringLiteral("Протокол \"CAS\""));
+        // The type numbers of the first four stay; the two later families follow them.
+        QCOMPARE(ScaleEntries(),
+                 (QStringList{"Не подключены", "Протокол \"ОКА\"", "Протокол \"Масса-К\"",
+                              "Протокол \"CAS\"", "Протокол \"MT-SICS\"",
+                              "Протокол \"Непрерывный вывод\""}));
+        AppSettings stored;
+        stored.Type = 5;
+        QCOMPARE(ConfigValuesFromSettings(stored).Type, 5);
+        stored.Type = 6;
+        QCOMPARE(ConfigValuesFromSettings(stored).Type, -1);
         QList<platform::odbc::DriverInfo> installed;
         for (const QString& d : drivers)
             installed.append({d, {}});

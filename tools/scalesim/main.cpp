@@ -1,6 +1,6 @@
-// varnet-scale-sim: a CAS, Massa-K or OKA scale on a pseudo-terminal, for the demo, the
-// tests and installers without a scale at hand. Commands on standard input change the
-// weight and the misbehaviour while it runs.
+// varnet-scale-sim: a CAS, Massa-K, OKA, MT-SICS or continuous-output scale on a
+// pseudo-terminal, for the demo, the tests and installers without a scale at hand. Commands on
+// standard input change the weight and the misbehaviour while it runs.
 #include "scalesimulator.h"
 
 #include <QCommandLineParser>
@@ -46,6 +46,18 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         sim.SetWeight(kg);
         return true;
     }
+    if (cmd == QLatin1String("readings")) {
+        // KG:C with C a status letter, one per exchange (or line); the last stays.
+        std::vector<CScaleSimulator::Reading> readings;
+        for (int i = 1; i < words.size(); ++i) {
+            const QStringList parts = words[i].split(QLatin1Char(':'));
+            if (parts.size() != 2 || parts[1].size() != 1 || !ToDouble(parts[0], kg))
+                return false;
+            readings.push_back({kg, parts[1].at(0).toLatin1()});
+        }
+        sim.SetReadings(readings);
+        return true;
+    }
     if (cmd == QLatin1String("weights")) {
         std::vector<double> kgs;
         for (int i = 1; i < words.size(); ++i) {
@@ -73,7 +85,23 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         faults.nDelayMs = arg.toInt(&ok);
     else if (cmd == QLatin1String("pace"))
         sim.SetPacing(arg == QLatin1String("on"));
-    else if (cmd == QLatin1String("normal"))
+    else if (cmd == QLatin1String("gap"))
+        faults.nByteGapMs = arg.toInt(&ok);
+    else if (cmd == QLatin1String("unit") && !arg.isEmpty())
+        faults.unit = arg.toStdString();
+    else if (cmd == QLatin1String("mode"))
+        faults.cMode = arg == QLatin1String("none") ? '\0' : arg.at(0).toLatin1();
+    else if (cmd == QLatin1String("burst"))
+        faults.nBurst = arg.toInt(&ok);
+    else if (cmd == QLatin1String("garbage"))
+        faults.bGarbage = arg == QLatin1String("on");
+    else if (cmd == QLatin1String("period"))
+        faults.nPeriodMs = arg.toInt(&ok);
+    else if (cmd == QLatin1String("baud")) {
+        const int baud = arg.toInt(&ok);
+        if (ok)
+            sim.SetBaudRate(baud);
+    } else if (cmd == QLatin1String("normal"))
         faults = CScaleSimulator::Faults();
     else
         return false;
@@ -90,12 +118,16 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
-        "  KG | weights KG... | silent on|off | cut N|off | naks N | bcc good|bad |\n"
-        "  status C | digit I|off | delay MS | pace on|off | normal | quit\n"
+        "  KG | weights KG... | readings KG:C... | silent on|off | cut N|off |\n"
+        "  naks N | bcc good|bad |\n"
+        "  status C | digit I|off | delay MS | pace on|off | gap MS | unit U |\n"
+        "  mode G|N|none | burst N | garbage on|off | period MS | baud N | normal | quit\n"
+        "Status letters: S stable, D or U not stable, I busy, + overload, - underload.\n"
         "At the end of standard input it goes on answering until SIGINT or SIGTERM."));
     parser.addHelpOption();
-    const QCommandLineOption protocolOpt(
-        QStringLiteral("protocol"), QStringLiteral("cas, massa or oka."), QStringLiteral("name"));
+    const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
+                                         QStringLiteral("cas, massa, oka, mtsics or continuous."),
+                                         QStringLiteral("name"));
     const QCommandLineOption weightOpt(
         QStringLiteral("weight"),
         QStringLiteral("Weight in kg; given more than once, one per exchange, the last stays."),
@@ -126,16 +158,31 @@ int main(int argc, char** argv) {
     const QCommandLineOption delayOpt(QStringLiteral("delay"),
                                       QStringLiteral("Wait MS before each weight reply."),
                                       QStringLiteral("ms"));
+    const QCommandLineOption baudOpt(
+        QStringLiteral("baud"),
+        QStringLiteral("Line speed of the simulated scale (default: its protocol's usual)."),
+        QStringLiteral("n"));
+    const QCommandLineOption unitOpt(QStringLiteral("unit"),
+                                     QStringLiteral("MT-SICS, continuous: unit sent (kg)."),
+                                     QStringLiteral("u"));
+    const QCommandLineOption periodOpt(QStringLiteral("period"),
+                                       QStringLiteral("Continuous: ms between lines (100)."),
+                                       QStringLiteral("ms"));
+    const QCommandLineOption gapOpt(QStringLiteral("gap"),
+                                    QStringLiteral("Send reply bytes MS apart (a slow scale)."),
+                                    QStringLiteral("ms"));
     const QCommandLineOption priceLogOpt(QStringLiteral("price-log"),
                                          QStringLiteral("Append each price received to FILE."),
                                          QStringLiteral("file"));
     parser.addOptions({protocolOpt, weightOpt, paceOpt, linkDirOpt, portOpt, silentOpt, cutOpt,
-                       naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, priceLogOpt});
+                       naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, baudOpt, unitOpt,
+                       periodOpt, gapOpt, priceLogOpt});
     parser.process(app);
 
     CScaleSimulator::Protocol protocol;
     if (!CScaleSimulator::ParseProtocol(parser.value(protocolOpt), protocol)) {
-        std::fprintf(stderr, "varnet-scale-sim: --protocol must be cas, massa or oka\n");
+        std::fprintf(
+            stderr, "varnet-scale-sim: --protocol must be cas, massa, oka, mtsics or continuous\n");
         return 1;
     }
     CScaleSimulator sim(protocol);
@@ -158,7 +205,14 @@ int main(int argc, char** argv) {
         faults.cStatus = parser.value(statusOpt).at(0).toLatin1();
     faults.nBadDigit = parser.isSet(badDigitOpt) ? parser.value(badDigitOpt).toInt() : -1;
     faults.nDelayMs = parser.value(delayOpt).toInt();
+    faults.nByteGapMs = parser.value(gapOpt).toInt();
+    if (parser.isSet(unitOpt))
+        faults.unit = parser.value(unitOpt).toStdString();
+    if (parser.isSet(periodOpt))
+        faults.nPeriodMs = parser.value(periodOpt).toInt();
     sim.SetFaults(faults);
+    if (parser.isSet(baudOpt))
+        sim.SetBaudRate(parser.value(baudOpt).toInt());
     sim.SetPacing(parser.isSet(paceOpt));
 
     const QString priceLog = parser.value(priceLogOpt);

@@ -26,7 +26,8 @@ QString ErrnoText(const char* what) {
 
 } // namespace
 
-CScaleSimulator::CScaleSimulator(Protocol protocol) : m_protocol(protocol) {}
+CScaleSimulator::CScaleSimulator(Protocol protocol)
+    : m_protocol(protocol), m_nBaud(UsualBaudRate(protocol)) {}
 
 CScaleSimulator::~CScaleSimulator() {
     Stop();
@@ -39,6 +40,10 @@ bool CScaleSimulator::ParseProtocol(const QString& name, Protocol& protocol) {
         protocol = Protocol::Massa;
     else if (name == QLatin1String("oka"))
         protocol = Protocol::Oka;
+    else if (name == QLatin1String("mtsics"))
+        protocol = Protocol::MtSics;
+    else if (name == QLatin1String("continuous"))
+        protocol = Protocol::Continuous;
     else
         return false;
     return true;
@@ -59,13 +64,67 @@ std::chrono::nanoseconds CScaleSimulator::ByteTime(Protocol protocol) {
         bits = 12;
         baud = 4800;
         break;
+    case Protocol::MtSics: // 8N1
+    case Protocol::Continuous:
+        break;
     }
     return std::chrono::nanoseconds(bits * 1000000000LL / baud);
+}
+
+int CScaleSimulator::UsualBaudRate(Protocol protocol) {
+    return protocol == Protocol::Massa || protocol == Protocol::Oka ? 4800 : 9600;
+}
+
+std::chrono::nanoseconds CScaleSimulator::OwnByteTime() const {
+    const auto usual = ByteTime(m_protocol);
+    return usual * UsualBaudRate(m_protocol) / std::max(1, BaudRate());
+}
+
+QByteArray CScaleSimulator::TextLine(Protocol protocol, const Reading& reading,
+                                     const Faults& faults) {
+    const char status = reading.status ? reading.status : faults.cStatus;
+    double value = reading.kg;
+    if (faults.unit == "g")
+        value *= 1000.0;
+    const int decimals = faults.unit == "g" ? 0 : 3;
+    QByteArray line;
+    if (protocol == Protocol::MtSics) {
+        switch (status) {
+        case 'I':
+        case '+':
+        case '-':
+            line = QByteArray("S ") + status;
+            break;
+        default: {
+            const char shown = status == 'S' ? 'S' : 'D';
+            const QByteArray number = QByteArray::number(value, 'f', decimals).rightJustified(10);
+            line = QByteArray("S ") + shown + ' ' + number + ' ' +
+                   QByteArray::fromStdString(faults.unit);
+        }
+        }
+    } else {
+        QByteArray state = "ST";
+        if (status == '+' || status == '-')
+            state = "OL";
+        else if (status != 'S')
+            state = "US";
+        line = state + ',';
+        if (faults.cMode)
+            line += faults.cMode == 'N' ? "NT," : "GS,";
+        const QByteArray number =
+            QByteArray::number(std::fabs(value), 'f', decimals).rightJustified(9, '0');
+        line += (value < 0 ? '-' : '+') + number + QByteArray::fromStdString(faults.unit);
+    }
+    return line + "\r\n";
 }
 
 QByteArray CScaleSimulator::WeightReply(Protocol protocol, double kg, const Faults& faults) {
     QByteArray reply;
     switch (protocol) {
+    case Protocol::MtSics:
+    case Protocol::Continuous:
+        reply = TextLine(protocol, Reading{kg, 0}, faults);
+        break;
     case Protocol::Cas: {
         QByteArray text;
         for (int decimals = 3; decimals >= 0; --decimals) {
@@ -137,6 +196,10 @@ bool CScaleSimulator::Start(QString* error) {
     }
     if (::pipe2(m_wakePipe, O_CLOEXEC) != 0)
         return fail("pipe");
+    // Nobody may be reading the other end (continuous output talks anyway): a full queue
+    // drops bytes, as a line without a listener does, instead of stopping the simulator.
+    ::fcntl(m_fdMaster, F_SETFL, ::fcntl(m_fdMaster, F_GETFL) | O_NONBLOCK);
+    m_nextLine = Clock::now();
     m_bStop.store(false);
     m_rxFree = m_txFree = Clock::now();
     m_thread = std::thread(&CScaleSimulator::Run, this);
@@ -175,8 +238,40 @@ void CScaleSimulator::SetWeight(double kg) {
 }
 
 void CScaleSimulator::SetWeights(const std::vector<double>& kgs) {
+    std::vector<Reading> readings;
+    for (double kg : kgs)
+        readings.push_back({kg, 0});
+    SetReadings(readings);
+}
+
+void CScaleSimulator::SetReadings(const std::vector<Reading>& readings) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_weights = kgs.empty() ? std::vector<double>{0.0} : kgs;
+    m_readings = readings.empty() ? std::vector<Reading>{Reading()} : readings;
+}
+
+void CScaleSimulator::SetBaudRate(int baud) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_nBaud = baud;
+}
+
+int CScaleSimulator::BaudRate() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_nBaud;
+}
+
+bool CScaleSimulator::HeardAtOurSpeed() const {
+    // The opener's speed is the terminal's; before anyone set one it cannot matter.
+    termios tio{};
+    if (!LineSettings(tio))
+        return true;
+    static const std::pair<int, speed_t> speeds[] = {{1200, B1200},   {2400, B2400},
+                                                     {4800, B4800},   {9600, B9600},
+                                                     {19200, B19200}, {38400, B38400}};
+    const int baud = BaudRate();
+    for (const auto& [rate, code] : speeds)
+        if (rate == baud)
+            return ::cfgetospeed(&tio) == code;
+    return true;
 }
 
 void CScaleSimulator::SetFaults(const Faults& faults) {
@@ -241,8 +336,43 @@ bool CScaleSimulator::WaitForPrices(std::size_t count, int timeoutMs) const {
 
 void CScaleSimulator::Run() {
     while (!m_bStop.load()) {
+        int timeoutMs = -1;
+        if (m_protocol == Protocol::Continuous) {
+            const Clock::time_point now = Clock::now();
+            if (now >= m_nextLine) {
+                SendContinuousLine();
+                int period = 100;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    period = std::max(1, m_faults.nPeriodMs);
+                }
+                m_nextLine = std::max(m_nextLine + std::chrono::milliseconds(period), Clock::now());
+                continue;
+            }
+            timeoutMs = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextLine - now).count() +
+                1);
+        }
+        if (!m_trickle.isEmpty()) {
+            const Clock::time_point now = Clock::now();
+            if (now >= m_nextTrickle) {
+                [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, m_trickle.constData(), 1);
+                m_trickle.remove(0, 1);
+                int gapMs = 0;
+                {
+                    std::lock_guard<std::mutex> lock(m_mutex);
+                    gapMs = m_faults.nByteGapMs;
+                }
+                m_nextTrickle = now + std::chrono::milliseconds(gapMs);
+                continue;
+            }
+            const int untilByte = static_cast<int>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_nextTrickle - now).count() +
+                1);
+            timeoutMs = timeoutMs < 0 ? untilByte : std::min(timeoutMs, untilByte);
+        }
         pollfd fds[2] = {{m_fdMaster, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        if (::poll(fds, 2, timeoutMs) < 0) {
             if (errno == EINTR)
                 continue;
             return;
@@ -253,6 +383,9 @@ void CScaleSimulator::Run() {
             std::uint8_t buf[256];
             const ssize_t n = ::read(m_fdMaster, buf, sizeof buf);
             const Clock::time_point arrival = Clock::now();
+            // Bytes sent at another speed reach a UART as framing errors and noise.
+            if (n > 0 && !HeardAtOurSpeed())
+                continue;
             for (ssize_t i = 0; i < n && !m_bStop.load(); ++i)
                 TakeByte(buf[i], arrival);
         } else if (fds[0].revents) {
@@ -272,7 +405,7 @@ void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
         // The byte has arrived only when its last bit has crossed the line, right after the
         // byte before it. Counting from the deadline, not from the wake-up, keeps the
         // lateness of each sleep from adding up.
-        m_rxFree = std::max(m_rxFree, arrival) + ByteTime(m_protocol);
+        m_rxFree = std::max(m_rxFree, arrival) + OwnByteTime();
         std::this_thread::sleep_until(m_rxFree);
     }
     {
@@ -308,6 +441,27 @@ void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
         if (byte == 0x45)
             AnswerWeightRequest();
         break;
+    case Protocol::Continuous:
+        break; // it does not listen
+    case Protocol::MtSics: {
+        if (byte != '\n') {
+            if (m_message.size() < 64)
+                m_message.append(static_cast<char>(byte));
+            break;
+        }
+        const QByteArray command = m_message.trimmed();
+        m_message.clear();
+        // Weight and identification; everything else is a syntax error to this scale.
+        if (command == "SI" || command == "S")
+            AnswerWeightRequest();
+        else if (command == "I2")
+            Send("I2 A \"Varnet-Sim 6.100 kg\"\r\n");
+        else if (command == "I4")
+            Send("I4 A \"0123456789\"\r\n");
+        else
+            Send("ES\r\n");
+        break;
+    }
     case Protocol::Oka: {
         m_message.append(static_cast<char>(byte));
         const int index = m_message.size() - 1;
@@ -341,11 +495,39 @@ void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
     }
 }
 
-double CScaleSimulator::NextWeight() {
-    const double kg = m_weights.front();
-    if (m_weights.size() > 1)
-        m_weights.erase(m_weights.begin());
-    return kg;
+CScaleSimulator::Reading CScaleSimulator::NextReading() {
+    const Reading reading = m_readings.front();
+    if (m_readings.size() > 1)
+        m_readings.erase(m_readings.begin());
+    return reading;
+}
+
+void CScaleSimulator::SendContinuousLine() {
+    QByteArray bytes;
+    Faults faults;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nRequests;
+        faults = m_faults;
+        for (int i = 0; i < std::max(1, faults.nBurst); ++i) {
+            if (faults.bGarbage)
+                bytes += "\x7f#@ 12,,kgST\r\n";
+            const Reading reading = NextReading();
+            QByteArray line = m_reply.isEmpty() ? TextLine(m_protocol, reading, faults) : m_reply;
+            if (faults.nCutAfter >= 0 && faults.nCutAfter < line.size())
+                line.truncate(faults.nCutAfter); // the line stops half-way, no line end
+            bytes += line;
+        }
+    }
+    m_changed.notify_all();
+    if (faults.bSilent)
+        return;
+    if (!HeardAtOurSpeed()) {
+        // The opener listens at another speed: it receives noise, never a line end.
+        for (char& c : bytes)
+            c = static_cast<char>(0x80 | (static_cast<unsigned char>(c) >> 1));
+    }
+    Send(bytes);
 }
 
 void CScaleSimulator::AnswerWeightRequest() {
@@ -355,8 +537,20 @@ void CScaleSimulator::AnswerWeightRequest() {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nRequests;
         faults = m_faults;
-        const double kg = NextWeight();
-        reply = m_reply.isEmpty() ? WeightReply(m_protocol, kg, faults) : m_reply;
+        if (m_protocol == Protocol::MtSics) {
+            for (int i = 0; i < std::max(1, faults.nBurst); ++i) {
+                if (faults.bGarbage)
+                    reply += "\x7f#@ S X\r\n";
+                const Reading reading = NextReading();
+                reply += m_reply.isEmpty() ? TextLine(m_protocol, reading, faults) : m_reply;
+            }
+        } else {
+            const Reading reading = NextReading();
+            CScaleSimulator::Faults withStatus = faults;
+            if (reading.status)
+                withStatus.cStatus = reading.status;
+            reply = m_reply.isEmpty() ? WeightReply(m_protocol, reading.kg, withStatus) : m_reply;
+        }
     }
     m_changed.notify_all();
     if (faults.bSilent)
@@ -373,9 +567,18 @@ void CScaleSimulator::AnswerWeightRequest() {
 
 void CScaleSimulator::Send(const QByteArray& bytes) {
     bool pacing = false;
+    int gapMs = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         pacing = m_bPacing;
+        gapMs = m_faults.nByteGapMs;
+    }
+    if (gapMs > 0) {
+        // Trickled out by Run(), which meanwhile goes on taking what the opener sends.
+        if (m_trickle.isEmpty())
+            m_nextTrickle = Clock::now() + std::chrono::milliseconds(gapMs);
+        m_trickle += bytes;
+        return;
     }
     if (!pacing) {
         [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, bytes.constData(), bytes.size());
@@ -386,7 +589,7 @@ void CScaleSimulator::Send(const QByteArray& bytes) {
         if (m_bStop.load())
             return;
         // Each byte becomes readable when its last bit would have arrived.
-        m_txFree += ByteTime(m_protocol);
+        m_txFree += OwnByteTime();
         std::this_thread::sleep_until(m_txFree);
         [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, &byte, 1);
     }

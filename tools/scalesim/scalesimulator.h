@@ -1,6 +1,8 @@
-// A scale on the far end of a pseudo-terminal: answers CAS, Massa-K or OKA requests byte by
-// byte, can pace its bytes at the line speed and can misbehave on request. The program opens
-// DevicePath() (or a COM<N> link to it) as it would open a real port.
+// A scale on the far end of a pseudo-terminal: answers CAS, Massa-K, OKA or MT-SICS requests
+// byte by byte, or sends continuous output lines by itself; can pace its bytes at the line
+// speed and can misbehave on request. It hears only an opener whose line speed matches its
+// own, as a UART would. The program opens DevicePath() (or a COM<N> link to it) as it would
+// open a real port.
 #pragma once
 
 #include <QByteArray>
@@ -12,13 +14,21 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
 #include <termios.h>
 #include <thread>
 #include <vector>
 
 class CScaleSimulator {
 public:
-    enum class Protocol { Cas, Massa, Oka };
+    enum class Protocol { Cas, Massa, Oka, MtSics, Continuous };
+
+    // One weight with its state, in the letters of MT-SICS: 'S' stable, 'D' dynamic (not yet
+    // stable), 'I' busy, '+' overload, '-' underload; 0 takes the status of the faults.
+    struct Reading {
+        double kg = 0.0;
+        char status = 0;
+    };
 
     // Ways to misbehave; the default answers every request correctly.
     struct Faults {
@@ -26,9 +36,17 @@ public:
         int nCutAfter = -1;     // the weight reply stops after this many bytes; -1: whole
         int nNaks = 0;          // CAS: NAKs before the ACK of each exchange
         bool bWrongBcc = false; // CAS: the record's BCC is off by one bit
-        char cStatus = 'S';     // CAS: the status byte of the record
+        char cStatus = 'S';     // CAS: the status byte; text protocols: the Reading status
         int nBadDigit = -1;     // OKA: index (0 units to 5) of a digit sent as 10; -1: none
         int nDelayMs = 0;       // waits this long before each weight reply
+        int nByteGapMs = 0;     // sends the bytes of a reply this far apart (a slow scale)
+        // Text protocols: the unit sent. A plain string: the faults are copied between
+        // threads, and a shared Qt array would only make ThreadSanitizer guess.
+        std::string unit = "kg";
+        char cMode = 'G';      // continuous: 'G' gross, 'N' net, 0 field left out
+        int nBurst = 1;        // text protocols: lines sent at once, each with the next weight
+        bool bGarbage = false; // text protocols: a line of noise before each line
+        int nPeriodMs = 100;   // continuous: time between two lines
     };
 
     explicit CScaleSimulator(Protocol protocol);
@@ -52,6 +70,11 @@ public:
     void SetWeight(double kg);
     // One weight per exchange; the last one stays.
     void SetWeights(const std::vector<double>& kgs);
+    void SetReadings(const std::vector<Reading>& readings);
+    // The line speed the simulated scale is set to (its protocol's usual one by default); an
+    // opener at another speed is not heard, and hears only noise.
+    void SetBaudRate(int baud);
+    int BaudRate() const;
     void SetFaults(const Faults& faults);
     // Sends each byte only after the time it takes on the line at the protocol's speed and
     // framing, and takes each received byte only after its own time on the line.
@@ -59,7 +82,8 @@ public:
     // CAS: the answers to the ENQs of one exchange, in turn; once all are used the next ENQ
     // starts again at the first. Empty: the faults decide.
     void SetHandshake(const QByteArray& answers);
-    // The exact reply to a weight request (CAS: to DC1); empty: built from the weight.
+    // The exact reply to a weight request (CAS: to DC1; continuous: each line sent); empty:
+    // built from the weight.
     void SetReply(const QByteArray& reply);
     // Called on the simulator's thread for every price message received (OKA).
     void SetPriceCallback(std::function<void(unsigned int)> callback);
@@ -83,13 +107,19 @@ public:
     static QByteArray WeightReply(Protocol protocol, double kg);
     // Time of one character on the protocol's line: start bit, data, parity and stop bits.
     static std::chrono::nanoseconds ByteTime(Protocol protocol);
+    static int UsualBaudRate(Protocol protocol);
+    // A text line of the protocol for one reading, with CR LF.
+    static QByteArray TextLine(Protocol protocol, const Reading& reading, const Faults& faults);
 
 private:
     void Run();
     void TakeByte(std::uint8_t byte, std::chrono::steady_clock::time_point arrival);
     void Send(const QByteArray& bytes);
     void AnswerWeightRequest();
-    double NextWeight();
+    Reading NextReading();
+    void SendContinuousLine();
+    bool HeardAtOurSpeed() const;
+    std::chrono::nanoseconds OwnByteTime() const;
 
     const Protocol m_protocol;
     QString m_strDevice;
@@ -104,12 +134,16 @@ private:
     Clock::time_point m_txFree; // when the send line is next idle (pacing)
 
     // Protocol state, simulator thread only.
-    QByteArray m_message;     // OKA: the message being received
-    int m_nEnqInExchange = 0; // CAS
+    QByteArray m_message;         // OKA: the message being received; MT-SICS: the command line
+    int m_nEnqInExchange = 0;     // CAS
+    Clock::time_point m_nextLine; // continuous
+    QByteArray m_trickle;         // bytes still to send one by one (Faults::nByteGapMs)
+    Clock::time_point m_nextTrickle;
 
     mutable std::mutex m_mutex; // guards everything below
     mutable std::condition_variable m_changed;
-    std::vector<double> m_weights{0.0};
+    std::vector<Reading> m_readings{Reading()};
+    int m_nBaud = 0;
     Faults m_faults;
     bool m_bPacing = false;
     QByteArray m_handshake;

@@ -1,6 +1,8 @@
 // varnet-scale: checks a scale on a port for installers. Opens the device with the
-// protocol's line settings, optionally shows a price, then prints one weight a line.
+// protocol's line settings, optionally shows a price, then prints one weight a line; or finds
+// out which scale is on a port.
 #include "platform/messages.h"
+#include "scalefinder.h"
 #include "scales/scalefactory.h"
 
 #include <QCommandLineParser>
@@ -40,8 +42,9 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Reads a scale: prints each weight in kg with three decimals, -1.000 for no reading."));
     parser.addHelpOption();
-    const QCommandLineOption protocolOpt(
-        QStringLiteral("protocol"), QStringLiteral("cas, massa or oka."), QStringLiteral("name"));
+    const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
+                                         QStringLiteral("cas, massa, oka, mtsics or continuous."),
+                                         QStringLiteral("name"));
     const QCommandLineOption deviceOpt(QStringLiteral("device"),
                                        QStringLiteral("The serial device, e.g. /dev/ttyS0."),
                                        QStringLiteral("path"));
@@ -51,8 +54,45 @@ int main(int argc, char** argv) {
     const QCommandLineOption priceOpt(QStringLiteral("price"),
                                       QStringLiteral("Show this price on the scale first."),
                                       QStringLiteral("n"));
-    parser.addOptions({protocolOpt, deviceOpt, countOpt, priceOpt});
+    const QCommandLineOption baudOpt(
+        QStringLiteral("baud"),
+        QStringLiteral("mtsics, continuous: line speed when the scale is set otherwise."),
+        QStringLiteral("n"));
+    const QCommandLineOption detectOpt(
+        QStringLiteral("detect"),
+        QStringLiteral("Find out which scale answers on the device and print the settings."));
+    parser.addOptions({protocolOpt, deviceOpt, countOpt, priceOpt, baudOpt, detectOpt});
     parser.process(app);
+
+    if (parser.isSet(detectOpt)) {
+        if (!parser.isSet(deviceOpt)) {
+            std::fprintf(stderr, "usage: varnet-scale --detect --device PATH\n");
+            return 1;
+        }
+        const QString device = parser.value(deviceOpt);
+        // The finder's own failed tries are no news to the installer.
+        platform::SetMessageSink([](const platform::OperatorMessage&) {});
+        CScaleFinder finder([](const QString& line) {
+            std::fprintf(stderr, "varnet-scale: %s\n", line.toUtf8().constData());
+        });
+        CScaleFinder::Found found;
+        QString error;
+        if (!finder.Find(device, found, &error)) {
+            if (!error.isEmpty()) {
+                std::fprintf(stderr, "varnet-scale: %s\n", error.toUtf8().constData());
+                return 2;
+            }
+            std::printf("nothing answered on %s\n", device.toUtf8().constData());
+            return 3;
+        }
+        std::printf("%s %s answered, weight %s kg\n", found.strProtocol.toUtf8().constData(),
+                    found.strLine.toUtf8().constData(),
+                    QString::number(found.dWeight, 'f', 3).toUtf8().constData());
+        std::printf("Put in Varnet.ini:\n");
+        for (const QString& line : CScaleFinder::IniLines(found, device))
+            std::printf("%s\n", line.toUtf8().constData());
+        return 0;
+    }
 
     const QString protocol = parser.value(protocolOpt);
     int type = kScaleNone;
@@ -62,18 +102,32 @@ int main(int argc, char** argv) {
         type = kScaleMassa;
     else if (protocol == QLatin1String("oka"))
         type = kScaleOka;
+    else if (protocol == QLatin1String("mtsics"))
+        type = kScaleMtSics;
+    else if (protocol == QLatin1String("continuous"))
+        type = kScaleContinuous;
+    ScaleLine line;
+    bool baudOk = true;
+    if (parser.isSet(baudOpt)) {
+        line.nBaudRate = parser.value(baudOpt).toUInt(&baudOk);
+        // The older protocols have fixed line settings.
+        baudOk = baudOk && line.nBaudRate > 0 && (type == kScaleMtSics || type == kScaleContinuous);
+    }
     bool countOk = false;
     const int count = parser.value(countOpt).toInt(&countOk);
     bool priceOk = true;
     const unsigned int price = parser.isSet(priceOpt) ? parser.value(priceOpt).toUInt(&priceOk) : 0;
-    if (type == kScaleNone || !parser.isSet(deviceOpt) || !countOk || count < 0 || !priceOk) {
-        std::fprintf(stderr, "usage: varnet-scale --protocol cas|massa|oka --device PATH "
-                             "[--count N] [--price N]\n");
+    if (type == kScaleNone || !parser.isSet(deviceOpt) || !countOk || count < 0 || !priceOk ||
+        !baudOk) {
+        std::fprintf(stderr,
+                     "usage: varnet-scale --protocol cas|massa|oka|mtsics|continuous --device PATH "
+                     "[--count N] [--price N] [--baud N (mtsics, continuous)]\n"
+                     "       varnet-scale --detect --device PATH\n");
         return 1;
     }
 
     // The port number is only a placeholder: the device is named directly.
-    const std::unique_ptr<IScale> scale = CreateScale(type, 0);
+    const std::unique_ptr<IScale> scale = CreateScale(type, 0, line);
     const QString device = parser.value(deviceOpt);
     QString failure;
     platform::SetMessageSink([&](const platform::OperatorMessage& m) { failure = m.text; });
