@@ -136,12 +136,15 @@ void CGridRowset::AddSearchOrder(const QString& name, const QString& column, con
 
 QString CGridRowset::SetSearchOrder(int index) {
     m_nSearchOrder = index;
-    m_nParams = 1;
     if (index < 0 || index >= m_aOrderColumns.size())
         throw std::invalid_argument("search order out of range");
-    SetFilter(index < m_aOrderConditions.size()
-                  ? m_aOrderConditions[index]
-                  : m_aOrderColumns[index] + QStringLiteral(" LIKE ?"));
+    const QString condition = index < m_aOrderConditions.size()
+                                  ? m_aOrderConditions[index]
+                                  : m_aOrderColumns[index] + QStringLiteral(" LIKE ?");
+    // A condition may use the typed text more than once (a key range and a match); every
+    // marker is bound to it.
+    m_nParams = static_cast<unsigned>(qMax<qsizetype>(1, condition.count(QLatin1Char('?'))));
+    SetFilter(condition);
     if (index >= m_aOrderSorts.size())
         throw std::invalid_argument("search order has no sort");
     m_strSort = m_aOrderSorts[index];
@@ -246,9 +249,11 @@ void CGridRowset::StoreParameter() {
 
 void CGridRowset::BindParameter() {
     const SQLHSTMT h = m_stmt->Handle();
-    Check(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength, 0,
-                           m_param, sizeof m_param, &m_paramLength),
-          SQL_HANDLE_STMT, h);
+    for (unsigned n = 1; n <= m_nParams; ++n)
+        Check(SQLBindParameter(h, static_cast<SQLUSMALLINT>(n), SQL_PARAM_INPUT, SQL_C_WCHAR,
+                               SQL_VARCHAR, kMaxParamLength, 0, m_param, sizeof m_param,
+                               &m_paramLength),
+              SQL_HANDLE_STMT, h);
 }
 
 void CGridRowset::Execute() {
@@ -451,11 +456,17 @@ void CGridRowset::EnsureRowCached(int row) {
 QString CGridRowset::CountStatement() const {
     QString sql = GetCountSQL();
     if (m_nSearchOrder != -1) {
-        // Only the marker of the search condition, which comes first in the filter: a "?"
+        // Only the markers of the search condition, which comes first in the filter: a "?"
         // inside the base condition's literals is text, not a marker.
-        const qsizetype at = sql.indexOf(QLatin1Char('?'));
-        if (at >= 0)
-            sql.replace(at, 1, Literal(m_strFilterParam.left(kMaxParamLength)));
+        const QString literal = Literal(m_strFilterParam.left(kMaxParamLength));
+        qsizetype from = 0;
+        for (unsigned n = 0; n < m_nParams; ++n) {
+            const qsizetype at = sql.indexOf(QLatin1Char('?'), from);
+            if (at < 0)
+                break;
+            sql.replace(at, 1, literal);
+            from = at + literal.size();
+        }
     }
     return sql;
 }

@@ -38,16 +38,20 @@ PluSql SqlServer() {
 // SQLite and PostgreSQL. Codes sort by length first and then as text, which orders them as
 // left padding with blanks does (shorter codes first), without depending on how the
 // database's collation weighs blanks. The price is matched as the server writes it as text.
-// Names are matched without regard to case, as on a SQL Server with its usual collation,
-// and listed in the same case-blind order, so that one index serves both the prefix range
-// and the order (a name search reads its first block without visiting the names before
-// it): PostgreSQL compares and sorts lower() of the names, in byte order; SQLite's LIKE and
-// NOCASE ignore the case of Latin letters only, as it has no Unicode case tables.
+// Names are matched without regard to case, Cyrillic letters included, as on a SQL Server
+// with its usual Cyrillic collation, and listed by a key that both databases compute alike:
+// the name in lower case with ё weighed as е, compared code point by code point. One index
+// on that key serves both the range of a typed start and the order (a name search reads its
+// first block without visiting the names before it); the case-blind match then keeps Ё and
+// Е apart. SQLite gets the key and the match from our extension, which its driver loads.
+// PostgreSQL's LIKE would take a backslash as an escape character; ESCAPE '' makes it an
+// ordinary one, as it is on SQL Server and SQLite.
 // Blocks are separate LIMIT/OFFSET statements, so every sort ends with the unique pluId:
 // rows that tie on the visible keys must come in the same order in every statement, or a
 // row could show in two blocks and another in none.
 PluSql Portable(Dialect dialect) {
     const bool pg = dialect == Dialect::PostgreSQL;
+    const QString like = pg ? QStringLiteral(" LIKE ? ESCAPE ''") : QStringLiteral(" LIKE ?");
     PluSql s;
     s.table = QStringLiteral("plu");
     s.columns = Columns(false);
@@ -56,20 +60,40 @@ PluSql Portable(Dialect dialect) {
     s.blockStatements = true;
     s.orders = {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
-         QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu LIKE ?")},
-        {QStringLiteral("По названию"), QStringLiteral("pluName"),
-         pg ? QStringLiteral("lower(pluName) COLLATE \"C\", pluName, pluId")
-            : QStringLiteral("pluName COLLATE NOCASE, pluId"),
-         pg ? QStringLiteral("lower(pluName) LIKE lower(?)") : QStringLiteral("pluName LIKE ?")},
+         QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
+        {QStringLiteral("По названию"), QStringLiteral("pluName"), PluNameSort(dialect),
+         pg ? QStringLiteral("%1 LIKE replace(lower(?), 'ё', 'е') ESCAPE '' AND "
+                             "lower(pluName) LIKE lower(?) ESCAPE ''")
+                  .arg(PluNameKey(dialect))
+            : QStringLiteral("%1 >= ru_key_low(?) AND %1 < ru_key_high(?) AND "
+                             "ru_like(?, pluName)")
+                  .arg(PluNameKey(dialect))},
         {QStringLiteral("По цене"), QStringLiteral("price"),
-         QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT) LIKE ?")},
+         QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT)") + like},
         {QStringLiteral("По штрих-коду"), QStringLiteral("barCode"),
-         QStringLiteral("length(barCode), barCode, pluId"), QStringLiteral("barCode LIKE ?")},
+         QStringLiteral("length(barCode), barCode, pluId"), QStringLiteral("barCode") + like},
     };
     return s;
 }
 
 } // namespace
+
+QString PluNameKey(Dialect dialect) {
+    if (dialect == Dialect::PostgreSQL)
+        return QStringLiteral("replace(lower(pluName), 'ё', 'е') COLLATE \"C\"");
+    if (dialect == Dialect::SQLite)
+        return QStringLiteral("ru_key(pluName)");
+    return QStringLiteral("pluName");
+}
+
+QString PluNameSort(Dialect dialect) {
+    if (dialect == Dialect::PostgreSQL)
+        return PluNameKey(dialect) +
+               QStringLiteral(", pluName COLLATE \"C\", plu COLLATE \"C\", pluId");
+    if (dialect == Dialect::SQLite)
+        return PluNameKey(dialect) + QStringLiteral(", pluName, plu, pluId");
+    return QStringLiteral("pluName");
+}
 
 const PluSql& PluStatements(Dialect dialect) {
     static const PluSql sqlServer = SqlServer();

@@ -1,5 +1,9 @@
 #include "platform/odbc.h"
 
+#include "platform/paths.h"
+
+#include <QFileInfo>
+
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16");
@@ -127,6 +131,24 @@ void Connection::Open(const QString& connectionString) {
         }
     }
     m_hdbc = h;
+    if (GetDialect() == Dialect::SQLite &&
+        !connectionString.contains(QLatin1String("LoadExt="), Qt::CaseInsensitive)) {
+        // Names are matched and ordered by functions of our own SQLite extension, which the
+        // driver loads only while it connects.
+        const QString extension = SqliteExtensionPath();
+        if (!extension.isEmpty())
+            Open(connectionString + QStringLiteral(";LoadExt=") + extension);
+    }
+}
+
+QString Connection::SqliteExtensionPath() {
+    const QString path = platform::ExecutableDirectory() + QLatin1Char('/') +
+                         QStringLiteral(VARNET_SQLITE_EXTENSION);
+    // The driver takes the value up to the next ";" and splits it at ",", without quoting.
+    for (const char c : {';', ',', '{', '}'})
+        if (path.contains(QLatin1Char(c)))
+            return QString();
+    return QFileInfo::exists(path) ? path : QString();
 }
 
 void Connection::Close() {

@@ -62,6 +62,9 @@ public:
 
     QString DbmsName() const;
     Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
+    // The SQLite extension beside the executable that every SQLite connection loads;
+    // empty when it is missing or its path cannot be passed to the driver.
+    static QString SqliteExtensionPath();
 
 private:
     SQLHDBC m_hdbc = SQL_NULL_HDBC;

@@ -187,8 +187,9 @@ void CreateIndexes(platform::odbc::Connection& db) {
         // in both directions (the last blocks are read backwards) without a sort step.
         statements << QStringLiteral("plu_code ON plu (plu text_pattern_ops)")
                    << QStringLiteral("plu_code_order ON plu (length(plu), plu, pluId)")
-                   << QStringLiteral("plu_name_order_ci ON plu ((lower(pluName)) COLLATE \"C\", "
-                                     "pluName, pluId) INCLUDE (plu)")
+                   << QStringLiteral("plu_name_key ON plu ((replace(lower(pluName), 'ё', 'е')) "
+                                     "COLLATE \"C\", pluName COLLATE \"C\", plu COLLATE \"C\", "
+                                     "pluId)")
                    << QStringLiteral("plu_price_order ON plu (price, pluName, pluId)")
                    << QStringLiteral("plu_barcode ON plu (barCode text_pattern_ops)")
                    << QStringLiteral("plu_barcode_order ON plu (length(barCode), barCode, pluId)");
@@ -197,21 +198,22 @@ void CreateIndexes(platform::odbc::Connection& db) {
         // with plu included a count of names needs no table rows.
         obsolete << QStringLiteral("plu_code_sort") << QStringLiteral("plu_name_sort")
                  << QStringLiteral("plu_name") << QStringLiteral("plu_name_order")
-                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort");
+                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort")
+                 << QStringLiteral("plu_name_order_ci");
     } else if (d == Dialect::SQLite) {
-        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search;
-        // the name one also serves the name order, which is NOCASE too, and the one with the
-        // code counts names without reading table rows. pluId is the rowid, which every
-        // index already ends with: the sorts' last term.
+        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search of
+        // codes. Names are searched and ordered by the key of our extension; with the name
+        // and the code in the index, a count of names reads no table rows. pluId is the
+        // rowid, which every index already ends with: the sorts' last term.
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
                    << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")
-                   << QStringLiteral("plu_name_like ON plu (pluName COLLATE NOCASE)")
-                   << QStringLiteral("plu_name_like_code ON plu (pluName COLLATE NOCASE, plu)")
+                   << QStringLiteral("plu_name_key ON plu (ru_key(pluName), pluName, plu)")
                    << QStringLiteral("plu_price ON plu (price, pluName)")
                    << QStringLiteral("plu_barcode_like ON plu (barCode COLLATE NOCASE)")
                    << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
+        obsolete << QStringLiteral("plu_name_like") << QStringLiteral("plu_name_like_code");
     } else {
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")
