@@ -3,8 +3,9 @@
 // memory.
 //   bench_catalogue                      runs every back end and size, each in its own process
 //   bench_catalogue BACKEND ROWS         one case (sqlite or postgres; catalogue made if missing)
-// Catalogues live in /tmp/varnet-catbench and are reused; PostgreSQL is the test server
-// (PGPORT, default 54329).
+// Catalogues live in /tmp/varnet-catbench (VARNET_CATBENCH_DIR) and are reused; PostgreSQL is
+// the test server (PGPORT, default 54329), with databases varnet_catbench_ROWS (the prefix
+// from VARNET_CATBENCH_DB), so that several people can measure on one machine.
 #include "catalogue/ctableplu.h"
 #include "catalogue/plusql.h"
 #include "democatalogue.h"
@@ -21,7 +22,13 @@ using platform::odbc::Connection;
 
 namespace {
 
-const QString kDir = QStringLiteral("/tmp/varnet-catbench");
+QString Setting(const char* name, const char* fallback) {
+    const QString v = qEnvironmentVariable(name);
+    return v.isEmpty() ? QString::fromLatin1(fallback) : v;
+}
+
+const QString kDir = Setting("VARNET_CATBENCH_DIR", "/tmp/varnet-catbench");
+const QString kDb = Setting("VARNET_CATBENCH_DB", "varnet_catbench");
 
 long PeakKb() {
     QFile f(QStringLiteral("/proc/self/status"));
@@ -37,7 +44,8 @@ QString ConnectionString(const QString& backend, int rows, const QString& extra)
     if (backend == QLatin1String("sqlite"))
         return QStringLiteral("Driver={SQLite3};DATABASE=%1/cat_%2.db").arg(kDir).arg(rows);
     return QStringLiteral("Driver={PostgreSQL Unicode};SERVER=127.0.0.1;UID=postgres;PWD=;"
-                          "DATABASE=varnet_catbench_%1")
+                          "DATABASE=%1_%2")
+               .arg(kDb)
                .arg(rows) +
            extra;
 }
@@ -54,9 +62,8 @@ void Make(const QString& backend, int rows) {
         Connection admin;
         admin.Open(QStringLiteral("Driver={PostgreSQL Unicode};SERVER=127.0.0.1;UID=postgres;PWD=;"
                                   "DATABASE=postgres"));
-        democat::Exec(admin,
-                      QStringLiteral("DROP DATABASE IF EXISTS varnet_catbench_%1").arg(rows));
-        democat::Exec(admin, QStringLiteral("CREATE DATABASE varnet_catbench_%1").arg(rows));
+        democat::Exec(admin, QStringLiteral("DROP DATABASE IF EXISTS %1_%2").arg(kDb).arg(rows));
+        democat::Exec(admin, QStringLiteral("CREATE DATABASE %1_%2").arg(kDb).arg(rows));
     } else {
         QFile::remove(QStringLiteral("%1/cat_%2.db").arg(kDir).arg(rows));
     }

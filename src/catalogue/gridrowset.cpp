@@ -273,6 +273,14 @@ void CGridRowset::Close() {
 
 bool CGridRowset::Open() {
     const bool ok = OpenBase();
+    if (ok && CountsLater()) {
+        m_nFirstRow = 0;
+        m_nRowCount = 0;
+        m_bCountKnown = false;
+        TakeKnownRows(static_cast<int>(m_nRowsFetched));
+        return ok;
+    }
+    m_bCountKnown = true;
     m_nRowCount = ok ? CountRows() : 0;
     m_bCountCurrent = ok;
     if (m_nRowCount != 0) {
@@ -298,6 +306,10 @@ bool CGridRowset::Requery() {
         m_bCountCurrent = false;
         if (m_bOpenedParam)
             StoreParameter();
+        if (CountsLater()) {
+            ReadUncounted(m_nFirstRow);
+            return true;
+        }
     } else {
         const SQLHSTMT h = m_stmt->Handle();
         SQLFreeStmt(h, SQL_CLOSE);
@@ -309,6 +321,7 @@ bool CGridRowset::Requery() {
     }
     m_nRowCount = CountRows();
     m_bCountCurrent = true;
+    m_bCountKnown = true;
     if (m_nRowCount > 0) {
         // The block stays where the window started, unless the new result ends before it:
         // an empty block beside rows that exist helps no one, and on a server-side cursor
@@ -325,6 +338,52 @@ bool CGridRowset::Requery() {
         }
     }
     return true;
+}
+
+void CGridRowset::ReadUncounted(int start) {
+    m_bCountKnown = false;
+    for (;;) {
+        m_nRowsFetched = 0;
+        const SQLRETURN ret = FetchBlock(start);
+        if (ret == SQL_NO_DATA)
+            m_nRowsFetched = 0;
+        CheckRowsetError(ret);
+        SQLFreeStmt(m_stmt->Handle(), SQL_CLOSE);
+        // An empty block beside rows that exist helps no one: the window goes to the start.
+        if (m_nRowsFetched > 0 || start == 0)
+            break;
+        start = 0;
+    }
+    m_nFirstRow = start;
+    m_nRowCount = 0;
+    TakeKnownRows(static_cast<int>(m_nRowsFetched));
+}
+
+void CGridRowset::TakeKnownRows(int fetched) {
+    if (fetched <= 0) {
+        // Nothing at the window's start: the result ends before it, or is empty.
+        if (m_nFirstRow == 0) {
+            m_nRowCount = 0;
+            m_bCountKnown = true;
+        }
+        m_nFirstRow = m_nLastRow = 0;
+        return;
+    }
+    m_nLastRow = m_nFirstRow + fetched - 1;
+    const int known = m_nLastRow + 1;
+    if (fetched < static_cast<int>(m_nRowsetSize)) {
+        // A short block is the end of the result.
+        m_nRowCount = known;
+        m_bCountKnown = true;
+    } else {
+        m_nRowCount = qMax(m_nRowCount, known);
+    }
+}
+
+void CGridRowset::SetCountedRows(int count) {
+    m_nRowCount = qMax(0, count);
+    m_bCountKnown = true;
+    m_bCountCurrent = true;
 }
 
 int CGridRowset::BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const {
@@ -412,6 +471,20 @@ void CGridRowset::Move(SQLLEN rows, SQLUSMALLINT fetchType) {
     // The rows are in the block buffers; the block statement's result is not needed.
     if (m_bBlockStatements)
         SQLFreeStmt(h, SQL_CLOSE);
+    if (!m_bCountKnown) {
+        // Not counted yet: the block's place is the one asked for, and the rows known grow.
+        const int start = m_nBlockStart < 0 ? 0 : m_nBlockStart;
+        const int fetched = static_cast<int>(m_nRowsFetched);
+        m_nFirstRow = fetched > 0 ? start : m_nFirstRow;
+        if (fetched > 0) {
+            TakeKnownRows(fetched);
+        } else {
+            // The result ends before the block: it has fewer rows than were known.
+            m_nRowCount = qMin(m_nRowCount, start);
+            m_nLastRow = m_nFirstRow - 1;
+        }
+        return;
+    }
     if (m_nRowCount == 0) {
         m_nFirstRow = m_nLastRow = 0;
         return;

@@ -108,6 +108,18 @@ public:
     void SetBlockStatements(bool on) { m_bBlockStatements = on; }
     bool BlockStatements() const { return m_bBlockStatements; }
 
+    // Counting later, for block statements: Open and Requery read only their block, and
+    // m_nRowCount holds the rows known to exist (the window's start plus the rows fetched,
+    // growing as later blocks are read), exact once a block comes back short. The owner
+    // runs CountStatement elsewhere and hands the total to SetCountedRows; until then the
+    // list is as long as the rows known. Set before Open.
+    void SetCountLater(bool on) { m_bCountLater = on; }
+    bool CountsLater() const { return m_bCountLater && m_bBlockStatements; }
+    // Whether m_nRowCount is the number of rows in the result, not a lower bound.
+    bool CountKnown() const { return m_bCountKnown; }
+    void SetCountedRows(int count);
+    const platform::odbc::Connection& Database() const { return m_db; }
+
     QString m_strFilter;
     QString m_strSort;
     unsigned m_nFields = 0;
@@ -142,6 +154,11 @@ private:
     // and one block read from there.
     int BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const;
     SQLRETURN FetchBlock(int start);
+    // Counting later: reads the block at start (at 0 when the result ends before it) and
+    // takes the rows known from it.
+    void ReadUncounted(int start);
+    // After a block of fetched rows at m_nFirstRow: what the rows known grow to.
+    void TakeKnownRows(int fetched);
 
     std::unique_ptr<platform::odbc::Statement> m_stmt;
     std::unique_ptr<CFieldExchange> m_bound;
@@ -151,6 +168,8 @@ private:
     SQLULEN m_nRowsFetched = 0;
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
     bool m_bBlockStatements = false;
+    bool m_bCountLater = false;
+    bool m_bCountKnown = true;
     // What the block statements repeat: the row query as opened, whether it has the
     // parameter, and where the last block started (-1: before the first row).
     QString m_strOpenedSelect;

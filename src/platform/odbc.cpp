@@ -131,6 +131,7 @@ void Connection::Open(const QString& connectionString) {
         }
     }
     m_hdbc = h;
+    m_strConnect = connectionString;
     if (GetDialect() == Dialect::SQLite &&
         !connectionString.contains(QLatin1String("LoadExt="), Qt::CaseInsensitive)) {
         // Names are matched and ordered by functions of our own SQLite extension, which the
@@ -157,6 +158,7 @@ void Connection::Close() {
     SQLDisconnect(m_hdbc);
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
+    m_strConnect.clear();
 }
 
 QString Connection::DbmsName() const {

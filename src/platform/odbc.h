@@ -60,6 +60,10 @@ public:
     bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }
     SQLHDBC Handle() const { return m_hdbc; }
 
+    // The connection string this connection was opened with, for a second connection to
+    // the same database (it holds the password, as the settings do).
+    const QString& ConnectionString() const { return m_strConnect; }
+
     QString DbmsName() const;
     Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
     // The SQLite extension beside the executable that every SQLite connection loads;
@@ -68,6 +72,7 @@ public:
 
 private:
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
+    QString m_strConnect;
 };
 
 class Statement {
