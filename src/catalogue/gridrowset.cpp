@@ -307,7 +307,9 @@ bool CGridRowset::Requery() {
         if (m_bOpenedParam)
             StoreParameter();
         if (CountsLater()) {
-            ReadUncounted(m_nFirstRow);
+            // Where the old window was says nothing about the new result, and reading past
+            // its end costs a scan of all of it: the list starts at the top.
+            ReadUncounted(0);
             return true;
         }
     } else {
@@ -349,7 +351,8 @@ void CGridRowset::ReadUncounted(int start) {
             m_nRowsFetched = 0;
         CheckRowsetError(ret);
         SQLFreeStmt(m_stmt->Handle(), SQL_CLOSE);
-        // An empty block beside rows that exist helps no one: the window goes to the start.
+        // An empty block beside rows that may exist helps no one: the window goes to the
+        // start.
         if (m_nRowsFetched > 0 || start == 0)
             break;
         start = 0;
@@ -432,8 +435,27 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
     QString sql;
     const QString reversed = m_strOpenedSort.isEmpty() ? QString() : ReversedSort(m_strOpenedSort);
     const int length = qMin(size, m_nRowCount - start);
-    if (m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
-        m_nRowCount - start - length < start) {
+    const bool fromEnd = m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
+                         m_nRowCount - start - length < start;
+    if (!m_strKeyColumn.isEmpty() && !m_strOpenedSort.isEmpty()) {
+        // The rows skipped on the way to the block are read from an index alone when only
+        // their keys are asked for; the block's own rows are then read by their keys.
+        QString keys =
+            QStringLiteral("SELECT ") + m_strKeyColumn + QStringLiteral(" FROM ") + GetDefaultSQL();
+        if (!m_strOpenedFilter.isEmpty())
+            keys += QStringLiteral(" WHERE ") + m_strOpenedFilter;
+        keys += fromEnd ? QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                              .arg(reversed)
+                              .arg(length)
+                              .arg(m_nRowCount - start - length)
+                        : QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                              .arg(m_strOpenedSort)
+                              .arg(size)
+                              .arg(start);
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
+                  .arg(m_bound->Columns().join(QLatin1Char(',')), GetDefaultSQL(), m_strKeyColumn,
+                       keys, m_strOpenedSort);
+    } else if (fromEnd) {
         sql =
             QStringLiteral("SELECT %1 FROM (%2 ORDER BY %3 LIMIT %4 OFFSET %5) AS tail ORDER BY %6")
                 .arg(m_bound->Columns().join(QLatin1Char(',')), m_strOpenedSelect, reversed)

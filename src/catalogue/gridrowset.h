@@ -108,6 +108,11 @@ public:
     void SetBlockStatements(bool on) { m_bBlockStatements = on; }
     bool BlockStatements() const { return m_bBlockStatements; }
 
+    // A unique column for block statements: the rows before a block are then passed over
+    // by their keys alone (which an index holds), and the block's rows read by key. Set
+    // before Open.
+    void SetKeyColumn(const QString& column) { m_strKeyColumn = column; }
+
     // Counting later, for block statements: Open and Requery read only their block, and
     // m_nRowCount holds the rows known to exist (the window's start plus the rows fetched,
     // growing as later blocks are read), exact once a block comes back short. The owner
@@ -155,7 +160,7 @@ private:
     int BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const;
     SQLRETURN FetchBlock(int start);
     // Counting later: reads the block at start (at 0 when the result ends before it) and
-    // takes the rows known from it.
+    // takes the rows known from it. Requery starts at 0.
     void ReadUncounted(int start);
     // After a block of fetched rows at m_nFirstRow: what the rows known grow to.
     void TakeKnownRows(int fetched);
@@ -169,6 +174,7 @@ private:
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
     bool m_bBlockStatements = false;
     bool m_bCountLater = false;
+    QString m_strKeyColumn;
     bool m_bCountKnown = true;
     // What the block statements repeat: the row query as opened, whether it has the
     // parameter, and where the last block started (-1: before the first row).

@@ -45,7 +45,12 @@ PluSql SqlServer() {
 // first block without visiting the names before it); the case-blind match then keeps Ё and
 // Е apart. SQLite gets the key and the match from our extension, which its driver loads.
 // PostgreSQL's LIKE would take a backslash as an escape character; ESCAPE '' makes it an
-// ordinary one, as it is on SQL Server and SQLite.
+// ordinary one, as it is on SQL Server and SQLite. With nothing typed the pattern is "%",
+// which every name and price matches but NULL: the test of the pattern alone, made once per
+// statement, spares the matching of every row (which the price pays with a conversion);
+// on SQLite a test on the number itself spares the conversion of prices that cannot match.
+// SQLite orders barcodes in the collation its LIKE matches in, so that one index serves the
+// typed start (within each length, which it skips through) and the order.
 // Blocks are separate LIMIT/OFFSET statements, so every sort ends with the unique pluId:
 // rows that tie on the visible keys must come in the same order in every statement, or a
 // row could show in two blocks and another in none.
@@ -62,16 +67,23 @@ PluSql Portable(Dialect dialect) {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
          QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
         {QStringLiteral("По названию"), QStringLiteral("pluName"), PluNameSort(dialect),
-         pg ? QStringLiteral("%1 LIKE replace(lower(?), 'ё', 'е') ESCAPE '' AND "
-                             "lower(pluName) LIKE lower(?) ESCAPE ''")
+         pg ? QStringLiteral("(? = '%' AND pluName IS NOT NULL OR %1 LIKE "
+                             "replace(lower(?), 'ё', 'е') ESCAPE '' AND "
+                             "lower(pluName) LIKE lower(?) ESCAPE '')")
                   .arg(PluNameKey(dialect))
             : QStringLiteral("%1 >= ru_key_low(?) AND %1 < ru_key_high(?) AND "
-                             "ru_like(?, pluName)")
+                             "(? = '%' OR ru_like(?, pluName))")
                   .arg(PluNameKey(dialect))},
         {QStringLiteral("По цене"), QStringLiteral("price"),
-         QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT)") + like},
+         QStringLiteral("price, pluName, pluId"),
+         pg ? QStringLiteral("(? = '%' AND price IS NOT NULL OR CAST(price AS TEXT)") + like +
+                  QLatin1Char(')')
+            : QStringLiteral("(? = '%' AND price IS NOT NULL OR "
+                             "price_text_may_match(?, price) AND CAST(price AS TEXT) LIKE ?)")},
         {QStringLiteral("По штрих-коду"), QStringLiteral("barCode"),
-         QStringLiteral("length(barCode), barCode, pluId"), QStringLiteral("barCode") + like},
+         pg ? QStringLiteral("length(barCode), barCode, pluId")
+            : QStringLiteral("length(barCode), barCode COLLATE NOCASE, pluId"),
+         QStringLiteral("barCode") + like},
     };
     return s;
 }

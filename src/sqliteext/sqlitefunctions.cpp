@@ -1,5 +1,7 @@
 // The SQL functions of the extension that every SQLite connection of the program loads:
-// ru_key, ru_key_low, ru_key_high and ru_like over the name keys of russiantext.
+// ru_key, ru_key_low, ru_key_high and ru_like over the name keys of russiantext, and
+// price_text_may_match, the quick test before a price's text is matched.
+#include "numbertext.h"
 #include "russiantext.h"
 
 #include <sqlite3ext.h>
@@ -56,6 +58,19 @@ void SqlLike(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, Like(Arg(argv[0]), Arg(argv[1])) ? 1 : 0);
 }
 
+// price_text_may_match(pattern, price): 0 only when the price's text cannot match.
+void SqlPriceMayMatch(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+        return sqlite3_result_null(ctx);
+    const int type = sqlite3_value_type(argv[1]);
+    if (type != SQLITE_INTEGER && type != SQLITE_FLOAT)
+        return sqlite3_result_int(ctx, 1);
+    const unsigned char* pattern = sqlite3_value_text(argv[0]);
+    const int bytes = sqlite3_value_bytes(argv[0]);
+    sqlite3_result_int(ctx,
+                       NumberTextMayMatch(pattern, bytes, sqlite3_value_double(argv[1])) ? 1 : 0);
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int
@@ -71,7 +86,8 @@ sqlite3_extension_init(sqlite3* db, char** error, const sqlite3_api_routines* ap
     const Function functions[] = {{"ru_key", 1, SqlKey},
                                   {"ru_key_low", 1, SqlKeyLow},
                                   {"ru_key_high", 1, SqlKeyHigh},
-                                  {"ru_like", 2, SqlLike}};
+                                  {"ru_like", 2, SqlLike},
+                                  {"price_text_may_match", 2, SqlPriceMayMatch}};
     for (const Function& f : functions) {
         const int rc =
             sqlite3_create_function(db, f.name, f.args, flags, nullptr, f.call, nullptr, nullptr);

@@ -4,6 +4,7 @@
 // key rules of the SQLite extension on their own.
 #include "catalogfixture.h"
 #include "catalogue/ctableplu.h"
+#include "numbertext.h"
 #include "russiantext.h"
 
 #include <QTest>
@@ -50,6 +51,9 @@ private Q_SLOTS:
         QList<democat::PluRow> rows;
         for (int i = 0; i < names.size(); ++i)
             rows << catfix::Row(i + 1, QString::number(i + 1), names[i], 100.0 + i);
+        // A product without a name matches nothing, not even "%", as on SQL Server.
+        rows << catfix::Row(100, QStringLiteral("100"), QString(), 1.0);
+        rows.last().pluName.reset();
         for (const QString& b : testdb::Backends()) {
             auto app = std::make_unique<CVarnetApp>();
             QVERIFY(catfix::Open(*app, b, QStringLiteral("names"), m_dir, rows));
@@ -126,6 +130,37 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(bool, matches);
         QCOMPARE(russiantext::Like(pattern.toStdU32String(), text.toStdU32String()), matches);
+    }
+
+    // The quick test of a price may only turn away prices whose text cannot match; SQLite
+    // writes a price with 15 significant digits, so a carry changes its first digits.
+    void priceMayMatch_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<double>("price");
+        QTest::addColumn<bool>("may");
+        QTest::newRow("12 in 12.5") << "12%" << 12.5 << true;
+        QTest::newRow("12 in 1250") << "12%" << 1250.0 << true;
+        QTest::newRow("12 not in 1.25") << "12%" << 1.25 << false;
+        QTest::newRow("12 not in 13") << "12%" << 13.0 << false;
+        QTest::newRow("12 not in -12") << "12%" << -12.0 << false;
+        QTest::newRow("1000 in 999.99999999999994") << "1000%" << 999.99999999999994 << true;
+        QTest::newRow("123456789012346 carried")
+            << "123456789012346%" << 123456789012345.67 << true;
+        QTest::newRow("below 1 left to LIKE") << "5%" << 0.00005 << true;
+        QTest::newRow("no digits first") << "%5" << 13.0 << true;
+        QTest::newRow("digits then a point") << "12.5%" << 12.5 << true;
+        QTest::newRow("Cyrillic first") << "Ц%" << 12.0 << true;
+    }
+    void priceMayMatch() {
+        QFETCH(QString, pattern);
+        QFETCH(double, price);
+        QFETCH(bool, may);
+        QCOMPARE(russiantext::NumberTextMayMatch(pattern.toStdU32String(), price), may);
+        const QByteArray utf8 = pattern.toUtf8();
+        QCOMPARE(russiantext::NumberTextMayMatch(
+                     reinterpret_cast<const unsigned char*>(utf8.constData()),
+                     static_cast<int>(utf8.size()), price),
+                 may);
     }
 
     // The range of keys a typed start selects holds every name it matches, also at the end
