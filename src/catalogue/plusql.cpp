@@ -44,6 +44,10 @@ PluSql SqlServer() {
 // on that key serves both the range of a typed start and the order (a name search reads its
 // first block without visiting the names before it); the case-blind match then keeps Ё and
 // Е apart. SQLite gets the key and the match from our extension, which its driver loads.
+// On PostgreSQL the range is written out from the typed start (the characters before the
+// first wildcard), and the match is wrapped so that the planner does not take it for a rare
+// one: for a typed "%особый" it would otherwise sort the whole table rather than read the
+// name index until the first rows are found.
 // PostgreSQL's LIKE would take a backslash as an escape character; ESCAPE '' makes it an
 // ordinary one, as it is on SQL Server and SQLite. With nothing typed the pattern is "%",
 // which every name and price matches but NULL: the test of the pattern alone, made once per
@@ -67,10 +71,12 @@ PluSql Portable(Dialect dialect) {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
          QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
         {QStringLiteral("По названию"), QStringLiteral("pluName"), PluNameSort(dialect),
-         pg ? QStringLiteral("(? = '%' AND pluName IS NOT NULL OR %1 LIKE "
-                             "replace(lower(?), 'ё', 'е') ESCAPE '' AND "
-                             "lower(pluName) LIKE lower(?) ESCAPE '')")
-                  .arg(PluNameKey(dialect))
+         pg ? QStringLiteral("(%2 = '' OR %1 >= %2 AND %1 < left(%2, -1) || "
+                             "chr(ascii(right(%2, 1)) + 1)) AND "
+                             "coalesce(? = '%' AND pluName IS NOT NULL OR "
+                             "lower(pluName) LIKE lower(?) ESCAPE '', false)")
+                  .arg(PluNameKey(dialect),
+                       QStringLiteral("replace(lower(substring(? from '^[^%_]*')), 'ё', 'е')"))
             : QStringLiteral("%1 >= ru_key_low(?) AND %1 < ru_key_high(?) AND "
                              "(? = '%' OR ru_like(?, pluName))")
                   .arg(PluNameKey(dialect))},
