@@ -10,12 +10,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target varnet varnet-democat varnet-label varnet-scale-sim
+cmake --build --preset default -j "$(nproc)" --target varnet varnet_sqlite varnet-democat varnet-label varnet-scale-sim
 
 demo="$root/demo"
 mkdir -p "$demo/labels"
 # The program keeps its files beside its executable.
 cp -f build/bin/varnet "$demo/varnet"
+cp -f build/bin/libvarnet_sqlite.so "$demo/libvarnet_sqlite.so"
 [ -f "$demo/catalogue.db" ] || build/bin/varnet-democat --sqlite "$demo/catalogue.db" --rows 300 >/dev/null
 [ -f "$demo/Varnet.cfg" ] || build/bin/varnet-label sample --kind weight --page 58x40 --out "$demo/Varnet.cfg"
 [ -f "$demo/QLabel.cfg" ] || build/bin/varnet-label sample --kind piece --page 58x40 --out "$demo/QLabel.cfg"

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
-  unixodbc unixodbc-dev libsqliteodbc odbc-postgresql postgresql
+  unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev odbc-postgresql postgresql
   cups cups-client cups-bsd cups-filters libcups2-dev cups-ipp-utils avahi-daemon dbus
   libzxing-dev
   fonts-liberation2 fonts-dejavu-core

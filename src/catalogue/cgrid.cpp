@@ -61,6 +61,13 @@ public:
         m_rows = rows;
         endResetModel();
     }
+    void AppendRows(int rows) {
+        if (rows <= m_rows)
+            return;
+        beginInsertRows(QModelIndex(), m_rows, rows - 1);
+        m_rows = rows;
+        endInsertRows();
+    }
     void InsertColumn(int index, const QString& heading, unsigned format) {
         beginInsertColumns(QModelIndex(), index, index);
         m_headings.insert(index, heading);
@@ -130,7 +137,9 @@ CGrid::CGrid(QWidget* parent) : QTableView(parent), m_model(new CGridModel(this)
 }
 
 CGrid::~CGrid() {
-    // The record set goes before the model that still refers to it.
+    // The count's thread ends first; the record set goes before the model that still refers
+    // to it.
+    m_counter.reset();
     m_pRowset = nullptr;
     m_rowset.reset();
 }
@@ -146,6 +155,8 @@ void CGrid::AddColumn(int index, const QString& heading, unsigned headerFormat, 
 }
 
 void CGrid::AttachRowset(std::unique_ptr<CGridRowset> rowset) {
+    m_counter.reset();
+    ++m_nCountTicket;
     m_pRowset = nullptr;
     m_rowset = std::move(rowset);
     m_pRowset = m_rowset.get();
@@ -153,10 +164,63 @@ void CGrid::AttachRowset(std::unique_ptr<CGridRowset> rowset) {
     if (!m_pRowset)
         return;
     m_pRowset->SetRowsetSize(100);
+    m_pRowset->SetCountLater(m_pRowset->BlockStatements());
     if (m_pRowset->IsOpen())
         m_pRowset->Close();
     m_pRowset->Open();
     SetRowCount(m_pRowset->m_nRowCount);
+    RequestCount();
+}
+
+void CGrid::RequestCount() {
+    // Whatever count is on its way belongs to an earlier result.
+    ++m_nCountTicket;
+    if (!m_pRowset || !m_pRowset->IsOpen() || m_pRowset->CountKnown())
+        return;
+    if (!m_counter)
+        m_counter =
+            std::make_unique<CRowCounter>(m_pRowset->Database().ConnectionString(), this,
+                                          [this](quint64 ticket, int count, const QString& error) {
+                                              OnCounted(ticket, count, error);
+                                          });
+    m_counter->Request(m_nCountTicket, m_pRowset->CountStatement());
+}
+
+void CGrid::OnCounted(quint64 ticket, int count, const QString& error) {
+    if (ticket != m_nCountTicket || !m_pRowset || !m_pRowset->IsOpen())
+        return;
+    if (!error.isEmpty()) {
+        // The count's own connection failed: the count is made here, as without a thread.
+        try {
+            count = m_pRowset->CountRows();
+        } catch (const platform::odbc::DatabaseError& e) {
+            ReportLater(e.Text());
+            return;
+        }
+    }
+    m_pRowset->SetCountedRows(count);
+    FollowRowCount();
+}
+
+void CGrid::FollowRowCount() {
+    m_bFollowPending = false;
+    const int count = m_pRowset && m_pRowset->IsOpen() ? m_pRowset->m_nRowCount : 0;
+    if (count > m_model->rowCount()) {
+        m_model->AppendRows(count);
+        return;
+    }
+    if (count == m_model->rowCount())
+        return;
+    // Rows went away between the statements: the list shrinks, the selection stays inside.
+    const int selected = m_nSelected;
+    SetRowCount(count);
+    m_nSelected = SelectedAfterRefresh(selected, count);
+    if (m_nSelected >= 0)
+        selectionModel()->setCurrentIndex(m_model->index(m_nSelected, 0),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
+    if (m_nSelected != selected)
+        Q_EMIT SelectedRowChanged(m_nSelected);
 }
 
 bool CGrid::Refresh() {
@@ -166,10 +230,12 @@ bool CGrid::Refresh() {
     try {
         m_pRowset->Requery();
     } catch (...) {
+        ++m_nCountTicket;
         SetRowCount(m_pRowset->IsOpen() ? m_pRowset->m_nRowCount : 0);
         throw;
     }
     SetRowCount(m_pRowset->m_nRowCount);
+    RequestCount();
     m_nSelected = SelectedAfterRefresh(selected, m_pRowset->m_nRowCount);
     if (m_nSelected >= 0) {
         const QModelIndex index = m_model->index(m_nSelected, 0);
@@ -211,6 +277,12 @@ QString CGrid::CellTextAt(int row, int column) {
         } catch (const platform::odbc::DatabaseError& e) {
             ReportLater(e.Text());
             return QString();
+        }
+        // Reading a block of a result not yet counted may show that it has more rows (or
+        // fewer) than the list holds; the list follows once painting is over.
+        if (m_pRowset->m_nRowCount != m_model->rowCount() && !m_bFollowPending) {
+            m_bFollowPending = true;
+            QTimer::singleShot(0, this, &CGrid::FollowRowCount);
         }
         if (!m_pRowset->IsRowCached(row))
             return QString();

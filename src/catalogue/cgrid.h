@@ -4,6 +4,7 @@
 #pragma once
 
 #include "catalogue/gridcolumn.h"
+#include "catalogue/rowcounter.h"
 
 #include <QColor>
 #include <QTableView>
@@ -29,7 +30,9 @@ public:
     int ColumnCount() const { return static_cast<int>(m_aColumns.size()); }
 
     // Takes the record set over (replacing and deleting any earlier one), opens it with
-    // blocks of 100 rows and shows its row count. Database errors propagate.
+    // blocks of 100 rows and shows its row count. Database errors propagate. A record set of
+    // block statements shows its first rows before it is counted: the list is as long as
+    // the rows known and grows when the count, made on a thread of its own, is in.
     void AttachRowset(std::unique_ptr<CGridRowset> rowset);
     // Runs the query again and shows the new row count; the selection stays within the
     // rows. Database errors propagate.
@@ -58,6 +61,13 @@ protected:
 
 private:
     void SetRowCount(int count);
+    // Counting later: asks for the count of the current result, unless the rows known are
+    // all there are.
+    void RequestCount();
+    void OnCounted(quint64 ticket, int count, const QString& error);
+    // The list takes the record set's row count: growing keeps the selection and the
+    // scroll position.
+    void FollowRowCount();
     void OnSelectionChanged();
     // A database error inside painting is shown once painting is over, and only once for
     // a run of failing cells.
@@ -67,4 +77,7 @@ private:
     std::vector<tagColumn> m_aColumns;
     CGridModel* m_model = nullptr;
     bool m_bErrorPending = false;
+    bool m_bFollowPending = false;
+    std::unique_ptr<CRowCounter> m_counter;
+    quint64 m_nCountTicket = 0;
 };

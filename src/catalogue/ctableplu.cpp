@@ -10,6 +10,8 @@ CTablePlu::CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dia
     m_strTable = sql.table;
     m_columns = sql.columns;
     SetBlockStatements(sql.blockStatements);
+    if (sql.blockStatements)
+        SetKeyColumn(sql.columns.first()); // pluId, unique, and the sorts' last term
     m_aOrderNames.clear();
     m_aOrderColumns.clear();
     m_aOrderSorts.clear();

@@ -136,12 +136,15 @@ void CGridRowset::AddSearchOrder(const QString& name, const QString& column, con
 
 QString CGridRowset::SetSearchOrder(int index) {
     m_nSearchOrder = index;
-    m_nParams = 1;
     if (index < 0 || index >= m_aOrderColumns.size())
         throw std::invalid_argument("search order out of range");
-    SetFilter(index < m_aOrderConditions.size()
-                  ? m_aOrderConditions[index]
-                  : m_aOrderColumns[index] + QStringLiteral(" LIKE ?"));
+    const QString condition = index < m_aOrderConditions.size()
+                                  ? m_aOrderConditions[index]
+                                  : m_aOrderColumns[index] + QStringLiteral(" LIKE ?");
+    // A condition may use the typed text more than once (a key range and a match); every
+    // marker is bound to it.
+    m_nParams = static_cast<unsigned>(qMax<qsizetype>(1, condition.count(QLatin1Char('?'))));
+    SetFilter(condition);
     if (index >= m_aOrderSorts.size())
         throw std::invalid_argument("search order has no sort");
     m_strSort = m_aOrderSorts[index];
@@ -243,8 +246,10 @@ void CGridRowset::StoreParameter() {
 
 void CGridRowset::BindParameter() {
     const SQLHSTMT h = m_stmt->Handle();
-    m_stmt->Check(SQLBindParameter(h, 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength,
-                                   0, m_param, sizeof m_param, &m_paramLength));
+    for (unsigned n = 1; n <= m_nParams; ++n)
+        m_stmt->Check(SQLBindParameter(h, static_cast<SQLUSMALLINT>(n), SQL_PARAM_INPUT,
+                                       SQL_C_WCHAR, SQL_VARCHAR, kMaxParamLength, 0, m_param,
+                                       sizeof m_param, &m_paramLength));
 }
 
 void CGridRowset::Execute() {
@@ -264,6 +269,14 @@ void CGridRowset::Close() {
 
 bool CGridRowset::Open() {
     const bool ok = OpenBase();
+    if (ok && CountsLater()) {
+        m_nFirstRow = 0;
+        m_nRowCount = 0;
+        m_bCountKnown = false;
+        TakeKnownRows(static_cast<int>(m_nRowsFetched));
+        return ok;
+    }
+    m_bCountKnown = true;
     m_nRowCount = ok ? CountRows() : 0;
     m_bCountCurrent = ok;
     if (m_nRowCount != 0) {
@@ -289,6 +302,12 @@ bool CGridRowset::Requery() {
         m_bCountCurrent = false;
         if (m_bOpenedParam)
             StoreParameter();
+        if (CountsLater()) {
+            // Where the old window was says nothing about the new result, and reading past
+            // its end costs a scan of all of it: the list starts at the top.
+            ReadUncounted(0);
+            return true;
+        }
     } else {
         const SQLHSTMT h = m_stmt->Handle();
         SQLFreeStmt(h, SQL_CLOSE);
@@ -300,6 +319,7 @@ bool CGridRowset::Requery() {
     }
     m_nRowCount = CountRows();
     m_bCountCurrent = true;
+    m_bCountKnown = true;
     if (m_nRowCount > 0) {
         // The block stays where the window started, unless the new result ends before it:
         // an empty block beside rows that exist helps no one, and on a server-side cursor
@@ -316,6 +336,53 @@ bool CGridRowset::Requery() {
         }
     }
     return true;
+}
+
+void CGridRowset::ReadUncounted(int start) {
+    m_bCountKnown = false;
+    for (;;) {
+        m_nRowsFetched = 0;
+        const SQLRETURN ret = FetchBlock(start);
+        if (ret == SQL_NO_DATA)
+            m_nRowsFetched = 0;
+        CheckRowsetError(ret);
+        SQLFreeStmt(m_stmt->Handle(), SQL_CLOSE);
+        // An empty block beside rows that may exist helps no one: the window goes to the
+        // start.
+        if (m_nRowsFetched > 0 || start == 0)
+            break;
+        start = 0;
+    }
+    m_nFirstRow = start;
+    m_nRowCount = 0;
+    TakeKnownRows(static_cast<int>(m_nRowsFetched));
+}
+
+void CGridRowset::TakeKnownRows(int fetched) {
+    if (fetched <= 0) {
+        // Nothing at the window's start: the result ends before it, or is empty.
+        if (m_nFirstRow == 0) {
+            m_nRowCount = 0;
+            m_bCountKnown = true;
+        }
+        m_nFirstRow = m_nLastRow = 0;
+        return;
+    }
+    m_nLastRow = m_nFirstRow + fetched - 1;
+    const int known = m_nLastRow + 1;
+    if (fetched < static_cast<int>(m_nRowsetSize)) {
+        // A short block is the end of the result.
+        m_nRowCount = known;
+        m_bCountKnown = true;
+    } else {
+        m_nRowCount = qMax(m_nRowCount, known);
+    }
+}
+
+void CGridRowset::SetCountedRows(int count) {
+    m_nRowCount = qMax(0, count);
+    m_bCountKnown = true;
+    m_bCountCurrent = true;
 }
 
 int CGridRowset::BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const {
@@ -364,8 +431,27 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
     QString sql;
     const QString reversed = m_strOpenedSort.isEmpty() ? QString() : ReversedSort(m_strOpenedSort);
     const int length = qMin(size, m_nRowCount - start);
-    if (m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
-        m_nRowCount - start - length < start) {
+    const bool fromEnd = m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
+                         m_nRowCount - start - length < start;
+    if (!m_strKeyColumn.isEmpty() && !m_strOpenedSort.isEmpty()) {
+        // The rows skipped on the way to the block are read from an index alone when only
+        // their keys are asked for; the block's own rows are then read by their keys.
+        QString keys =
+            QStringLiteral("SELECT ") + m_strKeyColumn + QStringLiteral(" FROM ") + GetDefaultSQL();
+        if (!m_strOpenedFilter.isEmpty())
+            keys += QStringLiteral(" WHERE ") + m_strOpenedFilter;
+        keys += fromEnd ? QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                              .arg(reversed)
+                              .arg(length)
+                              .arg(m_nRowCount - start - length)
+                        : QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
+                              .arg(m_strOpenedSort)
+                              .arg(size)
+                              .arg(start);
+        sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
+                  .arg(m_bound->Columns().join(QLatin1Char(',')), GetDefaultSQL(), m_strKeyColumn,
+                       keys, m_strOpenedSort);
+    } else if (fromEnd) {
         // One multi-argument arg: a value holding "%1" (a section ID, a typed pattern) is
         // never read as a placeholder by a later step.
         sql =
@@ -403,6 +489,20 @@ void CGridRowset::Move(SQLLEN rows, SQLUSMALLINT fetchType) {
     // The rows are in the block buffers; the block statement's result is not needed.
     if (m_bBlockStatements)
         SQLFreeStmt(h, SQL_CLOSE);
+    if (!m_bCountKnown) {
+        // Not counted yet: the block's place is the one asked for, and the rows known grow.
+        const int start = m_nBlockStart < 0 ? 0 : m_nBlockStart;
+        const int fetched = static_cast<int>(m_nRowsFetched);
+        m_nFirstRow = fetched > 0 ? start : m_nFirstRow;
+        if (fetched > 0) {
+            TakeKnownRows(fetched);
+        } else {
+            // The result ends before the block: it has fewer rows than were known.
+            m_nRowCount = qMin(m_nRowCount, start);
+            m_nLastRow = m_nFirstRow - 1;
+        }
+        return;
+    }
     if (m_nRowCount == 0) {
         m_nFirstRow = m_nLastRow = 0;
         return;
@@ -447,11 +547,17 @@ void CGridRowset::EnsureRowCached(int row) {
 QString CGridRowset::CountStatement() const {
     QString sql = GetCountSQL();
     if (m_nSearchOrder != -1) {
-        // Only the marker of the search condition, which comes first in the filter: a "?"
+        // Only the markers of the search condition, which comes first in the filter: a "?"
         // inside the base condition's literals is text, not a marker.
-        const qsizetype at = sql.indexOf(QLatin1Char('?'));
-        if (at >= 0)
-            sql.replace(at, 1, Literal(m_strFilterParam.left(kMaxParamLength)));
+        const QString literal = Literal(m_strFilterParam.left(kMaxParamLength));
+        qsizetype from = 0;
+        for (unsigned n = 0; n < m_nParams; ++n) {
+            const qsizetype at = sql.indexOf(QLatin1Char('?'), from);
+            if (at < 0)
+                break;
+            sql.replace(at, 1, literal);
+            from = at + literal.size();
+        }
     }
     return sql;
 }

@@ -109,6 +109,22 @@ public:
     void SetBlockStatements(bool on) { m_bBlockStatements = on; }
     bool BlockStatements() const { return m_bBlockStatements; }
 
+    // A unique column for block statements: the rows before a block are then passed over
+    // by their keys alone (which an index holds), and the block's rows read by key. Set
+    // before Open.
+    void SetKeyColumn(const QString& column) { m_strKeyColumn = column; }
+
+    // Counting later, for block statements: Open and Requery read only their block, and
+    // m_nRowCount holds the rows known to exist (the window's start plus the rows fetched,
+    // growing as later blocks are read), exact once a block comes back short. The owner
+    // runs CountStatement elsewhere and hands the total to SetCountedRows; until then the
+    // list is as long as the rows known. Set before Open.
+    void SetCountLater(bool on) { m_bCountLater = on; }
+    bool CountsLater() const { return m_bCountLater && m_bBlockStatements; }
+    // Whether m_nRowCount is the number of rows in the result, not a lower bound.
+    bool CountKnown() const { return m_bCountKnown; }
+    void SetCountedRows(int count);
+
     QString m_strFilter;
     QString m_strSort;
     unsigned m_nFields = 0;
@@ -143,6 +159,11 @@ private:
     // and one block read from there.
     int BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const;
     SQLRETURN FetchBlock(int start);
+    // Counting later: reads the block at start (at 0 when the result ends before it) and
+    // takes the rows known from it. Requery starts at 0.
+    void ReadUncounted(int start);
+    // After a block of fetched rows at m_nFirstRow: what the rows known grow to.
+    void TakeKnownRows(int fetched);
 
     std::unique_ptr<platform::odbc::Statement> m_stmt;
     std::unique_ptr<CFieldExchange> m_bound;
@@ -152,6 +173,9 @@ private:
     SQLULEN m_nRowsFetched = 0;
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
     bool m_bBlockStatements = false;
+    bool m_bCountLater = false;
+    QString m_strKeyColumn;
+    bool m_bCountKnown = true;
     // What the block statements repeat: the row query as opened, whether it has the
     // parameter, and where the last block started (-1: before the first row).
     QString m_strOpenedSelect;

@@ -38,16 +38,29 @@ PluSql SqlServer() {
 // SQLite and PostgreSQL. Codes sort by length first and then as text, which orders them as
 // left padding with blanks does (shorter codes first), without depending on how the
 // database's collation weighs blanks. The price is matched as the server writes it as text.
-// Names are matched without regard to case, as on a SQL Server with its usual collation,
-// and listed in the same case-blind order, so that one index serves both the prefix range
-// and the order (a name search reads its first block without visiting the names before
-// it): PostgreSQL compares and sorts lower() of the names, in byte order; SQLite's LIKE and
-// NOCASE ignore the case of Latin letters only, as it has no Unicode case tables.
+// Names are matched without regard to case, Cyrillic letters included, as on a SQL Server
+// with its usual Cyrillic collation, and listed by a key that both databases compute alike:
+// the name in lower case with ё weighed as е, compared code point by code point. One index
+// on that key serves both the range of a typed start and the order (a name search reads its
+// first block without visiting the names before it); the case-blind match then keeps Ё and
+// Е apart. SQLite gets the key and the match from our extension, which its driver loads.
+// On PostgreSQL the range is written out from the typed start (the characters before the
+// first wildcard), and the match is wrapped so that the planner does not take it for a rare
+// one: for a typed "%особый" it would otherwise sort the whole table rather than read the
+// name index until the first rows are found.
+// PostgreSQL's LIKE would take a backslash as an escape character; ESCAPE '' makes it an
+// ordinary one, as it is on SQL Server and SQLite. With nothing typed the pattern is "%",
+// which every name and price matches but NULL: the test of the pattern alone, made once per
+// statement, spares the matching of every row (which the price pays with a conversion);
+// on SQLite a test on the number itself spares the conversion of prices that cannot match.
+// SQLite orders barcodes in the collation its LIKE matches in, so that one index serves the
+// typed start (within each length, which it skips through) and the order.
 // Blocks are separate LIMIT/OFFSET statements, so every sort ends with the unique pluId:
 // rows that tie on the visible keys must come in the same order in every statement, or a
 // row could show in two blocks and another in none.
 PluSql Portable(Dialect dialect) {
     const bool pg = dialect == Dialect::PostgreSQL;
+    const QString like = pg ? QStringLiteral(" LIKE ? ESCAPE ''") : QStringLiteral(" LIKE ?");
     PluSql s;
     s.table = QStringLiteral("plu");
     s.columns = Columns(false);
@@ -56,20 +69,49 @@ PluSql Portable(Dialect dialect) {
     s.blockStatements = true;
     s.orders = {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
-         QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu LIKE ?")},
-        {QStringLiteral("По названию"), QStringLiteral("pluName"),
-         pg ? QStringLiteral("lower(pluName) COLLATE \"C\", pluName, pluId")
-            : QStringLiteral("pluName COLLATE NOCASE, pluId"),
-         pg ? QStringLiteral("lower(pluName) LIKE lower(?)") : QStringLiteral("pluName LIKE ?")},
+         QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
+        {QStringLiteral("По названию"), QStringLiteral("pluName"), PluNameSort(dialect),
+         pg ? QStringLiteral("(%2 = '' OR %1 >= %2 AND %1 < left(%2, -1) || "
+                             "chr(ascii(right(%2, 1)) + 1)) AND "
+                             "coalesce(? = '%' AND pluName IS NOT NULL OR "
+                             "lower(pluName) LIKE lower(?) ESCAPE '', false)")
+                  .arg(PluNameKey(dialect),
+                       QStringLiteral("replace(lower(substring(? from '^[^%_]*')), 'ё', 'е')"))
+            : QStringLiteral("%1 >= ru_key_low(?) AND %1 < ru_key_high(?) AND "
+                             "(? = '%' OR ru_like(?, pluName))")
+                  .arg(PluNameKey(dialect))},
         {QStringLiteral("По цене"), QStringLiteral("price"),
-         QStringLiteral("price, pluName, pluId"), QStringLiteral("CAST(price AS TEXT) LIKE ?")},
+         QStringLiteral("price, pluName, pluId"),
+         pg ? QStringLiteral("(? = '%' AND price IS NOT NULL OR CAST(price AS TEXT)") + like +
+                  QLatin1Char(')')
+            : QStringLiteral("(? = '%' AND price IS NOT NULL OR "
+                             "price_text_may_match(?, price) AND CAST(price AS TEXT) LIKE ?)")},
         {QStringLiteral("По штрих-коду"), QStringLiteral("barCode"),
-         QStringLiteral("length(barCode), barCode, pluId"), QStringLiteral("barCode LIKE ?")},
+         pg ? QStringLiteral("length(barCode), barCode, pluId")
+            : QStringLiteral("length(barCode), barCode COLLATE NOCASE, pluId"),
+         QStringLiteral("barCode") + like},
     };
     return s;
 }
 
 } // namespace
+
+QString PluNameKey(Dialect dialect) {
+    if (dialect == Dialect::PostgreSQL)
+        return QStringLiteral("replace(lower(pluName), 'ё', 'е') COLLATE \"C\"");
+    if (dialect == Dialect::SQLite)
+        return QStringLiteral("ru_key(pluName)");
+    return QStringLiteral("pluName");
+}
+
+QString PluNameSort(Dialect dialect) {
+    if (dialect == Dialect::PostgreSQL)
+        return PluNameKey(dialect) +
+               QStringLiteral(", pluName COLLATE \"C\", plu COLLATE \"C\", pluId");
+    if (dialect == Dialect::SQLite)
+        return PluNameKey(dialect) + QStringLiteral(", pluName, plu, pluId");
+    return QStringLiteral("pluName");
+}
 
 const PluSql& PluStatements(Dialect dialect) {
     static const PluSql sqlServer = SqlServer();

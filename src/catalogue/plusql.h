@@ -28,6 +28,11 @@ struct PluSql {
 
 const PluSql& PluStatements(platform::odbc::Dialect dialect);
 
+// The key names are ordered by on SQLite and PostgreSQL (lower case, ё as е, compared code
+// point by code point), and the whole name order; the catalogue's name index is built on them.
+QString PluNameKey(platform::odbc::Dialect dialect);
+QString PluNameSort(platform::odbc::Dialect dialect);
+
 // The fixed condition of the product search opened from the main screen: only codes of at
 // most as many characters as the longer of the two barcode masks has "P" places, and with
 // section restriction on only the counter's section. sectionId is trimmed in place (the

@@ -158,7 +158,7 @@ void CEAN13::DrawText(QPainter& painter, const QString& text, int a, int dpiY) c
     font.setWeight(QFont::Normal);
     font.setStyleHint(QFont::SansSerif);
     const QFontMetricsF fm(font);
-    const qreal natural = fm.averageCharWidth();
+    const qreal natural = labels::AverageCharWidth(font);
     const qreal scale = natural > 0 ? std::clamp(5.0 * m_nModule / natural, 0.01, 2.0) : 1;
 
     painter.save();

@@ -25,6 +25,13 @@ int PrinterFontHeight(int lfHeight, int screenDpi, int printerDpiY);
 // left to the caller, which scales and rotates the painter.
 QFont FontFromLogFont(const LOGFONTW& lf, int deviceDpiY);
 
+// The average character width of font in pixels, as Windows reports it for a TrueType font
+// such as Arial: the weighted average of the advances of the lower-case letters and the
+// space, with the weights of English letter frequencies. Fonts here often declare a plain
+// average of all their glyphs instead (Liberation Sans 1187/2048 em against Arial's 904),
+// which would make every stored width come out narrower than on Windows.
+qreal AverageCharWidth(const QFont& font);
+
 // The horizontal scale that gives font the average character width lfWidth; 1 for 0. A
 // painter scale rather than a font stretch: the rasteriser then draws very wide text as
 // outlines instead of caching giant glyph bitmaps.

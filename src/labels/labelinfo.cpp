@@ -2,6 +2,7 @@
 
 #include "app/varnetapp.h"
 #include "platform/clock.h"
+#include "platform/numbers.h"
 
 #include <QDateTime>
 
@@ -105,18 +106,17 @@ void CBarCodeLabelInfo::SetValues(const LabelData& d) {
     AppSettings defaults;
     const CVarnetApp* app = CVarnetApp::Instance();
     const AppSettings& s = app ? app->m_settings : defaults;
-    const int k = s.Penny ? 2 : 0;
     const bool units = d.bPrintUnits != 0;
 
     m_Barcode.m_strText = QStringLiteral("%1").arg(d.nBarcode, 12, 10, QLatin1Char('0'));
     m_Name.m_strText = d.strName;
     m_Info.m_strText = d.strInfo;
-    m_Price.m_strText = WithUnit(Fixed(d.dPrice, k), units, s.EICurrency);
+    m_Price.m_strText = WithUnit(platform::FormatMoney(d.dPrice, s.Penny), units, s.EICurrency);
     if (d.bWeight)
         m_WeightQty.m_strText = WithUnit(Fixed(d.dQuantity, 3), units, s.EIWeight);
     else
         m_WeightQty.m_strText = WithUnit(Fixed(d.dQuantity, 0), units, s.EIQuantity);
-    m_Sum.m_strText = WithUnit(Fixed(d.dSum, k), units, s.EICurrency);
+    m_Sum.m_strText = WithUnit(platform::FormatMoney(d.dSum, s.Penny), units, s.EICurrency);
     m_PackDate.m_stValue = ToSystemTime(platform::Now());
     m_Expiry.m_stValue = d.stExpiry;
 }

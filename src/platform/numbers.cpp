@@ -78,4 +78,23 @@ QString FormatFixed(double value, int decimals) {
     return QString::number(value, 'f', decimals);
 }
 
+long long MoneyUnits(double amount, bool penny) {
+    const double units = amount * (penny ? 100.0 : 1.0);
+    return std::llround(std::round(units * 1e6) / 1e6);
+}
+
+QString FormatMoney(double amount, bool penny) {
+    // Beyond what a long long holds in millionths no counter's money goes; printf's figure.
+    if (!std::isfinite(amount) || std::fabs(amount) >= 1e12)
+        return FormatFixed(amount, penny ? 2 : 0);
+    const long long units = MoneyUnits(amount, penny);
+    const unsigned long long magnitude =
+        units < 0 ? 0ULL - static_cast<unsigned long long>(units) : units;
+    QString text = units < 0 ? QStringLiteral("-") : QString();
+    if (!penny)
+        return text + QString::number(magnitude);
+    return text + QString::number(magnitude / 100) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}
+
 } // namespace platform

@@ -20,4 +20,12 @@ uint64_t ParseLeadingUInt(const QString& text);
 // value with the given number of decimals and "." as the decimal point ("%.*f").
 QString FormatFixed(double value, int decimals);
 
+// Money in the smallest unit in use, hundredths with penny and whole units without, rounded
+// to the nearest integer with halves away from zero; a price like 12.345, a hair below its
+// half in binary, counts as the half. What the scale's display receives.
+long long MoneyUnits(double amount, bool penny);
+// The one text of money on the screen, the label and the editor's preview: MoneyUnits
+// written with two decimals or none, so every place shows the figure the scale shows.
+QString FormatMoney(double amount, bool penny);
+
 } // namespace platform

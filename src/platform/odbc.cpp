@@ -1,5 +1,9 @@
 #include "platform/odbc.h"
 
+#include "platform/paths.h"
+
+#include <QFileInfo>
+
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16");
@@ -133,6 +137,25 @@ void Connection::Open(const QString& connectionString) {
     }
     m_hdbc = h;
     m_bLost = false;
+    m_strConnect = connectionString;
+    if (GetDialect() == Dialect::SQLite &&
+        !connectionString.contains(QLatin1String("LoadExt="), Qt::CaseInsensitive)) {
+        // Names are matched and ordered by functions of our own SQLite extension, which the
+        // driver loads only while it connects.
+        const QString extension = SqliteExtensionPath();
+        if (!extension.isEmpty())
+            Open(connectionString + QStringLiteral(";LoadExt=") + extension);
+    }
+}
+
+QString Connection::SqliteExtensionPath() {
+    const QString path = platform::ExecutableDirectory() + QLatin1Char('/') +
+                         QStringLiteral(VARNET_SQLITE_EXTENSION);
+    // The driver takes the value up to the next ";" and splits it at ",", without quoting.
+    for (const char c : {';', ',', '{', '}'})
+        if (path.contains(QLatin1Char(c)))
+            return QString();
+    return QFileInfo::exists(path) ? path : QString();
 }
 
 void Connection::Close() {
@@ -142,6 +165,7 @@ void Connection::Close() {
     SQLFreeHandle(SQL_HANDLE_DBC, m_hdbc);
     m_hdbc = SQL_NULL_HDBC;
     m_bLost = false;
+    m_strConnect.clear();
 }
 
 bool Connection::IsLost() const {

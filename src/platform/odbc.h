@@ -64,8 +64,15 @@ public:
     bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }
     SQLHDBC Handle() const { return m_hdbc; }
 
+    // The connection string this connection was opened with, for a second connection to
+    // the same database (it holds the password, as the settings do).
+    const QString& ConnectionString() const { return m_strConnect; }
+
     QString DbmsName() const;
     Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
+    // The SQLite extension beside the executable that every SQLite connection loads;
+    // empty when it is missing or its path cannot be passed to the driver.
+    static QString SqliteExtensionPath();
 
     // Open, but the link to the server is gone: a call failed with a connection-class
     // state, or the driver reports the connection dead. Only closing and opening again
@@ -79,6 +86,7 @@ public:
 private:
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
     mutable bool m_bLost = false;
+    QString m_strConnect;
 };
 
 class Statement {

@@ -18,6 +18,10 @@ QString& Override() {
 QString ModuleDirectory() {
     if (!Override().isEmpty())
         return Override();
+    return ExecutableDirectory();
+}
+
+QString ExecutableDirectory() {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0)

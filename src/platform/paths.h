@@ -10,6 +10,10 @@ namespace platform {
 // point it elsewhere with SetModuleDirectoryOverride.
 QString ModuleDirectory();
 
+// The folder of the running executable, whatever ModuleDirectory() is pointed at: where the
+// program's own libraries lie.
+QString ExecutableDirectory();
+
 // Replaces the folder ModuleDirectory() reports; an empty text restores the real one.
 void SetModuleDirectoryOverride(const QString& dir);
 

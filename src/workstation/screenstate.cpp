@@ -20,7 +20,7 @@ CScreenState::CScreenState(const AppSettings& settings) : m_settings(settings) {
 }
 
 QString CScreenState::MoneyText(double amount) const {
-    return platform::FormatFixed(amount, m_settings.Penny ? 2 : 0) + QLatin1Char(' ');
+    return platform::FormatMoney(amount, m_settings.Penny) + QLatin1Char(' ');
 }
 
 QString CScreenState::WeightText(double weight) {
@@ -102,7 +102,5 @@ double CScreenState::Quantity() const {
 }
 
 long long CScreenState::ScalePrice(double price, bool penny) {
-    const double units = price * (penny ? 100.0 : 1.0);
-    // A price like 12.345 is a hair below its half in binary; it counts as the half.
-    return std::llround(std::round(units * 1e6) / 1e6);
+    return platform::MoneyUnits(price, penny);
 }

@@ -213,7 +213,7 @@ void TestBarCodeLabel::setValues_data() {
                                   << "2 шт";
     QTest::newRow("empty unit name") << false << true << true << "" << 1.0 << 1.25 << "1 руб"
                                      << "1.250 ";
-    QTest::newRow("halves") << true << false << true << "" << 0.125 << 0.0005 << "0.12"
+    QTest::newRow("halves") << true << false << true << "" << 0.125 << 0.0005 << "0.13"
                             << "0.001";
 }
 

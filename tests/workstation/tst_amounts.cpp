@@ -1,7 +1,11 @@
-// Money and barcodes: the rounding of amounts and the composition of the twelve barcode
-// digits under the masks, with every message.
+// Money and barcodes: the rounding of amounts, the one money text of the screen, the label
+// and the scale, and the composition of the twelve barcode digits under the masks, with
+// every message.
 #include "app/varnetapp.h"
+#include "labels/editorlogic.h"
+#include "labels/labelinfo.h"
 #include "workstation/barcode.h"
+#include "workstation/screenstate.h"
 
 #include <QTest>
 
@@ -37,6 +41,48 @@ private Q_SLOTS:
         s.RoundTo = roundTo;
         const double r = CVarnetApp::RoundAmount(amount, s);
         QVERIFY2(qAbs(r - expected) < 1e-9, qPrintable(QString::number(r, 'g', 17)));
+    }
+
+    // A half-way figure reads the same wherever money shows: on the screen, on the printed
+    // label and in the editor's preview (both filled by SetValues), and on the scale.
+    void oneMoneyText_data() {
+        QTest::addColumn<bool>("penny");
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("12.5 whole") << false << 12.5 << "13";
+        QTest::newRow("2.5 whole") << false << 2.5 << "3";
+        QTest::newRow("-2.5 whole") << false << -2.5 << "-3";
+        QTest::newRow("0.125 penny") << true << 0.125 << "0.13";
+        QTest::newRow("2.675 penny") << true << 2.675 << "2.68";
+        QTest::newRow("-0.125 penny") << true << -0.125 << "-0.13";
+        QTest::newRow("0.004 penny") << true << 0.004 << "0.00";
+        QTest::newRow("99999.99 penny") << true << 99999.99 << "99999.99";
+        QTest::newRow("9999999 whole") << false << 9999999.0 << "9999999";
+    }
+    void oneMoneyText() {
+        QFETCH(bool, penny);
+        QFETCH(double, amount);
+        QFETCH(QString, text);
+        CVarnetApp app;
+        app.m_settings.Penny = penny;
+        app.m_settings.PrintEI = false;
+
+        CScreenState screen(app.m_settings);
+        CurrentProduct product;
+        product.m_strCode = QStringLiteral("1");
+        product.m_dPrice = amount;
+        screen.ShowProduct(product);
+        QCOMPARE(screen.GetDisplays().price, text + QLatin1Char(' '));
+        QCOMPARE(screen.MoneyText(amount), text + QLatin1Char(' '));
+        QCOMPARE(screen.ScalePrice(), QString(text).remove(QLatin1Char('.')).toLongLong());
+
+        CBarCodeLabelInfo label;
+        LabelData d = SampleLabelData(true, app.m_settings, QDateTime::currentDateTime());
+        d.dPrice = amount;
+        d.dSum = amount;
+        label.SetValues(d);
+        QCOMPARE(label.m_Price.m_strText, text);
+        QCOMPARE(label.m_Sum.m_strText, text);
     }
 
     void barcode_data() {

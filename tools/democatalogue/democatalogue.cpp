@@ -187,31 +187,41 @@ void CreateIndexes(platform::odbc::Connection& db) {
         // in both directions (the last blocks are read backwards) without a sort step.
         statements << QStringLiteral("plu_code ON plu (plu text_pattern_ops)")
                    << QStringLiteral("plu_code_order ON plu (length(plu), plu, pluId)")
-                   << QStringLiteral("plu_name_order_ci ON plu ((lower(pluName)) COLLATE \"C\", "
-                                     "pluName, pluId) INCLUDE (plu)")
-                   << QStringLiteral("plu_price_order ON plu (price, pluName, pluId)")
+                   << QStringLiteral("plu_name_key ON plu ((replace(lower(pluName), 'ё', 'е')) "
+                                     "COLLATE \"C\", pluName COLLATE \"C\", plu COLLATE \"C\", "
+                                     "pluId)")
+                   << QStringLiteral("plu_price_cover ON plu (price, pluName, pluId) "
+                                     "INCLUDE (plu)")
                    << QStringLiteral("plu_barcode ON plu (barCode text_pattern_ops)")
-                   << QStringLiteral("plu_barcode_order ON plu (length(barCode), barCode, pluId)");
+                   << QStringLiteral("plu_barcode_cover ON plu (length(barCode), barCode, "
+                                     "pluId) INCLUDE (plu)");
         // Superseded by the ones above; a catalogue made earlier should not keep both.
         // The name index in byte order serves the prefix search as well as the sort, and
         // with plu included a count of names needs no table rows.
         obsolete << QStringLiteral("plu_code_sort") << QStringLiteral("plu_name_sort")
                  << QStringLiteral("plu_name") << QStringLiteral("plu_name_order")
-                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort");
+                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort")
+                 << QStringLiteral("plu_name_order_ci") << QStringLiteral("plu_price_order")
+                 << QStringLiteral("plu_barcode_order");
     } else if (d == Dialect::SQLite) {
-        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search;
-        // the name one also serves the name order, which is NOCASE too, and the one with the
-        // code counts names without reading table rows. pluId is the rowid, which every
-        // index already ends with: the sorts' last term.
+        // SQLite's LIKE ignores case, so only an index with NOCASE serves a prefix search of
+        // codes and barcodes (the barcode one by length first, as they are listed, which the
+        // planner skips through). Names are searched and ordered by the key of our extension. The
+        // order indexes hold the code too, so the base condition on it reads no table rows while a
+        // block is sought far into the result or the rows are counted. pluId is the rowid, which
+        // every index already ends with; it is named where the code follows it.
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_code_like ON plu (plu COLLATE NOCASE)")
                    << QStringLiteral("plu_code_sort ON plu (length(plu), plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")
-                   << QStringLiteral("plu_name_like ON plu (pluName COLLATE NOCASE)")
-                   << QStringLiteral("plu_name_like_code ON plu (pluName COLLATE NOCASE, plu)")
-                   << QStringLiteral("plu_price ON plu (price, pluName)")
-                   << QStringLiteral("plu_barcode_like ON plu (barCode COLLATE NOCASE)")
-                   << QStringLiteral("plu_barcode_sort ON plu (length(barCode), barCode)");
+                   << QStringLiteral("plu_name_key ON plu (ru_key(pluName), pluName, plu)")
+                   << QStringLiteral("plu_price_cover ON plu (price, pluName, pluId, plu)")
+                   << QStringLiteral("plu_barcode_nocase ON plu (length(barCode), "
+                                     "barCode COLLATE NOCASE, pluId, plu)");
+        obsolete << QStringLiteral("plu_name_like") << QStringLiteral("plu_name_like_code")
+                 << QStringLiteral("plu_price") << QStringLiteral("plu_barcode_sort")
+                 << QStringLiteral("plu_barcode_like") << QStringLiteral("plu_barcode_nc")
+                 << QStringLiteral("plu_barcode_cover");
     } else {
         statements << QStringLiteral("plu_code ON plu (plu)")
                    << QStringLiteral("plu_name ON plu (pluName)")

@@ -1,0 +1,16 @@
+// A quick test on a number before its text is made: whether the text of a price, as SQLite
+// writes it, can begin with the digits that start a LIKE pattern.
+#pragma once
+
+#include <string>
+
+namespace russiantext {
+
+// False only when no text of value can match pattern: pattern starts with digits that the
+// text does not start with. True when pattern does not start with a digit or value is not
+// a plain positive number of at least 1 (such texts are left to LIKE itself).
+bool NumberTextMayMatch(const std::u32string& pattern, double value);
+// The same on the pattern's UTF-8 bytes, without copying them (SQLite asks for every row).
+bool NumberTextMayMatch(const unsigned char* pattern, int bytes, double value);
+
+} // namespace russiantext
