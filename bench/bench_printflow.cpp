@@ -1,36 +1,116 @@
-// From a weight notification to a job accepted by the spooler: the main screen's handling of
-// a new weight with auto-print on (amount, barcode, layout values, a 58 x 40 mm page at
-// 203 dpi, the one-page job handed to CUPS). Needs the test queue: scripts/services.sh
-// start cups. Prints the figures of every step and of the whole.
+// From a weight notification to the printer: the main screen's handling of a new weight with
+// auto-print on (amount, barcode, layout values, a 58 x 40 mm page at 203 dpi, the read-back
+// of the label, the one-page job handed to CUPS), up to the job accepted by the spooler and
+// up to the driver's bytes at the printer's backend. Side by side: a queue without a driver,
+// to which the page goes as PDF and is rasterised again by CUPS, and a queue of CUPS's Zebra
+// ZPL driver, to which it goes as raster dot for dot. Then the time the read-back of a label
+// takes on its own. Needs the test queues: scripts/services.sh start cups.
+//   bench_printflow [labels per queue]
 #include "benchstats.h"
+#include "labels/barcodelabel.h"
 #include "labels/labellayouts.h"
 #include "labels/samplelayout.h"
 #include "platform/paths.h"
 #include "platform/printer.h"
+#include "platform/printjob.h"
 #include "workstation/printflow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication qapp(argc, argv);
-    const QString queue = qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetPDF"));
-    platform::InstallSpoolerPrinters();
+namespace {
+
+QString CaptureRoot() {
+    return qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/var/spool/varnet-jobs"));
+}
+
+int JobFiles(const QString& folder) {
+    return int(QDir(folder).entryList({QStringLiteral("job-*")}, QDir::Files).size());
+}
+
+struct PathFigures {
+    Timings accepted;
+    Timings atBackend;
+    // From the weight to the start of each step of the job, medians.
+    std::vector<double> steps;
+    bool ok = false;
+};
+
+const char* const kStepNames[] = {"open the printer", "create the job", "start the document",
+                                  "write the page",   "end the page",   "finish the document"};
+
+PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder, int runs) {
+    PathFigures f;
     if (!platform::OpenPrinter(queue)) {
         std::fprintf(stderr, "bench_printflow: no printer %s (scripts/services.sh start cups)\n",
                      queue.toUtf8().constData());
-        return 1;
+        return f;
     }
+    app.m_settings.PrinterName = queue;
+    CScreenState state(app.m_settings);
+    state.ShowProduct({QStringLiteral("12"), QStringLiteral("Сыр Российский 50%"), QString(),
+                       689.90, true, QDateTime::currentDateTime().addDays(30)});
+    state.OnAutoPrintKey();
+    std::vector<double> accepted, backend;
+    std::vector<std::vector<double>> steps(6);
+    QElapsedTimer t;
+    platform::SetPrintStepHook(
+        [&](platform::PrintStep step) { steps[size_t(step)].push_back(t.nsecsElapsed() / 1e6); });
+    for (int i = 0; i < runs; ++i) {
+        const int before = JobFiles(folder);
+        const double weight = 0.400 + 0.001 * i; // a new weight each time
+        t.start();
+        if (state.OnWeightUpdate(weight)) {
+            PrintLabel(state, nullptr);
+            state.AfterAutoPrint(weight);
+        }
+        accepted.push_back(t.nsecsElapsed() / 1e6);
+        while (JobFiles(folder) == before && t.elapsed() < 60000)
+            QThread::usleep(500);
+        if (JobFiles(folder) == before) {
+            std::fprintf(stderr, "bench_printflow: no job of %s reached %s\n",
+                         queue.toUtf8().constData(), folder.toUtf8().constData());
+            return f;
+        }
+        backend.push_back(t.nsecsElapsed() / 1e6);
+    }
+    platform::SetPrintStepHook({});
+    for (const std::vector<double>& step : steps)
+        f.steps.push_back(Summarise(step).median);
+    f.accepted = Summarise(accepted);
+    f.atBackend = Summarise(backend);
+    f.ok = true;
+    return f;
+}
+
+void PrintSteps(const PathFigures& f) {
+    std::printf("    steps begin at (medians):");
+    for (size_t i = 0; i < f.steps.size(); ++i)
+        std::printf("%s %s %.1f ms", i ? "," : "", kStepNames[i], f.steps[i]);
+    std::printf("\n");
+}
+
+void Print(const char* what, const Timings& t) {
+    std::printf("    %-30s median %7.1f ms, mean %7.1f ms, p95 %7.1f ms, max %7.1f ms\n", what,
+                t.median, t.mean, t.p95, t.max);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    platform::InstallSpoolerPrinters();
     QTemporaryDir dir;
     platform::SetModuleDirectoryOverride(dir.path());
     CVarnetApp app;
-    app.m_settings.PrinterName = queue;
     app.m_settings.WBarCodeMask = QStringLiteral("27PPPPPWWWWW");
     app.m_settings.Penny = true;
     app.m_settings.PrintEI = true;
@@ -40,27 +120,52 @@ int main(int argc, char** argv) {
     layouts->m_layoutWeight = SampleLayout(true, 58, 40);
     app.SetLabelLayouts(std::move(layouts));
 
-    CScreenState state(app.m_settings);
-    state.ShowProduct({QStringLiteral("12"), QStringLiteral("Сыр Российский 50%"), QString(),
-                       689.90, true, QDateTime::currentDateTime().addDays(30)});
-    state.OnAutoPrintKey();
-
     const int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 20;
-    std::vector<double> ms;
-    for (int i = 0; i < runs; ++i) {
-        const double weight = 0.400 + 0.001 * i; // a new weight each time
+    const QString pdfQueue = qEnvironmentVariable("VARNET_CUPS_QUEUE", QStringLiteral("VarnetPDF"));
+    const PathFigures pdf = Measure(app, pdfQueue, CaptureRoot(), runs);
+    const PathFigures raster = Measure(app, QStringLiteral("VarnetZPL"),
+                                       CaptureRoot() + QStringLiteral("/VarnetZPL"), runs);
+    if (!pdf.ok || !raster.ok)
+        return 1;
+    std::printf("weight notification to the printer, 58 x 40 mm at 203 dpi, %d labels a path "
+                "(budget: job accepted in 100 ms):\n",
+                runs);
+    std::printf("  page as PDF (%s, rasterised again by CUPS):\n", pdfQueue.toUtf8().constData());
+    Print("to the job accepted", pdf.accepted);
+    Print("to the driver's bytes", pdf.atBackend);
+    PrintSteps(pdf);
+    std::printf("  page as raster (VarnetZPL, CUPS's Zebra ZPL driver):\n");
+    Print("to the job accepted", raster.accepted);
+    Print("to the driver's bytes", raster.atBackend);
+    PrintSteps(raster);
+    std::printf("  raster / PDF, medians: job accepted %.2f, driver's bytes %.2f\n",
+                raster.accepted.median / pdf.accepted.median,
+                raster.atBackend.median / pdf.atBackend.median);
+
+    // The read-back alone, on the page of a drawn label.
+    CBarCodeLabel label(platform::PageFromSize(58, 40, 203, 203));
+    CBarCodeLabelInfo layout = SampleLayout(true, 58, 40);
+    LabelData d;
+    d.nBarcode = 270001200512;
+    d.strName = QStringLiteral("Сыр Российский 50%");
+    d.dPrice = 689.9;
+    d.dQuantity = 0.512;
+    d.dSum = 353.23;
+    layout.SetValues(d);
+    label.Draw(layout);
+    std::vector<double> check;
+    QString verdict;
+    for (int i = 0; i < 200; ++i) {
         QElapsedTimer t;
         t.start();
-        if (state.OnWeightUpdate(weight)) {
-            PrintLabel(state, nullptr);
-            state.AfterAutoPrint(weight);
-        }
-        ms.push_back(t.nsecsElapsed() / 1e6);
+        verdict = label.CheckPage();
+        check.push_back(t.nsecsElapsed() / 1e6);
     }
-    const Timings t = Summarise(ms);
-    std::printf("weight notification to job accepted by CUPS (58 x 40 mm, 203 dpi), %d labels:\n",
-                runs);
-    std::printf("  median %.1f ms, mean %.1f ms, min %.1f ms, max %.1f ms (budget 100 ms)\n",
-                t.median, t.mean, t.min, t.max);
+    std::printf("read-back of the label before it prints (budget 2 ms)%s:\n",
+                verdict.isEmpty() ? "" : " - NOT READ");
+    const Timings c = Summarise(check);
+    std::printf("    check of one page              median %7.3f ms, mean %7.3f ms, p95 %7.3f ms, "
+                "max %7.3f ms\n",
+                c.median, c.mean, c.p95, c.max);
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <QFile>
 
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <unistd.h>
 
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
@@ -87,22 +89,73 @@ bool ChunkyAndSupported(const cups_page_header2_t& h) {
 
 // The page header of the queue's driver for its default settings and options, and the
 // printable page that follows from it.
+// What a queue's PPD gave for its options, kept while the PPD on the scheduler is unchanged:
+// a label printer's PPD is read and interpreted once, not for every label.
+struct PpdResult {
+    time_t modified = 0;
+    QByteArray options;
+    bool ok = false;
+    cups_page_header2_t header{};
+    PageFormat format = PageFormat::None;
+};
+
+std::mutex g_ppdMutex;
+std::map<QString, PpdResult>& PpdCache() {
+    static std::map<QString, PpdResult> cache;
+    return cache;
+}
+
+// The options that shape the page; the state of the printer changes with every job.
+QByteArray PageOptions(const cups_dest_t* dest) {
+    QByteArray key;
+    for (int i = 0; i < dest->num_options; ++i) {
+        const QByteArray name(dest->options[i].name);
+        if (name.startsWith("printer-") || name.startsWith("marker-"))
+            continue;
+        key += name + '=' + dest->options[i].value + '\n';
+    }
+    return key;
+}
+
+PpdResult InterpretPpd(http_t* http, const cups_dest_t* dest, const QString& name) {
+    PpdResult r;
+    r.options = PageOptions(dest);
+    {
+        std::lock_guard<std::mutex> lock(g_ppdMutex);
+        const auto it = PpdCache().find(name);
+        if (it != PpdCache().end() && it->second.options == r.options)
+            r.modified = it->second.modified;
+    }
+    char path[1024] = "";
+    const time_t known = r.modified;
+    const http_status_t status =
+        cupsGetPPD3(http, name.toUtf8().constData(), &r.modified, path, sizeof path);
+    if (status == HTTP_STATUS_NOT_MODIFIED && known != 0) {
+        std::lock_guard<std::mutex> lock(g_ppdMutex);
+        return PpdCache()[name];
+    }
+    if (status != HTTP_STATUS_OK)
+        return r;
+    ppd_file_t* ppd = ppdOpenFile(path);
+    ::unlink(path); // a temporary copy for its caller
+    if (ppd) {
+        ppdMarkDefaults(ppd);
+        cupsMarkOptions(ppd, dest->num_options, dest->options);
+        r.ok = cupsRasterInterpretPPD(&r.header, ppd, 0, nullptr, nullptr) == 0;
+        r.format = r.ok ? FormatOfPpd(ppd) : PageFormat::None;
+        ppdClose(ppd);
+    }
+    std::lock_guard<std::mutex> lock(g_ppdMutex);
+    PpdCache()[name] = r;
+    return r;
+}
+
 bool ReadPpd(http_t* http, const cups_dest_t* dest, CupsQueueData& d) {
-    const char* path = cupsGetPPD2(http, d.name.toUtf8().constData());
-    if (!path)
+    const PpdResult r = InterpretPpd(http, dest, d.name);
+    if (!r.ok)
         return false;
-    const QByteArray file(path);
-    ppd_file_t* ppd = ppdOpenFile(file.constData());
-    ::unlink(file.constData()); // a temporary copy for its caller
-    if (!ppd)
-        return false;
-    ppdMarkDefaults(ppd);
-    cupsMarkOptions(ppd, dest->num_options, dest->options);
-    const bool ok = cupsRasterInterpretPPD(&d.header, ppd, 0, nullptr, nullptr) == 0;
-    d.format = ok ? FormatOfPpd(ppd) : PageFormat::None;
-    ppdClose(ppd);
-    if (!ok)
-        return false;
+    d.header = r.header;
+    d.format = r.format;
     const cups_page_header2_t& h = d.header;
     if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.cupsWidth == 0 || h.cupsHeight == 0)
         return false;
