@@ -1,7 +1,7 @@
 // The packing journal as the print flow fills it, on a scheduler of the test's own: a label
 // the spooler accepted is one row with the values on the label, a refused one is none, a row
-// survives the program killed right after the job, and a folder that cannot be written
-// costs one message and no row.
+// survives the program killed right after the job, a folder that cannot be written costs
+// one message and no row; the journal dialog shows the day and reprints a label exactly.
 #include "journal/journal.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -10,12 +10,14 @@
 #include "support/messagerecorder.h"
 #include "support/privatecups.h"
 #include "support/testcounter.h"
+#include "workstation/journaldlg.h"
 #include "workstation/printflow.h"
 #include "workstation/screenstate.h"
 
 #include <QApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <csignal>
@@ -184,6 +186,79 @@ private slots:
         QCOMPARE(rows[0].code, QStringLiteral("44"));
         QCOMPARE(rows[0].quantity, 0.321);
         QVERIFY(rows[0].jobId > 0);
+    }
+
+    void dialogShowsTheDayAndReprints() {
+        const QDateTime morning(QDate(2024, 4, 2), QTime(8, 0));
+        platform::ScopedFixedClock clock(morning);
+        QTemporaryDir dir;
+        platform::SetModuleDirectoryOverride(dir.path());
+        Print(m_counter->App(),
+              {QStringLiteral("12"), QStringLiteral("Филе куриное"), 389.9, 0.512, {}});
+        {
+            platform::ScopedFixedClock later(morning.addSecs(60));
+            Print(m_counter->App(), {QStringLiteral("7"), QStringLiteral("Сыр «Российский»"), 720.0,
+                                     1.25, morning.addDays(7)});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_cups.CapturedJobs().isEmpty(), 30000);
+        CScreenState state(m_counter->App().m_settings);
+        CJournalDlg dlg(AppJournal(),
+                        [&](const JournalRow& row) { return ReprintLabel(state, row, nullptr); });
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTableWidget* rows = dlg.RowsTable();
+        QCOMPARE(rows->rowCount(), 2);
+        // Newest first.
+        QCOMPARE(rows->item(0, 1)->text(), QStringLiteral("7"));
+        QCOMPARE(dlg.TotalsTable()->rowCount(), 2);
+        QCOMPARE(dlg.GrandText(),
+                 QStringLiteral("Итого: этикеток 2, 1.762 кг, 0 шт, сумма 1099.63"));
+        dlg.grab().save(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                        QStringLiteral("/tests/journal-dialog.png"));
+
+        // Enter reprints the selected (newest) label: same barcode on paper, a reprint row,
+        // and the totals as they were.
+        const int jobs = m_cups.CapturedJobs().size();
+        const QString original = dlg.Day().Rows()[0].barcode;
+        {
+            platform::ScopedFixedClock jammed(morning.addSecs(120));
+            MessageRecorder recorder;
+            QTest::keyClick(rows, Qt::Key_Return);
+            QVERIFY2(recorder.Texts().isEmpty(), qPrintable(recorder.Texts().join('\n')));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
+        QCOMPARE(LastJobBarcode(), original);
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(rows->item(0, 7)->text(), QStringLiteral("повтор"));
+        const JournalRow reprint = dlg.Day().Rows()[0];
+        QVERIFY(reprint.reprint);
+        QCOMPARE(reprint.barcode, original);
+        QCOMPARE(reprint.bestBefore, morning.addDays(7));
+        QCOMPARE(reprint.labelName, QStringLiteral("Сыр «Российский»"));
+        QCOMPARE(dlg.GrandText(),
+                 QStringLiteral("Итого: этикеток 2, 1.762 кг, 0 шт, сумма 1099.63"));
+        QCOMPARE(FileRows(dir.filePath(CJournal::FileName())).size(), 3);
+
+        // The export reads back through Python's CSV reader with the Cyrillic intact.
+        const QString csv = dir.filePath(QStringLiteral("day.csv"));
+        QVERIFY(dlg.ExportTo(csv));
+        QProcess py;
+        py.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv,sys\n"
+                                 "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', "
+                                 "newline=''), delimiter=';'))\n"
+                                 "print(len(rows)); print(rows[2][2]); print(rows[3][11])"),
+                  csv});
+        QVERIFY(py.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n')).mid(0, 3),
+                 (QStringList{QStringLiteral("4"), QStringLiteral("Сыр «Российский»"),
+                              QStringLiteral("да")}));
+
+        // Escape closes.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(!dlg.isVisible());
+        platform::SetModuleDirectoryOverride(m_counter->Dir().Path());
     }
 
     void unwritableFolderThenWritable() {
