@@ -3,6 +3,7 @@
 // 203 dpi, the one-page job handed to CUPS). Needs the test queue: scripts/services.sh
 // start cups. Prints the figures of every step and of the whole.
 #include "benchstats.h"
+#include "journal/journal.h"
 #include "labels/labellayouts.h"
 #include "labels/samplelayout.h"
 #include "platform/paths.h"
@@ -62,5 +63,26 @@ int main(int argc, char** argv) {
                 runs);
     std::printf("  median %.1f ms, mean %.1f ms, min %.1f ms, max %.1f ms (budget 100 ms)\n",
                 t.median, t.mean, t.min, t.max);
+
+    // What the journal adds to each of those labels: one row committed to Journal.db (WAL,
+    // synchronous=FULL, so one flush to the disk each), on the screen thread as in the flow.
+    JournalRow last;
+    if (!AppJournal().LastRow(&last)) {
+        std::fprintf(stderr, "bench_printflow: the labels left no journal row\n");
+        return 1;
+    }
+    std::vector<double> rowMs;
+    for (int i = 0; i < runs; ++i) {
+        JournalRow row = last;
+        row.id = JournalRow::NewId();
+        QElapsedTimer rt;
+        rt.start();
+        AppJournal().Record(row);
+        rowMs.push_back(rt.nsecsElapsed() / 1e6);
+    }
+    const Timings r = Summarise(rowMs);
+    std::printf("journal row per label (%d rows, waiting %d):\n", runs, AppJournal().Waiting());
+    std::printf("  median %.2f ms, mean %.2f ms, min %.2f ms, max %.2f ms (budget 5 ms)\n",
+                r.median, r.mean, r.min, r.max);
     return 0;
 }
