@@ -7,6 +7,7 @@
 // takes on its own. Needs the test queues: scripts/services.sh start cups.
 //   bench_printflow [labels per queue]
 #include "benchstats.h"
+#include "journal/journal.h"
 #include "labels/barcodelabel.h"
 #include "labels/labellayouts.h"
 #include "labels/samplelayout.h"
@@ -167,5 +168,26 @@ int main(int argc, char** argv) {
     std::printf("    check of one page              median %7.3f ms, mean %7.3f ms, p95 %7.3f ms, "
                 "max %7.3f ms\n",
                 c.median, c.mean, c.p95, c.max);
+
+    // What the journal adds to each of those labels: one row committed to Journal.db (WAL,
+    // synchronous=FULL, so one flush to the disk each), on the screen thread as in the flow.
+    JournalRow last;
+    if (!AppJournal().LastRow(&last)) {
+        std::fprintf(stderr, "bench_printflow: the labels left no journal row\n");
+        return 1;
+    }
+    std::vector<double> rowMs;
+    for (int i = 0; i < runs; ++i) {
+        JournalRow row = last;
+        row.id = JournalRow::NewId();
+        QElapsedTimer rt;
+        rt.start();
+        AppJournal().Record(row);
+        rowMs.push_back(rt.nsecsElapsed() / 1e6);
+    }
+    const Timings r = Summarise(rowMs);
+    std::printf("journal row per label (%d rows, waiting %d):\n", runs, AppJournal().Waiting());
+    std::printf("  median %.2f ms, mean %.2f ms, min %.2f ms, max %.2f ms (budget 5 ms)\n",
+                r.median, r.mean, r.min, r.max);
     return 0;
 }

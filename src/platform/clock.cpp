@@ -13,16 +13,16 @@ QDateTime Now() {
     return Clock() ? Clock()() : QDateTime::currentDateTime();
 }
 
-void SetClock(std::function<QDateTime()> clock) {
-    Clock() = std::move(clock);
+std::function<QDateTime()> SetClock(std::function<QDateTime()> clock) {
+    std::swap(Clock(), clock);
+    return clock;
 }
 
-ScopedFixedClock::ScopedFixedClock(const QDateTime& now) {
-    SetClock([now] { return now; });
-}
+ScopedFixedClock::ScopedFixedClock(const QDateTime& now)
+    : m_previous(SetClock([now] { return now; })) {}
 
 ScopedFixedClock::~ScopedFixedClock() {
-    SetClock({});
+    SetClock(std::move(m_previous));
 }
 
 } // namespace platform

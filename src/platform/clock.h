@@ -10,16 +10,20 @@ namespace platform {
 
 QDateTime Now();
 
-// Installs a replacement clock; an empty function restores the system clock.
-void SetClock(std::function<QDateTime()> clock);
+// Installs a replacement clock and returns the one it replaces; an empty function restores
+// the system clock.
+std::function<QDateTime()> SetClock(std::function<QDateTime()> clock);
 
-// Fixes "now" for the lifetime of the object.
+// Fixes "now" for the lifetime of the object, then puts back the clock it found.
 class ScopedFixedClock {
 public:
     explicit ScopedFixedClock(const QDateTime& now);
     ~ScopedFixedClock();
     ScopedFixedClock(const ScopedFixedClock&) = delete;
     ScopedFixedClock& operator=(const ScopedFixedClock&) = delete;
+
+private:
+    std::function<QDateTime()> m_previous;
 };
 
 } // namespace platform

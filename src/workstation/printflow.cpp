@@ -1,7 +1,10 @@
 #include "workstation/printflow.h"
 
+#include "journal/journal.h"
 #include "labels/barcodelabel.h"
+#include "labels/ean13.h"
 #include "labels/labellayouts.h"
+#include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/numbers.h"
 #include "platform/printjob.h"
@@ -45,6 +48,71 @@ bool SplitProductInfo(const QString& name, const QString& info, QString* printed
     return true;
 }
 
+namespace {
+
+// Draws the label of the given values on the layout of its kind, reads it back and sends it
+// to the spooler. True when the spooler accepted the job; its id is then in *jobId. Every
+// failure is told to the operator.
+bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& packed,
+               const AppSettings& settings, QWidget* owner, int* jobId) {
+    const auto fail = [owner](const QString& text, const QString& caption) {
+        platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
+        return false;
+    };
+
+    CBarCodeLabelInfo& layout = AppLayouts().Layout(data.bWeight);
+    {
+        // The pack date on the label is the moment the journal keeps, so that a reprint
+        // shows the same date as the label it replaces.
+        platform::ScopedFixedClock clock(packed);
+        layout.SetValues(data);
+    }
+
+    if (!label.Draw(layout))
+        return fail(QStringLiteral("Ошибка создания этикетки"), platform::ErrorCaption());
+
+    // Read back before anything reaches the spooler: a blank page or a barcode that does
+    // not scan would cost a label and a wrong sale at the till.
+    const QString unreadable = label.CheckPage();
+    if (!unreadable.isEmpty())
+        return fail(unreadable, platform::ErrorCaption());
+
+    using platform::PrintStep;
+    platform::CPrintJob job;
+    if (!job.Open(settings.PrinterName)) {
+        if (job.IsStopped())
+            return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
+        return fail(platform::PrintStepFailure(PrintStep::Open), platform::ErrorCaption());
+    }
+    if (!job.StartDoc(QStringLiteral("Pelgrin")))
+        return fail(platform::PrintStepFailure(PrintStep::CreateJob), PrintCaption());
+    if (!job.StartPage())
+        return fail(platform::PrintStepFailure(PrintStep::StartDocument), PrintCaption());
+    // The page goes dot for dot; a printer whose page changed since the label was drawn
+    // gets it stretched onto its page, as on any other device.
+    QImage page = label.m_bmpPage;
+    const QSize size = job.PageSize();
+    if (page.size() != size && !size.isEmpty()) {
+        page = QImage(size, QImage::Format_Grayscale8);
+        page.fill(255);
+        QPainter painter(&page);
+        label.DrawTo(painter, size.width(), size.height());
+    }
+    if (size.isEmpty() || !job.WritePage(page))
+        return fail(platform::PrintStepFailure(PrintStep::WritePage), PrintCaption());
+    if (!job.EndPage() || !job.EndDoc())
+        return fail(platform::PrintStepFailure(PrintStep::EndPage), PrintCaption());
+    *jobId = job.JobId();
+    return true;
+}
+
+QString BarcodeDigits(uint64_t value) {
+    const QString digits = QStringLiteral("%1").arg(value, 12, 10, QLatin1Char('0'));
+    return digits + QString::number(ean13::CheckDigit(digits));
+}
+
+} // namespace
+
 void PrintLabel(CScreenState& state, QWidget* owner) {
     CVarnetApp* app = CVarnetApp::Instance();
     const CurrentProduct& product = state.m_product;
@@ -82,41 +150,65 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     data.dSum = app->RoundAmount(quantity * product.m_dPrice);
     if (product.m_stBestBefore.isValid())
         data.stExpiry = ToSystemTime(product.m_stBestBefore);
-    CBarCodeLabelInfo& layout = AppLayouts().Layout(product.m_bWeighed);
-    layout.SetValues(data);
 
-    if (!label.Draw(layout))
-        return fail(QStringLiteral("Ошибка создания этикетки"), platform::ErrorCaption());
+    const QDateTime packed = platform::Now();
+    int jobId = 0;
+    if (!SendLabel(label, data, packed, settings, owner, &jobId))
+        return;
 
-    // Read back before anything reaches the spooler: a blank page or a barcode that does
-    // not scan would cost a label and a wrong sale at the till.
-    const QString unreadable = label.CheckPage();
-    if (!unreadable.isEmpty())
-        return fail(unreadable, platform::ErrorCaption());
+    JournalRow row;
+    row.id = JournalRow::NewId();
+    row.moment = packed;
+    row.code = product.m_strCode;
+    row.name = product.m_strName;
+    row.weighed = product.m_bWeighed;
+    row.quantity = quantity;
+    row.price = product.m_dPrice;
+    row.sum = data.dSum;
+    row.barcode = BarcodeDigits(data.nBarcode);
+    row.bestBefore = product.m_stBestBefore;
+    row.printer = settings.PrinterName;
+    row.jobId = jobId;
+    row.labelName = data.strName;
+    row.labelInfo = data.strInfo;
+    AppJournal().Record(row);
+}
 
-    using platform::PrintStep;
-    platform::CPrintJob job;
-    if (!job.Open(settings.PrinterName)) {
-        if (job.IsStopped())
-            return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
-        return fail(platform::PrintStepFailure(PrintStep::Open), platform::ErrorCaption());
+bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owner) {
+    CVarnetApp* app = CVarnetApp::Instance();
+    if (!app || state.m_bPrinting || original.barcode.size() != 13)
+        return false;
+    PrintingGuard printing(state.m_bPrinting);
+    const AppSettings& settings = app->m_settings;
+    CBarCodeLabel label;
+    if (!label.m_bValid) {
+        platform::ReportMessage(QStringLiteral("Принтер не установлен"), platform::ErrorCaption(),
+                                platform::MessageIcon::Stop, owner);
+        return false;
     }
-    if (!job.StartDoc(QStringLiteral("Pelgrin")))
-        return fail(platform::PrintStepFailure(PrintStep::CreateJob), PrintCaption());
-    if (!job.StartPage())
-        return fail(platform::PrintStepFailure(PrintStep::StartDocument), PrintCaption());
-    // The page goes dot for dot; a printer whose page changed since the label was drawn
-    // gets it stretched onto its page, as on any other device.
-    QImage page = label.m_bmpPage;
-    const QSize size = job.PageSize();
-    if (page.size() != size && !size.isEmpty()) {
-        page = QImage(size, QImage::Format_Grayscale8);
-        page.fill(255);
-        QPainter painter(&page);
-        label.DrawTo(painter, size.width(), size.height());
-    }
-    if (size.isEmpty() || !job.WritePage(page))
-        return fail(platform::PrintStepFailure(PrintStep::WritePage), PrintCaption());
-    if (!job.EndPage() || !job.EndDoc())
-        return fail(platform::PrintStepFailure(PrintStep::EndPage), PrintCaption());
+
+    LabelData data;
+    data.nBarcode = original.barcode.left(12).toULongLong();
+    data.strName = original.labelName;
+    data.strInfo = original.labelInfo;
+    data.bPrintUnits = settings.PrintEI;
+    data.bWeight = original.weighed;
+    data.dPrice = original.price;
+    data.dQuantity = original.quantity;
+    data.dSum = original.sum;
+    if (original.bestBefore.isValid())
+        data.stExpiry = ToSystemTime(original.bestBefore);
+
+    int jobId = 0;
+    if (!SendLabel(label, data, original.moment, settings, owner, &jobId))
+        return false;
+
+    JournalRow row = original;
+    row.id = JournalRow::NewId();
+    row.moment = platform::Now();
+    row.printer = settings.PrinterName;
+    row.jobId = jobId;
+    row.reprint = true;
+    AppJournal().Record(row);
+    return true;
 }

@@ -1,8 +1,10 @@
 // Printing one label of the current product: the weight or count from the screen, the
 // barcode, the amount, the layout of the product's kind, and a one-page job named
-// "Pelgrin". Every failure is told to the operator and leaves the screen as it was.
+// "Pelgrin", recorded in the packing journal. Every failure is told to the operator and leaves the
+// screen as it was.
 #pragma once
 
+#include "journal/journalrow.h"
 #include "workstation/screenstate.h"
 
 #include <QString>
@@ -16,4 +18,9 @@ bool SplitProductInfo(const QString& name, const QString& info, QString* printed
                       QString* printedInfo);
 
 // The print key of the main screen. Does nothing without a product or while a print runs.
+// A label the spooler accepted is recorded in the packing journal.
 void PrintLabel(CScreenState& state, QWidget* owner);
+
+// Prints a label of the journal again with the same values, barcode and pack date, and
+// records it as a reprint. False when it did not print (the operator was told why).
+bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owner);

@@ -1,16 +1,20 @@
 #include "workstation/varnetdlg.h"
 
 #include "app/errorboundary.h"
+#include "journal/journal.h"
+#include "platform/messages.h"
 #include "platform/printerpage.h"
 #include "ui/aboutdlg.h"
 #include "ui/buttonctrl.h"
 #include "ui/labelctrl.h"
 #include "ui/resources.h"
 #include "workstation/dialoghooks.h"
+#include "workstation/journaldlg.h"
 #include "workstation/mainlayout.h"
 #include "workstation/printflow.h"
 #include "workstation/productlookup.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -41,6 +45,7 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     ConnectScale();
 
     AddAboutAction(this);
+    AddJournalActions();
     setWindowIcon(VarnetIcon(128));
     setWindowTitle(QStringLiteral("Ведант"));
     CreateControls();
@@ -379,4 +384,28 @@ void CVarnetDlg::closeEvent(QCloseEvent* event) {
     m_pPoller->Stop();
     event->accept();
     done(QDialog::Rejected);
+}
+
+void CVarnetDlg::AddJournalActions() {
+    auto* journal = new QAction(QStringLiteral("&Журнал фасовки..."), this);
+    journal->setObjectName(QStringLiteral("journalAction"));
+    connect(journal, &QAction::triggered, this, [this] {
+        auto* dlg = new CJournalDlg(
+            AppJournal(),
+            [this](const JournalRow& row) { return ReprintLabel(m_state, row, this); }, this);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        dlg->open();
+    });
+    addAction(journal);
+    auto* last = new QAction(QStringLiteral("&Повторить последнюю этикетку"), this);
+    last->setObjectName(QStringLiteral("reprintLastAction"));
+    connect(last, &QAction::triggered, this, [this] {
+        JournalRow row;
+        if (AppJournal().LastRow(&row))
+            ReprintLabel(m_state, row, this);
+        else
+            platform::ReportMessage(QStringLiteral("В журнале фасовки нет этикеток"),
+                                    CJournal::Caption(), platform::MessageIcon::Information, this);
+    });
+    addAction(last);
 }

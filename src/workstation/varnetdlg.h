@@ -34,6 +34,8 @@ public:
     void OnProductKey();
     void OnEditorKey();
     void PrintLabel();
+    // "Журнал фасовки..." and "Повторить последнюю этикетку" in the context menu.
+    void AddJournalActions();
     void OnWeightUpdate();
 
     const CScreenState& State() const { return m_state; }

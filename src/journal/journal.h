@@ -1,0 +1,58 @@
+// The packing journal as the print flow uses it: a row is written at once when the file can
+// be written, and otherwise kept in memory and written later, with one message to the
+// operator per outage. Printing never stops for the journal.
+#pragma once
+
+#include "journal/journalfile.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class QTimer;
+
+class CJournal {
+public:
+    explicit CJournal(const QString& path);
+    ~CJournal();
+    CJournal(const CJournal&) = delete;
+    CJournal& operator=(const CJournal&) = delete;
+
+    QString Path() const { return m_path; }
+
+    // Records one accepted label. Never fails: a row that cannot be written waits.
+    void Record(const JournalRow& row);
+    // Writes the waiting rows; true when none waits any more.
+    bool Flush();
+    int Waiting() const { return int(m_waiting.size()); }
+
+    // Rows packed in [from, to), oldest first, those still waiting included.
+    QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to);
+    // The most recently packed label, waiting or written.
+    bool LastRow(JournalRow* row);
+
+    // How often the waiting rows are tried again (milliseconds).
+    void SetRetryInterval(int ms);
+
+    // The message the operator gets when the journal cannot be written.
+    static QString UnwritableMessage(const QString& path);
+    static QString Caption();
+    // The file name of a counter's journal, beside the executable.
+    static QString FileName();
+
+private:
+    bool EnsureOpen();
+    void ScheduleRetry();
+
+    QString m_path;
+    CJournalFile m_file;
+    QList<JournalRow> m_waiting;
+    bool m_bReported = false;
+    int m_retryMs = 2000;
+    std::unique_ptr<QTimer> m_retry;
+};
+
+// The journal of the running program, in its module folder (a test that points the module
+// folder elsewhere gets the journal there).
+CJournal& AppJournal();

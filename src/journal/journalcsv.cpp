@@ -1,0 +1,75 @@
+#include "journal/journalcsv.h"
+
+namespace journalcsv {
+
+QString Field(const QString& text) {
+    static const QString special = QStringLiteral(";\"\r\n");
+    bool quote = false;
+    for (const QChar c : text)
+        quote = quote || special.contains(c);
+    if (!quote)
+        return text;
+    QString doubled = text;
+    doubled.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + doubled + QLatin1Char('"');
+}
+
+QString Number(double value, int decimals) {
+    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+QByteArray File(const QList<QStringList>& lines) {
+    QString text;
+    for (const QStringList& line : lines) {
+        QStringList fields;
+        for (const QString& f : line)
+            fields.append(Field(f));
+        text += fields.join(QLatin1Char(';')) + QStringLiteral("\r\n");
+    }
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+QByteArray Rows(const QList<JournalRow>& rows) {
+    QList<QStringList> lines;
+    lines.append({QStringLiteral("Время"), QStringLiteral("Код"), QStringLiteral("Товар"),
+                  QStringLiteral("Вид"), QStringLiteral("Количество"), QStringLiteral("Цена"),
+                  QStringLiteral("Сумма"), QStringLiteral("Штрих-код"), QStringLiteral("Годен до"),
+                  QStringLiteral("Принтер"), QStringLiteral("Задание"), QStringLiteral("Повтор"),
+                  QStringLiteral("Идентификатор")});
+    for (const JournalRow& r : rows) {
+        lines.append({r.moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), r.code, r.name,
+                      r.weighed ? QStringLiteral("весовой") : QStringLiteral("штучный"),
+                      Number(r.quantity, r.weighed ? 3 : 0), Number(r.price, 2), Number(r.sum, 2),
+                      // A leading apostrophe would show; Excel keeps thirteen digits of a
+                      // number intact, so the barcode stays a plain field.
+                      r.barcode,
+                      r.bestBefore.isValid()
+                          ? r.bestBefore.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
+                          : QString(),
+                      r.printer, QString::number(r.jobId),
+                      r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), r.id});
+    }
+    return File(lines);
+}
+
+QByteArray Totals(const QList<JournalTotal>& totals, const JournalTotal& grand, bool byHour) {
+    QList<QStringList> lines;
+    if (byHour)
+        lines.append({QStringLiteral("Час"), QStringLiteral("Этикеток"), QStringLiteral("Кг"),
+                      QStringLiteral("Шт"), QStringLiteral("Сумма")});
+    else
+        lines.append({QStringLiteral("Код"), QStringLiteral("Товар"), QStringLiteral("Этикеток"),
+                      QStringLiteral("Кг"), QStringLiteral("Шт"), QStringLiteral("Сумма")});
+    const auto figures = [](const JournalTotal& t) {
+        return QStringList{QString::number(t.labels), Number(t.kilograms, 3), Number(t.pieces, 0),
+                           Number(t.sum, 2)};
+    };
+    for (const JournalTotal& t : totals)
+        lines.append((byHour ? QStringList{t.key} : QStringList{t.key, t.name}) + figures(t));
+    lines.append((byHour ? QStringList{QStringLiteral("Итого")}
+                         : QStringList{QStringLiteral("Итого"), QString()}) +
+                 figures(grand));
+    return File(lines);
+}
+
+} // namespace journalcsv

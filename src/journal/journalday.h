@@ -1,0 +1,34 @@
+// One day of the journal as the journal dialog shows it: the labels newest first, the totals
+// per product and the grand total, and the texts of their cells.
+#pragma once
+
+#include "journal/journaltotals.h"
+
+#include <QDate>
+#include <QList>
+#include <QStringList>
+
+class CJournal;
+
+class CJournalDay {
+public:
+    void Load(CJournal& journal, const QDate& day);
+
+    QDate Day() const { return m_day; }
+    const QList<JournalRow>& Rows() const { return m_rows; } // newest first
+    const QList<JournalTotal>& Totals() const { return m_totals; }
+    const JournalTotal& Grand() const { return m_grand; }
+
+    static QStringList RowHeader();
+    static QStringList RowCells(const JournalRow& r);
+    static QStringList TotalHeader();
+    static QStringList TotalCells(const JournalTotal& t);
+    // "Итого: 3 этикетки, 1.762 кг, 3 шт, 1048.51"
+    static QString GrandText(const JournalTotal& t);
+
+private:
+    QDate m_day;
+    QList<JournalRow> m_rows;
+    QList<JournalTotal> m_totals;
+    JournalTotal m_grand;
+};

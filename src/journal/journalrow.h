@@ -1,0 +1,26 @@
+// One label that the spooler accepted, as the packing journal keeps it.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+struct JournalRow {
+    QString id;       // a UUID of its own: a row copied anywhere is never counted twice
+    QDateTime moment; // local time the label was packed (the date printed on it)
+    QString code;     // product code
+    QString name;     // product name as the catalogue has it
+    bool weighed = true;
+    double quantity = 0; // kilograms for weighed products, pieces otherwise
+    double price = 0;
+    double sum = 0;
+    QString barcode;      // the thirteen digits under the bars
+    QDateTime bestBefore; // invalid when the product has none
+    QString printer;
+    qint64 jobId = 0; // the spooler's job id; 0 when the spooler gives none
+    bool reprint = false;
+    QString labelName; // name and information texts exactly as printed
+    QString labelInfo;
+
+    // A fresh identifier for a new row.
+    static QString NewId();
+};

@@ -1,0 +1,319 @@
+// The packing journal as the print flow fills it, on a scheduler of the test's own: a label
+// the spooler accepted is one row with the values on the label, a refused one is none, a row
+// survives the program killed right after the job, a folder that cannot be written costs
+// one message and no row; the journal dialog shows the day and reprints a label exactly.
+#include "journal/journal.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "platform/printer.h"
+#include "support/driverdots.h"
+#include "support/messagerecorder.h"
+#include "support/privatecups.h"
+#include "support/testcounter.h"
+#include "workstation/journaldlg.h"
+#include "workstation/printflow.h"
+#include "workstation/screenstate.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+const QString kQueue = QStringLiteral("Journaled");
+const char* const kChildVariable = "VARNET_JOURNAL_CHILD";
+
+struct Label {
+    QString code;
+    QString name;
+    double price = 0;
+    double weight = 0;
+    QDateTime bestBefore;
+};
+
+// One label through the print flow; the operator messages it gave.
+QStringList Print(CVarnetApp& app, const Label& l) {
+    CScreenState state(app.m_settings);
+    CurrentProduct p;
+    p.m_strCode = l.code;
+    p.m_strName = l.name;
+    p.m_dPrice = l.price;
+    p.m_stBestBefore = l.bestBefore;
+    state.ShowProduct(p);
+    state.OnWeightUpdate(l.weight);
+    MessageRecorder recorder;
+    PrintLabel(state, nullptr);
+    return recorder.Texts();
+}
+
+QList<JournalRow> FileRows(const QString& path) {
+    CJournalFile file;
+    if (!file.Open(path, false))
+        return {};
+    return file.Rows(QDateTime(QDate(2000, 1, 1), QTime(0, 0)),
+                     QDateTime(QDate(2100, 1, 1), QTime(0, 0)));
+}
+
+// Runs a command that must succeed (chattr on the test's own folder).
+bool Run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+class TestJournalFlow : public QObject {
+    Q_OBJECT
+
+    PrivateScheduler m_cups;
+    std::unique_ptr<TestCounter> m_counter;
+
+    QString JournalPath() const { return m_counter->Dir().File(CJournal::FileName()); }
+
+    // The barcode digits of the newest captured job, read back from the driver's dots.
+    QString LastJobBarcode() {
+        QFile f(m_cups.CaptureFolder() + QLatin1Char('/') + m_cups.CapturedJobs().last());
+        if (!f.open(QIODevice::ReadOnly))
+            return QString();
+        QString error;
+        const QImage dots = driverdots::DecodeZpl(f.readAll(), &error);
+        QTemporaryDir dir;
+        if (dots.isNull() || !dots.save(dir.filePath(QStringLiteral("dots.png"))))
+            return error;
+        QProcess zbar;
+        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"),
+                                               dir.filePath(QStringLiteral("dots.png"))});
+        zbar.waitForFinished(30000);
+        return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
+    }
+
+private slots:
+    void initTestCase() {
+        platform::InstallSpoolerPrinters();
+        QString error;
+        QVERIFY2(m_cups.Start(&error), qPrintable(error));
+        QVERIFY2(m_cups.AddZebraQueue(kQueue, &error), qPrintable(error));
+        TestCounterOptions o;
+        o.printer = kQueue;
+        m_counter = std::make_unique<TestCounter>(o);
+    }
+
+    void cleanupTestCase() { m_counter.reset(); }
+
+    void threeLabelsThreeRows() {
+        const QDateTime packed(QDate(2024, 3, 5), QTime(10, 15, 30));
+        platform::ScopedFixedClock clock(packed);
+        const QList<Label> labels = {
+            {QStringLiteral("12"), QStringLiteral("Филе куриное"), 389.9, 0.512, {}},
+            {QStringLiteral("7"), QStringLiteral("Сыр \"Российский\"; весовой"), 720.0, 1.25,
+             QDateTime(QDate(2024, 3, 12), QTime(0, 0))},
+            {QStringLiteral("305"), QStringLiteral("Фарш говяжий"), 499.99, 0.007, {}},
+        };
+        const int before = FileRows(JournalPath()).size();
+        QStringList barcodes;
+        for (const Label& l : labels) {
+            const int jobs = m_cups.CapturedJobs().size();
+            const QStringList messages = Print(m_counter->App(), l);
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+            QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
+            barcodes.append(LastJobBarcode());
+        }
+        // Written at once: the file has them without a flush.
+        const QList<JournalRow> rows = FileRows(JournalPath()).mid(before);
+        QCOMPARE(rows.size(), 3);
+        QSet<QString> ids;
+        for (int i = 0; i < 3; ++i) {
+            const JournalRow& r = rows[i];
+            const Label& l = labels[i];
+            QCOMPARE(r.code, l.code);
+            QCOMPARE(r.name, l.name);
+            QVERIFY(r.weighed);
+            QCOMPARE(r.quantity, l.weight);
+            QCOMPARE(r.price, l.price);
+            QCOMPARE(r.sum, m_counter->App().RoundAmount(l.weight * l.price));
+            // The digits the scanner reads off the printed label.
+            QCOMPARE(r.barcode, barcodes[i]);
+            QCOMPARE(r.bestBefore, l.bestBefore);
+            QCOMPARE(r.moment, packed);
+            QCOMPARE(r.printer, kQueue);
+            QVERIFY(r.jobId > 0);
+            QVERIFY(!r.reprint);
+            QVERIFY(QUuid::fromString(r.id).version() == QUuid::Random);
+            ids.insert(r.id);
+        }
+        QCOMPARE(ids.size(), 3);
+        QCOMPARE(rows[0].barcode, QStringLiteral("2700012005120"));
+    }
+
+    void refusedJobAddsNoRow() {
+        const int before = FileRows(JournalPath()).size();
+        QString error;
+        QVERIFY2(m_cups.Run(QStringLiteral("cupsreject"), {kQueue}, &error), qPrintable(error));
+        const QStringList messages =
+            Print(m_counter->App(), {QStringLiteral("12"), QStringLiteral("Филе"), 100, 0.5, {}});
+        QVERIFY2(m_cups.Run(QStringLiteral("cupsaccept"), {kQueue}, &error), qPrintable(error));
+        QCOMPARE(messages, QStringList{QStringLiteral("Ошибка принтера: StartDocPrinter")});
+        QCOMPARE(FileRows(JournalPath()).size(), before);
+        QCOMPARE(AppJournal().Waiting(), 0);
+    }
+
+    // A copy of this program prints one label and is killed at once: the row is in its file.
+    void rowSurvivesKillRightAfterTheJob() {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));
+        env.insert(QStringLiteral("CUPS_SERVER"), m_cups.Socket());
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForFinished(120000));
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^journal (.+)$"),
+                                                             QRegularExpression::MultilineOption)
+                                              .match(out);
+        QVERIFY2(m.hasMatch(), qPrintable(out + QString::fromUtf8(child.readAllStandardError())));
+        const QString path = m.captured(1).trimmed();
+        const QList<JournalRow> rows = FileRows(path);
+        QDir(QFileInfo(path).absolutePath()).removeRecursively();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].code, QStringLiteral("44"));
+        QCOMPARE(rows[0].quantity, 0.321);
+        QVERIFY(rows[0].jobId > 0);
+    }
+
+    void dialogShowsTheDayAndReprints() {
+        const QDateTime morning(QDate(2024, 4, 2), QTime(8, 0));
+        platform::ScopedFixedClock clock(morning);
+        QTemporaryDir dir;
+        platform::SetModuleDirectoryOverride(dir.path());
+        Print(m_counter->App(),
+              {QStringLiteral("12"), QStringLiteral("Филе куриное"), 389.9, 0.512, {}});
+        {
+            platform::ScopedFixedClock later(morning.addSecs(60));
+            Print(m_counter->App(), {QStringLiteral("7"), QStringLiteral("Сыр «Российский»"), 720.0,
+                                     1.25, morning.addDays(7)});
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!m_cups.CapturedJobs().isEmpty(), 30000);
+        CScreenState state(m_counter->App().m_settings);
+        CJournalDlg dlg(AppJournal(),
+                        [&](const JournalRow& row) { return ReprintLabel(state, row, nullptr); });
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTableWidget* rows = dlg.RowsTable();
+        QCOMPARE(rows->rowCount(), 2);
+        // Newest first.
+        QCOMPARE(rows->item(0, 1)->text(), QStringLiteral("7"));
+        QCOMPARE(dlg.TotalsTable()->rowCount(), 2);
+        QCOMPARE(dlg.GrandText(),
+                 QStringLiteral("Итого: этикеток 2, 1.762 кг, 0 шт, сумма 1099.63"));
+        dlg.grab().save(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                        QStringLiteral("/tests/journal-dialog.png"));
+
+        // Enter reprints the selected (newest) label: same barcode on paper, a reprint row,
+        // and the totals as they were.
+        const int jobs = m_cups.CapturedJobs().size();
+        const QString original = dlg.Day().Rows()[0].barcode;
+        {
+            platform::ScopedFixedClock jammed(morning.addSecs(120));
+            MessageRecorder recorder;
+            QTest::keyClick(rows, Qt::Key_Return);
+            QVERIFY2(recorder.Texts().isEmpty(), qPrintable(recorder.Texts().join('\n')));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
+        QCOMPARE(LastJobBarcode(), original);
+        QCOMPARE(rows->rowCount(), 3);
+        QCOMPARE(rows->item(0, 7)->text(), QStringLiteral("повтор"));
+        const JournalRow reprint = dlg.Day().Rows()[0];
+        QVERIFY(reprint.reprint);
+        QCOMPARE(reprint.barcode, original);
+        QCOMPARE(reprint.bestBefore, morning.addDays(7));
+        QCOMPARE(reprint.labelName, QStringLiteral("Сыр «Российский»"));
+        QCOMPARE(dlg.GrandText(),
+                 QStringLiteral("Итого: этикеток 2, 1.762 кг, 0 шт, сумма 1099.63"));
+        QCOMPARE(FileRows(dir.filePath(CJournal::FileName())).size(), 3);
+
+        // The export reads back through Python's CSV reader with the Cyrillic intact.
+        const QString csv = dir.filePath(QStringLiteral("day.csv"));
+        QVERIFY(dlg.ExportTo(csv));
+        QProcess py;
+        py.start(QStringLiteral("python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv,sys\n"
+                                 "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', "
+                                 "newline=''), delimiter=';'))\n"
+                                 "print(len(rows)); print(rows[2][2]); print(rows[3][11])"),
+                  csv});
+        QVERIFY(py.waitForFinished(30000));
+        QCOMPARE(QString::fromUtf8(py.readAllStandardOutput()).split(QLatin1Char('\n')).mid(0, 3),
+                 (QStringList{QStringLiteral("4"), QStringLiteral("Сыр «Российский»"),
+                              QStringLiteral("да")}));
+
+        // Escape closes.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QVERIFY(!dlg.isVisible());
+        platform::SetModuleDirectoryOverride(m_counter->Dir().Path());
+    }
+
+    void unwritableFolderThenWritable() {
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("counter"));
+        QVERIFY(QDir().mkpath(folder));
+        // Immutable: no file can be made in it, by root neither.
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("+i"), folder}));
+        platform::SetModuleDirectoryOverride(folder);
+        AppJournal().SetRetryInterval(100);
+        const int jobs = m_cups.CapturedJobs().size();
+        QStringList messages;
+        for (int i = 0; i < 3; ++i)
+            messages +=
+                Print(m_counter->App(),
+                      {QStringLiteral("12"), QStringLiteral("Филе"), 100, 0.5 + i * 0.001, {}});
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0], CJournal::UnwritableMessage(folder + QStringLiteral("/Journal.db")));
+        // Printing went on.
+        QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 3, 30000);
+        QCOMPARE(AppJournal().Waiting(), 3);
+        QTest::qWait(300);
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/Journal.db")));
+
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("-i"), folder}));
+        QTRY_COMPARE_WITH_TIMEOUT(AppJournal().Waiting(), 0, 10000);
+        const QList<JournalRow> rows = FileRows(folder + QStringLiteral("/Journal.db"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[2].quantity, 0.502);
+        platform::SetModuleDirectoryOverride(m_counter->Dir().Path());
+    }
+};
+
+// The child of rowSurvivesKillRightAfterTheJob: prints one label and kills itself.
+static int ChildMain(int argc, char** argv) {
+    QApplication app(argc, argv);
+    platform::InstallSpoolerPrinters();
+    TestCounterOptions o;
+    o.printer = kQueue;
+    auto* counter = new TestCounter(o); // never destroyed: the process dies first
+    const QStringList messages =
+        Print(counter->App(), {QStringLiteral("44"), QStringLiteral("Окорок"), 300, 0.321, {}});
+    std::cout << "journal " << qPrintable(counter->Dir().File(CJournal::FileName())) << std::endl;
+    if (!messages.isEmpty())
+        std::cerr << qPrintable(messages.join(QLatin1Char('\n'))) << std::endl;
+    raise(SIGKILL);
+    return 1;
+}
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet(kChildVariable))
+        return ChildMain(argc, argv);
+    QApplication app(argc, argv);
+    TestJournalFlow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_journalflow.moc"

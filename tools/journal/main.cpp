@@ -1,0 +1,155 @@
+// varnet-journal: the packing journal for managers and scripts. With no arguments, today's
+// totals per product from the journal beside the program.
+#include "journal/journalcsv.h"
+#include "journal/journalfile.h"
+#include "journal/journaltotals.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QDate ParseDay(const QString& text, bool* ok) {
+    const QDate d = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    *ok = d.isValid();
+    return d;
+}
+
+// Columns padded to their widest cell; numbers to the right.
+QString Table(const QList<QStringList>& lines, const QList<bool>& rightAligned) {
+    QList<qsizetype> widths;
+    for (const QStringList& line : lines)
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            if (widths.size() <= i)
+                widths.append(0);
+            widths[i] = std::max(widths[i], line[i].size());
+        }
+    QString out;
+    for (const QStringList& line : lines) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i)
+            cells.append(rightAligned.value(i) ? line[i].rightJustified(widths[i])
+                                               : line[i].leftJustified(widths[i]));
+        out += cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString Fixed(double v, int decimals) {
+    return QString::number(v, 'f', decimals);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnet-journal"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Totals of the packing journal (today's, per product, by default)."));
+    parser.addHelpOption();
+    const QCommandLineOption fileOption(
+        QStringLiteral("file"), QStringLiteral("Journal file (default: Journal.db beside it)."),
+        QStringLiteral("path"));
+    const QCommandLineOption dateOption(QStringLiteral("date"), QStringLiteral("One day."),
+                                        QStringLiteral("yyyy-mm-dd"));
+    const QCommandLineOption fromOption(QStringLiteral("from"),
+                                        QStringLiteral("First day of a range."),
+                                        QStringLiteral("yyyy-mm-dd"));
+    const QCommandLineOption toOption(QStringLiteral("to"),
+                                      QStringLiteral("Last day of a range (included)."),
+                                      QStringLiteral("yyyy-mm-dd"));
+    const QCommandLineOption byOption(QStringLiteral("by"),
+                                      QStringLiteral("product (default) or hour."),
+                                      QStringLiteral("product|hour"), QStringLiteral("product"));
+    const QCommandLineOption labelsOption(QStringLiteral("labels"),
+                                          QStringLiteral("Every label instead of totals."));
+    const QCommandLineOption csvOption(
+        QStringLiteral("csv"),
+        QStringLiteral("CSV for Excel and 1C (UTF-8 with BOM, ';', decimal comma)."));
+    parser.addOptions(
+        {fileOption, dateOption, fromOption, toOption, byOption, labelsOption, csvOption});
+    parser.process(app);
+
+    QTextStream err(stderr);
+    QDate from = QDate::currentDate();
+    QDate to = from;
+    bool ok = true;
+    if (parser.isSet(dateOption))
+        from = to = ParseDay(parser.value(dateOption), &ok);
+    if (ok && parser.isSet(fromOption))
+        from = ParseDay(parser.value(fromOption), &ok);
+    if (ok && parser.isSet(toOption))
+        to = ParseDay(parser.value(toOption), &ok);
+    if (!ok || from > to) {
+        err << "varnet-journal: dates are yyyy-mm-dd, and --from not after --to\n";
+        return 2;
+    }
+    const QString by = parser.value(byOption);
+    if (by != QLatin1String("product") && by != QLatin1String("hour")) {
+        err << "varnet-journal: --by takes product or hour\n";
+        return 2;
+    }
+    const QString path = parser.isSet(fileOption) ? parser.value(fileOption)
+                                                  : QCoreApplication::applicationDirPath() +
+                                                        QStringLiteral("/Journal.db");
+
+    CJournalFile file;
+    if (!file.Open(path, false)) {
+        err << "varnet-journal: " << file.Error() << '\n';
+        return 1;
+    }
+    const QList<JournalRow> rows = file.Rows(from.startOfDay(), to.addDays(1).startOfDay(), &ok);
+    if (!ok) {
+        err << "varnet-journal: " << file.Error() << '\n';
+        return 1;
+    }
+    const bool byHour = by == QLatin1String("hour");
+    const QList<JournalTotal> totals = byHour ? TotalsByHour(rows) : TotalsByProduct(rows);
+    const JournalTotal grand = GrandTotal(rows);
+
+    if (parser.isSet(csvOption)) {
+        const QByteArray bytes = parser.isSet(labelsOption)
+                                     ? journalcsv::Rows(rows)
+                                     : journalcsv::Totals(totals, grand, byHour);
+        fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return 0;
+    }
+
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    QList<QStringList> lines;
+    if (parser.isSet(labelsOption)) {
+        lines.append({QStringLiteral("Время"), QStringLiteral("Код"), QStringLiteral("Товар"),
+                      QStringLiteral("Количество"), QStringLiteral("Сумма"),
+                      QStringLiteral("Штрих-код"), QStringLiteral("Повтор")});
+        for (const JournalRow& r : rows)
+            lines.append({r.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.code, r.name,
+                          Fixed(r.quantity, r.weighed ? 3 : 0), Fixed(r.sum, 2), r.barcode,
+                          r.reprint ? QStringLiteral("да") : QString()});
+        out << Table(lines, {false, true, false, true, true, false, false});
+        return 0;
+    }
+    const QStringList figuresHeader{QStringLiteral("Этикеток"), QStringLiteral("Кг"),
+                                    QStringLiteral("Шт"), QStringLiteral("Сумма")};
+    const auto figures = [](const JournalTotal& t) {
+        return QStringList{QString::number(t.labels), Fixed(t.kilograms, 3), Fixed(t.pieces, 0),
+                           Fixed(t.sum, 2)};
+    };
+    if (byHour)
+        lines.append(QStringList{QStringLiteral("Час")} + figuresHeader);
+    else
+        lines.append(QStringList{QStringLiteral("Код"), QStringLiteral("Товар")} + figuresHeader);
+    for (const JournalTotal& t : totals)
+        lines.append((byHour ? QStringList{t.key} : QStringList{t.key, t.name}) + figures(t));
+    lines.append((byHour ? QStringList{QStringLiteral("Итого")}
+                         : QStringList{QStringLiteral("Итого"), QString()}) +
+                 figures(grand));
+    out << Table(lines, byHour ? QList<bool>{false, true, true, true, true}
+                               : QList<bool>{true, false, true, true, true, true});
+    return 0;
+}
