@@ -6,7 +6,6 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/printer.h"
-#include "support/driverdots.h"
 #include "support/messagerecorder.h"
 #include "support/privatecups.h"
 #include "support/testcounter.h"
@@ -77,23 +76,6 @@ class TestJournalFlow : public QObject {
 
     QString JournalPath() const { return m_counter->Dir().File(CJournal::FileName()); }
 
-    // The barcode digits of the newest captured job, read back from the driver's dots.
-    QString LastJobBarcode() {
-        QFile f(m_cups.CaptureFolder() + QLatin1Char('/') + m_cups.CapturedJobs().last());
-        if (!f.open(QIODevice::ReadOnly))
-            return QString();
-        QString error;
-        const QImage dots = driverdots::DecodeZpl(f.readAll(), &error);
-        QTemporaryDir dir;
-        if (dots.isNull() || !dots.save(dir.filePath(QStringLiteral("dots.png"))))
-            return error;
-        QProcess zbar;
-        zbar.start(QStringLiteral("zbarimg"), {QStringLiteral("-q"), QStringLiteral("--raw"),
-                                               dir.filePath(QStringLiteral("dots.png"))});
-        zbar.waitForFinished(30000);
-        return QString::fromUtf8(zbar.readAllStandardOutput()).trimmed();
-    }
-
 private slots:
     void initTestCase() {
         platform::InstallSpoolerPrinters();
@@ -123,7 +105,7 @@ private slots:
             const QStringList messages = Print(m_counter->App(), l);
             QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
             QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
-            barcodes.append(LastJobBarcode());
+            barcodes.append(m_cups.LastJobBarcode());
         }
         // Written at once: the file has them without a flush.
         const QList<JournalRow> rows = FileRows(JournalPath()).mid(before);
@@ -227,7 +209,7 @@ private slots:
             QVERIFY2(recorder.Texts().isEmpty(), qPrintable(recorder.Texts().join('\n')));
         }
         QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
-        QCOMPARE(LastJobBarcode(), original);
+        QCOMPARE(m_cups.LastJobBarcode(), original);
         QCOMPARE(rows->rowCount(), 3);
         QCOMPARE(rows->item(0, 7)->text(), QStringLiteral("повтор"));
         const JournalRow reprint = dlg.Day().Rows()[0];

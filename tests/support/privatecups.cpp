@@ -1,5 +1,8 @@
 #include "support/privatecups.h"
 
+#include "support/driverdots.h"
+#include "support/printcapture.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
@@ -129,4 +132,16 @@ bool PrivateScheduler::AddZebraQueue(const QString& name, QString* error, const 
 
 QStringList PrivateScheduler::CapturedJobs() const {
     return QDir(CaptureFolder()).entryList({QStringLiteral("job-*")}, QDir::Files, QDir::Name);
+}
+
+QString PrivateScheduler::LastJobBarcode() const {
+    const QStringList jobs = CapturedJobs();
+    if (jobs.isEmpty())
+        return QStringLiteral("no job captured");
+    QFile f(CaptureFolder() + QLatin1Char('/') + jobs.last());
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1").arg(f.fileName());
+    QString error;
+    const QImage dots = driverdots::DecodeZpl(f.readAll(), &error);
+    return dots.isNull() ? error : printcapture::ReadBarcode(dots);
 }

@@ -33,6 +33,9 @@ public:
              QString* output = nullptr) const;
     // The jobs stored in the capture folder.
     QStringList CapturedJobs() const;
+    // The digits zbarimg reads from the newest job's dots (the Zebra ZPL graphic decoded), or
+    // why there are none.
+    QString LastJobBarcode() const;
 
 private:
     QTemporaryDir m_dir;
