@@ -30,7 +30,7 @@ run() {
   if [ "$who" = root ]; then
     env -u XDG_RUNTIME_DIR "$@" >"$out" 2>"$err" </dev/null
   else
-    as_operator "$@" >"$out" 2>"$err" </dev/null
+    "${as_operator[@]}" "$@" >"$out" 2>"$err" </dev/null
   fi
   rc=$?
   [ "$rc" = 0 ] || fail "$who $name: exit code $rc"
@@ -69,7 +69,7 @@ for who in root operator; do
     env -u XDG_RUNTIME_DIR "$bin/varnet-scale-sim" --protocol cas --weight 1.234 --link-dir "$dir" \
       <"$dir/sim.in" >"$work/$who-sim.out" 2>"$work/$who-sim.err" &
   else
-    as_operator "$bin/varnet-scale-sim" --protocol cas --weight 1.234 --link-dir "$dir" \
+    "${as_operator[@]}" "$bin/varnet-scale-sim" --protocol cas --weight 1.234 --link-dir "$dir" \
       <"$dir/sim.in" >"$work/$who-sim.out" 2>"$work/$who-sim.err" &
   fi
   sim=$!
@@ -93,7 +93,7 @@ for who in root operator; do
     env -u XDG_RUNTIME_DIR -u QT_QPA_PLATFORM DISPLAY="$display" "$dir/varnet" \
       >"$work/$who-varnet.out" 2>"$work/$who-varnet.err" &
   else
-    as_operator env -u QT_QPA_PLATFORM DISPLAY="$display" "$dir/varnet" \
+    "${as_operator[@]}" env -u QT_QPA_PLATFORM DISPLAY="$display" "$dir/varnet" \
       >"$work/$who-varnet.out" 2>"$work/$who-varnet.err" &
   fi
   app=$!

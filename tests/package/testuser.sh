@@ -13,6 +13,8 @@ ensure_operator() {
     id -nG "$operator" | grep -qw dialout || usermod -aG dialout "$operator"
   ) 9>/tmp/varnet-operator.lock
 }
-# as_operator CMD...: the command as the operator, with root's environment less its runtime
-# folder's owner (runuser keeps the environment, as su does).
-as_operator() { runuser -u "$operator" -- "$@"; }
+# "${as_operator[@]}" CMD...: the command as the operator, in root's environment with the
+# operator's home (as su and runuser leave it). setpriv and env replace themselves by the
+# command, so $! of a command started in the background is the program itself.
+as_operator=(setpriv --reuid="$operator" --regid="$operator" --init-groups
+  env HOME=/home/$operator USER=$operator LOGNAME=$operator)
