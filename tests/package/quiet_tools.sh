@@ -3,7 +3,7 @@
 # with no runtime folder set, and as an ordinary operator who inherited root's environment.
 # --version and --help answer in the usual way, and --help states the exit codes.
 set -uo pipefail
-bin=$1
+build_bin=$1
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/testuser.sh"
 source "$here/../../scripts/xvfb.sh"
@@ -12,6 +12,11 @@ version=$(sed -n 's/^project(Varnet VERSION \([0-9.]*\).*/\1/p' "$here/../../CMa
 
 work=$(mktemp -d)
 chmod 755 "$work"
+# A copy the operator can reach wherever the build folder lies (a clone under /root, say).
+bin=$work/bin
+mkdir "$bin"
+cp "$build_bin"/varnet "$build_bin"/varnet-label "$build_bin"/varnet-scale \
+  "$build_bin"/varnet-scale-sim "$build_bin"/varnet-democat "$build_bin"/libvarnet_sqlite.so "$bin/"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
