@@ -2,7 +2,7 @@
 # Installs the Debian packages that building, the tests and the demo need, when missing.
 set -euo pipefail
 packages=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config dpkg-dev lintian fakeroot
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
   unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev odbc-postgresql postgresql
   cups cups-client cups-bsd cups-filters libcups2-dev cups-ipp-utils avahi-daemon dbus

@@ -14,6 +14,7 @@
 #include "labels/samplelayout.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
+#include "platform/programstart.h"
 #include "platform/rasterpage.h"
 
 #include <QCommandLineParser>
@@ -66,13 +67,20 @@ int main(int argc, char* argv[]) {
     // The tool draws into images and print jobs only: it needs no display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::PrepareRuntimeDirectory();
     QGuiApplication qapp(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("varnet-label"));
+    QGuiApplication::setApplicationVersion(platform::ProgramVersion());
     CVarnetApp app;
 
     QCommandLineParser p;
-    p.setApplicationDescription(QStringLiteral("Renders, prints and writes label layouts."));
+    p.setApplicationDescription(
+        QStringLiteral("Renders, prints and writes label layouts.\n"
+                       "Exit codes: 0 done; 1 bad arguments, or the layout, picture or label\n"
+                       "could not be read, written, drawn or printed (the reason is on\n"
+                       "standard error)."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addPositionalArgument(QStringLiteral("command"),
                             QStringLiteral("render, print, defaults or sample"));
     const auto opt = [&p](const char* name, const char* help, const char* value = nullptr) {

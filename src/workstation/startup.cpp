@@ -4,14 +4,50 @@
 #include "labels/labellayouts.h"
 #include "platform/atomicfile.h"
 #include "platform/printer.h"
+#include "platform/programstart.h"
 #include "ui/messagebox.h"
 #include "workstation/varnetdlg.h"
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: varnet [--full-screen] [--version] [--help]\n"
+    "The workstation of a pre-packing counter. It keeps its settings (Varnet.ini) and label\n"
+    "layouts (Varnet.cfg, QLabel.cfg) in the folder of the program.\n"
+    "  --full-screen  fill the screen (a counter's kiosk start)\n"
+    "  --version      print the version and end\n"
+    "  --help         print this text and end\n"
+    "Exit codes: 0 the main screen was closed. A program that cannot open its window (no\n"
+    "display) is stopped by Qt with its message (SIGABRT).\n";
+
+// The program's own options, answered before the window system is reached, so that --version
+// and --help work without a display; Qt's own options (-platform ...) are left to Qt.
+bool HasOption(int argc, char** argv, const char* name) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return true;
+    return false;
+}
+
+} // namespace
 
 int RunVarnet(int argc, char** argv) {
     // A file-size limit must fail a save with a message, not kill the counter mid-write.
     platform::IgnoreFileSizeSignal();
+    if (HasOption(argc, argv, "--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (HasOption(argc, argv, "--version")) {
+        std::printf("varnet %s\n", qPrintable(platform::ProgramVersion()));
+        return 0;
+    }
+    const bool bFullScreen = HasOption(argc, argv, "--full-screen");
+    platform::PrepareRuntimeDirectory();
     ui::CVarnetApplication qapp(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
@@ -25,6 +61,8 @@ int RunVarnet(int argc, char** argv) {
     theApp.LoadLabelLayouts();
     {
         auto dlg = std::make_unique<CVarnetDlg>();
+        if (bFullScreen)
+            dlg->setWindowState(dlg->windowState() | Qt::WindowFullScreen);
         dlg->exec();
     }
     // The settings and layouts are not written at shutdown.

@@ -2,6 +2,7 @@
 //   varnet-democat --sqlite FILE [--rows N] [--enable-section V|null|none] [--no-indexes]
 //   varnet-democat --connect "ODBC connection string" [...]
 #include "democatalogue.h"
+#include "platform/programstart.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,10 +11,17 @@
 #include <cstdio>
 
 int main(int argc, char** argv) {
+    platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varnet-democat"));
+    QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Writes a demo product catalogue."));
+    parser.setApplicationDescription(
+        QStringLiteral("Writes a demo product catalogue.\n"
+                       "Exit codes: 0 written; 1 the database refused (its message is on\n"
+                       "standard error); 2 bad arguments."));
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {QStringLiteral("sqlite"), QStringLiteral("SQLite file to (re)create."),
          QStringLiteral("file")},
@@ -26,7 +34,15 @@ int main(int argc, char** argv) {
          QStringLiteral("v"), QStringLiteral("0")},
         {QStringLiteral("no-indexes"), QStringLiteral("Do not create the search indexes.")},
     });
-    parser.process(app);
+    // Not process(): an unknown option is a bad argument, exit code 2 like the others.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "varnet-democat: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
 
     QString connection = parser.value(QStringLiteral("connect"));
     if (parser.isSet(QStringLiteral("sqlite"))) {

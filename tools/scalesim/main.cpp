@@ -1,6 +1,7 @@
 // varnet-scale-sim: a CAS, Massa-K, OKA, MT-SICS or continuous-output scale on a
 // pseudo-terminal, for the demo, the tests and installers without a scale at hand. Commands on
 // standard input change the weight and the misbehaviour while it runs.
+#include "platform/programstart.h"
 #include "scalesimulator.h"
 
 #include <QCommandLineParser>
@@ -113,8 +114,10 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnet-scale-sim"));
+    QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
@@ -123,8 +126,11 @@ int main(int argc, char** argv) {
         "  status C | digit I|off | delay MS | pace on|off | gap MS | unit U |\n"
         "  mode G|N|none | burst N | garbage on|off | period MS | baud N | normal | quit\n"
         "Status letters: S stable, D or U not stable, I busy, + overload, - underload.\n"
-        "At the end of standard input it goes on answering until SIGINT or SIGTERM."));
+        "At the end of standard input it goes on answering until SIGINT or SIGTERM.\n"
+        "Exit codes: 0 stopped by quit or a signal; 1 bad arguments; 2 the\n"
+        "pseudo-terminal could not be made or linked."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
                                          QStringLiteral("cas, massa, oka, mtsics or continuous."),
                                          QStringLiteral("name"));

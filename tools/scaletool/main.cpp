@@ -2,6 +2,7 @@
 // protocol's line settings, optionally shows a price, then prints one weight a line; or finds
 // out which scale is on a port.
 #include "platform/messages.h"
+#include "platform/programstart.h"
 #include "scalefinder.h"
 #include "scales/scalefactory.h"
 
@@ -36,12 +37,17 @@ QString OpenFailureReason(int err) {
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("varnet-scale"));
+    QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Reads a scale: prints each weight in kg with three decimals, -1.000 for no reading."));
+        "Reads a scale: prints each weight in kg with three decimals, -1.000 for no reading.\n"
+        "Exit codes: 0 done; 1 bad arguments; 2 the device could not be opened or\n"
+        "searched; 3 --detect: no scale answered."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
                                          QStringLiteral("cas, massa, oka, mtsics or continuous."),
                                          QStringLiteral("name"));

@@ -1,0 +1,69 @@
+# The Debian package of a counter: `cpack -G DEB` in a build folder. The program keeps its
+# files in the folder of its executable, so everything it runs or loads goes to /opt/varnet,
+# a folder the counter's operators (group varnet) may write; the launchers go where a desktop
+# looks for them.
+set(VARNET_PACKAGE_DIR opt/varnet)
+
+install(TARGETS varnet varnet-label varnet-scale varnet-scale-sim varnet-democat
+        RUNTIME DESTINATION ${VARNET_PACKAGE_DIR})
+install(TARGETS varnet_sqlite LIBRARY DESTINATION ${VARNET_PACKAGE_DIR})
+
+# The programs on the PATH: absolute links, since /usr and /opt are separate trees.
+set(_links ${CMAKE_BINARY_DIR}/package/bin)
+file(MAKE_DIRECTORY ${_links})
+foreach(_program varnet varnet-label varnet-scale varnet-scale-sim varnet-democat)
+  file(CREATE_LINK /${VARNET_PACKAGE_DIR}/${_program} ${_links}/${_program} SYMBOLIC)
+  install(FILES ${_links}/${_program} DESTINATION usr/bin)
+endforeach()
+
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnet.desktop DESTINATION usr/share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/icons/128.svg DESTINATION usr/share/icons/hicolor/scalable/apps
+        RENAME varnet.svg)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnet-kiosk.desktop
+        DESTINATION usr/share/doc/varnet/examples)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION usr/share/doc/varnet)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION usr/share/lintian/overrides
+        RENAME varnet)
+
+# Debian wants a compressed change log, reproducible (no name or time in the gzip header).
+set(_changelog ${CMAKE_BINARY_DIR}/package/changelog.Debian)
+file(WRITE ${_changelog}
+     "varnet (${PROJECT_VERSION}-1) stable; urgency=medium\n\n"
+     "  * Release ${PROJECT_VERSION}.\n\n"
+     " -- Morvik <varnet@morvik.example>  Thu, 10 Dec 2026 12:00:00 +0000\n")
+execute_process(COMMAND gzip -9nf ${_changelog} RESULT_VARIABLE _gzip)
+if(NOT _gzip EQUAL 0)
+  message(FATAL_ERROR "gzip could not compress ${_changelog}")
+endif()
+install(FILES ${_changelog}.gz DESTINATION usr/share/doc/varnet)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME varnet)
+set(CPACK_PACKAGE_VENDOR Morvik)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Morvik <varnet@morvik.example>")
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "workstation of a shop's pre-packing counter")
+# The summary is the first line of the description; these are the lines below it.
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "The operator keys a product code or picks the product in a search list;\n"
+    "Varnet looks it up in the shop's catalogue over ODBC, reads the weight from\n"
+    "a scale on a serial port, composes an in-store EAN-13 barcode and prints the\n"
+    "label through CUPS. Tools to render and print labels, to check a scale and\n"
+    "to simulate one come along.")
+# The libraries come from dpkg-shlibdeps; what the program needs without linking it is named
+# here: the SVG plugins that draw the program's icons, the fonts of the screen and the labels
+# (Arial and its kin), and addgroup for the operators' group.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-liberation2, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, odbc-postgresql, cups")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

@@ -1,0 +1,51 @@
+#include "platform/programstart.h"
+
+#include <QByteArray>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// Qt's own test: a real folder (not a link) of this user, no access for anybody else.
+bool IsPrivateFolder(const QByteArray& path, bool fixMode) {
+    struct stat st {};
+    if (path.isEmpty() || ::lstat(path.constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return false;
+    if ((st.st_mode & 07777) == 0700)
+        return true;
+    return fixMode && ::chmod(path.constData(), 0700) == 0;
+}
+
+} // namespace
+
+void PrepareRuntimeDirectory() {
+    if (IsPrivateFolder(qgetenv("XDG_RUNTIME_DIR"), false))
+        return;
+    QByteArray temp = qgetenv("TMPDIR");
+    if (temp.isEmpty())
+        temp = "/tmp";
+    QByteArray dir = temp + "/varnet-runtime-" + QByteArray::number(::geteuid());
+    ::mkdir(dir.constData(), 0700);
+    if (!IsPrivateFolder(dir, true)) {
+        // Somebody else holds the name: a fresh folder that nobody can have prepared.
+        dir = temp + "/varnet-runtime-XXXXXX";
+        if (::mkdtemp(dir.data()) == nullptr)
+            return; // Qt then says what is wrong itself
+    }
+    qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+QString ProgramVersion() {
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(VARNET_VERSION_MAJOR + 0)
+        .arg(VARNET_VERSION_MINOR + 0)
+        .arg(VARNET_VERSION_PATCH + 0)
+        .arg(VARNET_VERSION_TWEAK + 0);
+}
+
+} // namespace platform
