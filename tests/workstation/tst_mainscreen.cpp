@@ -175,7 +175,10 @@ private Q_SLOTS:
         OnNextModal([](QWidget* modal) {
             auto* find = qobject_cast<CDlgPluFind*>(modal);
             QVERIFY(find);
+            // Keys sent before the dialog's window is up may not arrive on a slow machine.
+            QVERIFY(QTest::qWaitForWindowExposed(find));
             QTest::keyClicks(find->Edit(), QStringLiteral("12"));
+            QCOMPARE(find->Edit()->text(), QStringLiteral("12"));
             QTest::keyClick(find->Edit(), Qt::Key_Return);
         });
         QTest::keyClick(m_dlg.get(), '+');
