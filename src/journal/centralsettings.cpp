@@ -23,8 +23,7 @@ CentralJournalSettings CentralJournalSettings::Load(const platform::CIniFile& in
     s.Server = text("Server");
     s.Database = text("Database");
     s.User = text("User");
-    // A password may begin or end with a space on purpose.
-    s.Password = ini.ReadString(Section(), QStringLiteral("Password"), QString(), kLongText);
+    s.Password = text("Password");
     return s;
 }
 
