@@ -23,10 +23,33 @@
 #include <QThread>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstdio>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
+
+// A loopback port whose server takes the connection and then never answers: the worst a
+// central journal can do, holding its client until the login times out. Returns the
+// listening socket (-1 on failure) and sets port.
+int SilentServer(int* port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        return -1;
+    }
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
 
 QString CaptureRoot() {
     return qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/var/spool/varnet-jobs"));
@@ -189,5 +212,35 @@ int main(int argc, char** argv) {
     std::printf("journal row per label (%d rows, waiting %d):\n", runs, AppJournal().Waiting());
     std::printf("  median %.2f ms, mean %.2f ms, min %.2f ms, max %.2f ms (budget 5 ms)\n",
                 r.median, r.mean, r.min, r.max);
+
+    // The same with a central journal named whose server never answers: its outbox hangs in
+    // the login on its own thread while the screen records.
+    int port = 0;
+    const int silent = SilentServer(&port);
+    if (silent < 0) {
+        std::fprintf(stderr, "bench_printflow: no loopback socket for the silent server\n");
+        return 1;
+    }
+    AppJournal().SetCentral(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
+                                           "Port=%1;Database=varnet;UID=varnet")
+                                .arg(port));
+    std::vector<double> centralMs;
+    for (int i = 0; i < runs; ++i) {
+        JournalRow row = last;
+        row.id = JournalRow::NewId();
+        QElapsedTimer rt;
+        rt.start();
+        AppJournal().Record(row);
+        centralMs.push_back(rt.nsecsElapsed() / 1e6);
+    }
+    const Timings cr = Summarise(centralMs);
+    const CJournalOutbox* outbox = AppJournal().Outbox();
+    std::printf("journal row per label, central server not answering (rows sent %d):\n",
+                outbox ? outbox->Sent() : -1);
+    std::printf("  median %.2f ms, mean %.2f ms, min %.2f ms, max %.2f ms (budget 5 ms)\n",
+                cr.median, cr.mean, cr.min, cr.max);
+    // Closing the listener resets the waiting connection, so the outbox stops at once.
+    ::close(silent);
+    AppJournal().SetCentral(QString());
     return 0;
 }

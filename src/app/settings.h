@@ -1,6 +1,9 @@
-// The eighteen settings of a counter, each named after its key in the settings file, and the
-// optional line settings of the scale families that can be set otherwise.
+// The eighteen settings of a counter, each named after its key in the settings file, the
+// optional line settings of the scale families that can be set otherwise, and the optional
+// central journal.
 #pragma once
+
+#include "journal/centralsettings.h"
 
 #include <QString>
 
@@ -34,4 +37,7 @@ struct AppSettings {
     QString Password;
     QString SectionID;
     int FindOrder = 0; // 0 by code, 1 by name, 2 by price
+    // Section "Journal", optional: read only. The program never writes it; an installer
+    // does, and a save of the other sections keeps it as it is.
+    CentralJournalSettings Journal;
 };

@@ -90,6 +90,8 @@ void CVarnetApp::LoadSettings() {
     s.SectionID = ini.ReadString(kSql, QStringLiteral("SectionID"), QString(), kLongText);
     const long long order = ini.ReadInt(kSql, QStringLiteral("FindOrder"), 0);
     s.FindOrder = order < 0 || order > 2 ? 0 : static_cast<int>(order);
+
+    s.Journal = CentralJournalSettings::Load(ini);
 }
 
 void CVarnetApp::SaveSettings() {
@@ -119,6 +121,7 @@ void CVarnetApp::SaveSettings() {
     ini.WriteString(kSql, QStringLiteral("Password"), s.Password);
     ini.WriteString(kSql, QStringLiteral("SectionID"), s.SectionID);
     ini.WriteString(kSql, QStringLiteral("FindOrder"), Unsigned(s.FindOrder));
+    // The Journal section is left as the loaded file has it.
 
     // The settings stay in force for this run either way; the operator must know that the
     // next start will not have them. A file that could not be read is kept as it is: the

@@ -12,6 +12,16 @@ CJournal::CJournal(const QString& path) : m_path(path) {}
 
 CJournal::~CJournal() {
     Flush();
+    // The outbox reads the file this object writes: it stops first.
+    m_outbox.reset();
+}
+
+void CJournal::SetCentral(const QString& connectionString, const CJournalOutbox::Timing& timing) {
+    if (m_outbox && m_outbox->ConnectionString() == connectionString)
+        return;
+    m_outbox.reset();
+    if (!connectionString.isEmpty())
+        m_outbox = std::make_unique<CJournalOutbox>(m_path, connectionString, timing);
 }
 
 QString CJournal::FileName() {
@@ -61,6 +71,8 @@ bool CJournal::Flush() {
     }
     m_waiting.clear();
     m_bReported = false;
+    if (m_outbox)
+        m_outbox->Nudge();
     if (m_retry)
         m_retry->stop();
     return true;

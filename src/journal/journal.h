@@ -4,6 +4,7 @@
 #pragma once
 
 #include "journal/journalfile.h"
+#include "journal/journaloutbox.h"
 
 #include <QList>
 #include <QString>
@@ -35,6 +36,12 @@ public:
     // How often the waiting rows are tried again (milliseconds).
     void SetRetryInterval(int ms);
 
+    // Names the chain's central journal the rows are also copied to (an ODBC connection
+    // string); empty stops the copying. The copying runs on a thread of its own.
+    void SetCentral(const QString& connectionString,
+                    const CJournalOutbox::Timing& timing = CJournalOutbox::Timing());
+    CJournalOutbox* Outbox() const { return m_outbox.get(); }
+
     // The message the operator gets when the journal cannot be written.
     static QString UnwritableMessage(const QString& path);
     static QString Caption();
@@ -51,6 +58,7 @@ private:
     bool m_bReported = false;
     int m_retryMs = 2000;
     std::unique_ptr<QTimer> m_retry;
+    std::unique_ptr<CJournalOutbox> m_outbox;
 };
 
 // The journal of the running program, in its module folder (a test that points the module

@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16");
@@ -168,6 +169,27 @@ void Connection::Close() {
     m_strConnect.clear();
 }
 
+void Connection::SetAutoCommit(bool on) {
+    const SQLULEN value = on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF;
+    Check(SQLSetConnectAttrW(m_hdbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(value), 0),
+          SQL_HANDLE_DBC, m_hdbc);
+}
+
+void Connection::Commit() {
+    try {
+        Check(SQLEndTran(SQL_HANDLE_DBC, m_hdbc, SQL_COMMIT), SQL_HANDLE_DBC, m_hdbc);
+    } catch (const DatabaseError& e) {
+        NoteFailure(e);
+        throw;
+    }
+}
+
+void Connection::Rollback() {
+    // A rollback on a dead link fails as well; the transaction is gone with it either way.
+    if (IsOpen())
+        SQLEndTran(SQL_HANDLE_DBC, m_hdbc, SQL_ROLLBACK);
+}
+
 bool Connection::IsLost() const {
     if (!IsOpen())
         return false;
@@ -234,6 +256,112 @@ void Statement::SetReadOnly() {
 void Statement::ExecDirect(const QString& sql) {
     std::u16string text = ToSqlWChar(sql);
     Check(SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size())));
+}
+
+Param Param::Text(const QString& v) {
+    Param p;
+    p.kind = Kind::Text;
+    p.text = v;
+    p.null = v.isNull();
+    return p;
+}
+
+Param Param::Double(double v) {
+    Param p;
+    p.kind = Kind::Double;
+    p.number = v;
+    return p;
+}
+
+Param Param::Int(long long v) {
+    Param p;
+    p.kind = Kind::Int;
+    p.integer = v;
+    return p;
+}
+
+Param Param::Timestamp(const QDateTime& v) {
+    Param p;
+    p.kind = Kind::Timestamp;
+    p.moment = v;
+    p.null = !v.isValid();
+    return p;
+}
+
+void Statement::Execute(const QString& sql, const std::vector<Param>& params) {
+    // The driver reads the bound buffers when the statement runs: they live until then, each
+    // at an address that no later push moves.
+    const size_t n = params.size();
+    std::vector<std::u16string> texts(n);
+    std::vector<SQL_TIMESTAMP_STRUCT> stamps(n);
+    std::vector<SQLDOUBLE> doubles(n);
+    std::vector<SQLBIGINT> ints(n);
+    std::vector<SQLLEN> lengths(n);
+    SQLFreeStmt(m_hstmt, SQL_RESET_PARAMS);
+    for (size_t i = 0; i < n; ++i) {
+        const Param& p = params[i];
+        const auto number = static_cast<SQLUSMALLINT>(i + 1);
+        SQLSMALLINT cType = SQL_C_WCHAR;
+        SQLSMALLINT sqlType = SQL_WVARCHAR;
+        SQLULEN size = 0;
+        SQLSMALLINT digits = 0;
+        SQLPOINTER value = nullptr;
+        SQLLEN room = 0;
+        switch (p.kind) {
+        case Param::Kind::Text:
+            texts[i] = ToSqlWChar(p.text);
+            value = texts[i].data();
+            lengths[i] = static_cast<SQLLEN>(texts[i].size() * sizeof(SQLWCHAR));
+            room = lengths[i];
+            size = std::max<SQLULEN>(1, texts[i].size());
+            break;
+        case Param::Kind::Double:
+            cType = SQL_C_DOUBLE;
+            sqlType = SQL_DOUBLE;
+            doubles[i] = p.number;
+            value = &doubles[i];
+            break;
+        case Param::Kind::Int:
+            cType = SQL_C_SBIGINT;
+            sqlType = SQL_BIGINT;
+            ints[i] = p.integer;
+            value = &ints[i];
+            break;
+        case Param::Kind::Timestamp: {
+            cType = SQL_C_TYPE_TIMESTAMP;
+            sqlType = SQL_TYPE_TIMESTAMP;
+            size = 23;
+            digits = 3;
+            const QDateTime local = p.moment.toLocalTime();
+            SQL_TIMESTAMP_STRUCT& ts = stamps[i];
+            ts.year = static_cast<SQLSMALLINT>(local.date().year());
+            ts.month = static_cast<SQLUSMALLINT>(local.date().month());
+            ts.day = static_cast<SQLUSMALLINT>(local.date().day());
+            ts.hour = static_cast<SQLUSMALLINT>(local.time().hour());
+            ts.minute = static_cast<SQLUSMALLINT>(local.time().minute());
+            ts.second = static_cast<SQLUSMALLINT>(local.time().second());
+            ts.fraction = static_cast<SQLUINTEGER>(local.time().msec()) * 1000000u;
+            value = &ts;
+            break;
+        }
+        }
+        if (p.null)
+            lengths[i] = SQL_NULL_DATA;
+        Check(SQLBindParameter(m_hstmt, number, SQL_PARAM_INPUT, cType, sqlType, size, digits,
+                               value, room, &lengths[i]));
+    }
+    std::u16string text = ToSqlWChar(sql);
+    const SQLRETURN ret = SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size()));
+    SQLFreeStmt(m_hstmt, SQL_RESET_PARAMS);
+    if (ret != SQL_NO_DATA)
+        Check(ret);
+}
+
+long long Statement::RowCount() const {
+    SQLLEN count = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(m_hstmt, &count)))
+        return -1;
+    return static_cast<long long>(count);
 }
 
 bool Statement::Fetch() {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <sql.h>
 #include <sqlext.h>
+#include <vector>
 
 namespace platform::odbc {
 
@@ -50,6 +51,24 @@ Dialect DialectFromDbmsName(const QString& dbmsName);
 // braces with "}" doubled, so ";" or "}" in a password cannot end the attribute.
 QString ConnectionValue(const QString& value);
 
+// A value for one "?" of a statement, sent with its own type so that no server has to guess
+// a text's type (PostgreSQL refuses a text for a number column).
+struct Param {
+    enum class Kind { Text, Double, Int, Timestamp };
+    Kind kind = Kind::Text;
+    bool null = false;
+    QString text;
+    double number = 0;
+    long long integer = 0;
+    QDateTime moment; // sent as local date and time to the millisecond
+
+    static Param Text(const QString& v);
+    static Param Double(double v);
+    static Param Int(long long v);
+    // An invalid moment is sent as NULL.
+    static Param Timestamp(const QDateTime& v);
+};
+
 class Connection {
 public:
     Connection() = default;
@@ -67,6 +86,11 @@ public:
     // The connection string this connection was opened with, for a second connection to
     // the same database (it holds the password, as the settings do).
     const QString& ConnectionString() const { return m_strConnect; }
+
+    // Off: the statements that follow form one transaction, ended by Commit or Rollback.
+    void SetAutoCommit(bool on);
+    void Commit();
+    void Rollback();
 
     QString DbmsName() const;
     Dialect GetDialect() const { return DialectFromDbmsName(DbmsName()); }
@@ -104,6 +128,10 @@ public:
     // A forward-only, read-only result: the snapshot of a lookup.
     void SetReadOnly();
     void ExecDirect(const QString& sql);
+    // Runs sql with its "?" bound to params in order.
+    void Execute(const QString& sql, const std::vector<Param>& params);
+    // Rows the last INSERT, UPDATE or DELETE changed; -1 when the driver cannot tell.
+    long long RowCount() const;
     // Moves to the next row; false past the last one.
     bool Fetch();
     // Column values of the current row (1-based); nullopt for NULL.

@@ -1,6 +1,7 @@
 #include "workstation/startup.h"
 
 #include "app/varnetapp.h"
+#include "journal/journal.h"
 #include "labels/labellayouts.h"
 #include "platform/atomicfile.h"
 #include "platform/printer.h"
@@ -59,12 +60,16 @@ int RunVarnet(int argc, char** argv) {
     theApp.SetLabelLayouts(std::make_unique<CLabelLayouts>());
     theApp.LoadSettings();
     theApp.LoadLabelLayouts();
+    // Rows go on to the chain's central journal, when one is named, from a thread of their own.
+    AppJournal().SetCentral(theApp.m_settings.Journal.ConnectionString());
     {
         auto dlg = std::make_unique<CVarnetDlg>();
         if (bFullScreen)
             dlg->setWindowState(dlg->windowState() | Qt::WindowFullScreen);
         dlg->exec();
     }
+    // The outbox stops while the application object it posts to still exists.
+    AppJournal().SetCentral(QString());
     // The settings and layouts are not written at shutdown.
     return 0;
 }

@@ -89,6 +89,15 @@ bool PrivatePostgres::Start() {
               QStringLiteral("--locale=C.UTF-8")}))
         return false;
     m_nPort = FreeLoopbackPort();
+    return Launch();
+}
+
+bool PrivatePostgres::Resume() {
+    return m_bRunning || Launch();
+}
+
+bool PrivatePostgres::Launch() {
+    const QString data = m_dir.filePath(QStringLiteral("data"));
     const QString options =
         QStringLiteral("-c listen_addresses=127.0.0.1 -c port=%1 -c unix_socket_directories=%2 "
                        "-c fsync=off")

@@ -19,6 +19,8 @@ public:
     // port when this returns true.
     bool Restart();
     void Stop();
+    // Starts a stopped server again, on the same port with the same data.
+    bool Resume();
 
     int Port() const { return m_nPort; }
     const QString& Error() const { return m_strError; }
@@ -26,6 +28,7 @@ public:
 private:
     bool Run(const QString& program, const QStringList& arguments);
     QString Bin(const QString& program) const;
+    bool Launch();
 
     QTemporaryDir m_dir;
     QString m_strBin;

@@ -1,12 +1,16 @@
 // varnet-journal: the packing journal for managers and scripts. With no arguments, today's
-// totals per product from the journal beside the program.
+// totals per product from the journal beside the program; --central reads the chain's.
+#include "journal/centraljournal.h"
+#include "journal/centralsettings.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
 #include "journal/journaltotals.h"
+#include "platform/inifile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QTextStream>
 
 #include <cstdio>
@@ -43,6 +47,47 @@ QString Fixed(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
+// The rows of [from, to) from the local file or the central journal; false with the reason.
+bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& to,
+              QList<JournalRow>* rows, QString* error) {
+    const QDir here(QCoreApplication::applicationDirPath());
+    if (!parser.isSet(QStringLiteral("central"))) {
+        const QString path = parser.isSet(QStringLiteral("file"))
+                                 ? parser.value(QStringLiteral("file"))
+                                 : here.filePath(QStringLiteral("Journal.db"));
+        CJournalFile file;
+        bool ok = file.Open(path, false);
+        if (ok)
+            *rows = file.Rows(from.startOfDay(), to.addDays(1).startOfDay(), &ok);
+        if (!ok)
+            *error = file.Error();
+        return ok;
+    }
+    QString connect = parser.value(QStringLiteral("connect"));
+    if (connect.isEmpty()) {
+        const QString ini = parser.isSet(QStringLiteral("ini"))
+                                ? parser.value(QStringLiteral("ini"))
+                                : here.filePath(QStringLiteral("Varnet.ini"));
+        connect = CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
+        if (connect.isEmpty()) {
+            *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
+                                    "and Server); or give --connect")
+                         .arg(ini);
+            return false;
+        }
+    }
+    try {
+        CCentralJournal central;
+        central.Open(connect);
+        *rows = central.Rows(from.startOfDay(), to.addDays(1).startOfDay(),
+                             parser.value(QStringLiteral("counter")));
+        return true;
+    } catch (const platform::odbc::DatabaseError& e) {
+        *error = e.Text();
+        return false;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -71,8 +116,21 @@ int main(int argc, char** argv) {
     const QCommandLineOption csvOption(
         QStringLiteral("csv"),
         QStringLiteral("CSV for Excel and 1C (UTF-8 with BOM, ';', decimal comma)."));
-    parser.addOptions(
-        {fileOption, dateOption, fromOption, toOption, byOption, labelsOption, csvOption});
+    const QCommandLineOption centralOption(
+        QStringLiteral("central"),
+        QStringLiteral(
+            "The chain's central journal that [Journal] of Varnet.ini beside it names."));
+    const QCommandLineOption iniOption(QStringLiteral("ini"),
+                                       QStringLiteral("Settings file for --central."),
+                                       QStringLiteral("path"));
+    const QCommandLineOption connectOption(QStringLiteral("connect"),
+                                           QStringLiteral("ODBC connection string for --central."),
+                                           QStringLiteral("string"));
+    const QCommandLineOption counterOption(
+        QStringLiteral("counter"), QStringLiteral("With --central: one counter (host name) only."),
+        QStringLiteral("name"));
+    parser.addOptions({fileOption, dateOption, fromOption, toOption, byOption, labelsOption,
+                       csvOption, centralOption, iniOption, connectOption, counterOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -94,18 +152,14 @@ int main(int argc, char** argv) {
         err << "varnet-journal: --by takes product or hour\n";
         return 2;
     }
-    const QString path = parser.isSet(fileOption) ? parser.value(fileOption)
-                                                  : QCoreApplication::applicationDirPath() +
-                                                        QStringLiteral("/Journal.db");
-
-    CJournalFile file;
-    if (!file.Open(path, false)) {
-        err << "varnet-journal: " << file.Error() << '\n';
-        return 1;
+    if (parser.isSet(centralOption) && parser.isSet(fileOption)) {
+        err << "varnet-journal: --file and --central exclude each other\n";
+        return 2;
     }
-    const QList<JournalRow> rows = file.Rows(from.startOfDay(), to.addDays(1).startOfDay(), &ok);
-    if (!ok) {
-        err << "varnet-journal: " << file.Error() << '\n';
+    QList<JournalRow> rows;
+    QString error;
+    if (!ReadRows(parser, from, to, &rows, &error)) {
+        err << "varnet-journal: " << error << '\n';
         return 1;
     }
     const bool byHour = by == QLatin1String("hour");

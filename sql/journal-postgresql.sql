@@ -1,0 +1,32 @@
+-- The chain's central packing journal on PostgreSQL: one row per label a counter printed,
+-- copied from the counter's own journal. Run once in the database that [Journal] names.
+-- The database should use UTF-8 (product names are Cyrillic).
+
+CREATE TABLE IF NOT EXISTS varnet_journal (
+    id          VARCHAR(36)    NOT NULL PRIMARY KEY, -- the label's UUID, made by the counter
+    counter     VARCHAR(255)   NOT NULL,             -- host name of the counter
+    moment      TIMESTAMP(3)   NOT NULL,             -- local time the label was packed
+    code        VARCHAR(64)    NOT NULL,
+    name        TEXT           NOT NULL,
+    weighed     SMALLINT       NOT NULL,             -- 1 weighed (kg), 0 by the piece
+    quantity    NUMERIC(12, 3) NOT NULL,
+    price       NUMERIC(14, 2) NOT NULL,
+    amount      NUMERIC(14, 2) NOT NULL,
+    barcode     VARCHAR(13)    NOT NULL,
+    best_before TIMESTAMP(3),
+    printer     VARCHAR(255)   NOT NULL,
+    job_id      BIGINT         NOT NULL,
+    reprint     SMALLINT       NOT NULL,             -- 1: the same label again, not counted
+    label_name  TEXT           NOT NULL,
+    label_info  TEXT           NOT NULL,
+    received    TIMESTAMP(3)   NOT NULL DEFAULT LOCALTIMESTAMP -- when the row arrived
+);
+
+CREATE INDEX IF NOT EXISTS varnet_journal_moment ON varnet_journal (moment);
+CREATE INDEX IF NOT EXISTS varnet_journal_counter ON varnet_journal (counter, moment);
+
+-- The counter's outbox sends each row with this statement (16 parameters); a row sent again
+-- after a lost answer is left as it is:
+--   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info)
+--   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING

@@ -1,0 +1,36 @@
+-- The chain's central packing journal on Microsoft SQL Server: one row per label a counter
+-- printed, copied from the counter's own journal. Run once in the database that [Journal]
+-- names.
+
+IF OBJECT_ID(N'dbo.varnet_journal', N'U') IS NULL
+BEGIN
+    CREATE TABLE dbo.varnet_journal (
+        id          VARCHAR(36)    NOT NULL PRIMARY KEY, -- the label's UUID, made by the counter
+        counter     NVARCHAR(255)  NOT NULL,             -- host name of the counter
+        moment      DATETIME2(3)   NOT NULL,             -- local time the label was packed
+        code        NVARCHAR(64)   NOT NULL,
+        name        NVARCHAR(400)  NOT NULL,
+        weighed     SMALLINT       NOT NULL,             -- 1 weighed (kg), 0 by the piece
+        quantity    NUMERIC(12, 3) NOT NULL,
+        price       NUMERIC(14, 2) NOT NULL,
+        amount      NUMERIC(14, 2) NOT NULL,
+        barcode     VARCHAR(13)    NOT NULL,
+        best_before DATETIME2(3)   NULL,
+        printer     NVARCHAR(255)  NOT NULL,
+        job_id      BIGINT         NOT NULL,
+        reprint     SMALLINT       NOT NULL,             -- 1: the same label again, not counted
+        label_name  NVARCHAR(MAX)  NOT NULL,
+        label_info  NVARCHAR(MAX)  NOT NULL,
+        received    DATETIME2(3)   NOT NULL DEFAULT SYSDATETIME() -- when the row arrived
+    );
+    CREATE INDEX varnet_journal_moment ON dbo.varnet_journal (moment);
+    CREATE INDEX varnet_journal_counter ON dbo.varnet_journal (counter, moment);
+END;
+
+-- The counter's outbox sends each row with this statement (17 parameters: the 16 values,
+-- then the id again for the guard); the lock keeps two senders of one row from both finding
+-- its id missing, and a row sent again after a lost answer is left as it is:
+--   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info)
+--   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
+--   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = ?)

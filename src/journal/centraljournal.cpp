@@ -1,0 +1,140 @@
+#include "journal/centraljournal.h"
+
+using platform::odbc::DatabaseError;
+using platform::odbc::Dialect;
+using platform::odbc::Param;
+
+namespace {
+
+const char* const kColumns = "id, counter, moment, code, name, weighed, quantity, price, amount,"
+                             " barcode, best_before, printer, job_id, reprint, label_name,"
+                             " label_info";
+constexpr int kColumnCount = 16;
+
+// Undoes an open transaction on every way out but a commit.
+class Transaction {
+public:
+    explicit Transaction(platform::odbc::Connection& db) : m_db(db) { m_db.SetAutoCommit(false); }
+    ~Transaction() {
+        if (!m_bDone)
+            m_db.Rollback();
+        if (m_db.IsOpen() && !m_db.IsLost()) {
+            try {
+                m_db.SetAutoCommit(true);
+            } catch (const DatabaseError&) {
+                // The next Open starts afresh; nothing of this batch was kept.
+            }
+        }
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    void Commit() {
+        m_db.Commit();
+        m_bDone = true;
+    }
+
+private:
+    platform::odbc::Connection& m_db;
+    bool m_bDone = false;
+};
+
+} // namespace
+
+QString CCentralJournal::TableName() {
+    return QStringLiteral("varnet_journal");
+}
+
+QString CCentralJournal::InsertStatement(Dialect dialect) {
+    QStringList marks;
+    for (int i = 0; i < kColumnCount; ++i)
+        marks.append(QStringLiteral("?"));
+    const QString head =
+        QStringLiteral("INSERT INTO %1 (%2) ").arg(TableName(), QLatin1String(kColumns));
+    if (dialect == Dialect::PostgreSQL || dialect == Dialect::SQLite)
+        return head + QStringLiteral("VALUES (%1) ON CONFLICT (id) DO NOTHING")
+                          .arg(marks.join(QLatin1Char(',')));
+    // The range lock keeps two senders of one row (two programs on one journal file) from
+    // both finding its id missing; the id is bound a second time for the guard.
+    const QString hint =
+        dialect == Dialect::SqlServer ? QStringLiteral(" WITH (UPDLOCK, HOLDLOCK)") : QString();
+    return head + QStringLiteral("SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM %2%3 WHERE id = ?)")
+                      .arg(marks.join(QLatin1Char(',')), TableName(), hint);
+}
+
+void CCentralJournal::Open(const QString& connectionString) {
+    m_db.Open(connectionString);
+    m_dialect = m_db.GetDialect();
+}
+
+int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter) {
+    const QString sql = InsertStatement(m_dialect);
+    const bool guardedById = !sql.contains(QLatin1String("ON CONFLICT"));
+    int inserted = 0;
+    Transaction transaction(m_db);
+    platform::odbc::Statement st(m_db);
+    for (const JournalRow& r : rows) {
+        std::vector<Param> params{
+            Param::Text(r.id),
+            Param::Text(counter),
+            Param::Timestamp(r.moment),
+            Param::Text(r.code),
+            Param::Text(r.name),
+            Param::Int(r.weighed ? 1 : 0),
+            Param::Double(r.quantity),
+            Param::Double(r.price),
+            Param::Double(r.sum),
+            Param::Text(r.barcode),
+            Param::Timestamp(r.bestBefore),
+            Param::Text(r.printer),
+            Param::Int(r.jobId),
+            Param::Int(r.reprint ? 1 : 0),
+            Param::Text(r.labelName),
+            Param::Text(r.labelInfo),
+        };
+        if (guardedById)
+            params.push_back(Param::Text(r.id));
+        st.Execute(sql, params);
+        if (st.RowCount() > 0)
+            ++inserted;
+    }
+    transaction.Commit();
+    return inserted;
+}
+
+QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& to,
+                                        const QString& counter) {
+    QString sql = QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
+                                 " barcode, best_before, printer, job_id, reprint, label_name,"
+                                 " label_info FROM %1 WHERE moment >= ? AND moment < ?")
+                      .arg(TableName());
+    std::vector<Param> params{Param::Timestamp(from), Param::Timestamp(to)};
+    if (!counter.isEmpty()) {
+        sql += QStringLiteral(" AND counter = ?");
+        params.push_back(Param::Text(counter));
+    }
+    sql += QStringLiteral(" ORDER BY moment, id");
+    platform::odbc::Statement st(m_db);
+    st.SetReadOnly();
+    st.Execute(sql, params);
+    QList<JournalRow> rows;
+    while (st.Fetch()) {
+        JournalRow r;
+        r.id = st.GetText(1).value_or(QString());
+        r.moment = st.GetTimestamp(2).value_or(QDateTime());
+        r.code = st.GetText(3).value_or(QString());
+        r.name = st.GetText(4).value_or(QString());
+        r.weighed = st.GetInt(5).value_or(0) != 0;
+        r.quantity = st.GetDouble(6).value_or(0);
+        r.price = st.GetDouble(7).value_or(0);
+        r.sum = st.GetDouble(8).value_or(0);
+        r.barcode = st.GetText(9).value_or(QString());
+        r.bestBefore = st.GetTimestamp(10).value_or(QDateTime());
+        r.printer = st.GetText(11).value_or(QString());
+        r.jobId = st.GetInt(12).value_or(0);
+        r.reprint = st.GetInt(13).value_or(0) != 0;
+        r.labelName = st.GetText(14).value_or(QString());
+        r.labelInfo = st.GetText(15).value_or(QString());
+        rows.append(r);
+    }
+    return rows;
+}

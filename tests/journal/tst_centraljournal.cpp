@@ -1,0 +1,194 @@
+// The central journal on a PostgreSQL server of the test's own, stopped and started again
+// under a recording counter: every row arrives once, and a restarted program sends nothing
+// twice, even rows the file forgot it had sent.
+#include "journal/centraljournal.h"
+#include "journal/journal.h"
+#include "platform/paths.h"
+#include "support/messagerecorder.h"
+#include "support/privatepostgres.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <sqlite3.h>
+
+class TstCentralJournal : public QObject {
+    Q_OBJECT
+    PrivatePostgres m_server;
+    QString m_connect;
+    const CJournalOutbox::Timing m_fast{100, 400, 200};
+
+    QStringList ServerIds() {
+        platform::odbc::Connection db;
+        db.Open(m_connect);
+        platform::odbc::Statement st(db);
+        st.ExecDirect(QStringLiteral("SELECT id FROM varnet_journal ORDER BY id"));
+        QStringList ids;
+        while (st.Fetch())
+            ids.append(st.GetText(1).value_or(QString()));
+        return ids;
+    }
+
+    static QStringList LocalIds(const QString& path, bool unsentOnly) {
+        CJournalFile file;
+        if (!file.Open(path, false))
+            return {};
+        QList<JournalRow> rows = unsentOnly ? file.Unsent(1000)
+                                            : file.Rows(QDateTime::currentDateTime().addDays(-1),
+                                                        QDateTime::currentDateTime().addDays(1));
+        QStringList ids;
+        for (const JournalRow& r : rows)
+            ids.append(r.id);
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+
+    static JournalRow Row(int i) {
+        JournalRow r;
+        r.id = JournalRow::NewId();
+        r.moment = QDateTime::currentDateTime();
+        r.code = QString::number(100 + i);
+        r.name = QStringLiteral("Филе куриное «%1»").arg(i);
+        r.weighed = i % 2 == 0;
+        r.quantity = r.weighed ? 0.5 + i / 1000.0 : i;
+        r.price = 389.9;
+        r.sum = 194.95 + i;
+        r.barcode = QStringLiteral("2700100005009");
+        r.printer = QStringLiteral("VarnetLabel");
+        r.jobId = 40 + i;
+        r.labelName = r.name;
+        r.labelInfo = QStringLiteral("Хранить при 0…+4 °C");
+        return r;
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (!m_server.Start())
+            QFAIL(qPrintable(m_server.Error()));
+        m_connect = QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%1;"
+                                   "Database=postgres;UID=postgres")
+                        .arg(m_server.Port());
+        // The table exactly as the repository defines it for installers.
+        QFile definition(qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                         QStringLiteral("/sql/journal-postgresql.sql"));
+        QVERIFY2(definition.open(QIODevice::ReadOnly), qPrintable(definition.fileName()));
+        platform::odbc::Connection db;
+        db.Open(m_connect);
+        platform::odbc::Statement st(db);
+        st.ExecDirect(QString::fromUtf8(definition.readAll()));
+    }
+
+    // The insert the outbox runs is the one the definition file shows the database's owner.
+    void statementsAsDocumented_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("dialect");
+        QTest::newRow("PostgreSQL")
+            << "journal-postgresql.sql" << int(platform::odbc::Dialect::PostgreSQL);
+        QTest::newRow("SQL Server")
+            << "journal-sqlserver.sql" << int(platform::odbc::Dialect::SqlServer);
+    }
+    void statementsAsDocumented() {
+        QFETCH(QString, file);
+        QFETCH(int, dialect);
+        QFile f(qEnvironmentVariable("VARNET_SOURCE_DIR") + QStringLiteral("/sql/") + file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QString comment;
+        for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')))
+            if (line.startsWith(QLatin1String("--   ")))
+                comment += line.mid(2) + QLatin1Char(' ');
+        const auto squeeze = [](QString s) {
+            return s.replace(QStringLiteral("dbo."), QString()).simplified();
+        };
+        QCOMPARE(squeeze(comment), squeeze(CCentralJournal::InsertStatement(
+                                       static_cast<platform::odbc::Dialect>(dialect))));
+    }
+
+    void outageLosesNothingAndRestartSendsNothingTwice() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        MessageRecorder messages;
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            for (int i = 0; i < 3; ++i)
+                journal.Record(Row(i));
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), 3, 20000);
+
+            m_server.Stop();
+            for (int i = 3; i < 7; ++i)
+                journal.Record(Row(i));
+            QTRY_VERIFY_WITH_TIMEOUT(journal.Outbox()->GetState() == CJournalOutbox::State::Failing,
+                                     10000);
+            // Several tries fail meanwhile; labels go on being recorded.
+            QTest::qWait(1500);
+            for (int i = 7; i < 10; ++i)
+                journal.Record(Row(i));
+            QTest::qWait(1000);
+            QCOMPARE(LocalIds(path, true).size(), 7);
+            QCOMPARE(messages.Texts().size(), 1);
+            QVERIFY(messages.Texts().first().contains(QStringLiteral("Центральный журнал")));
+
+            QVERIFY2(m_server.Resume(), qPrintable(m_server.Error()));
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), 10, 30000);
+            QCOMPARE(ServerIds(), LocalIds(path, false));
+            QTRY_VERIFY(LocalIds(path, true).isEmpty());
+            QCOMPARE(journal.Outbox()->Inserted(), 10);
+        }
+        QCOMPARE(messages.Texts().size(), 1);
+
+        // The values and the counter's name as the server keeps them.
+        {
+            CCentralJournal central;
+            central.Open(m_connect);
+            const QDateTime now = QDateTime::currentDateTime();
+            const QList<JournalRow> rows =
+                central.Rows(now.addDays(-1), now.addDays(1), platform::ComputerName());
+            QCOMPARE(rows.size(), 10);
+            const auto it = std::find_if(rows.begin(), rows.end(), [](const JournalRow& r) {
+                return r.code == QLatin1String("107");
+            });
+            QVERIFY(it != rows.end());
+            QCOMPARE(it->name, QStringLiteral("Филе куриное «7»"));
+            QCOMPARE(it->labelInfo, QStringLiteral("Хранить при 0…+4 °C"));
+            QVERIFY(!it->weighed);
+            QCOMPARE(it->quantity, 7.0);
+            QCOMPARE(it->sum, 201.95);
+            QCOMPARE(it->jobId, 47);
+            QVERIFY(!it->bestBefore.isValid());
+            QVERIFY(
+                central.Rows(now.addDays(-1), now.addDays(1), QStringLiteral("другой")).isEmpty());
+        }
+
+        // The program started again on the same file sends only what is new.
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(Row(10));
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), 11, 20000);
+            QTRY_VERIFY(LocalIds(path, true).isEmpty());
+            QCOMPARE(journal.Outbox()->Sent(), 1);
+        }
+
+        // Rows the server took while the answer was lost stay unmarked in the file: sent
+        // again, they are not stored twice.
+        {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db, "UPDATE labels SET sent = 0", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(db);
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            QTRY_COMPARE_WITH_TIMEOUT(journal.Outbox()->Sent(), 11, 20000);
+            QCOMPARE(journal.Outbox()->Inserted(), 0);
+            QTRY_VERIFY(LocalIds(path, true).isEmpty());
+        }
+        QCOMPARE(ServerIds(), LocalIds(path, false));
+        QCOMPARE(messages.Texts().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstCentralJournal)
+#include "tst_centraljournal.moc"
