@@ -101,12 +101,23 @@ cups_ipp_printer() {
   fi
 }
 
+# The capture backend of earlier versions (varnet-capture) wrote as root into a folder anyone
+# could write to, following links planted there: its queues and the backend itself go.
+cups_remove_old_backend() {
+  local q
+  for q in $(lpstat -v 2>/dev/null | sed -n 's/^device for \([^:]*\): varnet-capture:.*/\1/p'); do
+    lpadmin -x "$q" 2>/dev/null || true
+  done
+  rm -f /usr/lib/cups/backend/varnet-capture
+}
+
 start() {
   local src
   src=$(cups_here)
   [ -x /usr/sbin/cupsd ] || { echo "cups: cupsd is not installed (package cups)" >&2; return 1; }
   cups_backend "$src" || return 1
   cups_scheduler || return 1
+  cups_remove_old_backend
   local cap=$VARNET_CUPS_CAPTURE q
   cups_folder "$cap" || return 1
   cups_queue "$VARNET_CUPS_QUEUE" "varnet-jobs:$cap" "$src/cups/varnet-label.ppd" || return 1

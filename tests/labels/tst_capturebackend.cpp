@@ -65,6 +65,16 @@ private slots:
         ::chmod(QFile::encodeName(m_victim).constData(), 0600);
     }
 
+    // The backend of earlier versions, which followed planted links, is gone with its queues
+    // once the cups service has started.
+    void oldBackendIsGone() {
+        QVERIFY(!QFile::exists(QStringLiteral("/usr/lib/cups/backend/varnet-capture")));
+        QProcess lpstat;
+        lpstat.start(QStringLiteral("lpstat"), {QStringLiteral("-v")});
+        QVERIFY(lpstat.waitForFinished(30000));
+        QVERIFY(!lpstat.readAllStandardOutput().contains("varnet-capture:"));
+    }
+
     // A folder anyone can write to (as the old 0777 one): a user plants a link under the
     // job's name; the backend refuses the folder and the link's target stays as it was.
     void linkPlantedByNobodyIsNotFollowed_data() {
