@@ -199,16 +199,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_printflow: the labels left no journal row\n");
         return 1;
     }
-    std::vector<double> rowMs;
-    for (int i = 0; i < runs; ++i) {
-        JournalRow row = last;
-        row.id = JournalRow::NewId();
-        QElapsedTimer rt;
-        rt.start();
-        AppJournal().Record(row);
-        rowMs.push_back(rt.nsecsElapsed() / 1e6);
-    }
-    const Timings r = Summarise(rowMs);
+    // Records runs copies of the last row, each a label of its own; the time of each.
+    const auto timeRows = [&last, runs] {
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i) {
+            JournalRow row = last;
+            row.id = JournalRow::NewId();
+            QElapsedTimer rt;
+            rt.start();
+            AppJournal().Record(row);
+            ms.push_back(rt.nsecsElapsed() / 1e6);
+        }
+        return Summarise(ms);
+    };
+    const Timings r = timeRows();
     std::printf("journal row per label (%d rows, waiting %d):\n", runs, AppJournal().Waiting());
     std::printf("  median %.2f ms, mean %.2f ms, min %.2f ms, max %.2f ms (budget 5 ms)\n",
                 r.median, r.mean, r.min, r.max);
@@ -224,16 +228,7 @@ int main(int argc, char** argv) {
     AppJournal().SetCentral(QStringLiteral("Driver={PostgreSQL Unicode};Server=127.0.0.1;"
                                            "Port=%1;Database=varnet;UID=varnet")
                                 .arg(port));
-    std::vector<double> centralMs;
-    for (int i = 0; i < runs; ++i) {
-        JournalRow row = last;
-        row.id = JournalRow::NewId();
-        QElapsedTimer rt;
-        rt.start();
-        AppJournal().Record(row);
-        centralMs.push_back(rt.nsecsElapsed() / 1e6);
-    }
-    const Timings cr = Summarise(centralMs);
+    const Timings cr = timeRows();
     const CJournalOutbox* outbox = AppJournal().Outbox();
     std::printf("journal row per label, central server not answering (rows sent %d):\n",
                 outbox ? outbox->Sent() : -1);

@@ -56,24 +56,15 @@ void InstallSpoolerPrinters() {
 bool PrintPageImage(const QString& printerName, const QImage& image, const QString& jobName,
                     QString* error) {
     CPrintJob job;
-    PrintStep failed = PrintStep::Open;
-    const auto fail = [&](PrintStep step) {
-        failed = step;
-        return false;
-    };
-    const bool ok = (job.Open(printerName) || fail(PrintStep::Open)) &&
-                    (job.StartDoc(jobName) || fail(PrintStep::CreateJob)) &&
-                    (job.StartPage() || fail(PrintStep::StartDocument)) &&
-                    (job.WritePage(image) || fail(PrintStep::WritePage)) &&
-                    (job.EndPage() || fail(PrintStep::EndPage)) &&
-                    (job.EndDoc() || fail(PrintStep::FinishDocument));
-    if (!ok && error) {
+    const std::optional<PrintStep> failed =
+        PrintOnePage(job, printerName, jobName, [&image](const QSize&) { return image; });
+    if (failed && error) {
         *error =
-            job.IsStopped() ? StoppedPrinterMessage(job.StopReason()) : PrintStepFailure(failed);
+            job.IsStopped() ? StoppedPrinterMessage(job.StopReason()) : PrintStepFailure(*failed);
         if (!job.IsStopped() && !job.SpoolerMessage().isEmpty())
             *error += QStringLiteral(" (") + job.SpoolerMessage() + QLatin1Char(')');
     }
-    return ok;
+    return !failed;
 }
 
 } // namespace platform

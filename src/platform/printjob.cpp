@@ -100,6 +100,24 @@ QString StoppedPrinterMessage(const QString& reason) {
     return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
 }
 
+std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName,
+                                      const QString& docName, const PageForSize& page) {
+    if (!job.Open(printerName))
+        return PrintStep::Open;
+    if (!job.StartDoc(docName))
+        return PrintStep::CreateJob;
+    if (!job.StartPage())
+        return PrintStep::StartDocument;
+    const QSize size = job.PageSize();
+    if (size.isEmpty() || !job.WritePage(page(size)))
+        return PrintStep::WritePage;
+    if (!job.EndPage())
+        return PrintStep::EndPage;
+    if (!job.EndDoc())
+        return PrintStep::FinishDocument;
+    return std::nullopt;
+}
+
 PrintStepHook SetPrintStepHook(PrintStepHook hook) {
     PrintStepHook previous = std::move(Hook());
     Hook() = std::move(hook);

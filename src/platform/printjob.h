@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPrinter;
 
@@ -32,6 +33,16 @@ using PrintStepHook = std::function<void(PrintStep)>;
 PrintStepHook SetPrintStepHook(PrintStepHook hook);
 
 struct PrintJobData;
+class CPrintJob;
+
+// The page of a job for the printer's page size in dots.
+using PageForSize = std::function<QImage(const QSize& size)>;
+
+// Runs every step of a one-page job named docName on the printer; the step that failed, or
+// nothing when the spooler accepted the job. A failed Open with job.IsStopped() is a stopped
+// queue.
+std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName,
+                                      const QString& docName, const PageForSize& page);
 
 class CPrintJob {
 public:

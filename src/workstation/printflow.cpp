@@ -79,29 +79,23 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
 
     using platform::PrintStep;
     platform::CPrintJob job;
-    if (!job.Open(settings.PrinterName)) {
-        if (job.IsStopped())
-            return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
-        return fail(platform::PrintStepFailure(PrintStep::Open), platform::ErrorCaption());
-    }
-    if (!job.StartDoc(QStringLiteral("Pelgrin")))
-        return fail(platform::PrintStepFailure(PrintStep::CreateJob), PrintCaption());
-    if (!job.StartPage())
-        return fail(platform::PrintStepFailure(PrintStep::StartDocument), PrintCaption());
     // The page goes dot for dot; a printer whose page changed since the label was drawn
     // gets it stretched onto its page, as on any other device.
-    QImage page = label.m_bmpPage;
-    const QSize size = job.PageSize();
-    if (page.size() != size && !size.isEmpty()) {
-        page = QImage(size, QImage::Format_Grayscale8);
-        page.fill(255);
-        QPainter painter(&page);
-        label.DrawTo(painter, size.width(), size.height());
-    }
-    if (size.isEmpty() || !job.WritePage(page))
-        return fail(platform::PrintStepFailure(PrintStep::WritePage), PrintCaption());
-    if (!job.EndPage() || !job.EndDoc())
-        return fail(platform::PrintStepFailure(PrintStep::EndPage), PrintCaption());
+    const std::optional<PrintStep> failed = platform::PrintOnePage(
+        job, settings.PrinterName, QStringLiteral("Pelgrin"), [&label](const QSize& size) {
+            if (label.m_bmpPage.size() == size)
+                return label.m_bmpPage;
+            QImage page(size, QImage::Format_Grayscale8);
+            page.fill(255);
+            QPainter painter(&page);
+            label.DrawTo(painter, size.width(), size.height());
+            return page;
+        });
+    if (failed == PrintStep::Open && job.IsStopped())
+        return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
+    if (failed)
+        return fail(platform::PrintStepFailure(*failed),
+                    *failed == PrintStep::Open ? platform::ErrorCaption() : PrintCaption());
     *jobId = job.JobId();
     return true;
 }

@@ -149,8 +149,8 @@ void TestVarnetLabel::errors_data() {
         << QStringList{"print", "--barcode", "1", "--printer", "NoSuchPrinter"}
         << "no printer named \"NoSuchPrinter\"";
     // No layout file beside the tool: the defaults draw nothing, and nothing may print.
-    QTest::newRow("blank label")
-        << (QStringList{"render", "--barcode", "1"} + page) << "Этикетка пуста";
+    QTest::newRow("blank label") << (QStringList{"render", "--barcode", "1"} + page)
+                                 << "Этикетка пуста";
     QTest::newRow("blank label, mono")
         << (QStringList{"render", "--mono", "--barcode", "1"} + page) << "Этикетка пуста";
     QTest::newRow("bad kind") << QStringList{"defaults", "--kind", "box", "--out", "/tmp/x"}
