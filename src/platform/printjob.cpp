@@ -134,7 +134,8 @@ struct PrintJobData {
     cups_raster_t* raster = nullptr;
     bool writeFailed = false;
     bool finished = false;
-    // Qt path.
+    // Qt path: the printer's figures, read once when it is opened.
+    PrinterPage qtPage;
     std::unique_ptr<QPrinter> printer;
     QPainter painter;
 
@@ -195,6 +196,7 @@ bool CPrintJob::Open(const QString& printerName) {
     const QPrinterInfo info = QPrinterInfo::printerInfo(printerName);
     if (!page || info.isNull())
         return false;
+    d.qtPage = *page;
     d.printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
     if (!d.printer->isValid())
         return false;
@@ -259,8 +261,7 @@ QSize CPrintJob::PageSize() const {
         return QSize();
     if (m_d->Raster())
         return {m_d->queue->Page().m_nPageWidth, m_d->queue->Page().m_nPageHeight};
-    const std::optional<PrinterPage> page = OpenPrinter(m_d->queue->Name());
-    return page ? QSize(page->m_nPageWidth, page->m_nPageHeight) : QSize();
+    return QSize(m_d->qtPage.m_nPageWidth, m_d->qtPage.m_nPageHeight);
 }
 
 bool CPrintJob::WritePage(const QImage& image) {
@@ -270,8 +271,8 @@ bool CPrintJob::WritePage(const QImage& image) {
     if (!d.Raster()) {
         if (!d.painter.isActive())
             return false;
-        const std::optional<PrinterPage> figures = OpenPrinter(d.queue->Name());
-        if (!figures)
+        const PrinterPage* figures = &d.qtPage;
+        if (figures->m_nDpiX <= 0 || figures->m_nDpiY <= 0)
             return false;
         // With the full page the origin is the paper's corner: the image goes onto the
         // printable area, one image pixel per printer pixel.
