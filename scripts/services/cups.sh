@@ -75,17 +75,50 @@ cups_queue() {
   cupsenable "$name" && cupsaccept "$name"
 }
 
+# The system bus. A bus that was killed (a session that ended, a container that stopped)
+# leaves its socket and pid file behind: they are removed and the bus is started anew.
+cups_bus() {
+  dbus-send --system --print-reply --dest=org.freedesktop.DBus / org.freedesktop.DBus.GetId \
+    >/dev/null 2>&1 && return 0
+  mkdir -p /run/dbus
+  rm -f /run/dbus/pid /run/dbus/system_bus_socket
+  local err
+  err=$(dbus-daemon --system --fork 2>&1) ||
+    { echo "cups: the system bus did not start: $err" >&2; return 1; }
+}
+
+# Avahi's name on the system bus: the daemon is ready for clients only once it has it
+# (ippeveprinter aborts on a daemon that is still connecting).
+cups_avahi_on_bus() {
+  dbus-send --system --print-reply --dest=org.freedesktop.DBus / \
+    org.freedesktop.DBus.NameHasOwner string:org.freedesktop.Avahi 2>/dev/null |
+    grep -q 'boolean true'
+}
+
+# The DNS-SD daemon, with the same care for what a killed one left behind. A daemon that is
+# not on the bus (it outlived a bus that was restarted, or its pid file names a process that
+# is gone or a zombie) is stopped and started anew.
+cups_avahi() {
+  cups_avahi_on_bus && return 0
+  avahi-daemon -k 2>/dev/null || true
+  rm -f /run/avahi-daemon/pid
+  local err i
+  err=$(avahi-daemon -D --no-drop-root --no-chroot 2>&1) ||
+    { echo "cups: avahi-daemon did not start: $err" >&2; return 1; }
+  for i in $(seq 1 100); do
+    cups_avahi_on_bus && return 0
+    sleep 0.1
+  done
+  echo "cups: avahi-daemon does not answer" >&2
+  return 1
+}
+
 # The driverless printer: ippeveprinter needs a DNS-SD daemon (Avahi on the system bus).
 cups_ipp_printer() {
   local src=$1 spool="$VARNET_CUPS_CAPTURE-ipp"
   cups_folder "$spool" || return 1
-  if ! avahi-daemon -c 2>/dev/null; then
-    mkdir -p /run/dbus
-    [ -S /run/dbus/system_bus_socket ] || dbus-daemon --system --fork ||
-      { echo "cups: the system bus did not start" >&2; return 1; }
-    avahi-daemon -D --no-drop-root --no-chroot 2>/dev/null || avahi-daemon -c ||
-      { echo "cups: avahi-daemon did not start" >&2; return 1; }
-  fi
+  cups_bus || return 1
+  cups_avahi || return 1
   if ! ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
     2>/dev/null; then
     (cd / && setsid ippeveprinter -a "$src/cups/varnet-ipp.conf" -c /bin/true -k \
