@@ -121,6 +121,9 @@ cups_ipp_printer() {
   cups_avahi || return 1
   if ! ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
     2>/dev/null; then
+    # A new printer numbers its jobs from 1 again: files kept by an earlier one would bear
+    # the names of the new jobs.
+    find "$spool" -mindepth 1 -delete
     # Nothing of ours stays open in it: whoever reads this script's output (CTest) would
     # wait for the printer to end.
     (cd / && exec setsid ippeveprinter -a "$src/cups/varnet-ipp.conf" -c /bin/true -k \
