@@ -16,8 +16,11 @@ CTablePlu::CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dia
     m_aOrderColumns.clear();
     m_aOrderSorts.clear();
     m_aOrderConditions.clear();
+    m_aOrderArms.clear();
+    m_aOrderArmsPatterns.clear();
+    SetArmsCompound(sql.armsCompound);
     for (const PluSearchOrder& o : sql.orders)
-        AddSearchOrder(o.name, o.column, o.sort, o.condition);
+        AddSearchOrder(o.name, o.column, o.sort, o.condition, o.arms, o.armsPattern);
 }
 
 CTablePlu::~CTablePlu() {

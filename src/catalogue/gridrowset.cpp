@@ -1,5 +1,7 @@
 #include "catalogue/gridrowset.h"
 
+#include <QRegularExpression>
+
 #include <climits>
 #include <stdexcept>
 
@@ -20,11 +22,9 @@ QString Literal(const QString& text) {
     return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
-// The sort that lists the same rows backwards: every term turned from ascending to
-// descending and back. Both databases put NULLs at the same end for ASC as for DESC's
-// opposite, so with a unique last term the order is the exact reverse. Empty when a term
-// names its NULL placement (not worth the rewrite) or the text is not understood.
-QString ReversedSort(const QString& sort) {
+// The terms of a sort, split at the commas outside parentheses and quotes; empty when the
+// text is not understood.
+QStringList SortTerms(const QString& sort) {
     QStringList terms;
     int depth = 0;
     bool quoted = false;
@@ -43,6 +43,17 @@ QString ReversedSort(const QString& sort) {
         }
     }
     if (quoted || depth != 0)
+        return QStringList();
+    return terms;
+}
+
+// The sort that lists the same rows backwards: every term turned from ascending to
+// descending and back. Both databases put NULLs at the same end for ASC as for DESC's
+// opposite, so with a unique last term the order is the exact reverse. Empty when a term
+// names its NULL placement (not worth the rewrite) or the text is not understood.
+QString ReversedSort(const QString& sort) {
+    QStringList terms = SortTerms(sort);
+    if (terms.isEmpty())
         return QString();
     for (QString& term : terms) {
         if (term.isEmpty() || term.contains(QLatin1String("NULLS"), Qt::CaseInsensitive))
@@ -127,11 +138,14 @@ CGridRowset::~CGridRowset() {
 }
 
 void CGridRowset::AddSearchOrder(const QString& name, const QString& column, const QString& sort,
-                                 const QString& condition) {
+                                 const QString& condition, const QStringList& arms,
+                                 const QString& armsPattern) {
     m_aOrderNames.append(name);
     m_aOrderColumns.append(column);
     m_aOrderSorts.append(sort);
     m_aOrderConditions.append(condition.isEmpty() ? column + QStringLiteral(" LIKE ?") : condition);
+    m_aOrderArms.append(arms);
+    m_aOrderArmsPatterns.append(armsPattern);
 }
 
 QString CGridRowset::SetSearchOrder(int index) {
@@ -145,12 +159,37 @@ QString CGridRowset::SetSearchOrder(int index) {
     // marker is bound to it.
     m_nParams = static_cast<unsigned>(qMax<qsizetype>(1, condition.count(QLatin1Char('?'))));
     SetFilter(condition);
+    m_strCondition = condition;
+    m_aArms = index < m_aOrderArms.size() ? m_aOrderArms[index] : QStringList();
+    m_strArmsPattern =
+        index < m_aOrderArmsPatterns.size() ? m_aOrderArmsPatterns[index] : QString();
+    m_strArms.clear();
+    ApplyPattern();
     if (index >= m_aOrderSorts.size())
         throw std::invalid_argument("search order has no sort");
     m_strSort = m_aOrderSorts[index];
     if (index >= m_aOrderNames.size())
         throw std::invalid_argument("search order has no name");
     return m_aOrderNames[index];
+}
+
+void CGridRowset::ApplyPattern() {
+    if (m_aArms.isEmpty())
+        return;
+    const QRegularExpression pattern(QRegularExpression::anchoredPattern(m_strArmsPattern));
+    if (pattern.match(m_strFilterParam.left(kMaxParamLength)).hasMatch()) {
+        m_strArms = m_aArms;
+        SetFilter(QString());
+        qsizetype markers = 0;
+        for (const QString& arm : m_strArms)
+            markers += arm.count(QLatin1Char('?'));
+        m_nParams = static_cast<unsigned>(markers);
+    } else {
+        m_strArms.clear();
+        SetFilter(m_strCondition);
+        m_nParams =
+            static_cast<unsigned>(qMax<qsizetype>(1, m_strCondition.count(QLatin1Char('?'))));
+    }
 }
 
 void CGridRowset::SetFilter(const QString& condition) {
@@ -160,24 +199,60 @@ void CGridRowset::SetFilter(const QString& condition) {
     m_strFilter += m_strBaseFilter;
 }
 
-QString CGridRowset::SelectFrom(const QStringList& columns) const {
-    QString sql = QStringLiteral("SELECT ") + columns.join(QLatin1Char(',')) +
-                  QStringLiteral(" FROM ") + GetDefaultSQL();
-    if (!m_strFilter.isEmpty())
-        sql += QStringLiteral(" WHERE ") + m_strFilter;
-    return sql;
+QString CGridRowset::SelectFrom(const QStringList& columns, const QString& filter,
+                                const QStringList& arms) const {
+    const QString list = columns.join(QLatin1Char(','));
+    const QString table = GetDefaultSQL();
+    const QString where = filter.isEmpty() ? QString() : QStringLiteral(" WHERE ") + filter;
+    if (arms.isEmpty())
+        return QStringLiteral("SELECT ") + list + QStringLiteral(" FROM ") + table + where;
+    QStringList parts;
+    for (const QString& arm : arms) {
+        if (m_bArmsCompound)
+            parts.append(QStringLiteral("SELECT %1 FROM %2 WHERE (%3)%4")
+                             .arg(list, table, arm,
+                                  filter.isEmpty() ? QString() : QStringLiteral(" AND ") + filter));
+        else
+            parts.append(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, arm));
+    }
+    const QString all = parts.join(QStringLiteral(" UNION ALL "));
+    if (m_bArmsCompound)
+        return all;
+    return QStringLiteral("SELECT %1 FROM (%2) AS %3%4").arg(list, all, table, where);
+}
+
+QString CGridRowset::Window(const QStringList& columns, const QString& filter,
+                            const QStringList& arms, const QString& sort, int limit,
+                            int offset) const {
+    QString tail = sort.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + sort;
+    if (limit >= 0)
+        tail += QStringLiteral(" LIMIT %1 OFFSET %2").arg(limit).arg(offset);
+    if (arms.isEmpty() || !m_bArmsCompound)
+        return SelectFrom(columns, filter, arms) + tail;
+    // A compound sorts by its own result columns: the sort's terms join the list inside.
+    QStringList inner = columns;
+    for (QString term : SortTerms(sort)) {
+        if (term.endsWith(QLatin1String(" DESC"), Qt::CaseInsensitive))
+            term.chop(5);
+        else if (term.endsWith(QLatin1String(" ASC"), Qt::CaseInsensitive))
+            term.chop(4);
+        if (!inner.contains(term, Qt::CaseInsensitive))
+            inner.append(term);
+    }
+    return QStringLiteral("SELECT %1 FROM (%2%3) AS part")
+        .arg(columns.join(QLatin1Char(',')), SelectFrom(inner, filter, arms), tail);
 }
 
 QString CGridRowset::GetRowSQL() {
     CFieldExchange names(CFieldExchange::Names, SQL_NULL_HSTMT, 0);
     DoBulkFieldExchange(names);
-    QString sql = SelectFrom(names.Columns());
-    if (!m_strSort.isEmpty())
-        sql += QStringLiteral(" ORDER BY ") + m_strSort;
-    return sql;
+    return Window(names.Columns(), m_strFilter, m_strArms, m_strSort, -1, 0);
 }
 
 QString CGridRowset::GetCountSQL() const {
+    if (!m_strArms.isEmpty())
+        return QStringLiteral("SELECT COUNT(*) FROM (%1) AS counted")
+            .arg(SelectFrom({QStringLiteral("1")}, m_strFilter, m_strArms));
     QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + GetDefaultSQL();
     if (!m_strFilter.isEmpty())
         sql += QStringLiteral(" WHERE ") + m_strFilter;
@@ -186,6 +261,7 @@ QString CGridRowset::GetCountSQL() const {
 
 bool CGridRowset::OpenBase() {
     Close();
+    ApplyPattern();
     const QString sql = GetRowSQL();
     auto st = std::make_unique<platform::odbc::Statement>(m_db);
     const SQLHSTMT h = st->Handle();
@@ -209,6 +285,7 @@ bool CGridRowset::OpenBase() {
     m_stmt = std::move(st);
     m_strOpenedFilter = m_strFilter;
     m_strOpenedSort = m_strSort;
+    m_strOpenedArms = m_strArms;
     m_bOpenedParam = m_nSearchOrder != -1;
     m_bCountCurrent = false;
     m_nBlockStart = -1;
@@ -220,7 +297,6 @@ bool CGridRowset::OpenBase() {
             m_bound =
                 std::make_unique<CFieldExchange>(CFieldExchange::Bind, SQLHSTMT{}, m_nRowsetSize);
             DoBulkFieldExchange(*m_bound);
-            m_strOpenedSelect = SelectFrom(m_bound->Columns());
         } else {
             if (m_bOpenedParam)
                 BindParameter();
@@ -291,7 +367,9 @@ bool CGridRowset::Open() {
 bool CGridRowset::Requery() {
     if (!IsOpen())
         return Open();
-    if (m_strFilter != m_strOpenedFilter || m_strSort != m_strOpenedSort) {
+    ApplyPattern();
+    if (m_strFilter != m_strOpenedFilter || m_strSort != m_strOpenedSort ||
+        m_strArms != m_strOpenedArms) {
         // A new statement text: built, prepared and counted anew, the block at the start.
         Close();
         return Open();
@@ -433,37 +511,28 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
     const int length = qMin(size, m_nRowCount - start);
     const bool fromEnd = m_bCountCurrent && !reversed.isEmpty() && length > 0 &&
                          m_nRowCount - start - length < start;
+    const QStringList& columns = m_bound->Columns();
+    const QString& filter = m_strOpenedFilter;
+    const QStringList& arms = m_strOpenedArms;
+    const int tailOffset = m_nRowCount - start - length;
     if (!m_strKeyColumn.isEmpty() && !m_strOpenedSort.isEmpty()) {
         // The rows skipped on the way to the block are read from an index alone when only
         // their keys are asked for; the block's own rows are then read by their keys.
-        QString keys =
-            QStringLiteral("SELECT ") + m_strKeyColumn + QStringLiteral(" FROM ") + GetDefaultSQL();
-        if (!m_strOpenedFilter.isEmpty())
-            keys += QStringLiteral(" WHERE ") + m_strOpenedFilter;
-        keys += fromEnd ? QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
-                              .arg(reversed)
-                              .arg(length)
-                              .arg(m_nRowCount - start - length)
-                        : QStringLiteral(" ORDER BY %1 LIMIT %2 OFFSET %3")
-                              .arg(m_strOpenedSort)
-                              .arg(size)
-                              .arg(start);
+        const QString keys =
+            fromEnd ? Window({m_strKeyColumn}, filter, arms, reversed, length, tailOffset)
+                    : Window({m_strKeyColumn}, filter, arms, m_strOpenedSort, size, start);
         sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
-                  .arg(m_bound->Columns().join(QLatin1Char(',')), GetDefaultSQL(), m_strKeyColumn,
-                       keys, m_strOpenedSort);
+                  .arg(columns.join(QLatin1Char(',')), GetDefaultSQL(), m_strKeyColumn, keys,
+                       m_strOpenedSort);
     } else if (fromEnd) {
         // One multi-argument arg: a value holding "%1" (a section ID, a typed pattern) is
         // never read as a placeholder by a later step.
         sql =
-            QStringLiteral("SELECT %1 FROM (%2 ORDER BY %3 LIMIT %4 OFFSET %5) AS tail ORDER BY %6")
-                .arg(m_bound->Columns().join(QLatin1Char(',')), m_strOpenedSelect, reversed,
-                     QString::number(length), QString::number(m_nRowCount - start - length),
-                     m_strOpenedSort);
+            QStringLiteral("SELECT %1 FROM (%2) AS tail ORDER BY %3")
+                .arg(columns.join(QLatin1Char(',')),
+                     Window(columns, filter, arms, reversed, length, tailOffset), m_strOpenedSort);
     } else {
-        sql = m_strOpenedSelect;
-        if (!m_strOpenedSort.isEmpty())
-            sql += QStringLiteral(" ORDER BY ") + m_strOpenedSort;
-        sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(size).arg(start);
+        sql = Window(columns, filter, arms, m_strOpenedSort, size, start);
     }
     std::u16string text = platform::odbc::ToSqlWChar(sql);
     m_stmt->Check(SQLPrepareW(h, reinterpret_cast<SQLWCHAR*>(text.data()),
@@ -545,6 +614,20 @@ void CGridRowset::EnsureRowCached(int row) {
 }
 
 QString CGridRowset::CountStatement() const {
+    if (!m_strArms.isEmpty()) {
+        // The pattern goes into each arm before they are put together: a "?" in the base
+        // condition's literals, which comes between them, stays text.
+        const QString literal = Literal(m_strFilterParam.left(kMaxParamLength));
+        QStringList arms;
+        for (QString arm : m_strArms) {
+            for (qsizetype at = arm.indexOf(QLatin1Char('?')); at >= 0;
+                 at = arm.indexOf(QLatin1Char('?'), at + literal.size()))
+                arm.replace(at, 1, literal);
+            arms.append(arm);
+        }
+        return QStringLiteral("SELECT COUNT(*) FROM (%1) AS counted")
+            .arg(SelectFrom({QStringLiteral("1")}, m_strFilter, arms));
+    }
     QString sql = GetCountSQL();
     if (m_nSearchOrder != -1) {
         // Only the markers of the search condition, which comes first in the filter: a "?"

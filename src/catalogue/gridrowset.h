@@ -62,9 +62,16 @@ public:
     CGridRowset& operator=(const CGridRowset&) = delete;
 
     // Search orders: a display name, the column matched against the typed text and the
-    // sort. condition is the search condition; empty means column + " LIKE ?".
+    // sort. condition is the search condition; empty means column + " LIKE ?". For a typed
+    // pattern that armsPattern matches whole, the result is the rows of the arms together
+    // instead (conditions that no row meets twice), each arm read on its own in the sort.
     void AddSearchOrder(const QString& name, const QString& column, const QString& sort,
-                        const QString& condition = QString());
+                        const QString& condition = QString(),
+                        const QStringList& arms = QStringList(),
+                        const QString& armsPattern = QString());
+    // How arms are put together: a compound SELECT whose ORDER BY merges them, or a derived
+    // table of their UNION ALL that the outer statement filters and sorts. Set before Open.
+    void SetArmsCompound(bool on) { m_bArmsCompound = on; }
     // Makes order index current and returns its name; throws std::invalid_argument for an
     // index outside the lists. Only the statement texts change; Requery applies them.
     QString SetSearchOrder(int index);
@@ -141,6 +148,8 @@ public:
     QStringList m_aOrderColumns;
     QStringList m_aOrderSorts;
     QStringList m_aOrderConditions;
+    QList<QStringList> m_aOrderArms;
+    QStringList m_aOrderArmsPatterns;
 
 protected:
     // Names and binds the result columns in their order; the subclass lists them.
@@ -154,7 +163,17 @@ private:
     void StoreParameter();
     void BindParameter();
     void Execute();
-    QString SelectFrom(const QStringList& columns) const;
+    // The statement texts of the current order for the pattern kept: the filter, the arms
+    // and the number of markers.
+    void ApplyPattern();
+    // The rows of the result, unordered, with the given columns (arms: the compound, or the
+    // derived table filtered).
+    QString SelectFrom(const QStringList& columns, const QString& filter,
+                       const QStringList& arms) const;
+    // The rows [offset, offset + limit) of the result in sort, with the given columns; all of
+    // them when limit is negative.
+    QString Window(const QStringList& columns, const QString& filter, const QStringList& arms,
+                   const QString& sort, int limit, int offset) const;
     // Block statements: the result position a fetch type leads to (-1: before the start),
     // and one block read from there.
     int BlockStart(SQLLEN rows, SQLUSMALLINT fetchType) const;
@@ -169,6 +188,13 @@ private:
     std::unique_ptr<CFieldExchange> m_bound;
     QString m_strOpenedFilter;
     QString m_strOpenedSort;
+    // The current order's condition and arms, and the arms in use for the pattern kept.
+    QString m_strCondition;
+    QStringList m_aArms;
+    QString m_strArmsPattern;
+    QStringList m_strArms;
+    QStringList m_strOpenedArms;
+    bool m_bArmsCompound = false;
     SQLULEN m_nRowsetSize = 1;
     SQLULEN m_nRowsFetched = 0;
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;
@@ -176,9 +202,8 @@ private:
     bool m_bCountLater = false;
     QString m_strKeyColumn;
     bool m_bCountKnown = true;
-    // What the block statements repeat: the row query as opened, whether it has the
-    // parameter, and where the last block started (-1: before the first row).
-    QString m_strOpenedSelect;
+    // What the block statements repeat: whether the row query as opened has the parameter,
+    // and where the last block started (-1: before the first row).
     bool m_bOpenedParam = false;
     int m_nBlockStart = -1;
     // Whether m_nRowCount counts the result the blocks come from; only then may a block

@@ -35,6 +35,37 @@ PluSql SqlServer() {
     return s;
 }
 
+// A typed price of digits, "12", matches the prices whose text starts with them: below a
+// million a price is written as its whole part, a point and the rest, so those are the
+// prices from 12 up to 13, from 120 up to 130 and so on, each range read from the price
+// index at its place, where the one LIKE condition reads the index from the cheapest price
+// until enough rows match. Each range is widened by a billionth for a text rounded up to
+// the next whole number, and LIKE still decides every row in it. Texts in powers of ten
+// ("1e-05", "1e+06" of a single-precision column) have arms of their own below 0.0001 and
+// from a million up, also decided by LIKE. The ranges never overlap, so no row comes twice.
+QStringList PriceArms(Dialect dialect) {
+    const bool pg = dialect == Dialect::PostgreSQL;
+    const QString prefix =
+        pg ? QStringLiteral("CAST(substring(? from '^([1-9][0-9]{0,14})%$') AS NUMERIC)")
+           : QStringLiteral("price_prefix(?)");
+    const QString like =
+        pg ? QStringLiteral("coalesce(CAST(price AS TEXT) LIKE ? ESCAPE '', false)")
+           : QStringLiteral("CAST(price AS TEXT) LIKE ?");
+    const QString least = pg ? QStringLiteral("LEAST") : QStringLiteral("min");
+    const QString million = QStringLiteral("999999.999");
+    QStringList arms;
+    arms << QStringLiteral("price > 0 AND price < 0.0001000001 AND %1 IS NOT NULL AND %2")
+                .arg(prefix, like);
+    for (int k = 0; k <= 5; ++k) {
+        const QString scale = QStringLiteral("1e%1").arg(k);
+        arms << QStringLiteral("price >= %1 * %2 * 0.999999999 AND "
+                               "price < %3((%1 + 1) * %2 * 1.000000001, %4) AND %5")
+                    .arg(prefix, scale, least, million, like);
+    }
+    arms << QStringLiteral("price >= %1 AND %2 IS NOT NULL AND %3").arg(million, prefix, like);
+    return arms;
+}
+
 // SQLite and PostgreSQL. Codes sort by length first and then as text, which orders them as
 // left padding with blanks does (shorter codes first), without depending on how the
 // database's collation weighs blanks. The price is matched as the server writes it as text.
@@ -67,6 +98,7 @@ PluSql Portable(Dialect dialect) {
     s.defaultSort = QStringLiteral("length(plu), plu, sectionId, pluId");
     s.lengthFunction = QStringLiteral("length");
     s.blockStatements = true;
+    s.armsCompound = !pg;
     s.orders = {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
          QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
@@ -91,6 +123,9 @@ PluSql Portable(Dialect dialect) {
             : QStringLiteral("length(barCode), barCode COLLATE NOCASE, pluId"),
          QStringLiteral("barCode") + like},
     };
+    PluSearchOrder& byPrice = s.orders[2];
+    byPrice.arms = PriceArms(dialect);
+    byPrice.armsPattern = QStringLiteral("[1-9][0-9]{0,14}%");
     return s;
 }
 

@@ -8,11 +8,22 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 struct PluSearchOrder {
+    PluSearchOrder(QString name_, QString column_, QString sort_, QString condition_)
+        : name(std::move(name_)), column(std::move(column_)), sort(std::move(sort_)),
+          condition(std::move(condition_)) {}
+
     QString name;
     QString column;
     QString sort;
-    QString condition; // the search condition with its one "?" marker
+    QString condition; // the search condition; every "?" marker stands for the typed pattern
+    // For patterns that armsPattern matches whole, the result is instead the rows of these
+    // conditions together, which no row meets twice: each one a range that an index reads in
+    // the order's sort, where the one condition would have the index read from its start.
+    QStringList arms;
+    QString armsPattern;
 };
 
 struct PluSql {
@@ -24,6 +35,9 @@ struct PluSql {
     // Blocks fetched by forward-only LIMIT/OFFSET statements rather than a scrollable
     // cursor (which these drivers emulate by reading the whole result).
     bool blockStatements = false;
+    // How the rows of arms are put together: one compound SELECT that the database merges
+    // in the sort (SQLite), or a derived table that the planner merges itself (PostgreSQL).
+    bool armsCompound = false;
 };
 
 const PluSql& PluStatements(platform::odbc::Dialect dialect);

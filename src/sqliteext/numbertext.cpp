@@ -57,4 +57,18 @@ bool NumberTextMayMatch(const unsigned char* pattern, int bytes, double value) {
     return carries && StartsWith(integer + 1, prefix, n);
 }
 
+bool PricePrefix(const unsigned char* pattern, int bytes, double* prefix) {
+    if (bytes < 2 || bytes > 16 || pattern[bytes - 1] != '%' || pattern[0] < '1' ||
+        pattern[0] > '9')
+        return false;
+    double value = 0;
+    for (int i = 0; i < bytes - 1; ++i) {
+        if (pattern[i] < '0' || pattern[i] > '9')
+            return false;
+        value = value * 10 + (pattern[i] - '0');
+    }
+    *prefix = value;
+    return true;
+}
+
 } // namespace russiantext

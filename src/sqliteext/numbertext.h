@@ -13,4 +13,10 @@ bool NumberTextMayMatch(const std::u32string& pattern, double value);
 // The same on the pattern's UTF-8 bytes, without copying them (SQLite asks for every row).
 bool NumberTextMayMatch(const unsigned char* pattern, int bytes, double value);
 
+// The number a pattern of the form "123%" starts with: one to fifteen digits, the first not a
+// zero, then one "%" and nothing else. Such a pattern is matched by the texts of prices in a
+// few ranges of numbers, which an index on the price reads directly. False for any other
+// pattern.
+bool PricePrefix(const unsigned char* pattern, int bytes, double* prefix);
+
 } // namespace russiantext

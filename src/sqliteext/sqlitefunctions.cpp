@@ -1,6 +1,7 @@
 // The SQL functions of the extension that every SQLite connection of the program loads:
 // ru_key, ru_key_low, ru_key_high and ru_like over the name keys of russiantext, and
-// price_text_may_match, the quick test before a price's text is matched.
+// price_text_may_match, the quick test before a price's text is matched, and price_prefix, the
+// number a typed price starts with.
 #include "numbertext.h"
 #include "russiantext.h"
 
@@ -71,6 +72,15 @@ void SqlPriceMayMatch(sqlite3_context* ctx, int, sqlite3_value** argv) {
                        NumberTextMayMatch(pattern, bytes, sqlite3_value_double(argv[1])) ? 1 : 0);
 }
 
+// price_prefix(pattern): the number a "123%" pattern starts with, NULL for any other.
+void SqlPricePrefix(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    double prefix = 0;
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL ||
+        !PricePrefix(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0]), &prefix))
+        return sqlite3_result_null(ctx);
+    sqlite3_result_double(ctx, prefix);
+}
+
 } // namespace
 
 extern "C" __attribute__((visibility("default"))) int
@@ -87,7 +97,8 @@ sqlite3_extension_init(sqlite3* db, char** error, const sqlite3_api_routines* ap
                                   {"ru_key_low", 1, SqlKeyLow},
                                   {"ru_key_high", 1, SqlKeyHigh},
                                   {"ru_like", 2, SqlLike},
-                                  {"price_text_may_match", 2, SqlPriceMayMatch}};
+                                  {"price_text_may_match", 2, SqlPriceMayMatch},
+                                  {"price_prefix", 1, SqlPricePrefix}};
     for (const Function& f : functions) {
         const int rc =
             sqlite3_create_function(db, f.name, f.args, flags, nullptr, f.call, nullptr, nullptr);
