@@ -178,12 +178,16 @@ void CGrid::RequestCount() {
     if (!m_pRowset || !m_pRowset->IsOpen() || m_pRowset->CountKnown())
         return;
     if (!m_counter)
-        m_counter =
-            std::make_unique<CRowCounter>(m_pRowset->Database().ConnectionString(), this,
-                                          [this](quint64 ticket, int count, const QString& error) {
-                                              OnCounted(ticket, count, error);
-                                          });
-    m_counter->Request(m_nCountTicket, m_pRowset->CountStatement());
+        m_counter = std::make_unique<CRowCounter>(
+            m_pRowset->Database().ConnectionString(), this,
+            [this](quint64 ticket, int count, const QString& error) {
+                OnCounted(ticket, count, error);
+            },
+            [this](quint64 ticket, QList<CGridRowset::Anchor> a) {
+                if (ticket == m_nCountTicket && m_pRowset && m_pRowset->IsOpen())
+                    m_pRowset->SetAnchors(std::move(a));
+            });
+    m_counter->Request(m_nCountTicket, m_pRowset->CountStatement(), m_pRowset->AnchorStatement());
 }
 
 void CGrid::OnCounted(quint64 ticket, int count, const QString& error) {

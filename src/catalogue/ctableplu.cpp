@@ -18,9 +18,13 @@ CTablePlu::CTablePlu(platform::odbc::Connection& db, platform::odbc::Dialect dia
     m_aOrderConditions.clear();
     m_aOrderArms.clear();
     m_aOrderArmsPatterns.clear();
+    m_aOrderAnchored.clear();
     SetArmsCompound(sql.armsCompound);
-    for (const PluSearchOrder& o : sql.orders)
+    SetAnchorSpacing(sql.anchorSpacing);
+    for (const PluSearchOrder& o : sql.orders) {
         AddSearchOrder(o.name, o.column, o.sort, o.condition, o.arms, o.armsPattern);
+        m_aOrderAnchored.append(o.anchored);
+    }
 }
 
 CTablePlu::~CTablePlu() {

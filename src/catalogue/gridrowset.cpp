@@ -200,7 +200,7 @@ void CGridRowset::SetFilter(const QString& condition) {
 }
 
 QString CGridRowset::SelectFrom(const QStringList& columns, const QString& filter,
-                                const QStringList& arms) const {
+                                const QStringList& arms, const QString& sort) const {
     const QString list = columns.join(QLatin1Char(','));
     const QString table = GetDefaultSQL();
     const QString where = filter.isEmpty() ? QString() : QStringLiteral(" WHERE ") + filter;
@@ -212,8 +212,14 @@ QString CGridRowset::SelectFrom(const QStringList& columns, const QString& filte
             parts.append(QStringLiteral("SELECT %1 FROM %2 WHERE (%3)%4")
                              .arg(list, table, arm,
                                   filter.isEmpty() ? QString() : QStringLiteral(" AND ") + filter));
-        else
+        else if (sort.isEmpty())
             parts.append(QStringLiteral("SELECT * FROM %1 WHERE %2").arg(table, arm));
+        else
+            // Sorted arms: the planner then merges them in the sort (it plans an arm on its
+            // own, unaware of the order wanted outside), and the rows before a block are
+            // read from the index.
+            parts.append(
+                QStringLiteral("(SELECT * FROM %1 WHERE %2 ORDER BY %3)").arg(table, arm, sort));
     }
     const QString all = parts.join(QStringLiteral(" UNION ALL "));
     if (m_bArmsCompound)
@@ -228,7 +234,7 @@ QString CGridRowset::Window(const QStringList& columns, const QString& filter,
     if (limit >= 0)
         tail += QStringLiteral(" LIMIT %1 OFFSET %2").arg(limit).arg(offset);
     if (arms.isEmpty() || !m_bArmsCompound)
-        return SelectFrom(columns, filter, arms) + tail;
+        return SelectFrom(columns, filter, arms, sort) + tail;
     // A compound sorts by its own result columns: the sort's terms join the list inside.
     QStringList inner = columns;
     for (QString term : SortTerms(sort)) {
@@ -335,6 +341,7 @@ void CGridRowset::Execute() {
 
 void CGridRowset::Close() {
     m_stmt.reset();
+    m_aAnchors.clear();
     if (m_bound)
         m_bound->Release();
     m_bound.reset();
@@ -374,6 +381,8 @@ bool CGridRowset::Requery() {
         Close();
         return Open();
     }
+    // Places found for the rows as they were say nothing of the rows now.
+    m_aAnchors.clear();
     if (m_bBlockStatements) {
         // Each block statement runs with the pattern kept here; the count comes first, so
         // a block near the end may be read from the end.
@@ -518,9 +527,21 @@ SQLRETURN CGridRowset::FetchBlock(int start) {
     if (!m_strKeyColumn.isEmpty() && !m_strOpenedSort.isEmpty()) {
         // The rows skipped on the way to the block are read from an index alone when only
         // their keys are asked for; the block's own rows are then read by their keys.
-        const QString keys =
-            fromEnd ? Window({m_strKeyColumn}, filter, arms, reversed, length, tailOffset)
-                    : Window({m_strKeyColumn}, filter, arms, m_strOpenedSort, size, start);
+        QString keys = fromEnd
+                           ? Window({m_strKeyColumn}, filter, arms, reversed, length, tailOffset)
+                           : Window({m_strKeyColumn}, filter, arms, m_strOpenedSort, size, start);
+        // A place nearer than either end: the rows from its value on, past fewer of them.
+        const Anchor* anchor = nullptr;
+        for (const Anchor& a : m_aAnchors)
+            if (a.row <= start)
+                anchor = &a;
+        if (anchor && start - anchor->row < (fromEnd ? tailOffset : start)) {
+            const QString from = SortTerms(m_strOpenedSort).first() + QStringLiteral(" >= ") +
+                                 Literal(anchor->value);
+            keys = Window({m_strKeyColumn},
+                          filter.isEmpty() ? from : filter + QStringLiteral(" AND ") + from, arms,
+                          m_strOpenedSort, size, start - anchor->row);
+        }
         sql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4) ORDER BY %5")
                   .arg(columns.join(QLatin1Char(',')), GetDefaultSQL(), m_strKeyColumn, keys,
                        m_strOpenedSort);
@@ -628,7 +649,10 @@ QString CGridRowset::CountStatement() const {
         return QStringLiteral("SELECT COUNT(*) FROM (%1) AS counted")
             .arg(SelectFrom({QStringLiteral("1")}, m_strFilter, arms));
     }
-    QString sql = GetCountSQL();
+    return WithPattern(GetCountSQL());
+}
+
+QString CGridRowset::WithPattern(QString sql) const {
     if (m_nSearchOrder != -1) {
         // Only the markers of the search condition, which comes first in the filter: a "?"
         // inside the base condition's literals is text, not a marker.
@@ -643,6 +667,51 @@ QString CGridRowset::CountStatement() const {
         }
     }
     return sql;
+}
+
+QString CGridRowset::AnchorStatement() const {
+    if (m_nAnchorSpacing <= 0 || !m_strOpenedArms.isEmpty() || m_strKeyColumn.isEmpty() ||
+        !m_bBlockStatements || !IsOpen() || !m_aOrderAnchored.value(m_nSearchOrder, true))
+        return QString();
+    const QStringList terms = SortTerms(m_strOpenedSort);
+    if (terms.isEmpty() || terms.first().contains(QLatin1String(" DESC"), Qt::CaseInsensitive) ||
+        terms.first().contains(QLatin1String(" ASC"), Qt::CaseInsensitive) ||
+        terms.first().contains(QLatin1String("NULLS"), Qt::CaseInsensitive))
+        return QString();
+    // rank() over the first term is the first row with the value; the whole sort numbers the
+    // rows to pick every spacing-th.
+    QString sql = QStringLiteral("SELECT CAST(a AS TEXT), r FROM (SELECT ") + terms.first() +
+                  QStringLiteral(" AS a, rank() OVER (ORDER BY ") + terms.first() +
+                  QStringLiteral(") AS r, row_number() OVER (ORDER BY ") + m_strOpenedSort +
+                  QStringLiteral(") AS n FROM ") + GetDefaultSQL();
+    if (!m_strOpenedFilter.isEmpty())
+        sql += QStringLiteral(" WHERE ") + m_strOpenedFilter;
+    sql += QStringLiteral(") AS numbered WHERE n % ") + QString::number(m_nAnchorSpacing) +
+           QStringLiteral(" = 0 ORDER BY n");
+    return WithPattern(sql);
+}
+
+QList<CGridRowset::Anchor> CGridRowset::ReadAnchors(platform::odbc::Connection& db,
+                                                    const QString& sql) {
+    if (sql.isEmpty())
+        return QList<Anchor>();
+    platform::odbc::Statement st(db);
+    st.SetReadOnly();
+    st.ExecDirect(sql);
+    return FetchAnchors(st);
+}
+
+QList<CGridRowset::Anchor> CGridRowset::FetchAnchors(platform::odbc::Statement& st) {
+    QList<Anchor> anchors;
+    while (st.Fetch()) {
+        const std::optional<QString> value = st.GetText(1);
+        const std::optional<long long> row = st.GetInt(2);
+        // A place without a value (NULL) cannot be compared with: the jumps past it go
+        // the long way.
+        if (value && row && *row >= 1 && *row <= INT_MAX)
+            anchors.append({static_cast<int>(*row - 1), *value});
+    }
+    return anchors;
 }
 
 int CGridRowset::CountRows() {

@@ -132,6 +132,26 @@ public:
     bool CountKnown() const { return m_bCountKnown; }
     void SetCountedRows(int count);
 
+    // Places in the result for long jumps, made on the count's thread after the count: a
+    // block far from both ends is read from the nearest place before it (the rows whose
+    // first sort term is at least the place's value) rather than past every row from the
+    // start. row is the first result row with that value. Only for databases that write
+    // every value as text exactly (PostgreSQL): SQLite writes a real number with 15 digits.
+    struct Anchor {
+        int row;
+        QString value;
+    };
+    // One place every rows rows; 0 (the default) makes none. Set before Open.
+    void SetAnchorSpacing(int rows) { m_nAnchorSpacing = rows; }
+    // The statement that lists the places of the result as opened, the pattern in place of
+    // its markers: the value as text and its row (from 1); empty when there are none to make.
+    QString AnchorStatement() const;
+    // The places of an executed AnchorStatement, and the statement run and read on db.
+    static QList<Anchor> FetchAnchors(platform::odbc::Statement& executed);
+    static QList<Anchor> ReadAnchors(platform::odbc::Connection& db, const QString& sql);
+    // The places that AnchorStatement listed for the result as it is open now.
+    void SetAnchors(QList<Anchor> anchors) { m_aAnchors = std::move(anchors); }
+
     QString m_strFilter;
     QString m_strSort;
     unsigned m_nFields = 0;
@@ -150,6 +170,9 @@ public:
     QStringList m_aOrderConditions;
     QList<QStringList> m_aOrderArms;
     QStringList m_aOrderArmsPatterns;
+    // Per order, whether places for long jumps are worth making (its first sort term tells
+    // many rows apart); an order not listed has them.
+    QList<bool> m_aOrderAnchored;
 
 protected:
     // Names and binds the result columns in their order; the subclass lists them.
@@ -166,10 +189,12 @@ private:
     // The statement texts of the current order for the pattern kept: the filter, the arms
     // and the number of markers.
     void ApplyPattern();
-    // The rows of the result, unordered, with the given columns (arms: the compound, or the
-    // derived table filtered).
-    QString SelectFrom(const QStringList& columns, const QString& filter,
-                       const QStringList& arms) const;
+    // sql with the pattern, as a literal, in place of the search condition's markers.
+    QString WithPattern(QString sql) const;
+    // The rows of the result with the given columns (arms: the compound, or the derived
+    // table filtered, whose arms are each in sort when one is given).
+    QString SelectFrom(const QStringList& columns, const QString& filter, const QStringList& arms,
+                       const QString& sort = QString()) const;
     // The rows [offset, offset + limit) of the result in sort, with the given columns; all of
     // them when limit is negative.
     QString Window(const QStringList& columns, const QString& filter, const QStringList& arms,
@@ -195,6 +220,8 @@ private:
     QStringList m_strArms;
     QStringList m_strOpenedArms;
     bool m_bArmsCompound = false;
+    int m_nAnchorSpacing = 0;
+    QList<Anchor> m_aAnchors;
     SQLULEN m_nRowsetSize = 1;
     SQLULEN m_nRowsFetched = 0;
     SQLULEN m_nCursorType = SQL_CURSOR_DYNAMIC;

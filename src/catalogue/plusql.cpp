@@ -99,6 +99,9 @@ PluSql Portable(Dialect dialect) {
     s.lengthFunction = QStringLiteral("length");
     s.blockStatements = true;
     s.armsCompound = !pg;
+    // PostgreSQL passes over rows on the way to a block at about a fifth of SQLite's
+    // speed: a jump to the middle of a million rows would take about 100 ms.
+    s.anchorSpacing = pg ? 4096 : 0;
     s.orders = {
         {QStringLiteral("По коду"), QStringLiteral("plu"),
          QStringLiteral("length(plu), plu, pluId"), QStringLiteral("plu") + like},
@@ -123,7 +126,9 @@ PluSql Portable(Dialect dialect) {
             : QStringLiteral("length(barCode), barCode COLLATE NOCASE, pluId"),
          QStringLiteral("barCode") + like},
     };
+    s.orders[1].anchored = true;
     PluSearchOrder& byPrice = s.orders[2];
+    byPrice.anchored = true;
     byPrice.arms = PriceArms(dialect);
     byPrice.armsPattern = QStringLiteral("[1-9][0-9]{0,14}%");
     return s;

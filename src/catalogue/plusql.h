@@ -24,6 +24,9 @@ struct PluSearchOrder {
     // the order's sort, where the one condition would have the index read from its start.
     QStringList arms;
     QString armsPattern;
+    // Whether the first sort term tells enough rows apart for places of long jumps: codes and
+    // barcodes sort by length first, which a few values cover.
+    bool anchored = false;
 };
 
 struct PluSql {
@@ -38,6 +41,9 @@ struct PluSql {
     // How the rows of arms are put together: one compound SELECT that the database merges
     // in the sort (SQLite), or a derived table that the planner merges itself (PostgreSQL).
     bool armsCompound = false;
+    // Rows between the places in a long result that the count's thread finds for jumps far
+    // from both ends; 0 for none.
+    int anchorSpacing = 0;
 };
 
 const PluSql& PluStatements(platform::odbc::Dialect dialect);

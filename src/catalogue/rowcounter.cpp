@@ -4,11 +4,12 @@
 
 #include <QMetaObject>
 
+#include <climits>
 #include <memory>
 
-CRowCounter::CRowCounter(QString connectionString, QObject* receiver, Done done)
+CRowCounter::CRowCounter(QString connectionString, QObject* receiver, Done done, Anchored anchored)
     : m_strConnect(std::move(connectionString)), m_pReceiver(receiver), m_done(std::move(done)),
-      m_thread([this] { Run(); }) {}
+      m_anchored(std::move(anchored)), m_thread([this] { Run(); }) {}
 
 CRowCounter::~CRowCounter() {
     {
@@ -22,15 +23,43 @@ CRowCounter::~CRowCounter() {
     m_thread.join();
 }
 
-void CRowCounter::Request(quint64 ticket, const QString& sql) {
+void CRowCounter::Request(quint64 ticket, const QString& sql, const QString& anchorSql) {
     {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_pending = Job{ticket, sql};
+        m_pending = Job{ticket, sql, anchorSql};
         // SQLCancel is the one call ODBC allows on a statement that another thread runs.
         if (m_hRunning)
             SQLCancel(static_cast<SQLHSTMT>(m_hRunning));
     }
     m_wake.notify_all();
+}
+
+bool CRowCounter::Overtaken() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_bStop || m_pending.has_value();
+}
+
+bool CRowCounter::RunStatement(platform::odbc::Connection& db, const QString& sql,
+                               const std::function<void(platform::odbc::Statement&)>& read) {
+    platform::odbc::Statement st(db);
+    st.SetReadOnly();
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        if (m_bStop || m_pending)
+            return false;
+        m_hRunning = st.Handle();
+    }
+    try {
+        st.ExecDirect(sql);
+        read(st);
+    } catch (...) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_hRunning = nullptr;
+        throw;
+    }
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_hRunning = nullptr;
+    return true;
 }
 
 void CRowCounter::Run() {
@@ -52,41 +81,45 @@ void CRowCounter::Run() {
                 db = std::make_unique<platform::odbc::Connection>();
                 db->Open(m_strConnect);
             }
-            platform::odbc::Statement st(*db);
-            st.SetReadOnly();
-            {
-                std::lock_guard<std::mutex> guard(m_lock);
-                if (m_bStop || m_pending)
-                    continue;
-                m_hRunning = st.Handle();
-            }
-            try {
-                st.ExecDirect(job.sql);
-                if (st.Fetch())
-                    count = static_cast<int>(st.GetInt(1).value_or(0));
-            } catch (...) {
-                std::lock_guard<std::mutex> guard(m_lock);
-                m_hRunning = nullptr;
-                throw;
-            }
-            std::lock_guard<std::mutex> guard(m_lock);
-            m_hRunning = nullptr;
+            if (!RunStatement(*db, job.sql, [&count](platform::odbc::Statement& st) {
+                    if (st.Fetch())
+                        count = static_cast<int>(st.GetInt(1).value_or(0));
+                }))
+                continue;
         } catch (const platform::odbc::DatabaseError& e) {
             error = e.Text();
             // A connection that failed is opened again for the next count.
             if (!db || !db->IsOpen())
                 db.reset();
         }
-        {
-            // A cancelled or overtaken count is not worth delivering.
-            std::lock_guard<std::mutex> guard(m_lock);
-            if (m_bStop || m_pending)
-                continue;
-        }
+        // A cancelled or overtaken count is not worth delivering.
+        if (Overtaken())
+            continue;
         const Done done = m_done;
         const quint64 ticket = job.ticket;
         QMetaObject::invokeMethod(
             m_pReceiver, [done, ticket, count, error] { done(ticket, count, error); },
+            Qt::QueuedConnection);
+        if (job.anchorSql.isEmpty() || !error.isEmpty() || !db || !m_anchored)
+            continue;
+        QList<CGridRowset::Anchor> anchors;
+        try {
+            if (!RunStatement(*db, job.anchorSql, [&anchors](platform::odbc::Statement& st) {
+                    anchors = CGridRowset::FetchAnchors(st);
+                }))
+                continue;
+        } catch (const platform::odbc::DatabaseError&) {
+            // Without places the long jumps go the long way; the list is right either way.
+            if (!db->IsOpen())
+                db.reset();
+            continue;
+        }
+        if (Overtaken())
+            continue;
+        const Anchored anchored = m_anchored;
+        QMetaObject::invokeMethod(
+            m_pReceiver,
+            [anchored, ticket, anchors = std::move(anchors)] { anchored(ticket, anchors); },
             Qt::QueuedConnection);
     }
 }
