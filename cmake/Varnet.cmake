@@ -13,6 +13,12 @@ target_compile_definitions(varnet_warnings INTERFACE
   VARNET_VERSION_PATCH=${PROJECT_VERSION_PATCH}
   VARNET_VERSION_TWEAK=${PROJECT_VERSION_TWEAK})
 
+# Where the package puts the programs (only root may write there) and the counter's files
+# (the operators' group may write there). A program that runs from anywhere else keeps the
+# counter's files beside itself.
+set(VARNET_PROGRAM_DIR opt/varnet CACHE STRING "Program folder of the package, below /")
+set(VARNET_COUNTER_DIR /var/lib/varnet CACHE PATH "Counter folder of the installed programs")
+
 # Service endpoints used by the tests and the demo; scripts/services.sh reads the same values.
 set(VARNET_PG_PORT 54329 CACHE STRING "Port of the test PostgreSQL server on loopback")
 set(VARNET_PG_DIR /tmp/varnet-pg CACHE PATH "Data folder of the test PostgreSQL server")

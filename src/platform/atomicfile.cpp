@@ -30,6 +30,10 @@ QString FileErrorText(FileError error, const QString& path) {
         return QStringLiteral("Нет места на диске при обращении к %1.").arg(path);
     case FileError::HardIO:
         return QStringLiteral("Аппаратная ошибка ввода-вывода при обращении к %1.").arg(path);
+    case FileError::ForeignLink:
+        return QStringLiteral("%1 — ссылка, созданная другим пользователем. Запись через "
+                              "чужую ссылку запрещена; файл не сохранён.")
+            .arg(path);
     case FileError::Generic:
         break;
     }
@@ -156,12 +160,23 @@ void IgnoreFileSizeSignal() {
         ::signal(SIGXFSZ, SIG_IGN);
 }
 
-QString ResolveLinks(const QString& path) {
+bool IsOwnLink(const QString& path) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    return st.st_uid == ::geteuid() || st.st_uid == 0;
+}
+
+QString ResolveLinks(const QString& path, QString* foreignLink) {
     QString current = QFileInfo(path).absoluteFilePath();
     for (int depth = 0; depth < 40; ++depth) {
         const QFileInfo info(current);
         if (!info.isSymLink())
             return current;
+        if (foreignLink && !IsOwnLink(current)) {
+            *foreignLink = current;
+            return current;
+        }
         current = QFileInfo(info.symLinkTarget()).absoluteFilePath();
     }
     return current;
@@ -170,8 +185,11 @@ QString ResolveLinks(const QString& path) {
 WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned fileMode,
                                 FileMode policy) {
     IgnoreFileSizeSignal();
-    // A link to the file stays a link: the bytes replace its target.
-    const QString resolved = ResolveLinks(path);
+    // A link to the file stays a link: the bytes replace its target, when the link is ours.
+    QString foreignLink;
+    const QString resolved = ResolveLinks(path, &foreignLink);
+    if (!foreignLink.isEmpty())
+        return {FileError::ForeignLink};
     const QFileInfo info(resolved);
     const QString dirPath = info.absolutePath();
     const QByteArray target = QFile::encodeName(resolved);
@@ -179,7 +197,10 @@ WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, un
 
     mode_t mode = static_cast<mode_t>(fileMode & 07777);
     struct stat st {};
-    if (policy == FileMode::KeepExisting && ::stat(target.constData(), &st) == 0)
+    const bool keep =
+        policy == FileMode::KeepExisting ||
+        (policy == FileMode::LinkTargetKeeps && resolved != QFileInfo(path).absoluteFilePath());
+    if (keep && ::stat(target.constData(), &st) == 0)
         mode = st.st_mode & 07777;
 
     ClearLeftovers(dirPath, info.fileName());

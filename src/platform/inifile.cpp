@@ -4,7 +4,10 @@
 #include "platform/numbers.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
+
+#include <cerrno>
 
 #include <optional>
 
@@ -73,9 +76,22 @@ std::optional<QString> DecodeText(const QByteArray& bytes) {
 
 CIniFile CIniFile::Load(const QString& path) {
     QFile f(path);
+    errno = 0;
     if (!f.open(QIODevice::ReadOnly)) {
+        const int err = errno;
         CIniFile ini;
         ini.m_strPath = path;
+        // A link to a file still to be made reads as a missing file: saving makes it.
+        if (QFileInfo(path).isDir())
+            ini.m_readError = FileError::AccessDenied;
+        else if (err != ENOENT && (f.exists() || QFileInfo(path).isSymLink()))
+            ini.m_readError = err != 0 ? FileErrorFromErrno(err) : FileError::Generic;
+        return ini;
+    }
+    if (!QFileInfo(path).isFile()) {
+        CIniFile ini;
+        ini.m_strPath = path;
+        ini.m_readError = FileError::AccessDenied;
         return ini;
     }
     if (f.size() > kMaxSize) {
@@ -86,6 +102,12 @@ CIniFile CIniFile::Load(const QString& path) {
     }
     // Read at most one byte past the cap: a file that grows meanwhile is still caught.
     const QByteArray bytes = f.read(kMaxSize + 1);
+    if (f.error() != QFileDevice::NoError) {
+        CIniFile ini;
+        ini.m_strPath = path;
+        ini.m_readError = FileError::HardIO;
+        return ini;
+    }
     if (bytes.size() > kMaxSize) {
         CIniFile ini;
         ini.m_strPath = path;
@@ -97,6 +119,36 @@ CIniFile CIniFile::Load(const QString& path) {
 
 QString CIniFile::DamagedText(const QString& path) {
     return QStringLiteral("Файл настроек %1 повреждён. Настройки в нём не сохранятся.").arg(path);
+}
+
+QString CIniFile::ProblemText(bool saving) const {
+    if (m_bDamaged)
+        return DamagedText(m_strPath);
+    QString reason;
+    switch (m_readError) {
+    case FileError::None:
+        return QString();
+    case FileError::AccessDenied:
+        reason = QStringLiteral("нет доступа");
+        break;
+    case FileError::HardIO:
+        reason = QStringLiteral("ошибка ввода-вывода");
+        break;
+    case FileError::BadPath:
+        reason = QStringLiteral("неверный путь");
+        break;
+    default:
+        reason = QStringLiteral("ошибка чтения");
+        break;
+    }
+    if (saving)
+        return QStringLiteral("Файл настроек %1 не читается (%2), поэтому настройки в него не "
+                              "сохранены: они действуют до закрытия программы.")
+            .arg(m_strPath, reason);
+    return QStringLiteral("Файл настроек %1 не читается (%2). Пока он не станет доступен, "
+                          "программа работает с настройками по умолчанию, а сохранить "
+                          "настройки в этот файл нельзя.")
+        .arg(m_strPath, reason);
 }
 
 CIniFile CIniFile::FromBytes(const QByteArray& bytes, const QString& path) {
@@ -203,7 +255,7 @@ QByteArray CIniFile::ToBytes() const {
 }
 
 WriteResult CIniFile::Save(const QString& path) const {
-    return WriteFileAtomically(path, ToBytes(), 0600, FileMode::Always);
+    return WriteFileAtomically(path, ToBytes(), kCounterFileMode, FileMode::Always);
 }
 
 } // namespace platform

@@ -16,18 +16,24 @@ public:
     // A settings file is a few hundred bytes; one past this is not ours.
     static constexpr qint64 kMaxSize = 1024 * 1024;
 
-    // Reads the file; a missing or unreadable file gives an empty document. The text is
-    // UTF-16 or UTF-8 by its byte-order mark, else UTF-8 when the bytes are valid UTF-8,
-    // else Windows-1251. A file over kMaxSize, or one whose bytes are no such text, gives
-    // an empty document marked damaged.
+    // Reads the file; a missing file gives an empty document. The text is UTF-16 or UTF-8 by
+    // its byte-order mark, else UTF-8 when the bytes are valid UTF-8, else Windows-1251. A
+    // file over kMaxSize, or one whose bytes are no such text, gives an empty document marked
+    // damaged; a file that exists but cannot be read (permissions, a folder in its place, an
+    // I/O error) gives an empty document marked unreadable.
     static CIniFile Load(const QString& path);
     // The same from the file's bytes.
     static CIniFile FromBytes(const QByteArray& bytes, const QString& path = QString());
 
     // The file exists but could not be read as a settings file: saving over it would lose
-    // what it holds, so callers show DamagedText instead.
-    bool IsDamaged() const { return m_bDamaged; }
+    // what it holds, so callers show ProblemText instead.
+    bool IsDamaged() const { return m_bDamaged || m_readError != FileError::None; }
+    bool IsUnreadable() const { return m_readError != FileError::None; }
     static QString DamagedText(const QString& path);
+    // What is wrong with the file, for the operator: DamagedText, or that it cannot be read
+    // and why, and what that means when loading (the defaults are in force) or saving (the
+    // file is not written); empty when nothing is.
+    QString ProblemText(bool saving = false) const;
 
     // The key's value cut to maxLength characters, or def when the section or key is missing.
     QString ReadString(const QString& section, const QString& key, const QString& def,
@@ -45,8 +51,9 @@ public:
 
     // The document as it would be written: UTF-8, with the line ends the file had.
     QByteArray ToBytes() const;
-    // Writes the document over the file atomically, through a symbolic link; the file gets
-    // mode 0600 whatever it had, as it may hold a password.
+    // Writes the document over the file atomically, through a symbolic link of this account
+    // or root; the file gets mode 0660 whatever it had: it may hold a password, which the
+    // counter's operators (the folder's group) share and nobody else reads.
     WriteResult Save(const QString& path) const;
 
     const QString& Path() const { return m_strPath; }
@@ -60,6 +67,7 @@ private:
     QStringList m_lines;
     QString m_strEol = QStringLiteral("\n");
     bool m_bDamaged = false;
+    FileError m_readError = FileError::None;
 };
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/odbc.h"
 
 #include "platform/paths.h"
+#include "platform/trustedpath.h"
 
 #include <QFileInfo>
 
@@ -113,11 +114,107 @@ QString ConnectionValue(const QString& value) {
     return QLatin1Char('{') + v + QLatin1Char('}');
 }
 
+QList<ConnectionAttribute> ParseConnectionString(const QString& cs) {
+    QList<ConnectionAttribute> attributes;
+    qsizetype i = 0;
+    while (i < cs.size()) {
+        const qsizetype eq = cs.indexOf(QLatin1Char('='), i);
+        const qsizetype semi = cs.indexOf(QLatin1Char(';'), i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            // A piece without "=" carries no attribute.
+            if (semi < 0)
+                break;
+            i = semi + 1;
+            continue;
+        }
+        ConnectionAttribute a;
+        a.key = cs.mid(i, eq - i).trimmed();
+        qsizetype v = eq + 1;
+        a.start = v;
+        if (v < cs.size() && cs.at(v) == QLatin1Char('{')) {
+            // Braced: up to the first "}" that is not doubled.
+            qsizetype j = v + 1;
+            for (; j < cs.size(); ++j) {
+                if (cs.at(j) != QLatin1Char('}'))
+                    continue;
+                if (j + 1 < cs.size() && cs.at(j + 1) == QLatin1Char('}')) {
+                    ++j;
+                    continue;
+                }
+                break;
+            }
+            a.value = cs.mid(v + 1, j - v - 1).replace(QLatin1String("}}"), QLatin1String("}"));
+            const qsizetype end = std::min(j + 1, cs.size());
+            a.length = end - v;
+            const qsizetype next = cs.indexOf(QLatin1Char(';'), end);
+            i = next < 0 ? cs.size() : next + 1;
+        } else {
+            const qsizetype end = semi < 0 ? cs.size() : semi;
+            a.value = cs.mid(v, end - v);
+            a.length = end - v;
+            i = end + 1;
+        }
+        attributes.append(a);
+    }
+    return attributes;
+}
+
+QString TrustedConnectionString(const QString& cs, const QString& ownExtension) {
+    // Attributes whose values the driver manager or a driver loads as code, or reads the
+    // name of such code from.
+    struct Loaded {
+        const char* key;
+        const char* refusal; // %1: the path
+        bool list;           // several paths separated by ","
+    };
+    static const Loaded kLoaded[] = {
+        {"DRIVER", "Драйвер ODBC %1 не будет загружен", false},
+        {"FILEDSN", "Файл источника данных ODBC %1 не будет прочитан", false},
+        {"LOADEXT", "Расширение SQLite %1 не будет загружено", true},
+    };
+    QString result = cs;
+    const QList<ConnectionAttribute> attributes = ParseConnectionString(cs);
+    // From the end, so that the places of the earlier values stay valid.
+    for (auto it = attributes.crbegin(); it != attributes.crend(); ++it) {
+        const Loaded* loaded = nullptr;
+        for (const Loaded& l : kLoaded)
+            if (it->key.compare(QLatin1String(l.key), Qt::CaseInsensitive) == 0)
+                loaded = &l;
+        // A name without a path is one the driver manager's own registry resolves.
+        if (!loaded || !it->value.contains(QLatin1Char('/')))
+            continue;
+        QStringList paths =
+            loaded->list ? it->value.split(QLatin1Char(',')) : QStringList{it->value};
+        for (QString& path : paths) {
+            path = path.trimmed();
+            if (!ownExtension.isEmpty() && path == ownExtension)
+                continue;
+            const TrustedPath check = CheckTrustedFile(path);
+            if (!check.trusted)
+                throw DatabaseError(
+                    QString::fromUtf8(loaded->refusal).arg(path) +
+                        QStringLiteral(": %1. Укажите драйвер, зарегистрированный в "
+                                       "odbcinst.ini, или файл, который может изменять только "
+                                       "root.")
+                            .arg(check.reason),
+                    QStringLiteral("HY000"));
+            // The resolved name: a link on the way cannot be turned elsewhere after the check.
+            path = check.resolved;
+        }
+        result.replace(it->start, it->length, ConnectionValue(paths.join(QLatin1Char(','))));
+    }
+    return result;
+}
+
 Connection::~Connection() {
     Close();
 }
 
 void Connection::Open(const QString& connectionString) {
+    OpenTrusted(TrustedConnectionString(connectionString, SqliteExtensionPath()));
+}
+
+void Connection::OpenTrusted(const QString& connectionString) {
     Close();
     SQLHDBC h = SQL_NULL_HDBC;
     Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &h), SQL_HANDLE_ENV, Environment());
@@ -145,7 +242,7 @@ void Connection::Open(const QString& connectionString) {
         // driver loads only while it connects.
         const QString extension = SqliteExtensionPath();
         if (!extension.isEmpty())
-            Open(connectionString + QStringLiteral(";LoadExt=") + extension);
+            OpenTrusted(connectionString + QStringLiteral(";LoadExt=") + extension);
     }
 }
 

@@ -69,6 +69,22 @@ struct Param {
     static Param Timestamp(const QDateTime& v);
 };
 
+// One attribute of a connection string: its key, its value with any braces taken off, and
+// where the value stands in the string (braces included).
+struct ConnectionAttribute {
+    QString key;
+    QString value;
+    qsizetype start = 0;
+    qsizetype length = 0;
+};
+QList<ConnectionAttribute> ParseConnectionString(const QString& cs);
+
+// The connection string with every path it names for loading (a driver, a file data source,
+// SQLite extensions) checked and resolved: a path that anybody but root could change is
+// refused with DatabaseError saying why. ownExtension, the program's own SQLite extension, is
+// taken as it is.
+QString TrustedConnectionString(const QString& cs, const QString& ownExtension = QString());
+
 class Connection {
 public:
     Connection() = default;
@@ -77,7 +93,8 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Connects by connection string without ever prompting; throws on failure and stays
-    // closed.
+    // closed. A driver or library named by a path that anybody but root could change is
+    // refused before anything is loaded.
     void Open(const QString& connectionString);
     void Close();
     bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }
@@ -108,6 +125,8 @@ public:
     void NoteFailure(const DatabaseError& error) const;
 
 private:
+    void OpenTrusted(const QString& connectionString);
+
     SQLHDBC m_hdbc = SQL_NULL_HDBC;
     mutable bool m_bLost = false;
     QString m_strConnect;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <climits>
+#include <pwd.h>
 #include <unistd.h>
 
 namespace platform {
@@ -13,12 +14,30 @@ QString& Override() {
     static QString dir;
     return dir;
 }
+
+QString WithoutTrailingSlash(QString dir) {
+    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    return dir;
+}
 } // namespace
+
+QString CounterDirectoryFor(const QString& exeDir, const QString& installedProgramDir,
+                            const QString& installedCounterDir) {
+    if (!installedProgramDir.isEmpty() && !installedCounterDir.isEmpty() &&
+        WithoutTrailingSlash(exeDir) == WithoutTrailingSlash(installedProgramDir))
+        return WithoutTrailingSlash(installedCounterDir);
+    return exeDir;
+}
 
 QString ModuleDirectory() {
     if (!Override().isEmpty())
         return Override();
-    return ExecutableDirectory();
+    const QString fromEnvironment = qEnvironmentVariable("VARNET_COUNTER_DIR");
+    if (!fromEnvironment.isEmpty())
+        return WithoutTrailingSlash(QFileInfo(fromEnvironment).absoluteFilePath());
+    return CounterDirectoryFor(ExecutableDirectory(), QStringLiteral(VARNET_INSTALLED_PROGRAM_DIR),
+                               QStringLiteral(VARNET_INSTALLED_COUNTER_DIR));
 }
 
 QString ExecutableDirectory() {
@@ -27,17 +46,11 @@ QString ExecutableDirectory() {
     if (n <= 0)
         return QCoreApplication::applicationDirPath();
     const QString exe = QString::fromLocal8Bit(buf, static_cast<qsizetype>(n));
-    QString dir = QFileInfo(exe).absolutePath();
-    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
-        dir.chop(1);
-    return dir;
+    return WithoutTrailingSlash(QFileInfo(exe).absolutePath());
 }
 
 void SetModuleDirectoryOverride(const QString& dir) {
-    QString d = dir;
-    while (d.size() > 1 && d.endsWith(QLatin1Char('/')))
-        d.chop(1);
-    Override() = d;
+    Override() = WithoutTrailingSlash(dir);
 }
 
 QString ComputerName() {
@@ -45,6 +58,20 @@ QString ComputerName() {
     if (::gethostname(name, sizeof name - 1) != 0)
         return QString();
     return QString::fromLocal8Bit(name);
+}
+
+QString AccountNameOf(unsigned uid) {
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    char buf[4096];
+    if (::getpwuid_r(static_cast<uid_t>(uid), &pw, buf, sizeof buf, &found) == 0 && found &&
+        found->pw_name)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(uid);
+}
+
+QString AccountName() {
+    return AccountNameOf(static_cast<unsigned>(::geteuid()));
 }
 
 } // namespace platform

@@ -1,6 +1,10 @@
 #include "platform/programstart.h"
 
+#include "platform/trustedpath.h"
+
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -38,6 +42,15 @@ void PrepareRuntimeDirectory() {
             return; // Qt then says what is wrong itself
     }
     qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+void RestrictPluginFolders() {
+    const QString own = QDir(QCoreApplication::applicationDirPath()).canonicalPath();
+    QStringList kept;
+    for (const QString& folder : QCoreApplication::libraryPaths())
+        if (QDir(folder).canonicalPath() != own && IsTrustedFolder(folder))
+            kept.append(folder);
+    QCoreApplication::setLibraryPaths(kept);
 }
 
 QString ProgramVersion() {

@@ -1,5 +1,6 @@
-// What every program of ours does before its Qt application object exists: a runtime folder
-// Qt accepts without a word, and the program's version for --version.
+// What every program of ours does around the making of its Qt application object: a runtime
+// folder Qt accepts without a word, plugin folders nobody but root can change, and the
+// program's version for --version.
 #pragma once
 
 #include <QString>
@@ -10,6 +11,11 @@ namespace platform {
 // none or gave one Qt would refuse (another user's, after su or runuser), so that Qt writes no
 // warning of its own on standard error.
 void PrepareRuntimeDirectory();
+
+// Takes every folder out of the Qt plugin search that anybody but root could change, and the
+// program's own folder (no plugins are shipped there). Called right after the application
+// object is made, before anything loads an image, icon or style plugin.
+void RestrictPluginFolders();
 
 // The version of the build, "1.0.0.0".
 QString ProgramVersion();

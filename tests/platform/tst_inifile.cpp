@@ -127,14 +127,15 @@ private Q_SLOTS:
         QCOMPARE(f.readAll(), QByteArray("[Varnet]\r\nEIWeight=\xd0\xba\xd0\xb3\r\nPenny=1\r\n"));
     }
 
-    void newFileIsPrivate() {
+    // The password is the counter operators' (the folder's group) and nobody else's.
+    void newFileIsTheGroups() {
         const QString path = m_dir.filePath(QStringLiteral("new.ini"));
         CIniFile ini = CIniFile::Load(path);
         ini.WriteString(QStringLiteral("SQL"), QStringLiteral("Password"), QStringLiteral("p"));
         QVERIFY(ini.Save(path).ok());
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, 0600u);
+        QCOMPARE(st.st_mode & 0777, 0660u);
     }
 
     // A write that runs out of room (here: past the process's file size limit, which holds

@@ -13,6 +13,7 @@
 int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
+    platform::RestrictPluginFolders();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-democat"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;

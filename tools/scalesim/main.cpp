@@ -116,6 +116,7 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
 int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
+    platform::RestrictPluginFolders();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-scale-sim"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;

@@ -39,6 +39,7 @@ QString OpenFailureReason(int err) {
 int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
+    platform::RestrictPluginFolders();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-scale"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
