@@ -1,6 +1,7 @@
 // Loading and saving the settings file, and the choice of the default ODBC driver.
 #include "app/varnetapp.h"
 
+#include "platform/counterfiles.h"
 #include "platform/inifile.h"
 #include "platform/messages.h"
 #include "platform/numbers.h"
@@ -54,11 +55,19 @@ QString CVarnetApp::SettingsPath() {
 }
 
 void CVarnetApp::LoadSettings() {
+    // A file this account left closed to the counter's other operators is opened to them;
+    // one that another account left closed gets the command that opens it.
+    const QStringList closed =
+        platform::CheckCounterFiles(GetModuleDirectory(), {QStringLiteral("Varnet.ini")});
     const CIniFile ini = CIniFile::Load(SettingsPath());
-    if (ini.IsDamaged())
-        platform::ReportMessage(CIniFile::DamagedText(ini.Path()), platform::ErrorCaption(),
+    if (ini.IsDamaged()) {
+        QStringList texts{ini.ProblemText()};
+        if (ini.IsUnreadable())
+            texts += closed;
+        platform::ReportMessage(texts.join(QStringLiteral("\n\n")), platform::ErrorCaption(),
                                 platform::MessageIcon::Stop,
                                 m_pMainWnd ? m_pMainWnd->Window() : nullptr);
+    }
     AppSettings& s = m_settings;
 
     s.PrinterName = ini.ReadString(kVarnet, QStringLiteral("PrinterName"), QString(), kLongText);
@@ -128,7 +137,7 @@ void CVarnetApp::SaveSettings() {
     // operator or an installer may still recover what it holds.
     QWidget* owner = m_pMainWnd ? m_pMainWnd->Window() : nullptr;
     if (ini.IsDamaged()) {
-        platform::ReportMessage(CIniFile::DamagedText(path), platform::ErrorCaption(),
+        platform::ReportMessage(ini.ProblemText(true), platform::ErrorCaption(),
                                 platform::MessageIcon::Stop, owner);
     } else if (const platform::WriteResult written = ini.Save(path); !written.ok()) {
         platform::ReportMessage(platform::FileErrorText(written.error, path),

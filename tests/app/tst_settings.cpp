@@ -16,6 +16,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 struct CountingScreen : IMainScreen {
@@ -322,8 +323,9 @@ private Q_SLOTS:
         QVERIFY(f.readAll().contains("RS232Port=5\r\n"));
     }
 
-    // The file holds the database password: a save makes a readable file private.
-    void saveMakesTheFilePrivate() {
+    // The file holds the database password: a save gives it to the counter's operators (the
+    // folder's group) and takes it from everybody else.
+    void saveGivesTheFileToTheGroupOnly() {
         TestModuleDir dir;
         dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
         const QByteArray path = QFile::encodeName(dir.File(QStringLiteral("Varnet.ini")));
@@ -334,7 +336,72 @@ private Q_SLOTS:
         app.SaveSettings();
         struct stat st {};
         QCOMPARE(::stat(path.constData(), &st), 0);
-        QCOMPARE(st.st_mode & 07777, 0600u);
+        QCOMPARE(st.st_mode & 07777, 0660u);
+    }
+
+    // A settings file that cannot be read is named with the reason at load; the defaults are
+    // in force, and no save replaces the file while it cannot be read.
+    void unreadableFileIsNeverOverwritten() {
+        TestModuleDir dir;
+        QVERIFY(QDir(dir.Path()).mkdir(QStringLiteral("Varnet.ini")));
+        const QString path = dir.File(QStringLiteral("Varnet.ini"));
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        QCOMPARE(messages.Texts(),
+                 QStringList{
+                     QStringLiteral("Файл настроек %1 не читается (нет доступа). Пока он не станет "
+                                    "доступен, программа работает с настройками по умолчанию, а "
+                                    "сохранить настройки в этот файл нельзя.")
+                         .arg(path)});
+        QCOMPARE(app.m_settings.User, QStringLiteral("sa"));
+        messages.Clear();
+        app.SaveSettings();
+        QVERIFY(!messages.Texts().isEmpty());
+        QCOMPARE(messages.Texts().first(),
+                 QStringLiteral("Файл настроек %1 не читается (нет доступа), поэтому настройки в "
+                                "него не сохранены: они действуют до закрытия программы.")
+                     .arg(path));
+        QVERIFY(QFileInfo(path).isDir());
+    }
+
+    // The first operator's file, left 0600 by an earlier version, is what a second operator's
+    // program finds: it names the file, its owner and the mend, and leaves it as it is.
+    void anotherOperatorsClosedFile() {
+        if (::geteuid() != 0)
+            QSKIP("running as another account needs root");
+        TestModuleDir dir;
+        dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
+        const QString path = dir.File(QStringLiteral("Varnet.ini"));
+        QCOMPARE(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+        QCOMPARE(::chmod(QFile::encodeName(dir.Path()).constData(), 0777), 0);
+        QProcess writer;
+        writer.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(5);
+        });
+        writer.start(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                         QStringLiteral("/tests/settingswriter"),
+                     {dir.Path(), QStringLiteral("1")});
+        QVERIFY(writer.waitForFinished(30000));
+        if (writer.exitCode() != 0)
+            QSKIP("the settings writer cannot run as another account from this build folder");
+        const QString out = QString::fromUtf8(writer.readAllStandardOutput());
+        QVERIFY2(out.startsWith(
+                     QStringLiteral(
+                         "Файл настроек %1 не читается (нет доступа). Пока он не станет доступен, "
+                         "программа работает с настройками по умолчанию, а сохранить настройки в "
+                         "этот файл нельзя.\n\nФайл %1 принадлежит пользователю root и закрыт для "
+                         "других операторов прилавка. Чтобы открыть его, выполните от имени "
+                         "администратора:\nsudo chgrp root %1 && sudo chmod 660 %1\n")
+                         .arg(path)),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("Файл настроек %1 не читается (нет доступа), поэтому "
+                                             "настройки в него не сохранены")
+                                  .arg(path)),
+                 qPrintable(out));
+        QVERIFY(out.endsWith(QStringLiteral("alive\n")));
+        QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), QByteArray(kFullFile));
     }
 
     // Windows Notepad saves "Unicode" as UTF-16 LE with a byte-order mark; other editors
