@@ -1,9 +1,15 @@
 #include "journal/journal.h"
 
+#include "platform/counterfiles.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
@@ -11,9 +17,91 @@
 CJournal::CJournal(const QString& path) : m_path(path) {}
 
 CJournal::~CJournal() {
-    Flush();
+    Close();
+}
+
+QString CJournal::Close() {
     // The outbox reads the file this object writes: it stops first.
     m_outbox.reset();
+    if (m_retry)
+        m_retry->stop();
+    if (Flush())
+        return QString();
+    const bool kept = Stash();
+    const int count = int(m_waiting.size());
+    m_waiting.clear();
+    m_file.Close();
+    if (!kept)
+        return QStringLiteral("Этикеток, не записанных в журнал фасовки %1: %2. Сохранить их "
+                              "в %3 тоже не удалось: эти записи потеряны")
+            .arg(m_path)
+            .arg(count)
+            .arg(PendingPath());
+    return QStringLiteral("Этикеток, не записанных в журнал фасовки %1: %2. Они сохранены в %3 "
+                          "и будут перенесены в журнал при следующем запуске программы")
+        .arg(m_path)
+        .arg(count)
+        .arg(PendingPath());
+}
+
+QString CJournal::PendingPath() const {
+    QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (data.isEmpty())
+        data = QDir::homePath() + QStringLiteral("/.local/share");
+    const QByteArray key = QFileInfo(m_path).absoluteFilePath().toUtf8();
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
+    return data + QStringLiteral("/varnet/pending-%1.db").arg(hash);
+}
+
+bool CJournal::Stash() {
+    const QString path = PendingPath();
+    if (!QDir().mkpath(QFileInfo(path).path()))
+        return false;
+    CJournalFile pending;
+    return pending.Open(path) && pending.Append(m_waiting);
+}
+
+void CJournal::Unstash(const QList<JournalRow>& written) {
+    const QString path = PendingPath();
+    if (!QFileInfo::exists(path))
+        return;
+    QStringList ids;
+    for (const JournalRow& r : written)
+        ids.append(r.id);
+    CJournalFile pending;
+    if (!pending.Open(path, false) || !pending.Remove(ids))
+        return; // the rows are in the journal; moving them again later adds nothing
+    bool ok = false;
+    const bool empty = pending.All(&ok).isEmpty() && ok;
+    pending.Close();
+    if (empty)
+        for (const char* suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
+}
+
+void CJournal::RecoverPending() {
+    const QString path = PendingPath();
+    if (!QFileInfo::exists(path))
+        return;
+    CJournalFile pending;
+    bool ok = false;
+    if (!pending.Open(path, false))
+        return;
+    const QList<JournalRow> kept = pending.All(&ok);
+    pending.Close();
+    for (const JournalRow& r : kept)
+        if (std::none_of(m_waiting.cbegin(), m_waiting.cend(),
+                         [&r](const JournalRow& w) { return w.id == r.id; }))
+            m_waiting.append(r);
+    if (Flush())
+        return;
+    if (!m_bReported) {
+        m_bReported = true;
+        platform::ReportMessage(UnwritableMessage(m_path), Caption(),
+                                platform::MessageIcon::Exclamation);
+    }
+    ScheduleRetry();
 }
 
 void CJournal::SetCentral(const QString& connectionString, const CJournalOutbox::Timing& timing) {
@@ -45,13 +133,21 @@ void CJournal::SetRetryInterval(int ms) {
 }
 
 bool CJournal::EnsureOpen() {
-    return m_file.IsOpen() || m_file.Open(m_path);
+    if (m_file.IsOpen())
+        return true;
+    // Another operator's link in the shared folder is never written through, and a new file
+    // is made for the whole group of operators, whatever this account's umask.
+    if (platform::PrepareCounterFile(m_path) != platform::FileError::None)
+        return false;
+    return m_file.Open(m_path);
 }
 
 void CJournal::Record(const JournalRow& row) {
     m_waiting.append(row);
     if (Flush())
         return;
+    // At once, not at exit: a program that is killed or loses power keeps the row too.
+    Stash();
     if (!m_bReported) {
         m_bReported = true;
         platform::ReportMessage(UnwritableMessage(m_path), Caption(),
@@ -69,6 +165,7 @@ bool CJournal::Flush() {
         m_file.Close();
         return false;
     }
+    Unstash(m_waiting);
     m_waiting.clear();
     m_bReported = false;
     if (m_outbox)

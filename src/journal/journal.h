@@ -1,6 +1,7 @@
 // The packing journal as the print flow uses it: a row is written at once when the file can
-// be written, and otherwise kept in memory and written later, with one message to the
-// operator per outage. Printing never stops for the journal.
+// be written, and otherwise kept in a file of the account's own (so that neither an exit nor
+// a killed program loses it) and written later, with one message to the operator per outage.
+// Printing never stops for the journal.
 #pragma once
 
 #include "journal/journalfile.h"
@@ -28,6 +29,16 @@ public:
     bool Flush();
     int Waiting() const { return int(m_waiting.size()); }
 
+    // The file where this account keeps the rows that this journal could not take yet: in the
+    // account's own data folder, one file per journal.
+    QString PendingPath() const;
+    // Moves the rows this account kept for the journal into it, each row once; those that
+    // still cannot be written wait. Called when a program that writes the journal starts.
+    void RecoverPending();
+    // Writes what waits; what cannot be written stays in the account's own file. Returns the
+    // operator's text when rows remain outside the journal, else an empty text.
+    QString Close();
+
     // Rows packed in [from, to), oldest first, those still waiting included.
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to);
     // The most recently packed label, waiting or written.
@@ -51,6 +62,10 @@ public:
 private:
     bool EnsureOpen();
     void ScheduleRetry();
+    // Keeps the waiting rows in the account's own file; false when that failed.
+    bool Stash();
+    // The rows that reached the journal leave the account's own file.
+    void Unstash(const QList<JournalRow>& written);
 
     QString m_path;
     CJournalFile m_file;

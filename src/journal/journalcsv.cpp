@@ -35,7 +35,7 @@ QByteArray Rows(const QList<JournalRow>& rows) {
                   QStringLiteral("Вид"), QStringLiteral("Количество"), QStringLiteral("Цена"),
                   QStringLiteral("Сумма"), QStringLiteral("Штрих-код"), QStringLiteral("Годен до"),
                   QStringLiteral("Принтер"), QStringLiteral("Задание"), QStringLiteral("Повтор"),
-                  QStringLiteral("Идентификатор")});
+                  QStringLiteral("Идентификатор"), QStringLiteral("Оператор")});
     for (const JournalRow& r : rows) {
         lines.append({r.moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), r.code, r.name,
                       r.weighed ? QStringLiteral("весовой") : QStringLiteral("штучный"),
@@ -47,7 +47,7 @@ QByteArray Rows(const QList<JournalRow>& rows) {
                           ? r.bestBefore.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
                           : QString(),
                       r.printer, QString::number(r.jobId),
-                      r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), r.id});
+                      r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), r.id, r.account});
     }
     return File(lines);
 }

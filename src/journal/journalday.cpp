@@ -13,9 +13,9 @@ void CJournalDay::Load(CJournal& journal, const QDate& day) {
 }
 
 QStringList CJournalDay::RowHeader() {
-    return {QStringLiteral("Время"),     QStringLiteral("Код"),   QStringLiteral("Товар"),
-            QStringLiteral("Кол-во"),    QStringLiteral("Цена"),  QStringLiteral("Сумма"),
-            QStringLiteral("Штрих-код"), QStringLiteral("Повтор")};
+    return {QStringLiteral("Время"),     QStringLiteral("Код"),    QStringLiteral("Товар"),
+            QStringLiteral("Кол-во"),    QStringLiteral("Цена"),   QStringLiteral("Сумма"),
+            QStringLiteral("Штрих-код"), QStringLiteral("Повтор"), QStringLiteral("Оператор")};
 }
 
 QStringList CJournalDay::RowCells(const JournalRow& r) {
@@ -27,7 +27,8 @@ QStringList CJournalDay::RowCells(const JournalRow& r) {
             QString::number(r.price, 'f', 2),
             QString::number(r.sum, 'f', 2),
             r.barcode,
-            r.reprint ? QStringLiteral("повтор") : QString()};
+            r.reprint ? QStringLiteral("повтор") : QString(),
+            r.account};
 }
 
 QStringList CJournalDay::TotalHeader() {

@@ -23,13 +23,24 @@ const char* const kSchema =
     " reprint INTEGER NOT NULL,"
     " label_name TEXT NOT NULL,"
     " label_info TEXT NOT NULL,"
-    " sent INTEGER NOT NULL DEFAULT 0);"
+    " sent INTEGER NOT NULL DEFAULT 0,"
+    " account TEXT NOT NULL DEFAULT '');"
     "CREATE INDEX IF NOT EXISTS labels_moment ON labels(moment);"
     "CREATE INDEX IF NOT EXISTS labels_unsent ON labels(sent) WHERE sent = 0;";
 
 const char* const kColumns =
     "id, moment, code, name, weighed, quantity, price, sum, barcode, best_before, printer,"
-    " job_id, reprint, label_name, label_info";
+    " job_id, reprint, label_name, label_info, account";
+
+// Columns that later versions added, with their definitions: a file of an earlier version
+// gets them when it is opened for writing.
+struct AddedColumn {
+    const char* name;
+    const char* definition;
+};
+const AddedColumn kAddedColumns[] = {
+    {"account", "TEXT NOT NULL DEFAULT ''"},
+};
 
 // Statements are finalized on every way out.
 class Statement {
@@ -100,9 +111,30 @@ bool CJournalFile::Open(const QString& path, bool create) {
     // writer that still finds the file locked gives up quickly: the row then waits in
     // memory instead of the screen waiting.
     sqlite3_busy_timeout(m_db, 250);
-    if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;") || !Exec(kSchema)) {
+    if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;") || !Exec(kSchema) ||
+        !AddMissingColumns()) {
         Close();
         return false;
+    }
+    return true;
+}
+
+bool CJournalFile::AddMissingColumns() {
+    QStringList present;
+    {
+        Statement st(m_db, QStringLiteral("PRAGMA table_info(labels)"));
+        if (!st.get())
+            return Fail(QStringLiteral("Cannot read the journal"));
+        while (sqlite3_step(st.get()) == SQLITE_ROW)
+            present.append(st.Text(1));
+    }
+    for (const AddedColumn& c : kAddedColumns) {
+        if (present.contains(QLatin1String(c.name)))
+            continue;
+        const QByteArray sql =
+            QByteArray("ALTER TABLE labels ADD COLUMN ") + c.name + ' ' + c.definition + ';';
+        if (!Exec(sql.constData()))
+            return false;
     }
     return true;
 }
@@ -119,7 +151,7 @@ bool CJournalFile::Append(const QList<JournalRow>& rows) {
     if (!Exec("BEGIN IMMEDIATE;"))
         return false;
     Statement st(m_db, QStringLiteral("INSERT OR IGNORE INTO labels (%1) VALUES "
-                                      "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                                      "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
                            .arg(QLatin1String(kColumns)));
     bool ok = st.get() != nullptr;
     for (const JournalRow& r : rows) {
@@ -145,6 +177,7 @@ bool CJournalFile::Append(const QList<JournalRow>& rows) {
         sqlite3_bind_int(s, 13, r.reprint ? 1 : 0);
         st.Bind(14, r.labelName);
         st.Bind(15, r.labelInfo);
+        st.Bind(16, r.account);
         ok = sqlite3_step(s) == SQLITE_DONE;
     }
     if (!ok) {
@@ -197,6 +230,7 @@ QList<JournalRow> CJournalFile::Query(const QString& sql, const QStringList& arg
         r.reprint = sqlite3_column_int(s, 12) != 0;
         r.labelName = st.Text(13);
         r.labelInfo = st.Text(14);
+        r.account = st.Text(15);
         rows.append(r);
     }
     if (rc != SQLITE_DONE) {
@@ -228,6 +262,17 @@ bool CJournalFile::LastRow(JournalRow* row) {
     return true;
 }
 
+QList<JournalRow> CJournalFile::All(bool* ok) {
+    return Query(
+        QStringLiteral("SELECT %1 FROM labels ORDER BY rowid").arg(QLatin1String(kColumns)), {},
+        ok);
+}
+
+bool CJournalFile::Remove(const QStringList& ids) {
+    return ForEachId(ids, "DELETE FROM labels WHERE id = ?",
+                     QStringLiteral("Cannot remove rows from the journal"));
+}
+
 QList<JournalRow> CJournalFile::Unsent(int limit, bool* ok) {
     return Query(QStringLiteral("SELECT %1 FROM labels WHERE sent = 0 ORDER BY rowid LIMIT %2")
                      .arg(QLatin1String(kColumns))
@@ -236,11 +281,16 @@ QList<JournalRow> CJournalFile::Unsent(int limit, bool* ok) {
 }
 
 bool CJournalFile::MarkSent(const QStringList& ids) {
+    return ForEachId(ids, "UPDATE labels SET sent = 1 WHERE id = ?",
+                     QStringLiteral("Cannot mark rows as sent"));
+}
+
+bool CJournalFile::ForEachId(const QStringList& ids, const char* sql, const QString& failure) {
     if (!m_db)
         return Fail(QStringLiteral("The journal is not open"));
     if (!Exec("BEGIN IMMEDIATE;"))
         return false;
-    Statement st(m_db, QStringLiteral("UPDATE labels SET sent = 1 WHERE id = ?"));
+    Statement st(m_db, QString::fromLatin1(sql));
     bool ok = st.get() != nullptr;
     for (const QString& id : ids) {
         if (!ok)
@@ -250,7 +300,7 @@ bool CJournalFile::MarkSent(const QStringList& ids) {
         ok = sqlite3_step(st.get()) == SQLITE_DONE;
     }
     if (!ok || !Exec("COMMIT;")) {
-        Fail(QStringLiteral("Cannot mark rows as sent"));
+        Fail(failure);
         const QString error = m_error;
         Exec("ROLLBACK;");
         m_error = error;

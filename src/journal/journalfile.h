@@ -32,6 +32,11 @@ public:
     // The most recently packed row; false when the journal is empty or cannot be read.
     bool LastRow(JournalRow* row);
 
+    // Every row in the order written, and the removal of rows by identifier: a file of rows
+    // waiting to go into a counter's journal is emptied so.
+    QList<JournalRow> All(bool* ok = nullptr);
+    bool Remove(const QStringList& ids);
+
     // The outbox of the central journal: rows not yet confirmed there, oldest first, and
     // the mark that they arrived.
     QList<JournalRow> Unsent(int limit, bool* ok = nullptr);
@@ -42,6 +47,9 @@ public:
 
 private:
     bool Exec(const char* sql);
+    bool AddMissingColumns();
+    // Runs sql, whose one parameter is a row's identifier, for each of ids in one transaction.
+    bool ForEachId(const QStringList& ids, const char* sql, const QString& failure);
     QList<JournalRow> Query(const QString& sql, const QStringList& args, bool* ok);
     bool Fail(const QString& what);
 

@@ -20,6 +20,7 @@ struct JournalRow {
     bool reprint = false;
     QString labelName; // name and information texts exactly as printed
     QString labelInfo;
+    QString account; // the operating-system account that printed it; empty in older rows
 
     // A fresh identifier for a new row.
     static QString NewId();

@@ -4,9 +4,11 @@
 #include "labels/barcodelabel.h"
 #include "labels/ean13.h"
 #include "labels/labellayouts.h"
+#include "labels/layoutfile.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/numbers.h"
+#include "platform/paths.h"
 #include "platform/printjob.h"
 #include "workstation/barcode.h"
 #include "workstation/printcheck.h"
@@ -74,8 +76,12 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     // Read back before anything reaches the spooler: a blank page or a barcode that does
     // not scan would cost a label and a wrong sale at the till.
     const QString unreadable = label.CheckPage();
-    if (!unreadable.isEmpty())
-        return fail(unreadable, platform::ErrorCaption());
+    if (!unreadable.isEmpty()) {
+        // A layout that did not come from its file draws nothing: the file is what to name.
+        const QString problem = labels::LayoutFileProblem(
+            CVarnetApp::GetModuleDirectory() + labels::LayoutFileName(data.bWeight), data.bWeight);
+        return fail(problem.isEmpty() ? unreadable : problem, platform::ErrorCaption());
+    }
 
     using platform::PrintStep;
     platform::CPrintJob job;
@@ -165,6 +171,7 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     row.jobId = jobId;
     row.labelName = data.strName;
     row.labelInfo = data.strInfo;
+    row.account = platform::AccountName();
     AppJournal().Record(row);
 }
 
@@ -203,6 +210,7 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     row.printer = settings.PrinterName;
     row.jobId = jobId;
     row.reprint = true;
+    row.account = platform::AccountName();
     AppJournal().Record(row);
     return true;
 }

@@ -4,10 +4,16 @@
 #include "journal/journal.h"
 #include "labels/labellayouts.h"
 #include "platform/atomicfile.h"
+#include "platform/counterfiles.h"
+#include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/printer.h"
 #include "platform/programstart.h"
+#include "platform/quitsignals.h"
 #include "ui/messagebox.h"
 #include "workstation/varnetdlg.h"
+
+#include <QApplication>
 
 #include <cstdio>
 #include <cstring>
@@ -16,12 +22,15 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: varnet [--full-screen] [--version] [--help]\n"
-    "The workstation of a pre-packing counter. It keeps its settings (Varnet.ini) and label\n"
-    "layouts (Varnet.cfg, QLabel.cfg) in the folder of the program.\n"
-    "  --full-screen  fill the screen (a counter's kiosk start)\n"
-    "  --version      print the version and end\n"
-    "  --help         print this text and end\n"
+    "Usage: varnet [--full-screen] [--print-folder] [--version] [--help]\n"
+    "The workstation of a pre-packing counter. It keeps its settings (Varnet.ini), label\n"
+    "layouts (Varnet.cfg, QLabel.cfg) and packing journal (Journal.db) in the counter folder:\n"
+    "the folder of the program, or for the installed package /var/lib/varnet\n"
+    "(VARNET_COUNTER_DIR in the environment points it elsewhere).\n"
+    "  --full-screen   fill the screen (a counter's kiosk start)\n"
+    "  --print-folder  print the counter folder and end\n"
+    "  --version       print the version and end\n"
+    "  --help          print this text and end\n"
     "Exit codes: 0 the main screen was closed. A program that cannot open its window (no\n"
     "display) is stopped by Qt with its message (SIGABRT).\n";
 
@@ -47,19 +56,38 @@ int RunVarnet(int argc, char** argv) {
         std::printf("varnet %s\n", qPrintable(platform::ProgramVersion()));
         return 0;
     }
+    if (HasOption(argc, argv, "--print-folder")) {
+        std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
+        return 0;
+    }
     const bool bFullScreen = HasOption(argc, argv, "--full-screen");
     platform::PrepareRuntimeDirectory();
     ui::CVarnetApplication qapp(argc, argv);
+    platform::RestrictPluginFolders();
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();
+    // A logout, a shutdown or a kill closes the screen as its close button does; nothing
+    // waits for an operator's answer on the way out.
+    const platform::CQuitSignals quitSignals([] {
+        platform::SetMessageSink({});
+        QApplication::closeAllWindows();
+    });
 
     platform::InstallSpoolerPrinters();
 
     CVarnetApp theApp;
     theApp.SetLabelLayouts(std::make_unique<CLabelLayouts>());
     theApp.LoadSettings();
+    // Files that another operator's account left closed to this one, named with their mends
+    // (the settings file, first of the names, has had its look while the settings loaded).
+    const QStringList closed = platform::CheckCounterFiles(CVarnetApp::GetModuleDirectory(),
+                                                           platform::CounterFileNames().mid(1));
+    if (!closed.isEmpty())
+        platform::ReportMessage(closed.join(QStringLiteral("\n\n")));
     theApp.LoadLabelLayouts();
+    // Labels that an earlier run of this account could not write go into the journal now.
+    AppJournal().RecoverPending();
     // Rows go on to the chain's central journal, when one is named, from a thread of their own.
     AppJournal().SetCentral(theApp.m_settings.Journal.ConnectionString());
     {
@@ -68,8 +96,11 @@ int RunVarnet(int argc, char** argv) {
             dlg->setWindowState(dlg->windowState() | Qt::WindowFullScreen);
         dlg->exec();
     }
-    // The outbox stops while the application object it posts to still exists.
+    // The outbox stops while the application object it posts to still exists; rows the journal
+    // could not take are kept in the account's own file, and the operator hears of them once.
     AppJournal().SetCentral(QString());
+    if (const QString kept = AppJournal().Close(); !kept.isEmpty())
+        platform::ReportMessage(kept, CJournal::Caption(), platform::MessageIcon::Exclamation);
     // The settings and layouts are not written at shutdown.
     return 0;
 }

@@ -22,6 +22,8 @@
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +61,27 @@ QList<JournalRow> FileRows(const QString& path) {
                      QDateTime(QDate(2100, 1, 1), QTime(0, 0)));
 }
 
+// A row as the print flow makes it, of this account.
+JournalRow AnyRow(const QString& code) {
+    JournalRow r;
+    r.id = JournalRow::NewId();
+    r.moment = QDateTime(QDate(2026, 12, 10), QTime(9, 30));
+    r.code = code;
+    r.name = QStringLiteral("Товар %1").arg(code);
+    r.quantity = 0.5;
+    r.price = 100;
+    r.sum = 50;
+    r.barcode = QStringLiteral("2700012005009");
+    r.printer = kQueue;
+    r.account = platform::AccountName();
+    return r;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 // Runs a command that must succeed (chattr on the test's own folder).
 bool Run(const QString& program, const QStringList& args) {
     QProcess p;
@@ -71,6 +94,7 @@ bool Run(const QString& program, const QStringList& args) {
 class TestJournalFlow : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_data;
     PrivateScheduler m_cups;
     std::unique_ptr<TestCounter> m_counter;
 
@@ -78,6 +102,9 @@ class TestJournalFlow : public QObject {
 
 private slots:
     void initTestCase() {
+        // Rows the journal cannot take are kept in the account's own data folder: the test's.
+        QVERIFY(m_data.isValid());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_data.path()));
         platform::InstallSpoolerPrinters();
         QString error;
         QVERIFY2(m_cups.Start(&error), qPrintable(error));
@@ -127,6 +154,7 @@ private slots:
             QCOMPARE(r.printer, kQueue);
             QVERIFY(r.jobId > 0);
             QVERIFY(!r.reprint);
+            QCOMPARE(r.account, platform::AccountName());
             QVERIFY(QUuid::fromString(r.id).version() == QUuid::Random);
             ids.insert(r.id);
         }
@@ -264,13 +292,116 @@ private slots:
         QCOMPARE(AppJournal().Waiting(), 3);
         QTest::qWait(300);
         QVERIFY(!QFile::exists(folder + QStringLiteral("/Journal.db")));
+        // Meanwhile they are safe from a killed program too: in the account's own file.
+        const QString pending = AppJournal().PendingPath();
+        QVERIFY(pending.startsWith(m_data.path() + QStringLiteral("/varnet/pending-")));
+        QCOMPARE(FileRows(pending).size(), 3);
 
         QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("-i"), folder}));
         QTRY_COMPARE_WITH_TIMEOUT(AppJournal().Waiting(), 0, 10000);
         const QList<JournalRow> rows = FileRows(folder + QStringLiteral("/Journal.db"));
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows[2].quantity, 0.502);
+        QVERIFY(!QFile::exists(pending));
         platform::SetModuleDirectoryOverride(m_counter->Dir().Path());
+    }
+
+    // The program ends while the journal cannot be written (here: an immutable file, which
+    // binds root too): the row is kept in the account's own file, the operator hears where,
+    // and the next start of the program moves it into the journal, once.
+    void rowKeptAtExitMovesInOnce() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            CJournalFile file;
+            QVERIFY2(file.Open(path), qPrintable(file.Error()));
+        }
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("+i"), path}));
+        JournalRow row = AnyRow(QStringLiteral("12"));
+        QString pending;
+        {
+            MessageRecorder messages;
+            CJournal journal(path);
+            pending = journal.PendingPath();
+            journal.Record(row);
+            QCOMPARE(messages.Texts(), QStringList{CJournal::UnwritableMessage(path)});
+            QCOMPARE(journal.Close(),
+                     QStringLiteral("Этикеток, не записанных в журнал фасовки %1: 1. Они "
+                                    "сохранены в %2 и будут перенесены в журнал при следующем "
+                                    "запуске программы")
+                         .arg(path, pending));
+        }
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("-i"), path}));
+        QCOMPARE(FileRows(path).size(), 0);
+        for (int start = 0; start < 2; ++start) {
+            MessageRecorder messages;
+            CJournal journal(path);
+            journal.RecoverPending();
+            QCOMPARE(journal.Waiting(), 0);
+            QCOMPARE(journal.Close(), QString());
+            QCOMPARE(messages.Texts(), QStringList());
+        }
+        const QList<JournalRow> rows = FileRows(path);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].id, row.id);
+        QCOMPARE(rows[0].account, row.account);
+        QVERIFY(!QFile::exists(pending));
+    }
+
+    // A journal of an earlier version gains the account column when it is opened for
+    // writing; its rows stay as they were.
+    void olderFileGainsTheAccountColumn() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(QFile::encodeName(path).constData(), &db), SQLITE_OK);
+            const char* sql =
+                "CREATE TABLE labels (id TEXT PRIMARY KEY NOT NULL, moment TEXT NOT NULL,"
+                " code TEXT NOT NULL, name TEXT NOT NULL, weighed INTEGER NOT NULL,"
+                " quantity REAL NOT NULL, price REAL NOT NULL, sum REAL NOT NULL,"
+                " barcode TEXT NOT NULL, best_before TEXT, printer TEXT NOT NULL,"
+                " job_id INTEGER NOT NULL, reprint INTEGER NOT NULL, label_name TEXT NOT NULL,"
+                " label_info TEXT NOT NULL, sent INTEGER NOT NULL DEFAULT 0);"
+                "INSERT INTO labels VALUES ('old', '2026-12-01 09:15:00.000', '12', 'Сыр', 1,"
+                " 0.512, 450, 230.4, '2700012005124', NULL, 'Q', 7, 0, 'Сыр', '', 0);";
+            QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
+        }
+        CJournal journal(path);
+        journal.Record(AnyRow(QStringLiteral("31")));
+        QCOMPARE(journal.Waiting(), 0);
+        const QList<JournalRow> rows = FileRows(path);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].id, QStringLiteral("old"));
+        QCOMPARE(rows[0].quantity, 0.512);
+        QCOMPARE(rows[0].account, QString());
+        QCOMPARE(rows[1].account, platform::AccountName());
+    }
+
+    // Another account's link in the shared folder, in place of the journal, is never written
+    // through: the row waits in this account's own file and the link's target stays as it was.
+    void plantedLinkIsNotWrittenThrough() {
+        if (::geteuid() != 0)
+            QSKIP("a link of another account can only be made by root");
+        QTemporaryDir dir;
+        const QString target = dir.filePath(QStringLiteral("other.db"));
+        {
+            CJournalFile file;
+            QVERIFY(file.Open(target));
+        }
+        const QByteArray before = Bytes(target);
+        const QString path = dir.filePath(CJournal::FileName());
+        QVERIFY(QFile::link(target, path));
+        QCOMPARE(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        MessageRecorder messages;
+        CJournal journal(path);
+        journal.Record(AnyRow(QStringLiteral("7")));
+        QCOMPARE(journal.Waiting(), 1);
+        QCOMPARE(messages.Texts(), QStringList{CJournal::UnwritableMessage(path)});
+        QCOMPARE(FileRows(journal.PendingPath()).size(), 1);
+        QCOMPARE(Bytes(target), before);
+        QVERIFY(QFile::remove(journal.PendingPath()));
     }
 };
 

@@ -6,6 +6,8 @@
 #include "journal/journalfile.h"
 #include "journal/journaltotals.h"
 #include "platform/inifile.h"
+#include "platform/paths.h"
+#include "platform/programstart.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -50,7 +52,7 @@ QString Fixed(double v, int decimals) {
 // The rows of [from, to) from the local file or the central journal; false with the reason.
 bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& to,
               QList<JournalRow>* rows, QString* error) {
-    const QDir here(QCoreApplication::applicationDirPath());
+    const QDir here(platform::ModuleDirectory());
     if (!parser.isSet(QStringLiteral("central"))) {
         const QString path = parser.isSet(QStringLiteral("file"))
                                  ? parser.value(QStringLiteral("file"))
@@ -91,14 +93,22 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
 } // namespace
 
 int main(int argc, char** argv) {
+    platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
+    platform::RestrictPluginFolders();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-journal"));
+    QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Totals of the packing journal (today's, per product, by default)."));
+        QStringLiteral("Totals of the packing journal (today's, per product, by default).\n"
+                       "Exit codes: 0 done; 1 the journal could not be read; 2 bad arguments."));
     parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption folderOption(QStringLiteral("print-folder"),
+                                          QStringLiteral("Print the counter folder and end."));
     const QCommandLineOption fileOption(
-        QStringLiteral("file"), QStringLiteral("Journal file (default: Journal.db beside it)."),
+        QStringLiteral("file"),
+        QStringLiteral("Journal file (default: Journal.db in the counter folder)."),
         QStringLiteral("path"));
     const QCommandLineOption dateOption(QStringLiteral("date"), QStringLiteral("One day."),
                                         QStringLiteral("yyyy-mm-dd"));
@@ -119,7 +129,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption centralOption(
         QStringLiteral("central"),
         QStringLiteral(
-            "The chain's central journal that [Journal] of Varnet.ini beside it names."));
+            "The chain's central journal that [Journal] of the counter's Varnet.ini names."));
     const QCommandLineOption iniOption(QStringLiteral("ini"),
                                        QStringLiteral("Settings file for --central."),
                                        QStringLiteral("path"));
@@ -129,9 +139,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption counterOption(
         QStringLiteral("counter"), QStringLiteral("With --central: one counter (host name) only."),
         QStringLiteral("name"));
-    parser.addOptions({fileOption, dateOption, fromOption, toOption, byOption, labelsOption,
-                       csvOption, centralOption, iniOption, connectOption, counterOption});
+    parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
+                       labelsOption, csvOption, centralOption, iniOption, connectOption,
+                       counterOption});
     parser.process(app);
+    if (parser.isSet(folderOption)) {
+        std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
+        return 0;
+    }
 
     QTextStream err(stderr);
     QDate from = QDate::currentDate();
@@ -180,12 +195,13 @@ int main(int argc, char** argv) {
     if (parser.isSet(labelsOption)) {
         lines.append({QStringLiteral("Время"), QStringLiteral("Код"), QStringLiteral("Товар"),
                       QStringLiteral("Количество"), QStringLiteral("Сумма"),
-                      QStringLiteral("Штрих-код"), QStringLiteral("Повтор")});
+                      QStringLiteral("Штрих-код"), QStringLiteral("Повтор"),
+                      QStringLiteral("Оператор")});
         for (const JournalRow& r : rows)
             lines.append({r.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.code, r.name,
                           Fixed(r.quantity, r.weighed ? 3 : 0), Fixed(r.sum, 2), r.barcode,
-                          r.reprint ? QStringLiteral("да") : QString()});
-        out << Table(lines, {false, true, false, true, true, false, false});
+                          r.reprint ? QStringLiteral("да") : QString(), r.account});
+        out << Table(lines, {false, true, false, true, true, false, false, false});
         return 0;
     }
     const QStringList figuresHeader{QStringLiteral("Этикеток"), QStringLiteral("Кг"),
