@@ -69,6 +69,7 @@ int main(int argc, char* argv[]) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     platform::PrepareRuntimeDirectory();
     QGuiApplication qapp(argc, argv);
+    platform::RestrictPluginFolders();
     QGuiApplication::setApplicationName(QStringLiteral("varnet-label"));
     QGuiApplication::setApplicationVersion(platform::ProgramVersion());
     CVarnetApp app;
@@ -106,7 +107,12 @@ int main(int argc, char* argv[]) {
     opt("penny", "Money has hundredths.");
     opt("mono", "render: write the dots a black-and-white printer prints.");
     opt("now", "The pack moment, YYYY-MM-DDTHH:MM (default: the clock).", "moment");
+    opt("print-folder", "Print the counter folder (where the layouts are) and end.");
     p.process(qapp);
+    if (p.isSet(QStringLiteral("print-folder"))) {
+        QTextStream(stdout) << CVarnetApp::GetModuleDirectory() << '\n';
+        return 0;
+    }
 
     const QStringList args = p.positionalArguments();
     if (args.size() != 1)
@@ -216,7 +222,14 @@ int main(int argc, char* argv[]) {
     if (!label->Draw(layout))
         return Fail(QStringLiteral("the label could not be drawn"));
 
-    const QString unreadable = label->CheckPage();
+    QString unreadable = label->CheckPage();
+    // A layout that did not come from its file draws nothing: the file is what to name.
+    if (!unreadable.isEmpty() && !p.isSet(QStringLiteral("layout"))) {
+        const QString problem = labels::LayoutFileProblem(
+            CVarnetApp::GetModuleDirectory() + labels::LayoutFileName(bWeight), bWeight);
+        if (!problem.isEmpty())
+            unreadable = problem;
+    }
     if (command == QLatin1String("render")) {
         if (!p.isSet(QStringLiteral("out")))
             return Fail(QStringLiteral("--out FILE.png is required"));

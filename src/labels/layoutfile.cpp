@@ -9,6 +9,11 @@
 
 #include <cstring>
 
+namespace {
+// A layout file is under 2 KB; anything far larger is not one of ours.
+constexpr qint64 kMaxLayoutSize = 16 * 1024 * 1024;
+} // namespace
+
 namespace labels {
 
 namespace {
@@ -254,19 +259,39 @@ bool ParseLayout(const QByteArray& bytes, CBarCodeLabelInfo& layout) {
 
 void LoadLayout(const QString& path, bool bWeight, CBarCodeLabelInfo& layout) {
     QFile f(path);
-    // A layout file is under 2 KB; anything far larger is not one of ours.
-    constexpr qint64 kMaxSize = 16 * 1024 * 1024;
-    if (f.open(QIODevice::ReadOnly) && f.size() <= kMaxSize) {
-        const QByteArray bytes = f.read(kMaxSize);
+    if (f.open(QIODevice::ReadOnly) && f.size() <= kMaxLayoutSize) {
+        const QByteArray bytes = f.read(kMaxLayoutSize);
         if (ParseLayout(bytes, layout))
             return;
     }
     layout.SetDefaults(bWeight);
 }
 
+QString LayoutFileProblem(const QString& path, bool bWeight) {
+    const QString hint =
+        QStringLiteral("Создайте макет в редакторе этикеток или образец 58 × 40 мм командой\n"
+                       "varnet-label sample --kind %1 --page 58x40 --out %2")
+            .arg(bWeight ? QStringLiteral("weight") : QStringLiteral("piece"), path);
+    QFile f(path);
+    if (!f.exists())
+        return QStringLiteral("Нет файла макета этикетки %1, поэтому этикетка пуста. ").arg(path) +
+               hint;
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("Файл макета этикетки %1 не читается (нет доступа), поэтому "
+                              "этикетка пуста.")
+            .arg(path);
+    CBarCodeLabelInfo layout;
+    if (f.size() > kMaxLayoutSize || !ParseLayout(f.read(kMaxLayoutSize), layout))
+        return QStringLiteral("Файл макета этикетки %1 повреждён, поэтому этикетка пуста. ")
+                   .arg(path) +
+               hint;
+    return QString();
+}
+
 bool SaveLayout(const QString& path, const CBarCodeLabelInfo& layout) {
     const platform::WriteResult result =
-        platform::WriteFileAtomically(path, SerializeLayout(layout));
+        platform::WriteFileAtomically(path, SerializeLayout(layout), platform::kCounterFileMode,
+                                      platform::FileMode::LinkTargetKeeps);
     if (result.ok())
         return true;
     platform::ReportMessage(platform::FileErrorText(result.error, path));

@@ -27,6 +27,11 @@ bool ParseLayout(const QByteArray& bytes, CBarCodeLabelInfo& layout);
 // silently.
 void LoadLayout(const QString& path, bool bWeight, CBarCodeLabelInfo& layout);
 
+// Why the kind's layout did not come from its file at path, for the operator (the file is
+// missing, cannot be read or is damaged), with how to make one; empty when the file reads as
+// a layout.
+QString LayoutFileProblem(const QString& path, bool bWeight);
+
 // Writes the layout over the file at path atomically; a failure leaves the old file whole,
 // is reported to the operator with the file error text and returns false.
 bool SaveLayout(const QString& path, const CBarCodeLabelInfo& layout);

@@ -148,11 +148,21 @@ void TestVarnetLabel::errors_data() {
     QTest::newRow("unknown printer")
         << QStringList{"print", "--barcode", "1", "--printer", "NoSuchPrinter"}
         << "no printer named \"NoSuchPrinter\"";
-    // No layout file beside the tool: the defaults draw nothing, and nothing may print.
+    // No layout file in the counter folder (the tool's): the defaults draw nothing, nothing
+    // may print, and the message names the missing file.
     QTest::newRow("blank label") << (QStringList{"render", "--barcode", "1"} + page)
-                                 << "Этикетка пуста";
+                                 << "Нет файла макета этикетки ";
     QTest::newRow("blank label, mono")
-        << (QStringList{"render", "--mono", "--barcode", "1"} + page) << "Этикетка пуста";
+        << (QStringList{"render", "--mono", "--barcode", "1"} + page)
+        << "/Varnet.cfg, поэтому этикетка пуста. Создайте макет в редакторе этикеток или "
+           "образец 58 × 40 мм командой\nvarnet-label sample --kind weight --page 58x40 --out ";
+    QTest::newRow("blank piece label")
+        << (QStringList{"render", "--kind", "piece", "--barcode", "1"} + page)
+        << "/QLabel.cfg, поэтому этикетка пуста.";
+    // A given layout that draws nothing is no missing file.
+    QTest::newRow("blank given layout")
+        << (QStringList{"render", "--barcode", "1", "--layout", "%defaults"} + page)
+        << "Этикетка пуста";
     QTest::newRow("bad kind") << QStringList{"defaults", "--kind", "box", "--out", "/tmp/x"}
                               << "--kind";
     QTest::newRow("unknown command") << QStringList{"frobnicate"} << "unknown command";
@@ -163,6 +173,13 @@ void TestVarnetLabel::errors_data() {
 void TestVarnetLabel::errors() {
     QFETCH(QStringList, args);
     QFETCH(QString, message);
+    // "%defaults": a layout file of the defaults, which draw nothing.
+    QTemporaryDir dir;
+    const QString defaults = dir.filePath(QStringLiteral("defaults.cfg"));
+    if (args.contains(QStringLiteral("%defaults"))) {
+        QCOMPARE(Tool({QStringLiteral("defaults"), QStringLiteral("--out"), defaults}).code, 0);
+        args.replaceInStrings(QStringLiteral("%defaults"), defaults);
+    }
     const Run r = Tool(args);
     QVERIFY(r.code > 0);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));

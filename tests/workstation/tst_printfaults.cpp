@@ -174,9 +174,18 @@ private slots:
                                                       << "Штрих-код выходит за край этикетки";
         QTest::newRow("barcode overdrawn by a text") << "covered"
                                                      << "Штрих-код на этикетке не читается";
+        // The layout that did not come from its file draws nothing: the file is named, with
+        // how to make one (%1 stands for the weight layout's file).
         QTest::newRow("no layout files: a blank page")
             << "no files"
-            << "Этикетка пуста: на ней ничего не нарисовано. Проверьте макет этикетки";
+            << "Нет файла макета этикетки %1, поэтому этикетка пуста. Создайте макет в редакторе "
+               "этикеток или образец 58 × 40 мм командой\nvarnet-label sample --kind weight "
+               "--page 58x40 --out %1";
+        QTest::newRow("a damaged layout file: a blank page")
+            << "damaged"
+            << "Файл макета этикетки %1 повреждён, поэтому этикетка пуста. Создайте макет в "
+               "редакторе этикеток или образец 58 × 40 мм командой\nvarnet-label sample --kind "
+               "weight --page 58x40 --out %1";
     }
 
     void unreadableLabelLeavesNoJob() {
@@ -197,11 +206,16 @@ private slots:
             font.lfHeight = -60;
             font.lfWeight = 900;
             layout.SetValueText(layout.m_Name, b.m_dOffsetX, b.m_dOffsetY - 1, 40, 14, font, 0, 0);
+        } else if (fault == QLatin1String("damaged")) {
+            dir.Write(QStringLiteral("Varnet.cfg"), QByteArray("\x0e\x00garbage", 9));
+            layouts.LoadLabelLayouts(dir.Path());
         } else {
             QVERIFY(QFile::remove(dir.File(QStringLiteral("Varnet.cfg"))));
             QVERIFY(QFile::remove(dir.File(QStringLiteral("QLabel.cfg"))));
             layouts.LoadLabelLayouts(dir.Path());
         }
+        if (text.contains(QLatin1String("%1")))
+            text = text.arg(dir.File(QStringLiteral("Varnet.cfg")));
         const QStringList before = m_cups.CapturedJobs();
         CScreenState state(m_counter->App().m_settings);
         CurrentProduct p;
@@ -214,7 +228,7 @@ private slots:
         MessageRecorder recorder;
         PrintLabel(state, nullptr);
         layouts.Layout(true) = kept;
-        if (fault == QLatin1String("no files")) {
+        if (fault == QLatin1String("no files") || fault == QLatin1String("damaged")) {
             dir.Write(QStringLiteral("Varnet.cfg"), weightFile);
             dir.Write(QStringLiteral("QLabel.cfg"), pieceFile);
             layouts.LoadLabelLayouts(dir.Path());
