@@ -1,20 +1,37 @@
-# The Debian package of a counter: `cpack -G DEB` in a build folder. The program keeps its
-# files in the folder of its executable, so everything it runs or loads goes to /opt/varnet,
-# a folder the counter's operators (group varnet) may write; the launchers go where a desktop
-# looks for them.
-set(VARNET_PACKAGE_DIR opt/varnet)
-
-install(TARGETS varnet varnet-label varnet-scale varnet-scale-sim varnet-democat
-        RUNTIME DESTINATION ${VARNET_PACKAGE_DIR})
-install(TARGETS varnet_sqlite LIBRARY DESTINATION ${VARNET_PACKAGE_DIR})
+# The Debian package of a counter: `cpack -G DEB` in a build folder. Two folders: the programs
+# and everything they load in /opt/varnet, which only root may write; the counter's files
+# (settings, layouts, journal, COM<N> links) in /var/lib/varnet, which the counter's operators
+# (group varnet) share. The launchers go where a desktop looks for them.
+set(_programs varnet varnet-label varnet-scale varnet-scale-sim varnet-democat varnet-journal)
+install(TARGETS ${_programs} RUNTIME DESTINATION ${VARNET_PROGRAM_DIR})
+install(TARGETS varnet_sqlite LIBRARY DESTINATION ${VARNET_PROGRAM_DIR})
 
 # The programs on the PATH: absolute links, since /usr and /opt are separate trees.
 set(_links ${CMAKE_BINARY_DIR}/package/bin)
 file(MAKE_DIRECTORY ${_links})
-foreach(_program varnet varnet-label varnet-scale varnet-scale-sim varnet-democat)
-  file(CREATE_LINK /${VARNET_PACKAGE_DIR}/${_program} ${_links}/${_program} SYMBOLIC)
+foreach(_program ${_programs})
+  file(CREATE_LINK /${VARNET_PROGRAM_DIR}/${_program} ${_links}/${_program} SYMBOLIC)
   install(FILES ${_links}/${_program} DESTINATION usr/bin)
 endforeach()
+
+# The weight and piece layouts of a 58 x 40 mm label, drawn by the program's own sample; the
+# maintainer script puts them into the counter folder where none is there yet.
+set(_layouts ${CMAKE_BINARY_DIR}/package/layouts)
+add_custom_command(
+  OUTPUT ${_layouts}/Varnet.cfg ${_layouts}/QLabel.cfg
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${_layouts}
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:varnet-label> sample --kind weight --page 58x40 --out ${_layouts}/Varnet.cfg
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:varnet-label> sample --kind piece --page 58x40 --out ${_layouts}/QLabel.cfg
+  DEPENDS varnet-label
+  COMMENT "Drawing the sample label layouts of the package")
+add_custom_target(varnet_package_layouts ALL DEPENDS ${_layouts}/Varnet.cfg ${_layouts}/QLabel.cfg)
+install(FILES ${_layouts}/Varnet.cfg ${_layouts}/QLabel.cfg DESTINATION usr/share/varnet/layouts)
+
+# The counter folder itself; its group and mode are set by the maintainer script.
+string(REGEX REPLACE "^/+" "" _counter_dir "${VARNET_COUNTER_DIR}")
+install(DIRECTORY DESTINATION ${_counter_dir})
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnet.desktop DESTINATION usr/share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/res/icons/128.svg DESTINATION usr/share/icons/hicolor/scalable/apps
@@ -29,7 +46,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION usr/sh
 set(_changelog ${CMAKE_BINARY_DIR}/package/changelog.Debian)
 file(WRITE ${_changelog}
      "varnet (${PROJECT_VERSION}-1) stable; urgency=medium\n\n"
-     "  * Release ${PROJECT_VERSION}.\n\n"
+     "  * Programs in /opt/varnet, writable by root only; the counter's files in\n"
+     "    /var/lib/varnet, shared by the operators' group varnet. An upgrade moves\n"
+     "    them there unchanged.\n"
+     "  * Sample layouts of a 58 x 40 mm label; varnet-journal.\n\n"
+     " -- Morvik <varnet@morvik.example>  Thu, 10 Dec 2026 18:00:00 +0000\n\n"
+     "varnet (1.0.0.0-1) stable; urgency=medium\n\n"
+     "  * Release 1.0.0.0.\n\n"
      " -- Morvik <varnet@morvik.example>  Thu, 10 Dec 2026 12:00:00 +0000\n")
 execute_process(COMMAND gzip -9nf ${_changelog} RESULT_VARIABLE _gzip)
 if(NOT _gzip EQUAL 0)
@@ -54,8 +77,8 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "The operator keys a product code or picks the product in a search list;\n"
     "Varnet looks it up in the shop's catalogue over ODBC, reads the weight from\n"
     "a scale on a serial port, composes an in-store EAN-13 barcode and prints the\n"
-    "label through CUPS. Tools to render and print labels, to check a scale and\n"
-    "to simulate one come along.")
+    "label through CUPS. Tools to render and print labels, to check a scale, to\n"
+    "simulate one and to total the packing journal come along.")
 # The libraries come from dpkg-shlibdeps; what the program needs without linking it is named
 # here: the SVG plugins that draw the program's icons, the fonts of the screen and the labels
 # (Arial and its kin), and addgroup for the operators' group.
@@ -63,7 +86,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-liberation2, libqt6svg6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, odbc-postgresql, cups")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/preinst
     ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -1,8 +1,17 @@
 #!/usr/bin/env bash
-# The Debian package as a shop's installer uses it: built by CPack from the install rules,
-# checked by lintian (when it is installed), installed with dpkg, and the installed programs
-# started by an ordinary operator in the dialout and varnet groups: the tools, then the
-# workstation under Xvfb, whose settings dialog saves and whose label reaches a CUPS queue.
+# The Debian package as a shop's installer and two operators use it, with root beside them:
+# - built by CPack, checked by lintian, its Depends and contents;
+# - an upgrade from a counter of version 1.0.0 (everything in a group-writable /opt/varnet)
+#   that moves the counter's files into /var/lib/varnet unchanged, and sample layouts for a
+#   counter that has none;
+# - programs and libraries that no operator can rename, replace or add to, and no code from
+#   where operators write (a planted Qt plugin, a planted ODBC driver), shown by a canary file
+#   that only planted code would write, while the same canary does appear when root itself
+#   puts the code where it is trusted;
+# - a link planted by one operator never written through by another operator's or root's save;
+# - both operators printing from the installed workstation on one counter folder, each row of
+#   the journal with its account, and a row that the journal could not take kept in the
+#   operator's own file at exit and moved into the journal, once, at the next start.
 set -euo pipefail
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,25 +20,57 @@ source "$here/../../scripts/xvfb.sh"
 ensure_operator
 queue=VarnetZPL
 capture=${VARNET_CUPS_CAPTURE:-/var/spool/varnet-jobs}/$queue
+programs=/opt/varnet
+counter=/var/lib/varnet
+canary=/tmp/varnet-canary
+marker=$counter/.made-by-package-test
+
+# The test installs and removes the package machine-wide: never over a counter it did not make.
+if dpkg-query -W -f='${Status}' varnet 2>/dev/null | grep -q 'install ok installed' &&
+  [ ! -e "$marker" ]; then
+  echo "SKIP: varnet is installed on this machine; the package test would replace its counter"
+  exit 77
+fi
+exec 9>/tmp/varnet-package.lock
+flock 9
 
 work=$(mktemp -d)
 chmod 755 "$work"
+# Where every account may write its pictures.
+out=$work/out
+mkdir -m 1777 "$out"
+# What an earlier installation left behind without the package is kept aside, and put back.
+installed=
+dpkg-query -W -f='${Status}' varnet 2>/dev/null | grep -q 'install ok installed' && installed=1
+for dir in $programs $counter; do
+  if [ -z "$installed" ] && [ -e "$dir" ]; then
+    mkdir -p "$work/aside$(dirname "$dir")"
+    mv "$dir" "$work/aside$dir"
+  fi
+done
+trusted=$(mktemp -d /root/varnet-trusted.XXXXXX 2>/dev/null || mktemp -d /var/varnet-trusted.XXXXXX)
+chmod 755 "$trusted"
 pids=()
-installed_before=
-dpkg-query -W -f='${Status}' varnet 2>/dev/null | grep -q 'install ok installed' && installed_before=1
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  # The workstation's own words stay for whoever reads a failure.
+  mkdir -p "$build/package-test-logs"
+  cp "$work"/*.log "$work"/*.out "$build/package-test-logs/" 2>/dev/null || true
+  dpkg --purge varnet >/dev/null 2>&1 || true
+  rm -rf "$counter" "$programs" "$trusted" "$canary"
+  for dir in $programs $counter; do
+    if [ -e "$work/aside$dir" ]; then mv "$work/aside$dir" "$dir"; fi
+  done
   rm -rf "$work"
-  # A package that was there before the test stays, in the version the test installed.
-  if [ -z "$installed_before" ]; then
-    dpkg --purge varnet >/dev/null 2>&1 || true
-    rm -f /opt/varnet/Varnet.ini /opt/varnet/Varnet.cfg /opt/varnet/QLabel.cfg \
-      /opt/varnet/catalogue.db /opt/varnet/COM1
-    rmdir /opt/varnet 2>/dev/null || true
-  fi
+  rm -rf "/home/$operator/.local/share/varnet" "/home/$operator2/.local/share/varnet"
 }
 trap cleanup EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+step() { echo "== $*"; }
 
+step "the package"
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log"; exit 1; }
 deb=$(ls "$work"/cpack/varnet_*.deb)
@@ -37,88 +78,319 @@ echo "package $(basename "$deb")"
 dpkg-deb -f "$deb" Depends Recommends Suggests
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libqt6widgets6 libqt6printsupport6 libqt6svg6 libcups2 libzxing libodbc2 fonts-liberation2; do
-  [[ "$depends" == *"$lib"* ]] || { echo "Depends lacks $lib"; exit 1; }
+  [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib"
 done
 dpkg-deb -c "$deb" | awk '{print $1, $2, $6, $7, $8}' >"$work/contents"
-for f in ./opt/varnet/varnet ./opt/varnet/libvarnet_sqlite.so ./usr/share/applications/varnet.desktop \
+for f in ./opt/varnet/varnet ./opt/varnet/varnet-label ./opt/varnet/varnet-scale \
+  ./opt/varnet/varnet-scale-sim ./opt/varnet/varnet-democat ./opt/varnet/varnet-journal \
+  ./opt/varnet/libvarnet_sqlite.so ./usr/bin/varnet-journal ./usr/share/varnet/layouts/Varnet.cfg \
+  ./usr/share/varnet/layouts/QLabel.cfg ./var/lib/varnet/ ./usr/share/applications/varnet.desktop \
   ./usr/share/icons/hicolor/scalable/apps/varnet.svg ./usr/share/doc/varnet/copyright; do
-  grep -q " $f\( \|$\)" "$work/contents" || { echo "the package has no $f"; cat "$work/contents"; exit 1; }
+  grep -q " $f\( \|$\)" "$work/contents" || fail "the package has no $f"
 done
 if command -v lintian >/dev/null; then
-  lintian --fail-on error "$deb" || { echo "lintian found errors"; exit 1; }
+  lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 || { cat "$work/lintian.log"; fail "lintian found errors"; }
+  sed 's/^/    lintian: /' "$work/lintian.log"
 fi
 
-# One installation at a time on this machine, whoever runs the test.
-exec 9>/tmp/varnet-package.lock
-flock 9
+step "a counter of version 1.0.0"
+# The first release's package as it was: the programs and the counter's files in /opt/varnet,
+# which its maintainer script gave to the group varnet (2775).
+old=$work/old
+mkdir -p "$old/DEBIAN" "$old$programs"
+cat >"$old/DEBIAN/control" <<EOF
+Package: varnet
+Version: 1.0.0.0-1
+Architecture: $(dpkg --print-architecture)
+Maintainer: Morvik <varnet@morvik.example>
+Depends: adduser
+Description: workstation of a shop's pre-packing counter
+ The first release's layout, as the package test rebuilds it.
+EOF
+cat >"$old/DEBIAN/postinst" <<'EOF'
+#!/bin/sh
+set -e
+if [ "$1" = configure ]; then
+  getent group varnet >/dev/null || addgroup --quiet --system varnet
+  dpkg-statoverride --list /opt/varnet >/dev/null ||
+    dpkg-statoverride --update --add root varnet 2775 /opt/varnet
+fi
+EOF
+chmod 755 "$old/DEBIAN/postinst"
+printf '#!/bin/sh\nexit 0\n' >"$old$programs/varnet"
+chmod 755 "$old$programs/varnet"
+dpkg-deb --build --root-owner-group "$old" "$work/varnet_1.0.0.0-1.deb" >/dev/null
+dpkg -i "$work/varnet_1.0.0.0-1.deb" >"$work/dpkg-old.log" 2>&1 || { cat "$work/dpkg-old.log"; exit 1; }
+for account in "$operator" "$operator2"; do usermod -aG varnet "$account"; done
+[ "$(stat -c '%a %U %G' $programs)" = "2775 root varnet" ] || fail "the 1.0.0 package left $(stat -c '%a %U %G' $programs)"
+# What an operator of that counter had written there.
+"$build/bin/varnet-label" sample --kind weight --page 58x40 --out "$work/Varnet.cfg"
+"$build/bin/varnet-label" sample --kind piece --page 58x40 --out "$work/QLabel.cfg"
+printf '[Varnet]\r\nPrinterName=%s\r\nPenny=1\r\n[Scale]\r\nRS232Port=1\r\nType=3\r\n[SQL]\r\nDriver=SQLite3\r\nServer=localhost\r\nDatabase=%s/catalogue.db\r\n' \
+  "$queue" "$counter" >"$work/Varnet.ini"
+"${as_operator[@]}" sh -c "umask 077; cat >$programs/Varnet.ini" <"$work/Varnet.ini"
+"${as_operator[@]}" sh -c "umask 022; cat >$programs/Varnet.cfg" <"$work/Varnet.cfg"
+"${as_operator[@]}" sh -c "umask 022; cat >$programs/QLabel.cfg" <"$work/QLabel.cfg"
+"${as_operator[@]}" ln -s /dev/ttyS6 "$programs/COM7"
+# The journal of that version: its table without the account column, two labels.
+"${as_operator[@]}" sqlite3 "$programs/Journal.db" <<'EOF'
+PRAGMA journal_mode=WAL;
+CREATE TABLE labels (id TEXT PRIMARY KEY NOT NULL, moment TEXT NOT NULL, code TEXT NOT NULL,
+ name TEXT NOT NULL, weighed INTEGER NOT NULL, quantity REAL NOT NULL, price REAL NOT NULL,
+ sum REAL NOT NULL, barcode TEXT NOT NULL, best_before TEXT, printer TEXT NOT NULL,
+ job_id INTEGER NOT NULL, reprint INTEGER NOT NULL, label_name TEXT NOT NULL,
+ label_info TEXT NOT NULL, sent INTEGER NOT NULL DEFAULT 0);
+INSERT INTO labels VALUES ('0b8f2a52-0000-4000-8000-000000000001', '2026-12-01 09:15:00.000', '12',
+ 'Сыр', 1, 0.512, 450.0, 230.4, '2700012005124', NULL, 'VarnetZPL', 7, 0, 'Сыр', '', 0);
+INSERT INTO labels VALUES ('0b8f2a52-0000-4000-8000-000000000002', '2026-12-01 09:16:00.000', '31',
+ 'Булка', 0, 2, 35.0, 70.0, '2900031000022', NULL, 'VarnetZPL', 8, 0, 'Булка', '', 0);
+EOF
+sqlite3 "$programs/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-before"
+(cd $programs && sha256sum Varnet.ini Varnet.cfg QLabel.cfg) >"$work/sums-before"
+
+step "the upgrade"
 dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; exit 1; }
-usermod -aG varnet "$operator"
-mode=$(stat -c '%a %U %G' /opt/varnet)
-[ "$mode" = "2775 root varnet" ] || { echo "/opt/varnet is $mode, not 2775 root varnet"; exit 1; }
+touch "$marker"
+(cd $counter && sha256sum -c --quiet "$work/sums-before") || fail "the settings or layouts changed on the way"
+sqlite3 "$counter/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-after"
+cmp -s "$work/rows-before" "$work/rows-after" || fail "the journal rows changed on the way"
+[ "$(readlink "$counter/COM7")" = /dev/ttyS6 ] || fail "the COM7 link did not move"
+for f in Varnet.ini Varnet.cfg QLabel.cfg Journal.db COM7; do
+  [ -e "$programs/$f" ] || [ -L "$programs/$f" ] && fail "$f is still in $programs"
+done
+for f in Varnet.ini Varnet.cfg QLabel.cfg Journal.db; do
+  [ "$(stat -c '%a %U %G' "$counter/$f")" = "660 $operator varnet" ] ||
+    fail "$f is $(stat -c '%a %U %G' "$counter/$f") in the counter folder"
+done
+[ "$(stat -c '%a %U %G' $counter)" = "2770 root varnet" ] || fail "$counter is $(stat -c '%a %U %G' $counter)"
+dpkg-statoverride --list $programs >/dev/null && fail "$programs still has a stat override"
+# A counter without a layout gets the sample, and an existing one is never replaced.
+rm "$counter/QLabel.cfg"
+dpkg -i "$deb" >"$work/dpkg-again.log" 2>&1 || { cat "$work/dpkg-again.log"; exit 1; }
+cmp -s "$counter/QLabel.cfg" /usr/share/varnet/layouts/QLabel.cfg || fail "no sample piece layout"
+[ "$(stat -c '%a %U %G' "$counter/QLabel.cfg")" = "660 root varnet" ] || fail "the sample layout is $(stat -c '%a %U %G' "$counter/QLabel.cfg")"
+cmp -s "$counter/Varnet.cfg" "$work/Varnet.cfg" || fail "the weight layout was replaced"
+for tool in varnet varnet-label varnet-journal; do
+  [ "$("${as_operator[@]}" "$tool" --print-folder 2>&1)" = "$counter" ] ||
+    fail "$tool --print-folder does not name $counter"
+done
 
-# The tools from the installed place, as the operator: quiet, and writing beside the program.
-"${as_operator[@]}" /opt/varnet/varnet-label defaults --kind piece --out /opt/varnet/QLabel.cfg \
-  2>"$work/err" || { cat "$work/err"; exit 1; }
-[ ! -s "$work/err" ] || { echo "varnet-label wrote on standard error:"; cat "$work/err"; exit 1; }
-[ "$(stat -c '%U %G' /opt/varnet/QLabel.cfg)" = "$operator varnet" ] ||
-  { echo "QLabel.cfg is $(stat -c '%U %G' /opt/varnet/QLabel.cfg)"; exit 1; }
-"${as_operator[@]}" varnet-label sample --kind weight --page 58x40 --out /opt/varnet/Varnet.cfg
-"${as_operator[@]}" varnet-scale --help >"$work/help" 2>"$work/err" || { cat "$work/err"; exit 1; }
-[ ! -s "$work/err" ] || { echo "varnet-scale wrote on standard error:"; cat "$work/err"; exit 1; }
-grep -q '^Exit codes' "$work/help" || { echo "varnet-scale --help:"; cat "$work/help"; exit 1; }
-"${as_operator[@]}" varnet-democat --sqlite /opt/varnet/catalogue.db --rows 50 >/dev/null
+step "programs only root can change"
+for path in / /opt $programs "$programs"/* /usr /usr/bin /usr/share/varnet /usr/share/varnet/layouts; do
+  read -r uid mode <<<"$(stat -c '%u %a' "$path")"
+  [ "$uid" = 0 ] || fail "$path belongs to uid $uid"
+  (( (8#$mode & 8#022) == 0 )) || fail "$path is writable by group or others ($mode)"
+done
+for link in /usr/bin/varnet*; do
+  [ "$(stat -c %u "$link")" = 0 ] || fail "$link is not root's"
+done
+"$build/bin/varnet-label" sample --kind weight --page 58x40 --out "$work/planted" >/dev/null
+for who in operator operator2; do
+  if [ "$who" = operator ]; then as=("${as_operator[@]}"); else as=("${as_operator2[@]}"); fi
+  for attempt in "mv $programs/varnet-label $programs/varnet-label.orig" \
+    "cp $work/planted $programs/varnet-label" \
+    "cp $work/planted $programs/libvarnet_sqlite.so" \
+    "touch $programs/planted" \
+    "mkdir $programs/imageformats" \
+    "ln -sf $work/planted /usr/bin/varnet" \
+    "chmod 777 $programs/varnet"; do
+    "${as[@]}" sh -c "$attempt" 2>/dev/null && fail "$who could: $attempt"
+  done
+done
 
-# A counter set up by its operator: a simulated CAS scale linked as COM1 beside the program.
-printf '[Varnet]\nPrinterName=%s\nPenny=1\n[Scale]\nRS232Port=1\nType=3\n[SQL]\nDriver=SQLite3\nServer=localhost\nDatabase=/opt/varnet/catalogue.db\n' \
-  "$queue" | "${as_operator[@]}" sh -c 'umask 077; cat >/opt/varnet/Varnet.ini'
-"${as_operator[@]}" /opt/varnet/varnet-scale-sim --protocol cas --weight 0.512 --link-dir /opt/varnet \
-  </dev/null >"$work/sim.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -e /opt/varnet/COM1 ] && break; sleep 0.1; done
+step "no code from where operators write"
+rm -f "$canary"
+# Operator 1 plants a plugin in the counter folder and in its own plugin folder, and a library
+# as the catalogue's and the central journal's ODBC driver and as an SQLite extension.
+"${as_operator[@]}" mkdir -p "$counter/imageformats" "/home/$operator/plugins/imageformats"
+"${as_operator[@]}" cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" "$counter/imageformats/"
+"${as_operator[@]}" cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" \
+  "/home/$operator/plugins/imageformats/"
+"${as_operator[@]}" cp "$build/tests/canary/libvarnet_canary_library.so" "$counter/canary.so"
+cp -p "$counter/Varnet.ini" "$work/Varnet.ini.kept"
+printf '[SQL]\nDriver=%s/canary.so\nServer=x\n[Journal]\nDriver=%s/canary.so\nServer=x\nDatabase=d\n' \
+  "$counter" "$counter" | "${as_operator[@]}" sh -c "cat >$counter/Varnet.ini"
+render=(varnet-label render --page 58x40 --dpi 203 --barcode 270001200512 --name Сыр --price 450
+  --quantity 0.512 --sum 230.4 --layout "$counter/Varnet.cfg")
+for who in root operator2; do
+  if [ "$who" = root ]; then as=(env); else as=("${as_operator2[@]}"); fi
+  (cd "$counter" && "${as[@]}" "${render[@]}" --out "$out/$who.png") || fail "$who: render failed"
+  (cd "$counter" && "${as[@]}" env QT_PLUGIN_PATH="/home/$operator/plugins" \
+    "${render[@]}" --out "$out/$who-env.png") || fail "$who: render failed"
+  "${as[@]}" varnet-journal --central >"$work/$who-central.out" 2>&1 && fail "$who: the planted driver connected"
+  grep -q "Драйвер ODBC $counter/canary.so не будет загружен" "$work/$who-central.out" ||
+    fail "$who: varnet-journal --central said: $(cat "$work/$who-central.out")"
+  "${as[@]}" varnet-journal --central --connect "Driver=SQLite3;Database=$work/x.db;LoadExt=$counter/canary.so" \
+    >"$work/$who-ext.out" 2>&1 && fail "$who: the planted extension was taken"
+  grep -q "Расширение SQLite $counter/canary.so не будет загружено" "$work/$who-ext.out" ||
+    fail "$who: varnet-journal --connect with LoadExt said: $(cat "$work/$who-ext.out")"
+  [ -e "$canary" ] && { fail "$who ran planted code: $(cat "$canary")"; rm -f "$canary"; }
+done
+# The canary is real: where root puts the same code, and only there, it is loaded.
+mkdir -p "$trusted/imageformats"
+cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" "$trusted/imageformats/"
+cp "$build/tests/canary/libvarnet_canary_library.so" "$trusted/canary.so"
+QT_PLUGIN_PATH=$trusted "${render[@]}" --out "$out/trusted.png" || true
+grep -q 'image plugin loaded' "$canary" 2>/dev/null || fail "the canary plugin did not load even from $trusted"
+varnet-journal --central --connect "Driver=$trusted/canary.so;Server=x" >/dev/null 2>&1 || true
+grep -q 'library loaded' "$canary" 2>/dev/null || fail "the canary library did not load even from $trusted"
+rm -f "$canary"
+
+step "links of another operator"
+# Operator 1 links the counter's files to files of operator 2 and of root.
+"${as_operator2[@]}" sh -c "echo 'notes of $operator2' >/home/$operator2/notes.txt"
+echo 'a file of root' >"$work/root-file"
+cp -p "$work/root-file" "$work/root-file.kept"
+cp -p /home/$operator2/notes.txt "$work/notes.kept"
+"${as_operator[@]}" ln -sfn "/home/$operator2/notes.txt" "$counter/Varnet.ini"
+mv "$counter/Varnet.cfg" "$work/Varnet.cfg.kept"
+"${as_operator[@]}" ln -sfn "$work/root-file" "$counter/Varnet.cfg"
+for who in root operator2; do
+  if [ "$who" = root ]; then as=(env); else as=("${as_operator2[@]}"); fi
+  "${as[@]}" varnet-label sample --kind weight --page 58x40 --out "$counter/Varnet.cfg" \
+    >"$work/$who-link.out" 2>&1 && fail "$who wrote through the planted link"
+  grep -q "ссылка, созданная другим пользователем" "$work/$who-link.out" ||
+    fail "$who: the refused save said: $(cat "$work/$who-link.out")"
+done
+cmp -s "$work/root-file" "$work/root-file.kept" || fail "root's file changed"
 
 start_xvfb
-operator_jobs() { lpstat -W all -o "$queue" | awk -v u="$operator" '$2 == u {print $1}'; }
-jobs_before=$(operator_jobs)
-"${as_operator[@]}" env -u QT_QPA_PLATFORM DISPLAY="$display" varnet >"$work/varnet.log" 2>&1 &
-pids+=($!)
-find_window() { # TITLE-PATTERN: leaves the window in $win
+jobs_of() { lpstat -W all -o "$queue" | awk -v u="$1" '$2 == u {print $1}'; }
+# start_counter ACCOUNT [SHOT]: the installed workstation of that operator under Xvfb; sets app,
+# win. With SHOT, a message is expected as the program starts: it is photographed as SHOT.png
+# and answered.
+start_counter() {
+  local who=$1 shot=${2:-} as
+  if [ "$who" = "$operator" ]; then as=("${as_operator[@]}"); else as=("${as_operator2[@]}"); fi
+  "${as[@]}" env -u QT_QPA_PLATFORM DISPLAY="$display" varnet >"$work/varnet-$who.log" 2>&1 &
+  app=$!
+  pids+=($app)
+  if [ -n "$shot" ]; then
+    if window_titled '^Ошибка$'; then
+      DISPLAY=$display import -window root "$build/screenshots/$shot.png"
+      key Return
+    else
+      fail "no message before the main screen ($shot)"
+    fi
+  fi
   win=
   for _ in $(seq 300); do
-    win=$(DISPLAY=$display xdotool search --name "$1" 2>/dev/null | tail -1 || true)
-    [ -n "$win" ] && return 0
+    win=$(DISPLAY=$display xdotool search --onlyvisible --pid "$app" --name '^Ведант$' 2>/dev/null | tail -1 || true)
+    [ -n "$win" ] && break
     sleep 0.1
   done
-  echo "no window titled $1"; cat "$work/varnet.log"; exit 1
+  [ -n "$win" ] || { cat "$work/varnet-$who.log"; echo "no main screen for $who"; exit 1; }
+  sleep 1
+  DISPLAY=$display xdotool windowfocus "$win" 2>/dev/null || true
+}
+# stop_counter: the session's end (SIGTERM), as a logout or shutdown sends it.
+stop_counter() {
+  kill -TERM "$app"
+  wait "$app" || fail "the workstation ended with $?"
 }
 key() { DISPLAY=$display xdotool key --clearmodifiers "$@"; sleep 0.5; }
-find_window '^Ведант$'
-main=$win
-sleep 1
-DISPLAY=$display xdotool windowfocus "$main" 2>/dev/null || true
-# The settings dialog, confirmed: the settings file is written anew, still the operator's, 0600.
-stamp=$(stat -c %Y.%i /opt/varnet/Varnet.ini)
-key asterisk
-find_window '^Конфигурация$'
-sleep 0.5
-key Return
-for _ in $(seq 50); do [ "$(stat -c %Y.%i /opt/varnet/Varnet.ini)" != "$stamp" ] && break; sleep 0.1; done
-[ "$(stat -c %Y.%i /opt/varnet/Varnet.ini)" != "$stamp" ] || { echo "the settings were not saved"; exit 1; }
-perm=$(stat -c '%a %U' /opt/varnet/Varnet.ini)
-[ "$perm" = "600 $operator" ] || { echo "Varnet.ini is $perm after the save"; exit 1; }
-# Product 12 on the scale's 0.512 kg, then the print key: a job of the operator's, which the
-# queue's driver wrote into its capture folder.
-DISPLAY=$display xdotool windowfocus "$main" 2>/dev/null || true
-key 1 2 plus
-key Return
-job=
-for _ in $(seq 100); do
-  job=$(operator_jobs | grep -vxF -f <(echo "$jobs_before") | head -1 || true)
-  [ -n "$job" ] && [ -s "$capture/job-${job##*-}-Pelgrin.prn" ] && break
-  sleep 0.1
-done
+window_titled() { # TITLE: true when a window of the running workstation has that title
+  for _ in $(seq 50); do
+    DISPLAY=$display xdotool search --onlyvisible --pid "$app" --name "$1" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+# print_label ACCOUNT: product 12 on the scale's 0.512 kg, then the print key; the job of that
+# account must reach the queue's driver.
+print_label() {
+  local who=$1 before job=
+  before=$(jobs_of "$who")
+  key 1 2 plus
+  key Return
+  for _ in $(seq 100); do
+    job=$(jobs_of "$who" | grep -vxF -f <(echo "$before") | head -1 || true)
+    [ -n "$job" ] && [ -s "$capture/job-${job##*-}-Pelgrin.prn" ] && break
+    sleep 0.1
+  done
+  [ -n "$job" ] && [ -s "$capture/job-${job##*-}-Pelgrin.prn" ] ||
+    { DISPLAY=$display import -window root "$build/screenshots/installed-$who.png"; fail "no label of $who reached $queue"; }
+}
 mkdir -p "$build/screenshots"
+
+# Operator 2 saves the settings over operator 1's link: refused, and the notes stay. (The
+# notes, read as settings, name no catalogue: its message comes first.)
+start_counter "$operator2" installed-no-catalogue
+key asterisk
+window_titled '^Конфигурация$' || fail "no settings dialog"
+key Return
+window_titled '^Ошибка$' || fail "no message for the refused settings save"
+DISPLAY=$display import -window root "$build/screenshots/installed-refused-link.png"
+stop_counter
+cmp -s "/home/$operator2/notes.txt" "$work/notes.kept" || fail "$operator2's notes changed"
+[ -L "$counter/Varnet.ini" ] || fail "the planted link was replaced"
+cp -p "$work/Varnet.ini.kept" "$counter/Varnet.ini.new" && mv "$counter/Varnet.ini.new" "$counter/Varnet.ini"
+mv "$work/Varnet.cfg.kept" "$counter/Varnet.cfg"
+rm -rf "$counter/imageformats" "$counter/canary.so"
+[ -e "$canary" ] && { fail "the workstation ran planted code: $(cat "$canary")"; rm -f "$canary"; }
+
+step "settings another operator left closed"
+# As version 1.0.0 saved them: the first operator's alone. The second is told whose file it is
+# and how to open it, runs on the defaults, and cannot save over it.
+"${as_operator[@]}" chmod 600 "$counter/Varnet.ini"
+sha256sum "$counter/Varnet.ini" >"$work/closed.sum"
+start_counter "$operator2" installed-closed-settings
+window_titled '^Ошибка$' && key Return # the defaults name no catalogue
+key asterisk
+window_titled '^Конфигурация$' || fail "no settings dialog"
+key Return
+window_titled '^Ошибка$' || fail "no message for the refused save over the closed settings"
+DISPLAY=$display import -window root "$build/screenshots/installed-closed-settings-save.png"
+stop_counter
+sha256sum -c --quiet "$work/closed.sum" || fail "the closed settings file changed"
+[ "$(stat -c '%a %U' "$counter/Varnet.ini")" = "600 $operator" ] || fail "the closed settings file is $(stat -c '%a %U' "$counter/Varnet.ini")"
+
+step "two operators on one counter"
+"${as_operator[@]}" varnet-democat --sqlite "$counter/catalogue.db" --rows 50 >/dev/null
+# The scale: a simulated CAS scale whose device both operators (group dialout) may open.
+varnet-scale-sim --protocol cas --weight 0.512 --link-dir "$counter" </dev/null >"$work/sim.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -e "$counter/COM1" ] && break; sleep 0.1; done
+pty=$(readlink -f "$counter/COM1")
+chgrp dialout "$pty" && chmod 660 "$pty"
+start_counter "$operator"
+# Its owner's program opens the file to the group without a word.
+[ "$(stat -c '%a' "$counter/Varnet.ini")" = 660 ] || fail "the first operator's start left Varnet.ini $(stat -c '%a' "$counter/Varnet.ini")"
+key asterisk
+window_titled '^Конфигурация$' || fail "no settings dialog"
+key Return
+sleep 1
+[ "$(stat -c '%a %U %G' "$counter/Varnet.ini")" = "660 $operator varnet" ] ||
+  fail "Varnet.ini is $(stat -c '%a %U %G' "$counter/Varnet.ini") after $operator's save"
+print_label "$operator"
+stop_counter
+start_counter "$operator2"
+print_label "$operator2" # to the queue that only the first operator's settings name
+stop_counter
+accounts=$(sqlite3 "$counter/Journal.db" "SELECT account FROM labels WHERE account <> '' ORDER BY rowid")
+[ "$accounts" = "$operator"$'\n'"$operator2" ] || fail "the journal's accounts: $accounts"
+[ "$(sqlite3 "$counter/Journal.db" "SELECT count(*) FROM labels WHERE account = ''")" = 2 ] ||
+  fail "the 1.0.0 rows did not stay"
+
+step "a row the journal cannot take"
+chmod 0440 "$counter/Journal.db"
+# The journal that the first operator's account owns is now closed to the second: said at start.
+start_counter "$operator2" installed-closed-journal
+print_label "$operator2"
+window_titled '^Журнал фасовки$' || fail "no message that the journal cannot be written"
+stop_counter
+grep -q "сохранены в /home/$operator2/.local/share/varnet/pending-" "$work/varnet-$operator2.log" ||
+  fail "the exit did not say where the row is kept: $(cat "$work/varnet-$operator2.log")"
+ls /home/$operator2/.local/share/varnet/pending-*.db >/dev/null 2>&1 || fail "no file keeps the row"
+chmod 0660 "$counter/Journal.db"
+for run in 1 2; do
+  start_counter "$operator2"
+  stop_counter
+  count=$(sqlite3 "$counter/Journal.db" "SELECT count(*) FROM labels WHERE account = '$operator2'")
+  [ "$count" = 2 ] || fail "after start $run the journal has $count rows of $operator2, not 2"
+done
+ls /home/$operator2/.local/share/varnet/pending-*.db >/dev/null 2>&1 && fail "the kept row's file stays"
 DISPLAY=$display import -window root "$build/screenshots/installed-counter.png"
-[ -n "$job" ] && [ -s "$capture/job-${job##*-}-Pelgrin.prn" ] ||
-  { echo "no label of $operator reached $queue (see installed-counter.png)"; exit 1; }
-echo "job $job: $(stat -c %s "$capture/job-${job##*-}-Pelgrin.prn") bytes from the driver"
-echo "installed, started by $operator, settings saved, a label printed to $queue"
+
+[ "$failures" = 0 ] || { echo "$failures checks failed"; exit 1; }
+echo "installed over 1.0.0, shared by $operator and $operator2, nothing planted ran, nothing lost"
