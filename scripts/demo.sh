@@ -57,7 +57,7 @@ Password=
 SectionID=
 FindOrder=1
 INI
-  chmod 600 "$demo/Varnet.ini"
+  chmod 660 "$demo/Varnet.ini"
 }
 
 pids=()
