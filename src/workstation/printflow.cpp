@@ -30,6 +30,12 @@ private:
 QString PrintCaption() {
     return QStringLiteral("Ошибка печати");
 }
+
+// A printer that is not there, or one whose page no label fits on, said as such.
+QString NoPrinterMessage(const CBarCodeLabel& label) {
+    return label.InvalidReason().isEmpty() ? QStringLiteral("Принтер не установлен")
+                                           : label.InvalidReason();
+}
 } // namespace
 
 bool SplitProductInfo(const QString& name, const QString& info, QString* printedName,
@@ -71,26 +77,30 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     if (!label.Draw(layout))
         return fail(QStringLiteral("Ошибка создания этикетки"), platform::ErrorCaption());
 
-    // Read back before anything reaches the spooler: a blank page or a barcode that does
-    // not scan would cost a label and a wrong sale at the till.
-    const QString unreadable = label.CheckPage();
-    if (!unreadable.isEmpty())
-        return fail(unreadable, platform::ErrorCaption());
-
     using platform::PrintStep;
     platform::CPrintJob job;
+    QString unreadable;
     // The page goes dot for dot; a printer whose page changed since the label was drawn
-    // gets it stretched onto its page, as on any other device.
-    const std::optional<PrintStep> failed = platform::PrintOnePage(
-        job, settings.PrinterName, QStringLiteral("Pelgrin"), [&label](const QSize& size) {
-            if (label.m_bmpPage.size() == size)
-                return label.m_bmpPage;
-            QImage page(size, QImage::Format_Grayscale8);
-            page.fill(255);
-            QPainter painter(&page);
-            label.DrawTo(painter, size.width(), size.height());
-            return page;
-        });
+    // gets it stretched onto its page, as on any other device. The page is read back as it
+    // goes, before any job exists: a blank page or a barcode that does not scan would cost
+    // a label and a wrong sale at the till.
+    const std::optional<PrintStep> failed =
+        platform::PrintOnePage(job, settings.PrinterName, QStringLiteral("Pelgrin"),
+                               [&label, &unreadable](const QSize& size) {
+                                   QImage page = label.m_bmpPage;
+                                   if (page.size() != size) {
+                                       page = QImage(size, QImage::Format_Grayscale8);
+                                       page.fill(255);
+                                       QPainter painter(&page);
+                                       label.DrawTo(painter, size.width(), size.height());
+                                   }
+                                   unreadable = label.CheckPage(page);
+                                   return unreadable.isEmpty() ? page : QImage();
+                               });
+    if (failed == PrintStep::CheckPage && !unreadable.isEmpty())
+        return fail(unreadable, platform::ErrorCaption());
+    if (failed == PrintStep::Open && !job.PageProblem().isEmpty())
+        return fail(job.PageProblem(), platform::ErrorCaption());
     if (failed == PrintStep::Open && job.IsStopped())
         return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
     if (failed)
@@ -122,7 +132,7 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
 
     CBarCodeLabel label;
     if (!label.m_bValid)
-        return fail(QStringLiteral("Принтер не установлен"), platform::ErrorCaption());
+        return fail(NoPrinterMessage(label), platform::ErrorCaption());
 
     const double quantity = state.Quantity();
     if (quantity == 0.0)
@@ -176,7 +186,7 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     const AppSettings& settings = app->m_settings;
     CBarCodeLabel label;
     if (!label.m_bValid) {
-        platform::ReportMessage(QStringLiteral("Принтер не установлен"), platform::ErrorCaption(),
+        platform::ReportMessage(NoPrinterMessage(label), platform::ErrorCaption(),
                                 platform::MessageIcon::Stop, owner);
         return false;
     }
