@@ -28,10 +28,14 @@ public:
     bool Flush();
     int Waiting() const { return int(m_waiting.size()); }
 
-    // Rows packed in [from, to), oldest first, those still waiting included.
+    // Rows packed in [from, to), oldest first, those still waiting included. ReadError()
+    // then says why rows of the file may be missing.
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to);
-    // The most recently packed label, waiting or written.
+    // The label recorded last, waiting or written.
     bool LastRow(JournalRow* row);
+    // Why the last Rows could not show every row: the file could not be read, or a damaged
+    // file was set aside in this run (its rows are not shown). Empty when all is well.
+    QString ReadError() const;
 
     // How often the waiting rows are tried again (milliseconds).
     void SetRetryInterval(int ms);
@@ -47,9 +51,14 @@ public:
     static QString Caption();
     // The file name of a counter's journal, beside the executable.
     static QString FileName();
+    // The message for a damaged journal file that was set aside as aside.
+    static QString DamagedMessage(const QString& reason, const QString& aside);
 
 private:
     bool EnsureOpen();
+    // Moves a damaged file (with its -wal and -shm) aside, unchanged, and opens a fresh one;
+    // the operator is told once.
+    bool SetDamagedFileAside(const QString& reason);
     void ScheduleRetry();
 
     QString m_path;
@@ -59,6 +68,9 @@ private:
     int m_retryMs = 2000;
     std::unique_ptr<QTimer> m_retry;
     std::unique_ptr<CJournalOutbox> m_outbox;
+    CJournalOutbox::Timing m_centralTiming;
+    QString m_readError;
+    QString m_damage; // the message of a damaged file set aside in this run
 };
 
 // The journal of the running program, in its module folder (a test that points the module

@@ -152,6 +152,8 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     data.dPrice = product.m_dPrice;
     data.dQuantity = quantity;
     data.dSum = app->RoundAmount(quantity * product.m_dPrice);
+    if (!IsPrintableMoney(data.dSum))
+        return fail(BadPriceMessage(product), platform::ErrorCaption());
     if (product.m_stBestBefore.isValid())
         data.stExpiry = ToSystemTime(product.m_stBestBefore);
 
