@@ -51,9 +51,11 @@ void Damage(const QString& path, int first, int count) {
 }
 
 // The journal dialog on the day of the rows: its error line and its grand total.
-QStringList DialogTexts(CJournal& journal) {
+QStringList DialogTexts(CJournal& journal, const QString& picture) {
     platform::ScopedFixedClock clock(kDay);
     CJournalDlg dlg(journal, [](const JournalRow&) { return false; });
+    dlg.grab().save(qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/tests/") +
+                    picture);
     return {dlg.ErrorText(), dlg.GrandText(), QString::number(dlg.RowsTable()->rowCount())};
 }
 
@@ -121,7 +123,7 @@ private slots:
         QCOMPARE(fresh.Rows(kDay.addDays(-1), kDay.addDays(1)).size(), 2);
 
         // The dialog says why the day's earlier labels are not there.
-        const QStringList shown = DialogTexts(journal);
+        const QStringList shown = DialogTexts(journal, QStringLiteral("journal-damaged.png"));
         QCOMPARE(shown[0], messages.Texts().first());
         QCOMPARE(shown[2], QStringLiteral("2"));
         QCOMPARE(messages.Texts().size(), 1);
@@ -135,7 +137,7 @@ private slots:
         QVERIFY(QDir().mkpath(path)); // a folder where the file should be
         MessageRecorder messages;
         CJournal journal(path);
-        const QStringList shown = DialogTexts(journal);
+        const QStringList shown = DialogTexts(journal, QStringLiteral("journal-unreadable.png"));
         QVERIFY2(shown[0].startsWith(QStringLiteral("Журнал фасовки не читается: ")),
                  qPrintable(shown[0]));
         QCOMPARE(shown[2], QStringLiteral("0"));
