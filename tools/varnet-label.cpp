@@ -197,7 +197,9 @@ int main(int argc, char* argv[]) {
         s.PrinterName = printer;
         label = std::make_unique<CBarCodeLabel>();
         if (!label->m_bValid)
-            return Fail(QStringLiteral("no printer named \"%1\"").arg(printer));
+            return Fail(label->InvalidReason().isEmpty()
+                            ? QStringLiteral("no printer named \"%1\"").arg(printer)
+                            : label->InvalidReason());
     } else if (command == QLatin1String("print")) {
         return Fail(QStringLiteral("print needs --printer NAME"));
     } else {

@@ -40,6 +40,48 @@ private:
 
 } // namespace
 
+class CCentralJournal::Running {
+public:
+    explicit Running(CCentralJournal& central) : m_central(central), m_st(central.m_db) {
+        m_st.SetTimeout(central.m_nTimeoutS);
+        std::lock_guard<std::mutex> lock(central.m_lock);
+        if (central.m_bCancelled)
+            throw DatabaseError(CancelledText(), QStringLiteral("HY008"));
+        central.m_hRunning = m_st.Handle();
+    }
+    ~Running() {
+        std::lock_guard<std::mutex> lock(m_central.m_lock);
+        m_central.m_hRunning = SQL_NULL_HSTMT;
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    platform::odbc::Statement& operator*() { return m_st; }
+    platform::odbc::Statement* operator->() { return &m_st; }
+
+    static QString CancelledText() {
+        return QStringLiteral("Передача в центральный журнал прервана: программа закрывается.");
+    }
+
+private:
+    CCentralJournal& m_central;
+    platform::odbc::Statement m_st;
+};
+
+void CCentralJournal::Cancel() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_bCancelled = true;
+    // SQLCancel is the one call ODBC allows on a statement that another thread runs.
+    if (m_hRunning != SQL_NULL_HSTMT)
+        SQLCancel(m_hRunning);
+}
+
+bool CCentralJournal::IsDataRefusal(const DatabaseError& error) {
+    // Class 22: a value the column cannot take (numeric overflow, a date out of range, a
+    // text too long); class 23: a constraint of the table.
+    const QString& state = error.SqlState();
+    return state.startsWith(QLatin1String("22")) || state.startsWith(QLatin1String("23"));
+}
+
 QString CCentralJournal::TableName() {
     return QStringLiteral("varnet_journal");
 }
@@ -71,7 +113,7 @@ int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter)
     const bool guardedById = !sql.contains(QLatin1String("ON CONFLICT"));
     int inserted = 0;
     Transaction transaction(m_db);
-    platform::odbc::Statement st(m_db);
+    Running st(*this);
     for (const JournalRow& r : rows) {
         std::vector<Param> params{
             Param::Text(r.id),
@@ -93,8 +135,14 @@ int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter)
         };
         if (guardedById)
             params.push_back(Param::Text(r.id));
-        st.Execute(sql, params);
-        if (st.RowCount() > 0)
+        {
+            // A cancel that came between two rows: the rest of the batch is not sent.
+            std::lock_guard<std::mutex> lock(m_lock);
+            if (m_bCancelled)
+                throw DatabaseError(Running::CancelledText(), QStringLiteral("HY008"));
+        }
+        st->Execute(sql, params);
+        if (st->RowCount() > 0)
             ++inserted;
     }
     transaction.Commit();
@@ -105,15 +153,21 @@ QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& 
                                         const QString& counter) {
     QString sql = QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
                                  " barcode, best_before, printer, job_id, reprint, label_name,"
-                                 " label_info FROM %1 WHERE moment >= ? AND moment < ?")
+                                 " label_info FROM %1 WHERE moment >= ?")
                       .arg(TableName());
-    std::vector<Param> params{Param::Timestamp(from), Param::Timestamp(to)};
+    std::vector<Param> params{Param::Timestamp(from)};
+    // No server keeps a moment past the year 9999: the range is open then.
+    if (to.isValid() && to.date().year() <= 9999) {
+        sql += QStringLiteral(" AND moment < ?");
+        params.push_back(Param::Timestamp(to));
+    }
     if (!counter.isEmpty()) {
         sql += QStringLiteral(" AND counter = ?");
         params.push_back(Param::Text(counter));
     }
     sql += QStringLiteral(" ORDER BY moment, id");
-    platform::odbc::Statement st(m_db);
+    Running running(*this);
+    platform::odbc::Statement& st = *running;
     st.SetReadOnly();
     st.Execute(sql, params);
     QList<JournalRow> rows;

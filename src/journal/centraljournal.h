@@ -8,10 +8,18 @@
 #include <QList>
 #include <QString>
 
+#include <mutex>
+
 class CCentralJournal {
 public:
     // Connects; throws platform::odbc::DatabaseError.
     void Open(const QString& connectionString);
+    // Every statement gives up after seconds (a table locked by another session, a server
+    // that stopped answering) with a DatabaseError.
+    void SetTimeout(int seconds) { m_nTimeoutS = seconds; }
+    // From any thread: the statement in flight is cancelled and no later one starts; the
+    // call that runs it throws DatabaseError. Nothing of a cancelled batch is stored.
+    void Cancel();
     void Close() { m_db.Close(); }
     bool IsUsable() const { return m_db.IsOpen() && !m_db.IsLost(); }
 
@@ -20,7 +28,12 @@ public:
     // and then nothing of the batch is stored.
     int Send(const QList<JournalRow>& rows, const QString& counter);
 
-    // Rows packed in [from, to) by every counter, or by one when counter is not empty.
+    // Whether the server refused the row for its data (a value its column cannot hold, a
+    // constraint), not for the link, a lock or a time-out: sending it again cannot help.
+    static bool IsDataRefusal(const platform::odbc::DatabaseError& error);
+
+    // Rows packed in [from, to) by every counter, or by one when counter is not empty; a
+    // `to` past the year 9999 leaves the range open.
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to, const QString& counter);
 
     // The insert for a database of this dialect: ON CONFLICT for PostgreSQL (and SQLite), a
@@ -29,6 +42,13 @@ public:
     static QString TableName();
 
 private:
+    // A statement with the time-out, that Cancel can reach while it runs.
+    class Running;
+
     platform::odbc::Connection m_db;
     platform::odbc::Dialect m_dialect = platform::odbc::Dialect::Other;
+    int m_nTimeoutS = 30;
+    std::mutex m_lock;
+    SQLHSTMT m_hRunning = SQL_NULL_HSTMT;
+    bool m_bCancelled = false;
 };

@@ -1,5 +1,6 @@
 #include "journal/journal.h"
 
+#include "platform/clock.h"
 #include "platform/counterfiles.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
@@ -80,7 +81,9 @@ void CJournal::Unstash(const QList<JournalRow>& written) {
             QFile::remove(path + QLatin1String(suffix));
 }
 
-void CJournal::RecoverPending() {
+void CJournal::Prepare() {
+    // Opened (and with it checked) now, so that the first label never waits on the check.
+    EnsureOpen();
     const QString path = PendingPath();
     if (!QFileInfo::exists(path))
         return;
@@ -108,6 +111,7 @@ void CJournal::SetCentral(const QString& connectionString, const CJournalOutbox:
     if (m_outbox && m_outbox->ConnectionString() == connectionString)
         return;
     m_outbox.reset();
+    m_centralTiming = timing;
     if (!connectionString.isEmpty())
         m_outbox = std::make_unique<CJournalOutbox>(m_path, connectionString, timing);
 }
@@ -132,6 +136,12 @@ void CJournal::SetRetryInterval(int ms) {
         m_retry->setInterval(ms);
 }
 
+QString CJournal::DamagedMessage(const QString& reason, const QString& aside) {
+    return QStringLiteral("Файл журнала фасовки повреждён (%1).\n\nОн сохранён без изменений "
+                          "как\n%2\n\nНовые записи пишутся в новый файл журнала.")
+        .arg(reason, aside);
+}
+
 bool CJournal::EnsureOpen() {
     if (m_file.IsOpen())
         return true;
@@ -139,7 +149,46 @@ bool CJournal::EnsureOpen() {
     // is made for the whole group of operators, whatever this account's umask.
     if (platform::PrepareCounterFile(m_path) != platform::FileError::None)
         return false;
-    return m_file.Open(m_path);
+    // Checked before anything writes to it: a damaged file is kept as it was found.
+    QString damage;
+    if (!CJournalFile::IsIntact(m_path, &damage))
+        return SetDamagedFileAside(damage);
+    if (m_file.Open(m_path))
+        return true;
+    return m_file.IsDamaged() && SetDamagedFileAside(m_file.Error());
+}
+
+bool CJournal::SetDamagedFileAside(const QString& reason) {
+    m_file.Close();
+    // The outbox reads and marks the same file: it lets go of it first.
+    const QString central = m_outbox ? m_outbox->ConnectionString() : QString();
+    m_outbox.reset();
+    const QFileInfo info(m_path);
+    const QString stamp = platform::Now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside;
+    for (int n = 1; aside.isEmpty() || QFileInfo::exists(aside); ++n)
+        aside = info.dir().filePath(QStringLiteral("%1-damaged-%2%3.%4")
+                                        .arg(info.completeBaseName(), stamp,
+                                             n == 1 ? QString() : QStringLiteral("-%1").arg(n),
+                                             info.suffix()));
+    bool moved = QFile::rename(m_path, aside);
+    for (const char* part : {"-wal", "-shm"})
+        if (moved && QFileInfo::exists(m_path + QLatin1String(part)))
+            moved = QFile::rename(m_path + QLatin1String(part), aside + QLatin1String(part));
+    if (!central.isEmpty())
+        m_outbox = std::make_unique<CJournalOutbox>(m_path, central, m_centralTiming);
+    if (!moved)
+        return false;
+    m_damage = DamagedMessage(reason, aside);
+    platform::ReportMessage(m_damage, Caption(), platform::MessageIcon::Exclamation);
+    // The fresh file, too, is the whole group's.
+    return platform::PrepareCounterFile(m_path) == platform::FileError::None && m_file.Open(m_path);
+}
+
+QString CJournal::ReadError() const {
+    if (!m_readError.isEmpty())
+        return m_readError;
+    return m_damage;
 }
 
 void CJournal::Record(const JournalRow& row) {
@@ -160,10 +209,14 @@ bool CJournal::Flush() {
     if (m_waiting.isEmpty())
         return true;
     if (!EnsureOpen() || !m_file.Append(m_waiting)) {
-        // A file that failed once is opened anew next time: the folder may have been
-        // replaced or remounted in between.
-        m_file.Close();
-        return false;
+        // A file found damaged only now is set aside, and the rows go to a fresh one.
+        const bool damaged = m_file.IsOpen() && m_file.IsDamaged();
+        if (!damaged || !SetDamagedFileAside(m_file.Error()) || !m_file.Append(m_waiting)) {
+            // A file that failed once is opened anew next time: the folder may have been
+            // replaced or remounted in between.
+            m_file.Close();
+            return false;
+        }
     }
     Unstash(m_waiting);
     m_waiting.clear();
@@ -189,8 +242,19 @@ void CJournal::ScheduleRetry() {
 
 QList<JournalRow> CJournal::Rows(const QDateTime& from, const QDateTime& to) {
     QList<JournalRow> rows;
-    if (EnsureOpen())
-        rows = m_file.Rows(from, to);
+    bool read = EnsureOpen();
+    if (read)
+        rows = m_file.Rows(from, to, &read);
+    if (read && m_file.IsDamaged()) {
+        // Damaged while open: set aside, and the fresh file read instead.
+        read = SetDamagedFileAside(m_file.Error());
+        rows = read ? m_file.Rows(from, to, &read) : QList<JournalRow>();
+    }
+    m_readError = read ? QString()
+                       : QStringLiteral("Журнал фасовки не читается: %1")
+                             .arg(m_file.Error().isEmpty() ? m_path : m_file.Error());
+    if (!read)
+        m_file.Close();
     for (const JournalRow& r : m_waiting)
         if (r.moment >= from && r.moment < to)
             rows.append(r);

@@ -32,17 +32,23 @@ public:
     // The file where this account keeps the rows that this journal could not take yet: in the
     // account's own data folder, one file per journal.
     QString PendingPath() const;
-    // Moves the rows this account kept for the journal into it, each row once; those that
-    // still cannot be written wait. Called when a program that writes the journal starts.
-    void RecoverPending();
+    // What a program that writes the journal does as it starts: opens the file, checking it
+    // (a damaged one is set aside) before the first label could wait on that, and moves the
+    // rows this account kept for the journal into it, each row once; those that still cannot
+    // be written wait.
+    void Prepare();
     // Writes what waits; what cannot be written stays in the account's own file. Returns the
     // operator's text when rows remain outside the journal, else an empty text.
     QString Close();
 
-    // Rows packed in [from, to), oldest first, those still waiting included.
+    // Rows packed in [from, to), oldest first, those still waiting included. ReadError()
+    // then says why rows of the file may be missing.
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to);
-    // The most recently packed label, waiting or written.
+    // The label recorded last, waiting or written.
     bool LastRow(JournalRow* row);
+    // Why the last Rows could not show every row: the file could not be read, or a damaged
+    // file was set aside in this run (its rows are not shown). Empty when all is well.
+    QString ReadError() const;
 
     // How often the waiting rows are tried again (milliseconds).
     void SetRetryInterval(int ms);
@@ -58,9 +64,14 @@ public:
     static QString Caption();
     // The file name of a counter's journal, beside the executable.
     static QString FileName();
+    // The message for a damaged journal file that was set aside as aside.
+    static QString DamagedMessage(const QString& reason, const QString& aside);
 
 private:
     bool EnsureOpen();
+    // Moves a damaged file (with its -wal and -shm) aside, unchanged, and opens a fresh one;
+    // the operator is told once.
+    bool SetDamagedFileAside(const QString& reason);
     void ScheduleRetry();
     // Keeps the waiting rows in the account's own file; false when that failed.
     bool Stash();
@@ -74,6 +85,9 @@ private:
     int m_retryMs = 2000;
     std::unique_ptr<QTimer> m_retry;
     std::unique_ptr<CJournalOutbox> m_outbox;
+    CJournalOutbox::Timing m_centralTiming;
+    QString m_readError;
+    QString m_damage; // the message of a damaged file set aside in this run
 };
 
 // The journal of the running program, in its module folder (a test that points the module

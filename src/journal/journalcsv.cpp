@@ -14,6 +14,13 @@ QString Field(const QString& text) {
     return QLatin1Char('"') + doubled + QLatin1Char('"');
 }
 
+QString Text(const QString& text) {
+    static const QString formula = QStringLiteral("=+-@\t\r");
+    if (!text.isEmpty() && formula.contains(text.front()))
+        return QLatin1Char('\'') + text;
+    return text;
+}
+
 QString Number(double value, int decimals) {
     return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
@@ -37,17 +44,20 @@ QByteArray Rows(const QList<JournalRow>& rows) {
                   QStringLiteral("Принтер"), QStringLiteral("Задание"), QStringLiteral("Повтор"),
                   QStringLiteral("Идентификатор"), QStringLiteral("Оператор")});
     for (const JournalRow& r : rows) {
-        lines.append({r.moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), r.code, r.name,
-                      r.weighed ? QStringLiteral("весовой") : QStringLiteral("штучный"),
-                      Number(r.quantity, r.weighed ? 3 : 0), Number(r.price, 2), Number(r.sum, 2),
-                      // A leading apostrophe would show; Excel keeps thirteen digits of a
-                      // number intact, so the barcode stays a plain field.
-                      r.barcode,
-                      r.bestBefore.isValid()
-                          ? r.bestBefore.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
-                          : QString(),
-                      r.printer, QString::number(r.jobId),
-                      r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), r.id, r.account});
+        // Names, codes, the printer and the account come from a catalogue, a settings file
+        // and the system: text.
+        lines.append(
+            {r.moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), Text(r.code), Text(r.name),
+             r.weighed ? QStringLiteral("весовой") : QStringLiteral("штучный"),
+             Number(r.quantity, r.weighed ? 3 : 0), Number(r.price, 2), Number(r.sum, 2),
+             // A leading apostrophe would show; Excel keeps thirteen digits of a
+             // number intact, so the barcode stays a plain field.
+             r.barcode,
+             r.bestBefore.isValid() ? r.bestBefore.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
+                                    : QString(),
+             Text(r.printer), QString::number(r.jobId),
+             r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), Text(r.id),
+             Text(r.account)});
     }
     return File(lines);
 }
@@ -65,7 +75,8 @@ QByteArray Totals(const QList<JournalTotal>& totals, const JournalTotal& grand, 
                            Number(t.sum, 2)};
     };
     for (const JournalTotal& t : totals)
-        lines.append((byHour ? QStringList{t.key} : QStringList{t.key, t.name}) + figures(t));
+        lines.append((byHour ? QStringList{t.key} : QStringList{Text(t.key), Text(t.name)}) +
+                     figures(t));
     lines.append((byHour ? QStringList{QStringLiteral("Итого")}
                          : QStringList{QStringLiteral("Итого"), QString()}) +
                  figures(grand));

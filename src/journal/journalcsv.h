@@ -13,6 +13,9 @@ namespace journalcsv {
 
 // One field, quoted when it holds the separator, a quote or a line break.
 QString Field(const QString& text);
+// A text cell that a spreadsheet must show as text: one that begins as a formula would
+// ("=", "+", "-", "@", a tab or a carriage return) gets a leading "'".
+QString Text(const QString& text);
 // A number with a decimal comma and the given decimals, no grouping.
 QString Number(double value, int decimals);
 // A whole file: the byte order mark and the lines.

@@ -7,6 +7,7 @@
 void CJournalDay::Load(CJournal& journal, const QDate& day) {
     m_day = day;
     m_rows = journal.Rows(day.startOfDay(), day.addDays(1).startOfDay());
+    m_error = journal.ReadError();
     m_totals = TotalsByProduct(m_rows);
     m_grand = GrandTotal(m_rows);
     std::reverse(m_rows.begin(), m_rows.end());

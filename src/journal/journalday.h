@@ -18,6 +18,9 @@ public:
     const QList<JournalRow>& Rows() const { return m_rows; } // newest first
     const QList<JournalTotal>& Totals() const { return m_totals; }
     const JournalTotal& Grand() const { return m_grand; }
+    // Why the day may lack rows of the file (it could not be read, or was set aside as
+    // damaged); empty when it shows them all.
+    const QString& Error() const { return m_error; }
 
     static QStringList RowHeader();
     static QStringList RowCells(const JournalRow& r);
@@ -31,4 +34,5 @@ private:
     QList<JournalRow> m_rows;
     QList<JournalTotal> m_totals;
     JournalTotal m_grand;
+    QString m_error;
 };

@@ -9,6 +9,12 @@
 
 struct sqlite3;
 
+// A row the central journal refused for its data, kept in the file with the server's words.
+struct SetAsideRow {
+    JournalRow row;
+    QString error;
+};
+
 class CJournalFile {
 public:
     CJournalFile() = default;
@@ -18,18 +24,30 @@ public:
 
     // Opens (creating when asked) the file and its table; false with Error() set.
     bool Open(const QString& path, bool create = true);
+    // Opens an existing journal to read it and nothing else: the file is never changed, and
+    // a file that is not a packing journal is refused.
+    bool OpenReadOnly(const QString& path);
     void Close();
     bool IsOpen() const { return m_db != nullptr; }
     QString Path() const { return m_path; }
     QString Error() const { return m_error; }
+    // The last failure was damage to the file itself (SQLite finds it malformed, or no
+    // database at all), not a lock or a missing right.
+    bool IsDamaged() const { return m_bDamaged; }
+
+    // Reads the whole file through a connection that cannot change it (SQLite's quick
+    // check); false with the reason when it is damaged. A missing or unreadable file is not.
+    static bool IsIntact(const QString& path, QString* reason);
 
     // Writes the rows in one transaction; a row whose identifier is already there is kept
     // as it was. False with Error() set, and then nothing of the batch is written.
     bool Append(const QList<JournalRow>& rows);
 
-    // Rows packed from `from` (inclusive) to `to` (exclusive), oldest first.
+    // Rows packed from `from` (inclusive) to `to` (exclusive), oldest first; a `to` past the
+    // year 9999 leaves the range open. In a damaged file, the rows that can still be read
+    // (IsDamaged() then says so).
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to, bool* ok = nullptr);
-    // The most recently packed row; false when the journal is empty or cannot be read.
+    // The row written last; false when the journal is empty or cannot be read.
     bool LastRow(JournalRow* row);
 
     // Every row in the order written, and the removal of rows by identifier: a file of rows
@@ -41,19 +59,29 @@ public:
     // the mark that they arrived.
     QList<JournalRow> Unsent(int limit, bool* ok = nullptr);
     bool MarkSent(const QStringList& ids);
+    // Rows the central journal refused for their data: never sent again, kept with the
+    // server's error until someone sees to them.
+    bool SetAside(const QList<SetAsideRow>& rows);
+    QList<SetAsideRow> SetAsideRows(bool* ok = nullptr);
 
     // The moment as the file stores it: local time text that sorts as it reads.
     static QString MomentText(const QDateTime& dt);
 
 private:
     bool Exec(const char* sql);
-    bool AddMissingColumns();
+    bool AddColumns();
+    bool HasColumn(const QString& column);
+    // The columns a query reads, in the order RowAt takes them.
+    QString Selected() const;
     // Runs sql, whose one parameter is a row's identifier, for each of ids in one transaction.
     bool ForEachId(const QStringList& ids, const char* sql, const QString& failure);
     QList<JournalRow> Query(const QString& sql, const QStringList& args, bool* ok);
+    QList<JournalRow> ReadableRows();
     bool Fail(const QString& what);
 
     sqlite3* m_db = nullptr;
     QString m_path;
     QString m_error;
+    bool m_bDamaged = false;
+    bool m_bHasAccount = false;
 };

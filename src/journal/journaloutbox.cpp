@@ -10,7 +10,10 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 namespace {
 // Rows per server transaction: one round trip each, and a batch a dead link cuts off is
@@ -18,31 +21,89 @@ namespace {
 constexpr int kBatch = 200;
 } // namespace
 
+// What the outbox's thread works with. The thread holds it too, so that a thread the
+// destructor could not wait for (held up in the driver) still finds it.
+struct OutboxCore {
+    OutboxCore(const QString& path, const QString& connect, const CJournalOutbox::Timing& timing)
+        : m_path(path), m_connect(connect), m_counter(platform::ComputerName()), m_timing(timing) {}
+
+    void Run();
+    // Sends every unsent row; false with the reason when something failed on the way.
+    bool SendAll(CCentralJournal& central, CJournalFile& file, QString* reason);
+    // Sends a batch the server refused row by row: the rows it refuses for their data are
+    // set aside, the others sent. Throws DatabaseError for any other failure.
+    void SendOneByOne(CCentralJournal& central, CJournalFile& file, const QList<JournalRow>& rows);
+    bool Stopping() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bStop;
+    }
+    // Message sinks belong to the screen thread: the text is posted there, unless the
+    // program is closing.
+    void Report(const QString& text);
+
+    const QString m_path;
+    const QString m_connect;
+    const QString m_counter;
+    const CJournalOutbox::Timing m_timing;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_bStop = false;
+    bool m_bNudged = false;
+    bool m_bDone = false;
+    CCentralJournal* m_pCentral = nullptr; // while the thread has one, for the cancel
+    std::atomic<CJournalOutbox::State> m_state{CJournalOutbox::State::Idle};
+    std::atomic<int> m_sent{0};
+    std::atomic<int> m_inserted{0};
+    std::atomic<int> m_setAside{0};
+};
+
 CJournalOutbox::CJournalOutbox(const QString& journalPath, const QString& connectionString)
     : CJournalOutbox(journalPath, connectionString, Timing()) {}
 
 CJournalOutbox::CJournalOutbox(const QString& journalPath, const QString& connectionString,
                                const Timing& timing)
-    : m_path(journalPath), m_connect(connectionString), m_counter(platform::ComputerName()),
-      m_timing(timing) {
-    m_thread = std::thread([this] { Run(); });
+    : m_core(std::make_shared<OutboxCore>(journalPath, connectionString, timing)) {
+    m_thread = std::thread([core = m_core] { core->Run(); });
 }
 
 CJournalOutbox::~CJournalOutbox() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bStop = true;
-    }
-    m_wake.notify_all();
-    m_thread.join();
+    OutboxCore& core = *m_core;
+    std::unique_lock<std::mutex> lock(core.m_mutex);
+    core.m_bStop = true;
+    if (core.m_pCentral)
+        core.m_pCentral->Cancel();
+    core.m_wake.notify_all();
+    const bool done = core.m_wake.wait_for(lock, std::chrono::milliseconds(core.m_timing.closeMs),
+                                           [&core] { return core.m_bDone; });
+    lock.unlock();
+    if (done)
+        m_thread.join();
+    else
+        m_thread.detach();
 }
 
 void CJournalOutbox::Nudge() {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bNudged = true;
+        std::lock_guard<std::mutex> lock(m_core->m_mutex);
+        m_core->m_bNudged = true;
     }
-    m_wake.notify_all();
+    m_core->m_wake.notify_all();
+}
+
+QString CJournalOutbox::ConnectionString() const {
+    return m_core->m_connect;
+}
+CJournalOutbox::State CJournalOutbox::GetState() const {
+    return m_core->m_state.load();
+}
+int CJournalOutbox::Sent() const {
+    return m_core->m_sent.load();
+}
+int CJournalOutbox::Inserted() const {
+    return m_core->m_inserted.load();
+}
+int CJournalOutbox::SetAside() const {
+    return m_core->m_setAside.load();
 }
 
 QString CJournalOutbox::UnreachableMessage(const QString& reason) {
@@ -52,11 +113,19 @@ QString CJournalOutbox::UnreachableMessage(const QString& reason) {
         .arg(reason);
 }
 
-void CJournalOutbox::ReportOutage(const QString& reason) {
-    // Message sinks belong to the screen thread: the text is posted there.
+QString CJournalOutbox::RefusedMessage(const JournalRow& first, const QString& error, int count) {
+    return QStringLiteral("Центральный журнал фасовки не принял запись об этикетке «%1» "
+                          "(код %2, %3):\n%4\n\nНе принято записей: %5. Они остались в журнале "
+                          "рабочего места (varnet-journal --refused), остальные записи "
+                          "передаются")
+        .arg(first.name, first.code, first.moment.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+             error)
+        .arg(count);
+}
+
+void OutboxCore::Report(const QString& text) {
     QCoreApplication* app = QCoreApplication::instance();
-    const QString text = UnreachableMessage(reason);
-    if (!app)
+    if (!app || Stopping())
         return;
     QMetaObject::invokeMethod(
         app,
@@ -66,14 +135,41 @@ void CJournalOutbox::ReportOutage(const QString& reason) {
         Qt::QueuedConnection);
 }
 
-bool CJournalOutbox::SendAll(CCentralJournal& central, CJournalFile& file, QString* reason) {
+void OutboxCore::SendOneByOne(CCentralJournal& central, CJournalFile& file,
+                              const QList<JournalRow>& rows) {
+    QStringList sent;
+    QList<SetAsideRow> refused;
+    const auto keep = [&] {
+        // What was settled before a failure is kept, so that it is not sent again.
+        if (!sent.isEmpty())
+            file.MarkSent(sent);
+        if (!refused.isEmpty() && file.SetAside(refused))
+            m_setAside += int(refused.size());
+    };
+    for (const JournalRow& r : rows) {
+        try {
+            m_inserted += central.Send({r}, m_counter);
+            m_sent += 1;
+            sent.append(r.id);
+        } catch (const platform::odbc::DatabaseError& e) {
+            if (!CCentralJournal::IsDataRefusal(e)) {
+                keep();
+                throw;
+            }
+            refused.append({r, e.Text()});
+        }
+    }
+    keep();
+    if (!refused.isEmpty())
+        Report(CJournalOutbox::RefusedMessage(refused.first().row, refused.first().error,
+                                              int(refused.size())));
+}
+
+bool OutboxCore::SendAll(CCentralJournal& central, CJournalFile& file, QString* reason) {
     try {
         for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                if (m_bStop)
-                    return true;
-            }
+            if (Stopping())
+                return true;
             if (!file.IsOpen() && !file.Open(m_path, false)) {
                 // No journal file yet: nothing was recorded, so nothing is to be sent.
                 return true;
@@ -91,8 +187,18 @@ bool CJournalOutbox::SendAll(CCentralJournal& central, CJournalFile& file, QStri
                 central.Close();
                 central.Open(m_connect);
             }
-            m_inserted += central.Send(rows, m_counter);
-            m_sent += int(rows.size());
+            try {
+                m_inserted += central.Send(rows, m_counter);
+                m_sent += int(rows.size());
+            } catch (const platform::odbc::DatabaseError& e) {
+                // One row the server cannot take fails its whole batch: the batch goes
+                // again row by row, and only that row stays behind.
+                if (!CCentralJournal::IsDataRefusal(e))
+                    throw;
+                SendOneByOne(central, file, rows);
+                m_state = CJournalOutbox::State::Sent;
+                continue;
+            }
             QStringList ids;
             for (const JournalRow& r : rows)
                 ids.append(r.id);
@@ -103,7 +209,7 @@ bool CJournalOutbox::SendAll(CCentralJournal& central, CJournalFile& file, QStri
                 *reason = file.Error();
                 return false;
             }
-            m_state = State::Sent;
+            m_state = CJournalOutbox::State::Sent;
         }
     } catch (const platform::odbc::DatabaseError& e) {
         central.Close();
@@ -112,8 +218,13 @@ bool CJournalOutbox::SendAll(CCentralJournal& central, CJournalFile& file, QStri
     }
 }
 
-void CJournalOutbox::Run() {
+void OutboxCore::Run() {
     CCentralJournal central;
+    central.SetTimeout(m_timing.statementS);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pCentral = &central;
+    }
     CJournalFile file;
     bool reported = false;
     int pauseMs = 0; // 0 while the last attempt went well
@@ -122,15 +233,15 @@ void CJournalOutbox::Run() {
         if (SendAll(central, file, &reason)) {
             pauseMs = 0;
             reported = false;
-            if (m_state.load() == State::Failing)
-                m_state = State::Idle;
+            if (m_state.load() == CJournalOutbox::State::Failing)
+                m_state = CJournalOutbox::State::Idle;
         } else {
-            m_state = State::Failing;
+            m_state = CJournalOutbox::State::Failing;
             pauseMs =
                 pauseMs == 0 ? m_timing.firstRetryMs : std::min(pauseMs * 2, m_timing.lastRetryMs);
             if (!reported) {
                 reported = true;
-                ReportOutage(reason);
+                Report(CJournalOutbox::UnreachableMessage(reason));
             }
         }
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -144,6 +255,13 @@ void CJournalOutbox::Run() {
         }
         m_bNudged = false;
         if (m_bStop)
-            return;
+            break;
     }
+    // The connections close before the destructor hears that the thread is done.
+    file.Close();
+    central.Close();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pCentral = nullptr;
+    m_bDone = true;
+    m_wake.notify_all();
 }

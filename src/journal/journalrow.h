@@ -25,3 +25,7 @@ struct JournalRow {
     // A fresh identifier for a new row.
     static QString NewId();
 };
+
+// The largest price or sum every journal holds to the kopeck: the central table keeps them
+// as NUMERIC(14, 2). A label of a larger one would print and then never reach it.
+constexpr double kMaxJournalMoney = 999999999999.99;

@@ -8,7 +8,9 @@
 #include <QDate>
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QRectF>
 
+#include <algorithm>
 #include <cmath>
 
 int MmToPixels(int dpi, double mm) {
@@ -45,10 +47,37 @@ QString FormatLabelDate(const SYSTEMTIME& st, int nDateFormat, const QString& cu
 
 CBarCodeLabel::CBarCodeLabel() {
     const CVarnetApp* app = CVarnetApp::Instance();
+    const QString printer = app ? app->m_settings.PrinterName : QString();
     const std::optional<platform::PrinterPage> page =
-        platform::QueryPrinterPage(app ? app->m_settings.PrinterName : QString());
-    if (page)
-        Init(*page);
+        platform::QueryPrinterPage(printer, &m_strInvalid);
+    if (!page)
+        return;
+    Init(*page);
+    if (!m_bValid)
+        m_strInvalid = platform::BadPageMessage(
+            printer, QStringLiteral("страница %1 × %2 точек при %3 × %4 точек на дюйм")
+                         .arg(page->m_nPageWidth)
+                         .arg(page->m_nPageHeight)
+                         .arg(page->m_nDpiX)
+                         .arg(page->m_nDpiY));
+}
+
+QString CBarCodeLabel::CheckPage(const QImage& sent) const {
+    if (sent.size() == m_bmpPage.size())
+        return CheckLabelPage(sent, m_barcode);
+    DrawnBarcode stretched = m_barcode;
+    if (!m_bmpPage.isNull() && !m_bmpPage.size().isEmpty()) {
+        const double sx = double(sent.width()) / m_bmpPage.width();
+        const double sy = double(sent.height()) / m_bmpPage.height();
+        const QRect& b = m_barcode.bounds;
+        stretched.bounds =
+            QRectF(b.x() * sx, b.y() * sy, b.width() * sx, b.height() * sy).toAlignedRect();
+        // Rounding must not push a barcode that lay on the drawn page over the edge.
+        if (m_bmpPage.rect().contains(b))
+            stretched.bounds = stretched.bounds.intersected(sent.rect());
+        stretched.module = std::max(1, int(std::lround(m_barcode.module * std::max(sx, sy))));
+    }
+    return CheckLabelPage(sent, stretched);
 }
 
 CBarCodeLabel::CBarCodeLabel(const platform::PrinterPage& page) {

@@ -39,6 +39,12 @@ public:
     // Why the drawn page must not print (blank, or a barcode that does not read back as its
     // digits); empty when it may.
     QString CheckPage() const { return CheckLabelPage(m_bmpPage, m_barcode); }
+    // The same for the page as it is sent: the drawn page, or the label stretched onto a
+    // page of another size, whose barcode lies where the stretch put it.
+    QString CheckPage(const QImage& sent) const;
+    // Why there is no page (m_bValid 0): the operator's message about the printer's page;
+    // empty for a printer that is not there.
+    const QString& InvalidReason() const { return m_strInvalid; }
 
     int32_t m_bValid = 0;
     QImage m_bmpPage; // QImage::Format_Grayscale8
@@ -56,4 +62,5 @@ private:
 
     platform::PrinterPage m_page;
     DrawnBarcode m_barcode;
+    QString m_strInvalid;
 };

@@ -32,6 +32,7 @@ struct CupsQueueData {
     bool accepting = true;
     PageFormat format = PageFormat::None;
     PrinterPage page;
+    QString pageProblem;
     cups_page_header2_t header{}; // for CUPS raster, and the page geometry of PWG raster
     cups_page_header2_t pwgHeader{};
     int pwgOffsetX = 0; // where the printable area starts on the PWG page, in dots

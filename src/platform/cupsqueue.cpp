@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -94,7 +95,9 @@ bool ChunkyAndSupported(const cups_page_header2_t& h) {
 struct PpdResult {
     time_t modified = 0;
     QByteArray options;
-    bool ok = false;
+    bool ppd = false; // the queue has a PPD
+    bool ok = false;  // and CUPS made a page header of it
+    QString error;
     cups_page_header2_t header{};
     PageFormat format = PageFormat::None;
 };
@@ -141,7 +144,10 @@ PpdResult InterpretPpd(http_t* http, const cups_dest_t* dest, const QString& nam
     if (ppd) {
         ppdMarkDefaults(ppd);
         cupsMarkOptions(ppd, dest->num_options, dest->options);
+        r.ppd = true;
         r.ok = cupsRasterInterpretPPD(&r.header, ppd, 0, nullptr, nullptr) == 0;
+        if (!r.ok)
+            r.error = QString::fromUtf8(cupsRasterErrorString()).trimmed();
         r.format = r.ok ? FormatOfPpd(ppd) : PageFormat::None;
         ppdClose(ppd);
     }
@@ -150,15 +156,70 @@ PpdResult InterpretPpd(http_t* http, const cups_dest_t* dest, const QString& nam
     return r;
 }
 
+// The resolutions of label printers, with room on both sides; and the longest sheet.
+constexpr unsigned kMinDpi = 72;
+constexpr unsigned kMaxDpi = 2400;
+constexpr double kMaxSheetMM = 10000;
+// PPD figures in points carry rounding of their own: a hundredth of a point is no margin.
+constexpr double kSlackPt = 0.01;
+
+double PointsToMM(double points) {
+    return points / 72.0 * 25.4;
+}
+
+QString MM(double points) {
+    return QString::number(PointsToMM(points), 'f', 1);
+}
+
+// What is wrong with the page a driver's header describes, before any figure of it is used
+// as a size or an offset; empty when a label can be drawn on it and placed on the sheet.
+QString ProblemOfPage(const cups_page_header2_t& h) {
+    const unsigned dpiX = h.HWResolution[0];
+    const unsigned dpiY = h.HWResolution[1];
+    if (dpiX < kMinDpi || dpiY < kMinDpi || dpiX > kMaxDpi || dpiY > kMaxDpi)
+        return QStringLiteral("разрешение %1 × %2 точек на дюйм (допустимо от %3 до %4)")
+            .arg(dpiX)
+            .arg(dpiY)
+            .arg(kMinDpi)
+            .arg(kMaxDpi);
+    const double width = h.cupsPageSize[0];
+    const double height = h.cupsPageSize[1];
+    if (!std::isfinite(width) || !std::isfinite(height) || width <= 0 || height <= 0 ||
+        PointsToMM(width) > kMaxSheetMM || PointsToMM(height) > kMaxSheetMM)
+        return QStringLiteral("размер листа %1 × %2 мм").arg(MM(width), MM(height));
+    const float* box = h.cupsImagingBBox; // left, bottom, right, top, in points from the corner
+    for (int i = 0; i < 4; ++i)
+        if (!std::isfinite(box[i]))
+            return QStringLiteral("область печати не задана");
+    const double left = box[0];
+    const double bottom = box[1];
+    const double right = width - box[2];
+    const double top = height - box[3];
+    const QString margins = QStringLiteral("поля: слева %1, сверху %2, справа %3, снизу %4 мм")
+                                .arg(MM(left), MM(top), MM(right), MM(bottom));
+    if (left < -kSlackPt || bottom < -kSlackPt || right < -kSlackPt || top < -kSlackPt)
+        return QStringLiteral("область печати выходит за лист %1 × %2 мм (%3)")
+            .arg(MM(width), MM(height), margins);
+    if (box[2] - box[0] <= 0 || box[3] - box[1] <= 0 || h.cupsWidth == 0 || h.cupsHeight == 0)
+        return QStringLiteral("область печати пуста (%1)").arg(margins);
+    return QString();
+}
+
+// False for a queue without a PPD. A PPD whose page is unusable is read, with the problem
+// in d.pageProblem and no page.
 bool ReadPpd(http_t* http, const cups_dest_t* dest, CupsQueueData& d) {
     const PpdResult r = InterpretPpd(http, dest, d.name);
-    if (!r.ok)
+    if (!r.ppd)
         return false;
     d.header = r.header;
     d.format = r.format;
     const cups_page_header2_t& h = d.header;
-    if (h.HWResolution[0] == 0 || h.HWResolution[1] == 0 || h.cupsWidth == 0 || h.cupsHeight == 0)
-        return false;
+    // CUPS fills in what it read before it gives up: the figures say what is wrong.
+    d.pageProblem = ProblemOfPage(h);
+    if (d.pageProblem.isEmpty() && !r.ok)
+        d.pageProblem = QStringLiteral("драйвер не может её описать (%1)").arg(r.error);
+    if (!d.pageProblem.isEmpty())
+        return true;
     PrinterPage& p = d.page;
     p.m_nPageWidth = int(h.cupsWidth);
     p.m_nPageHeight = int(h.cupsHeight);
@@ -194,9 +255,9 @@ bool MakePwgHeader(CupsQueueData& d) {
     // The sheet in dots as the driver's page header counts them (rounded, where the PWG
     // header truncates), so the printable area of the same header fits on it.
     PwgSheet(d.pwgHeader, h);
-    d.pwgOffsetX = int(std::lround(h.cupsImagingBBox[0] * h.HWResolution[0] / 72.0));
-    d.pwgOffsetY =
-        int(std::lround((h.cupsPageSize[1] - h.cupsImagingBBox[3]) * h.HWResolution[1] / 72.0));
+    d.pwgOffsetX = std::max(0, int(std::lround(h.cupsImagingBBox[0] * h.HWResolution[0] / 72.0)));
+    d.pwgOffsetY = std::max(
+        0, int(std::lround((h.cupsPageSize[1] - h.cupsImagingBBox[3]) * h.HWResolution[1] / 72.0)));
     return d.pwgOffsetX + d.page.m_nPageWidth <= int(d.pwgHeader.cupsWidth) &&
            d.pwgOffsetY + d.page.m_nPageHeight <= int(d.pwgHeader.cupsHeight);
 }
@@ -244,7 +305,7 @@ std::unique_ptr<CCupsQueue> CCupsQueue::Open(const QString& name, QString* why) 
     d.accepting = Option(dest, "printer-is-accepting-jobs") != QLatin1String("false");
     if (d.stopped)
         d.stopReason = StateMessage(conn.http, name);
-    if (!ReadPpd(conn.http, dest, d)) {
+    if (!ReadPpd(conn.http, dest, d) || !d.pageProblem.isEmpty()) {
         d.format = PageFormat::None;
         d.page = PrinterPage();
     } else if (d.format == PageFormat::CupsRaster && !ChunkyAndSupported(d.header)) {
@@ -274,6 +335,9 @@ PageFormat CCupsQueue::Format() const {
 }
 const PrinterPage& CCupsQueue::Page() const {
     return m_d->page;
+}
+QString CCupsQueue::PageProblem() const {
+    return m_d->pageProblem;
 }
 
 } // namespace platform

@@ -38,6 +38,10 @@ public:
     PageFormat Format() const;
     // The printable page of the default settings; m_nPageWidth is 0 when unknown.
     const PrinterPage& Page() const;
+    // What is wrong with the page the queue's driver describes (a printable area off the
+    // sheet, a size or resolution no label printer has), in the operator's words; empty
+    // when a label fits on it. Such a queue gets no page and no job.
+    QString PageProblem() const;
 
     CupsQueueData& Data() { return *m_d; }
 

@@ -350,6 +350,12 @@ void Statement::SetReadOnly() {
                     reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
 }
 
+void Statement::SetTimeout(int seconds) {
+    Check(SQLSetStmtAttrW(m_hstmt, SQL_ATTR_QUERY_TIMEOUT,
+                          reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(std::max(0, seconds))),
+                          0));
+}
+
 void Statement::ExecDirect(const QString& sql) {
     std::u16string text = ToSqlWChar(sql);
     Check(SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size())));
@@ -449,9 +455,15 @@ void Statement::Execute(const QString& sql, const std::vector<Param>& params) {
     }
     std::u16string text = ToSqlWChar(sql);
     const SQLRETURN ret = SQLExecDirectW(m_hstmt, W(text), static_cast<SQLINTEGER>(text.size()));
+    // Every call on the handle clears its diagnostics: the server's words are read first.
+    try {
+        if (ret != SQL_NO_DATA)
+            Check(ret);
+    } catch (const DatabaseError&) {
+        SQLFreeStmt(m_hstmt, SQL_RESET_PARAMS);
+        throw;
+    }
     SQLFreeStmt(m_hstmt, SQL_RESET_PARAMS);
-    if (ret != SQL_NO_DATA)
-        Check(ret);
 }
 
 long long Statement::RowCount() const {

@@ -146,6 +146,9 @@ public:
 
     // A forward-only, read-only result: the snapshot of a lookup.
     void SetReadOnly();
+    // Every later call on this statement gives up after seconds (0: never) with a
+    // DatabaseError, whatever the server does meanwhile (a lock held by another session).
+    void SetTimeout(int seconds);
     void ExecDirect(const QString& sql);
     // Runs sql with its "?" bound to params in order.
     void Execute(const QString& sql, const std::vector<Param>& params);

@@ -37,12 +37,17 @@ QStringList PrinterNames() {
     return QPrinterInfo::availablePrinterNames();
 }
 
-std::optional<PrinterPage> OpenPrinter(const QString& name) {
+std::optional<PrinterPage> OpenPrinter(const QString& name, QString* why) {
     if (name.isEmpty())
         return std::nullopt;
     const std::unique_ptr<CCupsQueue> queue = CCupsQueue::Open(name);
     if (!queue)
         return std::nullopt;
+    if (!queue->PageProblem().isEmpty()) {
+        if (why)
+            *why = BadPageMessage(name, queue->PageProblem());
+        return std::nullopt;
+    }
     // A queue with a PPD: the page header of its driver for the default settings.
     if (queue->Page().m_nPageWidth > 0)
         return queue->Page();
@@ -50,7 +55,7 @@ std::optional<PrinterPage> OpenPrinter(const QString& name) {
 }
 
 void InstallSpoolerPrinters() {
-    SetPrinterPageQuery([](const QString& name) { return OpenPrinter(name); });
+    SetPrinterPageQuery([](const QString& name, QString* why) { return OpenPrinter(name, why); });
 }
 
 bool PrintPageImage(const QString& printerName, const QImage& image, const QString& jobName,
@@ -61,7 +66,9 @@ bool PrintPageImage(const QString& printerName, const QImage& image, const QStri
     if (failed && error) {
         *error =
             job.IsStopped() ? StoppedPrinterMessage(job.StopReason()) : PrintStepFailure(*failed);
-        if (!job.IsStopped() && !job.SpoolerMessage().isEmpty())
+        if (!job.PageProblem().isEmpty())
+            *error = job.PageProblem();
+        else if (!job.IsStopped() && !job.SpoolerMessage().isEmpty())
             *error += QStringLiteral(" (") + job.SpoolerMessage() + QLatin1Char(')');
     }
     return !failed;

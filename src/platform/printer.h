@@ -16,8 +16,9 @@ namespace platform {
 QStringList PrinterNames();
 
 // The printable page of the named printer for its default page size, imageable area and
-// resolution, as the spooler reports them; nothing for an empty or unknown name.
-std::optional<PrinterPage> OpenPrinter(const QString& name);
+// resolution, as the spooler reports them; nothing for an empty or unknown name, and nothing
+// for a printer whose page cannot take a label (why then holds the operator's message).
+std::optional<PrinterPage> OpenPrinter(const QString& name, QString* why = nullptr);
 
 // Makes QueryPrinterPage (and so the label renderer) ask the spooler.
 void InstallSpoolerPrinters();

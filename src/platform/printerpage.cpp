@@ -11,10 +11,18 @@ PrinterPageQuery& Query() {
 }
 } // namespace
 
-std::optional<PrinterPage> QueryPrinterPage(const QString& name) {
+std::optional<PrinterPage> QueryPrinterPage(const QString& name, QString* why) {
     if (name.isEmpty() || !Query())
         return std::nullopt;
-    return Query()(name);
+    QString reason;
+    std::optional<PrinterPage> page = Query()(name, &reason);
+    if (why)
+        *why = reason;
+    return page;
+}
+
+QString BadPageMessage(const QString& printer, const QString& problem) {
+    return QStringLiteral("Принтер «%1» сообщает недопустимую страницу: %2").arg(printer, problem);
 }
 
 PrinterPageQuery SetPrinterPageQuery(PrinterPageQuery query) {

@@ -22,14 +22,21 @@ struct PrinterPage {
     double m_dMarginTopMM = 0;
 };
 
-using PrinterPageQuery = std::function<std::optional<PrinterPage>(const QString& name)>;
+// The printable page of a printer, or nothing; why then says what is wrong with a printer
+// that exists (empty for an unknown one).
+using PrinterPageQuery =
+    std::function<std::optional<PrinterPage>(const QString& name, QString* why)>;
 
-// The printable page of the named printer; nothing for an empty or unknown name, and
-// nothing until a spooler query is installed.
-std::optional<PrinterPage> QueryPrinterPage(const QString& name);
+// The printable page of the named printer; nothing for an empty or unknown name, for a
+// printer whose page cannot take a label (why then says so), and nothing until a spooler
+// query is installed.
+std::optional<PrinterPage> QueryPrinterPage(const QString& name, QString* why = nullptr);
 
 // Installs the spooler query; returns the previous one.
 PrinterPageQuery SetPrinterPageQuery(PrinterPageQuery query);
+
+// The operator's message for a printer whose page figures describe no page a label fits on.
+QString BadPageMessage(const QString& printer, const QString& problem);
 
 // The page of a label of widthMM x heightMM at dpi pixels per inch, printable to the edges.
 PrinterPage PageFromSize(double widthMM, double heightMM, int dpiX, int dpiY);

@@ -88,6 +88,8 @@ QString PrintStepFailure(PrintStep step) {
         return QStringLiteral("Ошибка принтера: StartPage");
     case PrintStep::WritePage:
         return QStringLiteral("Ошибка принтера: DrawBackgroudImage");
+    case PrintStep::CheckPage:
+        return QStringLiteral("Ошибка создания этикетки");
     case PrintStep::EndPage:
     case PrintStep::FinishDocument:
         break;
@@ -104,12 +106,15 @@ std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName
                                       const QString& docName, const PageForSize& page) {
     if (!job.Open(printerName))
         return PrintStep::Open;
+    const QSize size = job.PageSize();
+    const QImage image = size.isEmpty() ? QImage() : page(size);
+    if (image.isNull())
+        return PrintStep::CheckPage;
     if (!job.StartDoc(docName))
         return PrintStep::CreateJob;
     if (!job.StartPage())
         return PrintStep::StartDocument;
-    const QSize size = job.PageSize();
-    if (size.isEmpty() || !job.WritePage(page(size)))
+    if (!job.WritePage(image))
         return PrintStep::WritePage;
     if (!job.EndPage())
         return PrintStep::EndPage;
@@ -186,7 +191,7 @@ bool CPrintJob::Open(const QString& printerName) {
     if (!d.queue)
         return false;
     CancelOrphans();
-    if (d.queue->IsStopped())
+    if (d.queue->IsStopped() || !d.queue->PageProblem().isEmpty())
         return false;
     if (d.Raster())
         return true;
@@ -216,6 +221,13 @@ bool CPrintJob::IsStopped() const {
 
 QString CPrintJob::StopReason() const {
     return m_d->queue ? m_d->queue->StopReason() : QString();
+}
+
+QString CPrintJob::PageProblem() const {
+    const CCupsQueue* queue = m_d->queue.get();
+    return queue && !queue->PageProblem().isEmpty()
+               ? BadPageMessage(queue->Name(), queue->PageProblem())
+               : QString();
 }
 
 bool CPrintJob::StartDoc(const QString& docName) {
@@ -291,14 +303,19 @@ bool CPrintJob::WritePage(const QImage& image) {
     const bool pwg = d.queue->Format() == PageFormat::PwgRaster;
     CupsQueueData& q = d.queue->Data();
     cups_page_header2_t header = pwg ? q.pwgHeader : q.header;
-    if (!cupsRasterWriteHeader2(d.raster, &header))
-        return d.Fail();
     RasterLineFormat format;
     format.bitsPerColor = header.cupsBitsPerColor;
     format.colorSpace = static_cast<RasterColorSpace>(header.cupsColorSpace);
     format.bytesPerLine = header.cupsBytesPerLine;
     const int offsetX = pwg ? q.pwgOffsetX : 0;
     const int offsetY = pwg ? q.pwgOffsetY : 0;
+    // The page lies whole on the sheet, or nothing is written: a page cut or shifted here
+    // would not be the page that was read back.
+    if (offsetX < 0 || offsetY < 0 || offsetX + page.width() > int(header.cupsWidth) ||
+        offsetY + page.height() > int(header.cupsHeight))
+        return false;
+    if (!cupsRasterWriteHeader2(d.raster, &header))
+        return d.Fail();
     std::vector<uchar> white(size_t(header.cupsWidth), 255);
     std::vector<uchar> grey(size_t(header.cupsWidth), 255);
     std::vector<uchar> line(header.cupsBytesPerLine);

@@ -21,7 +21,17 @@ class QPrinter;
 
 namespace platform {
 
-enum class PrintStep { Open, CreateJob, StartDocument, WritePage, EndPage, FinishDocument };
+// CheckPage: the page made for the printer's size was refused by its maker (an empty image)
+// before any job was created.
+enum class PrintStep {
+    Open,
+    CreateJob,
+    StartDocument,
+    WritePage,
+    EndPage,
+    FinishDocument,
+    CheckPage
+};
 
 // The operator's message for a step that failed.
 QString PrintStepFailure(PrintStep step);
@@ -35,12 +45,14 @@ PrintStepHook SetPrintStepHook(PrintStepHook hook);
 struct PrintJobData;
 class CPrintJob;
 
-// The page of a job for the printer's page size in dots.
+// The page of a job for the printer's page size in dots, exactly as it will be sent; a null
+// image when it must not print (its maker knows why).
 using PageForSize = std::function<QImage(const QSize& size)>;
 
 // Runs every step of a one-page job named docName on the printer; the step that failed, or
-// nothing when the spooler accepted the job. A failed Open with job.IsStopped() is a stopped
-// queue.
+// nothing when the spooler accepted the job. The page is made once the printer is open and
+// before any job exists. A failed Open with job.IsStopped() is a stopped queue, with
+// job.PageProblem() a queue whose page cannot take a label.
 std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName,
                                       const QString& docName, const PageForSize& page);
 
@@ -56,13 +68,16 @@ public:
     bool Open(const QString& printerName);
     bool IsStopped() const;
     QString StopReason() const;
+    // The operator's message for a queue whose page figures fit no label; empty otherwise.
+    QString PageProblem() const;
     // The spooler opens a job named docName.
     bool StartDoc(const QString& docName);
     // The job's one document, and its page, begins.
     bool StartPage();
     // The printable area in printer dots.
     QSize PageSize() const;
-    // The page bitmap, PageSize() dots of 8-bit grey, goes to the printer.
+    // The page bitmap, PageSize() dots of 8-bit grey, goes to the printer as it is: placed
+    // on the sheet whole, never cut.
     bool WritePage(const QImage& page);
     // The page is done.
     bool EndPage();

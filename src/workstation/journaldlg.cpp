@@ -50,6 +50,11 @@ CJournalDlg::CJournalDlg(CJournal& journal, std::function<bool(const JournalRow&
     m_pTotals->setObjectName(QStringLiteral("journalTotals"));
     m_pTotals->setFocusPolicy(Qt::NoFocus);
     m_pGrand = new QLabel(this);
+    m_pError = new QLabel(this);
+    m_pError->setObjectName(QStringLiteral("journalError"));
+    m_pError->setWordWrap(true);
+    m_pError->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold"));
+    m_pError->hide();
     m_pReprint = new QPushButton(QStringLiteral("Повторить"), this);
     m_pReprint->setObjectName(QStringLiteral("journalReprint"));
     // Enter reprints the selected label, as Enter prints on the main screen.
@@ -71,6 +76,7 @@ CJournalDlg::CJournalDlg(CJournal& journal, std::function<bool(const JournalRow&
     buttons->addWidget(close);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
+    layout->addWidget(m_pError);
     layout->addWidget(m_pRows, 3);
     layout->addWidget(new QLabel(QStringLiteral("Итоги по товарам (без повторов):"), this));
     layout->addWidget(m_pTotals, 2);
@@ -99,6 +105,9 @@ void CJournalDlg::ShowDay(const QDate& day) {
         totals.append(CJournalDay::TotalCells(t));
     Fill(m_pTotals, totals);
     m_pGrand->setText(CJournalDay::GrandText(m_day.Grand()));
+    // Totals of a journal that could not be read all are no totals: the reason stands above.
+    m_pError->setText(m_day.Error());
+    m_pError->setVisible(!m_day.Error().isEmpty());
     if (!rows.isEmpty())
         m_pRows->selectRow(0);
     m_pReprint->setEnabled(!rows.isEmpty());
@@ -106,6 +115,10 @@ void CJournalDlg::ShowDay(const QDate& day) {
 
 QString CJournalDlg::GrandText() const {
     return m_pGrand->text();
+}
+
+QString CJournalDlg::ErrorText() const {
+    return m_pError->text();
 }
 
 void CJournalDlg::Reprint() {

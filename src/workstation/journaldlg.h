@@ -30,6 +30,8 @@ public:
     QTableWidget* RowsTable() const { return m_pRows; }
     QTableWidget* TotalsTable() const { return m_pTotals; }
     QString GrandText() const;
+    // The journal's read error as the dialog shows it above the totals; empty when none.
+    QString ErrorText() const;
 
 private:
     void Reprint();
@@ -42,5 +44,6 @@ private:
     QTableWidget* m_pRows = nullptr;
     QTableWidget* m_pTotals = nullptr;
     QLabel* m_pGrand = nullptr;
+    QLabel* m_pError = nullptr;
     QPushButton* m_pReprint = nullptr;
 };

@@ -32,6 +32,12 @@ private:
 QString PrintCaption() {
     return QStringLiteral("Ошибка печати");
 }
+
+// A printer that is not there, or one whose page no label fits on, said as such.
+QString NoPrinterMessage(const CBarCodeLabel& label) {
+    return label.InvalidReason().isEmpty() ? QStringLiteral("Принтер не установлен")
+                                           : label.InvalidReason();
+}
 } // namespace
 
 bool SplitProductInfo(const QString& name, const QString& info, QString* printedName,
@@ -73,30 +79,34 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     if (!label.Draw(layout))
         return fail(QStringLiteral("Ошибка создания этикетки"), platform::ErrorCaption());
 
-    // Read back before anything reaches the spooler: a blank page or a barcode that does
-    // not scan would cost a label and a wrong sale at the till.
-    const QString unreadable = label.CheckPage();
-    if (!unreadable.isEmpty()) {
+    using platform::PrintStep;
+    platform::CPrintJob job;
+    QString unreadable;
+    // The page goes dot for dot; a printer whose page changed since the label was drawn
+    // gets it stretched onto its page, as on any other device. The page is read back as it
+    // goes, before any job exists: a blank page or a barcode that does not scan would cost
+    // a label and a wrong sale at the till.
+    const std::optional<PrintStep> failed =
+        platform::PrintOnePage(job, settings.PrinterName, QStringLiteral("Pelgrin"),
+                               [&label, &unreadable](const QSize& size) {
+                                   QImage page = label.m_bmpPage;
+                                   if (page.size() != size) {
+                                       page = QImage(size, QImage::Format_Grayscale8);
+                                       page.fill(255);
+                                       QPainter painter(&page);
+                                       label.DrawTo(painter, size.width(), size.height());
+                                   }
+                                   unreadable = label.CheckPage(page);
+                                   return unreadable.isEmpty() ? page : QImage();
+                               });
+    if (failed == PrintStep::CheckPage && !unreadable.isEmpty()) {
         // A layout that did not come from its file draws nothing: the file is what to name.
         const QString problem = labels::LayoutFileProblem(
             CVarnetApp::GetModuleDirectory() + labels::LayoutFileName(data.bWeight), data.bWeight);
         return fail(problem.isEmpty() ? unreadable : problem, platform::ErrorCaption());
     }
-
-    using platform::PrintStep;
-    platform::CPrintJob job;
-    // The page goes dot for dot; a printer whose page changed since the label was drawn
-    // gets it stretched onto its page, as on any other device.
-    const std::optional<PrintStep> failed = platform::PrintOnePage(
-        job, settings.PrinterName, QStringLiteral("Pelgrin"), [&label](const QSize& size) {
-            if (label.m_bmpPage.size() == size)
-                return label.m_bmpPage;
-            QImage page(size, QImage::Format_Grayscale8);
-            page.fill(255);
-            QPainter painter(&page);
-            label.DrawTo(painter, size.width(), size.height());
-            return page;
-        });
+    if (failed == PrintStep::Open && !job.PageProblem().isEmpty())
+        return fail(job.PageProblem(), platform::ErrorCaption());
     if (failed == PrintStep::Open && job.IsStopped())
         return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
     if (failed)
@@ -128,7 +138,7 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
 
     CBarCodeLabel label;
     if (!label.m_bValid)
-        return fail(QStringLiteral("Принтер не установлен"), platform::ErrorCaption());
+        return fail(NoPrinterMessage(label), platform::ErrorCaption());
 
     const double quantity = state.Quantity();
     if (quantity == 0.0)
@@ -148,6 +158,8 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     data.dPrice = product.m_dPrice;
     data.dQuantity = quantity;
     data.dSum = app->RoundAmount(quantity * product.m_dPrice);
+    if (!IsPrintableMoney(data.dSum))
+        return fail(BadPriceMessage(product), platform::ErrorCaption());
     if (product.m_stBestBefore.isValid())
         data.stExpiry = ToSystemTime(product.m_stBestBefore);
 
@@ -183,7 +195,7 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     const AppSettings& settings = app->m_settings;
     CBarCodeLabel label;
     if (!label.m_bValid) {
-        platform::ReportMessage(QStringLiteral("Принтер не установлен"), platform::ErrorCaption(),
+        platform::ReportMessage(NoPrinterMessage(label), platform::ErrorCaption(),
                                 platform::MessageIcon::Stop, owner);
         return false;
     }

@@ -86,8 +86,9 @@ int RunVarnet(int argc, char** argv) {
     if (!closed.isEmpty())
         platform::ReportMessage(closed.join(QStringLiteral("\n\n")));
     theApp.LoadLabelLayouts();
-    // Labels that an earlier run of this account could not write go into the journal now.
-    AppJournal().RecoverPending();
+    // The journal is checked now, and labels that an earlier run of this account could not
+    // write go into it.
+    AppJournal().Prepare();
     // Rows go on to the chain's central journal, when one is named, from a thread of their own.
     AppJournal().SetCentral(theApp.m_settings.Journal.ConnectionString());
     {

@@ -1,13 +1,17 @@
 // The central journal on a PostgreSQL server of the test's own, stopped and started again
 // under a recording counter: every row arrives once, and a restarted program sends nothing
-// twice, even rows the file forgot it had sent.
+// twice, even rows the file forgot it had sent. A row the table refuses is set aside with
+// the server's words while the rest arrive; a table locked by another session holds neither
+// the program's close nor varnet-journal, and loses nothing.
 #include "journal/centraljournal.h"
 #include "journal/journal.h"
 #include "platform/paths.h"
 #include "support/messagerecorder.h"
 #include "support/privatepostgres.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -187,6 +191,138 @@ private Q_SLOTS:
         }
         QCOMPARE(ServerIds(), LocalIds(path, false));
         QCOMPARE(messages.Texts().size(), 1);
+    }
+
+    // A price of 1e13 overflows the table's NUMERIC(14, 2): that row stays behind with the
+    // server's words, every other row arrives, and later rows go on arriving.
+    void refusedRowIsSetAside() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        const int before = ServerIds().size();
+        MessageRecorder messages;
+        JournalRow refused = Row(2);
+        refused.price = 1e13;
+        refused.sum = 1e13;
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(Row(0));
+            journal.Record(Row(1));
+            journal.Record(refused);
+            journal.Record(Row(3));
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), before + 3, 20000);
+            QTRY_COMPARE_WITH_TIMEOUT(journal.Outbox()->SetAside(), 1, 20000);
+            journal.Record(Row(4));
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), before + 4, 20000);
+            QTRY_VERIFY(LocalIds(path, true).isEmpty());
+        }
+        QVERIFY(!ServerIds().contains(refused.id));
+        CJournalFile file;
+        QVERIFY(file.OpenReadOnly(path));
+        const QList<SetAsideRow> aside = file.SetAsideRows();
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(aside.first().row.id, refused.id);
+        // PostgreSQL's own words, not a stand-in for them.
+        QVERIFY2(aside.first().error.contains(QLatin1String("numeric field overflow")),
+                 qPrintable(aside.first().error));
+        // The message is posted to the screen thread.
+        QTRY_COMPARE(messages.Texts().size(), 1);
+        QCOMPARE(messages.Texts(),
+                 QStringList{CJournalOutbox::RefusedMessage(refused, aside.first().error, 1)});
+
+        QProcess tool;
+        tool.start(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                       QStringLiteral("/bin/varnet-journal"),
+                   {QStringLiteral("--refused"), QStringLiteral("--file"), path});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QStringList lines = QString::fromUtf8(tool.readAllStandardOutput())
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines[1].contains(refused.id) && lines[1].contains(QLatin1String("overflow")),
+                 qPrintable(lines[1]));
+    }
+
+    // Another session holds the table locked: statements time out and the operator hears
+    // of it once; closing the program cancels the statement in flight and takes no longer
+    // than its bound; varnet-journal --central ends with a message. Nothing is lost: the rows
+    // arrive once the lock is gone.
+    void lockedTable() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        const int before = ServerIds().size();
+        platform::odbc::Connection locker;
+        locker.Open(m_connect);
+        locker.SetAutoCommit(false);
+        {
+            platform::odbc::Statement st(locker);
+            st.ExecDirect(QStringLiteral("LOCK TABLE varnet_journal IN ACCESS EXCLUSIVE MODE"));
+        }
+        MessageRecorder messages;
+        QList<JournalRow> rows;
+        for (int i = 0; i < 6; ++i)
+            rows.append(Row(20 + i));
+
+        // Statements give up after two seconds: an outage, told once.
+        CJournalOutbox::Timing quick = m_fast;
+        quick.statementS = 2;
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, quick);
+            for (int i = 0; i < 3; ++i)
+                journal.Record(rows[i]);
+            QTRY_VERIFY_WITH_TIMEOUT(journal.Outbox()->GetState() == CJournalOutbox::State::Failing,
+                                     20000);
+            QTRY_VERIFY_WITH_TIMEOUT(!messages.Texts().isEmpty(), 5000);
+            QTest::qWait(500);
+            QVERIFY2(messages.Texts().size() == 1, qPrintable(messages.Texts().join("\n---\n")));
+            QVERIFY2(messages.Texts().first().contains(QLatin1String("timeout")),
+                     qPrintable(messages.Texts().first()));
+        }
+
+        // A statement that would wait a minute: the close cancels it.
+        CJournalOutbox::Timing patient = m_fast;
+        patient.statementS = 60;
+        QElapsedTimer closing;
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, patient);
+            for (int i = 3; i < 6; ++i)
+                journal.Record(rows[i]);
+            QTest::qWait(1500); // the batch waits for the lock now
+            closing.start();
+        }
+        const qint64 closeMs = closing.elapsed();
+        qInfo("closed in %lld ms with a statement waiting for the lock", closeMs);
+        QVERIFY2(closeMs < patient.closeMs + 1000, qPrintable(QString::number(closeMs)));
+        QCOMPARE(LocalIds(path, true).size(), 6);
+
+        QProcess tool;
+        QElapsedTimer reading;
+        reading.start();
+        tool.start(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                       QStringLiteral("/bin/varnet-journal"),
+                   {QStringLiteral("--central"), QStringLiteral("--connect"), m_connect,
+                    QStringLiteral("--timeout"), QStringLiteral("2")});
+        QVERIFY(tool.waitForFinished(30000));
+        QVERIFY2(reading.elapsed() < 10000, qPrintable(QString::number(reading.elapsed())));
+        qInfo("varnet-journal --central --timeout 2 ended after %lld ms", reading.elapsed());
+        QVERIFY(tool.exitCode() != 0);
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(err.startsWith(QLatin1String("varnet-journal: ")) &&
+                     err.contains(QLatin1String("timeout")),
+                 qPrintable(err));
+
+        locker.Rollback();
+        locker.Close();
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), before + 6, 20000);
+            QTRY_VERIFY(LocalIds(path, true).isEmpty());
+        }
+        for (const JournalRow& r : rows)
+            QVERIFY(ServerIds().contains(r.id));
     }
 };
 

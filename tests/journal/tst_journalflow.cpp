@@ -336,7 +336,7 @@ private slots:
         for (int start = 0; start < 2; ++start) {
             MessageRecorder messages;
             CJournal journal(path);
-            journal.RecoverPending();
+            journal.Prepare();
             QCOMPARE(journal.Waiting(), 0);
             QCOMPARE(journal.Close(), QString());
             QCOMPARE(messages.Texts(), QStringList());

@@ -1,14 +1,22 @@
 // The journal file and what managers read from it: a row written twice is one row, totals
 // per product and hour leave reprints out, and varnet-journal's CSV reads back through a
-// real CSV reader with the Cyrillic, the quotes and the decimal commas intact.
+// real CSV reader with the Cyrillic, the quotes and the decimal commas intact, no text in it
+// ever a formula. The last label is the last row written, whatever the clock said; reading
+// never changes the file it reads, and a file that is not a journal is refused.
+#include "journal/journal.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
 #include "journal/journaltotals.h"
+#include "platform/clock.h"
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -34,6 +42,13 @@ JournalRow Row(const QString& code, const QString& name, bool weighed, double qu
 
 QString Tool() {
     return qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/bin/varnet-journal");
+}
+
+QByteArray FileHash(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("missing");
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
 }
 
 // Runs the tool; its standard output, or fails the test.
@@ -193,6 +208,157 @@ private slots:
         QCOMPARE(csv[1].mid(0, line.size()), line);
     }
 
+    // A text cell beginning as a formula reaches Excel and LibreOffice as text; the
+    // numbers and dates around it stay numbers.
+    void csvTextIsNeverAFormula_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("equals") << "=HYPERLINK(\"http://x\";\"Скидка\")";
+        QTest::newRow("plus") << "+7 (495) 123-45-67";
+        QTest::newRow("minus") << "-10% скидка";
+        QTest::newRow("at") << "@SUM(A1:A9)";
+        QTest::newRow("tab") << "\t=1+1";
+        QTest::newRow("carriage return") << "\r=1+1";
+    }
+
+    void csvTextIsNeverAFormula() {
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Journal.db"));
+        {
+            CJournalFile file;
+            QVERIFY2(file.Open(path), qPrintable(file.Error()));
+            QVERIFY(file.Append({Row(name, name, true, 0.512, 389.9, m_today)}));
+        }
+        const QString today = m_today.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+        // What the dialog exports, and what the tool writes for the labels and the totals.
+        const QList<QStringList> exported =
+            ReadCsv(journalcsv::Rows({Row(name, name, true, 0.512, 389.9, m_today)}));
+        const QList<QStringList> labels = ReadCsv(RunTool(
+            {QStringLiteral("--csv"), QStringLiteral("--labels"), QStringLiteral("--file"), path}));
+        const QList<QStringList> totals =
+            ReadCsv(RunTool({QStringLiteral("--csv"), QStringLiteral("--file"), path}));
+        for (const QList<QStringList>& csv : {exported, labels}) {
+            QCOMPARE(csv.size(), 2);
+            QCOMPARE(csv[1].mid(0, 7), (QStringList{today, "'" + name, "'" + name, "весовой",
+                                                    "0,512", "389,90", "199,63"}));
+        }
+        QCOMPARE(totals.size(), 3);
+        QCOMPARE(totals[1], (QStringList{"'" + name, "'" + name, "1", "0,512", "0", "199,63"}));
+    }
+
+    void lastRowIsTheLastWritten() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Journal.db"));
+        const QDateTime ten(QDate(2024, 5, 6), QTime(10, 0));
+        {
+            CJournal journal(path);
+            platform::ScopedFixedClock clock(ten);
+            journal.Record(Row(QStringLiteral("12"), QStringLiteral("Филе"), true, 0.5, 300, ten));
+            // The clock is set back an hour: the next label carries the earlier moment.
+            journal.Record(Row(QStringLiteral("31"), QStringLiteral("Сыр"), false, 2, 120,
+                               ten.addSecs(-3600)));
+            JournalRow last;
+            QVERIFY(journal.LastRow(&last));
+            QCOMPARE(last.code, QStringLiteral("31"));
+        }
+        CJournal reopened(path);
+        JournalRow last;
+        QVERIFY(reopened.LastRow(&last));
+        QCOMPARE(last.code, QStringLiteral("31"));
+    }
+
+    // The last day there is counts like any other; a name's line break stays in its cell.
+    void toolToTheLastDayAndNamesOnOneLine() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Journal.db"));
+        {
+            CJournalFile file;
+            QVERIFY(file.Open(path));
+            QVERIFY(
+                file.Append({Row(QStringLiteral("12"), QStringLiteral("Сыр\nРоссийский"), true, 0.5,
+                                 300, QDateTime(QDate(2024, 5, 6), QTime(10, 0))),
+                             Row(QStringLiteral("31"), QStringLiteral("Окорок\r\nкопчёный"), false,
+                                 2, 120, QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59)))}));
+        }
+        const QStringList range{QStringLiteral("--file"),   path,
+                                QStringLiteral("--from"),   QStringLiteral("2024-01-01"),
+                                QStringLiteral("--labels"), QStringLiteral("--to")};
+        const QString last = QString::fromUtf8(RunTool(range + QStringList{"9999-12-31"}));
+        const QString before = QString::fromUtf8(RunTool(range + QStringList{"9999-12-30"}));
+        const QStringList lines = last.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY2(lines[1].contains(QStringLiteral("Сыр Российский")), qPrintable(last));
+        QVERIFY2(lines[2].contains(QStringLiteral("Окорок копчёный")), qPrintable(last));
+        QCOMPARE(before.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 2);
+        const QStringList totals =
+            QString::fromUtf8(RunTool(range.mid(0, 4) + QStringList{"--to", "9999-12-31"}))
+                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(totals.size(), 4);
+        QVERIFY2(totals.last().contains(QStringLiteral("390.00")), qPrintable(totals.join('\n')));
+    }
+
+    // Reading is all the tool does: a journal is left byte for byte as it was, anything else
+    // is refused and left as it was too.
+    void toolReadsOnlyJournals_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("journal");
+        QTest::newRow("a journal") << "journal" << true;
+        QTest::newRow("a catalogue") << "catalogue" << false;
+        QTest::newRow("a text file") << "text" << false;
+        QTest::newRow("an empty file") << "empty" << false;
+    }
+
+    void toolReadsOnlyJournals() {
+        QFETCH(QString, kind);
+        QFETCH(bool, journal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("file.db"));
+        if (kind == QLatin1String("journal")) {
+            QVERIFY(QFile::copy(m_path, path));
+        } else if (kind == QLatin1String("catalogue")) {
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db,
+                                  "CREATE TABLE plu (code INTEGER PRIMARY KEY, name TEXT);"
+                                  "INSERT INTO plu VALUES (12, 'Филе');",
+                                  nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            sqlite3_close(db);
+        } else {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            if (kind == QLatin1String("text"))
+                f.write("code;name\r\n12;Филе\r\n");
+        }
+        const QByteArray hash = FileHash(path);
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        QProcess p;
+        p.start(Tool(), {QStringLiteral("--file"), path, QStringLiteral("--labels")});
+        QVERIFY(p.waitForFinished(30000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        if (journal) {
+            QVERIFY2(p.exitCode() == 0, qPrintable(err));
+            QCOMPARE(QString::fromUtf8(p.readAllStandardOutput())
+                         .split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                         .size(),
+                     5);
+        } else {
+            QVERIFY(p.exitCode() != 0);
+            QVERIFY2(err.contains(QStringLiteral("is not a packing journal")), qPrintable(err));
+            QVERIFY(p.readAllStandardOutput().isEmpty());
+        }
+        QCOMPARE(FileHash(path), hash);
+        // SQLite reads a journal in WAL mode through its -wal and -shm files, which a reader
+        // may make (an empty log and an index); nothing else appears, nothing is written.
+        QStringList after = QDir(dir.path()).entryList(QDir::Files);
+        if (journal) {
+            after.removeAll(QStringLiteral("file.db-shm"));
+            if (after.removeAll(QStringLiteral("file.db-wal")) > 0)
+                QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
+        }
+        QCOMPARE(after, files);
+    }
+
     void badArguments_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("no such day") << QStringList{"--date", "2024-02-30"};
@@ -200,6 +366,7 @@ private slots:
             << QStringList{"--from", "2024-03-02", "--to", "2024-03-01"};
         QTest::newRow("unknown grouping") << QStringList{"--by", "week"};
         QTest::newRow("no journal") << QStringList{"--file", "/nonexistent/Journal.db"};
+        QTest::newRow("no time-out") << QStringList{"--central", "--timeout", "0"};
     }
 
     void badArguments() {

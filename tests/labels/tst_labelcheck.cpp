@@ -1,10 +1,13 @@
 // The read-back before a label prints: a page with nothing on it and a barcode that a
 // scanner could not read (cut by the page edge, covered by a text) are refused; ordinary
-// labels, turned barcodes and layouts without a barcode pass.
+// labels, turned barcodes and layouts without a barcode pass. The page is judged as it is
+// sent: stretched onto a printer page of another size, a barcode that the stretch ruins is
+// refused though the drawn page read.
 #include "app/varnetapp.h"
 #include "labels/barcodelabel.h"
 #include "labels/samplelayout.h"
 
+#include <QPainter>
 #include <QtTest>
 
 namespace {
@@ -88,6 +91,38 @@ private slots:
         CBarCodeLabel label(platform::PageFromSize(58, 40, dpi, dpi));
         QVERIFY(label.Draw(layout));
         QCOMPARE(label.CheckPage(), message);
+    }
+
+    void stretchedPageIsReadAsSent_data() {
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("as drawn") << 1.0 << QString();
+        QTest::newRow("onto the same label at 300 dpi") << 300.0 / 203 << QString();
+        QTest::newRow("onto a page a third the size") << 1.0 / 3 << kUnreadable;
+    }
+
+    void stretchedPageIsReadAsSent() {
+        QFETCH(double, scale);
+        QFETCH(QString, message);
+        CBarCodeLabelInfo layout = Sample();
+        LabelData d;
+        d.nBarcode = 270012300512;
+        d.strName = QStringLiteral("Колбаса докторская");
+        d.dPrice = 412.5;
+        d.dQuantity = 0.512;
+        d.dSum = 211.2;
+        layout.SetValues(d);
+        CBarCodeLabel label(platform::PageFromSize(58, 40, 203, 203));
+        QVERIFY(label.Draw(layout));
+        QCOMPARE(label.CheckPage(), QString());
+        // As the print flow sends it to a printer whose page changed since the label was drawn.
+        const QSize size = (QSizeF(label.m_bmpPage.size()) * scale).toSize();
+        QImage sent(size, QImage::Format_Grayscale8);
+        sent.fill(255);
+        QPainter painter(&sent);
+        QVERIFY(label.DrawTo(painter, size.width(), size.height()));
+        painter.end();
+        QCOMPARE(label.CheckPage(sent), message);
     }
 };
 

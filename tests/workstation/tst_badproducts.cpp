@@ -1,6 +1,7 @@
 // Products whose label would be wrong never reach the spooler: a price that is missing, not
-// a number, infinite, zero or negative, a code with a point, and a shelf life in hours that
-// ends tens of thousands of years away. The operator is told which product it was.
+// a number, infinite, zero, negative or beyond what the journals hold, a code with a point, and a
+// shelf life in hours that ends tens of thousands of years away. The operator is told which product
+// it was.
 #include "democatalogue.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
@@ -76,6 +77,8 @@ private Q_SLOTS:
             Insert(c, 907, QStringLiteral("907"), QStringLiteral("10"), 2147483647);
             Insert(c, 908, QStringLiteral("908"), QStringLiteral("10"), -2147483647);
             Insert(c, 909, QStringLiteral("0909"), QStringLiteral("10"), 24);
+            Insert(c, 910, QStringLiteral("910"), QStringLiteral("1e13"));
+            Insert(c, 911, QStringLiteral("911"), QStringLiteral("1000000000000"));
         };
         m_counter = std::make_unique<TestCounter>(o);
     }
@@ -93,6 +96,9 @@ private Q_SLOTS:
         QTest::newRow("price infinite") << "903" << price.arg(QStringLiteral("903"));
         QTest::newRow("price zero") << "904" << price.arg(QStringLiteral("904"));
         QTest::newRow("price negative") << "905" << price.arg(QStringLiteral("905"));
+        // The central journal keeps prices and sums as NUMERIC(14, 2).
+        QTest::newRow("price 1e13") << "910" << price.arg(QStringLiteral("910"));
+        QTest::newRow("price just past the journals") << "911" << price.arg(QStringLiteral("911"));
         QTest::newRow("code with a point")
             << "12.5" << QStringLiteral("Недопустимый код товара «12.5» (Товар 12.5).");
         const QString date = QStringLiteral("Недопустимая дата срока годности товара.");

@@ -25,8 +25,21 @@ QDate ParseDay(const QString& text, bool* ok) {
     return d;
 }
 
+// A cell on one line of the table: a line break or a tab in a name becomes a space.
+QString OneLine(const QString& text) {
+    QString line = text;
+    line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    for (QChar& c : line)
+        if (c.unicode() < 0x20 || c == QChar(0x2028) || c == QChar(0x2029))
+            c = QLatin1Char(' ');
+    return line;
+}
+
 // Columns padded to their widest cell; numbers to the right.
-QString Table(const QList<QStringList>& lines, const QList<bool>& rightAligned) {
+QString Table(QList<QStringList> lines, const QList<bool>& rightAligned) {
+    for (QStringList& line : lines)
+        for (QString& cell : line)
+            cell = OneLine(cell);
     QList<qsizetype> widths;
     for (const QStringList& line : lines)
         for (qsizetype i = 0; i < line.size(); ++i) {
@@ -58,11 +71,16 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
                                  ? parser.value(QStringLiteral("file"))
                                  : here.filePath(QStringLiteral("Journal.db"));
         CJournalFile file;
-        bool ok = file.Open(path, false);
+        bool ok = file.OpenReadOnly(path);
         if (ok)
             *rows = file.Rows(from.startOfDay(), to.addDays(1).startOfDay(), &ok);
         if (!ok)
             *error = file.Error();
+        else if (file.IsDamaged())
+            // The labels that could be read are listed all the same.
+            QTextStream(stderr) << "varnet-journal: " << path
+                                << " is damaged; only the labels that can be read are counted ("
+                                << file.Error() << ")\n";
         return ok;
     }
     QString connect = parser.value(QStringLiteral("connect"));
@@ -80,6 +98,7 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
     }
     try {
         CCentralJournal central;
+        central.SetTimeout(parser.value(QStringLiteral("timeout")).toInt());
         central.Open(connect);
         *rows = central.Rows(from.startOfDay(), to.addDays(1).startOfDay(),
                              parser.value(QStringLiteral("counter")));
@@ -88,6 +107,32 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
         *error = e.Text();
         return false;
     }
+}
+
+// The rows the central journal refused, with the server's words; the exit code.
+int ListRefused(const QCommandLineParser& parser) {
+    const QString path =
+        parser.isSet(QStringLiteral("file"))
+            ? parser.value(QStringLiteral("file"))
+            : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Journal.db"));
+    CJournalFile file;
+    bool ok = file.OpenReadOnly(path);
+    const QList<SetAsideRow> refused = ok ? file.SetAsideRows(&ok) : QList<SetAsideRow>();
+    if (!ok) {
+        QTextStream(stderr) << "varnet-journal: " << file.Error() << '\n';
+        return 1;
+    }
+    QList<QStringList> lines{{QStringLiteral("Время"), QStringLiteral("Код"),
+                              QStringLiteral("Товар"), QStringLiteral("Цена"),
+                              QStringLiteral("Сумма"), QStringLiteral("Идентификатор"),
+                              QStringLiteral("Ошибка сервера")}};
+    for (const SetAsideRow& r : refused)
+        lines.append({r.row.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.row.code,
+                      r.row.name, Fixed(r.row.price, 2), Fixed(r.row.sum, 2), r.row.id, r.error});
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    out << Table(lines, {false, true, false, true, true, false, false});
+    return 0;
 }
 
 } // namespace
@@ -139,9 +184,16 @@ int main(int argc, char** argv) {
     const QCommandLineOption counterOption(
         QStringLiteral("counter"), QStringLiteral("With --central: one counter (host name) only."),
         QStringLiteral("name"));
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"),
+        QStringLiteral("With --central: the longest the server may take, in seconds (30)."),
+        QStringLiteral("seconds"), QStringLiteral("30"));
+    const QCommandLineOption refusedOption(
+        QStringLiteral("refused"),
+        QStringLiteral("The labels the central journal refused, with the server's error."));
     parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
                        labelsOption, csvOption, centralOption, iniOption, connectOption,
-                       counterOption});
+                       counterOption, timeoutOption, refusedOption});
     parser.process(app);
     if (parser.isSet(folderOption)) {
         std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
@@ -170,6 +222,18 @@ int main(int argc, char** argv) {
     if (parser.isSet(centralOption) && parser.isSet(fileOption)) {
         err << "varnet-journal: --file and --central exclude each other\n";
         return 2;
+    }
+    bool seconds = false;
+    if (parser.value(timeoutOption).toInt(&seconds) <= 0 || !seconds) {
+        err << "varnet-journal: --timeout takes a number of seconds\n";
+        return 2;
+    }
+    if (parser.isSet(refusedOption)) {
+        if (parser.isSet(centralOption)) {
+            err << "varnet-journal: --refused reads the counter's own journal, not --central\n";
+            return 2;
+        }
+        return ListRefused(parser);
     }
     QList<JournalRow> rows;
     QString error;
