@@ -3,6 +3,7 @@
 #include "platform/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 
 IScale::IScale() : m_fnReport([](const QString& text) { platform::ReportMessage(text); }) {}
 
@@ -13,12 +14,19 @@ IScale::~IScale() {
 bool IScale::Open() {
     if (m_nPortNumber == 0)
         return false;
-    return OpenDevice(platform::SerialDeviceForPort(m_nPortNumber));
+    const bool opened = OpenDevice(platform::SerialDeviceForPort(m_nPortNumber));
+    return opened;
 }
 
 bool IScale::OpenDevice(const QString& device) {
     if (m_bOpen)
         Close();
+    // Named here so that a failure names the device it was about.
+    m_strDevice = device;
+    m_nOpenedPort = device == platform::SerialDeviceForPort(m_nPortNumber) ? m_nPortNumber : 0;
+    m_nState = ScaleState::Unknown;
+    m_strCarry.clear();
+    m_bCarryValid = false;
     platform::SerialLineSettings line;
     line.nBaudRate = m_nBaudRate;
     line.nByteSize = m_nByteSize;
@@ -60,9 +68,32 @@ void IScale::SetMessageHandler(MessageHandler handler) {
     m_fnReport = std::move(handler);
 }
 
+QString IScale::PortName() const {
+    return platform::PortDisplayName(m_nOpenedPort, m_strDevice);
+}
+
 void IScale::ReportPortError(const QString& text) {
-    if (m_fnReport)
-        m_fnReport(text);
+    if (!m_fnReport)
+        return;
+    // "Ошибка открытия порта COM3 (/dev/ttyUSB0): нет такого устройства": the step, the
+    // port with its device, and the system's reason.
+    QString message = text;
+    message +=
+        text.endsWith(QLatin1String("порта")) ? QStringLiteral(" ") : QStringLiteral(" порта ");
+    message += PortName();
+    if (const int err = m_hPort.LastErrno(); err != 0)
+        message += QStringLiteral(": ") + platform::PortErrorReason(err);
+    m_fnReport(message);
+}
+
+QString IScale::LostPortMessage() const {
+    const int err = m_hPort.LastErrno() != 0 ? m_hPort.LastErrno() : EIO;
+    return QStringLiteral("Порт %1 отключён: %2").arg(PortName(), platform::PortErrorReason(err));
+}
+
+void IScale::NoReading() {
+    if (m_nBytesReceived == 0)
+        m_nState = ScaleState::NoAnswer;
 }
 
 std::chrono::nanoseconds IScale::ByteTime() const {
@@ -94,11 +125,12 @@ double IScale::ResultOf(const scales::LineReading& reading) {
         m_bUnitRefused = true;
     } else if (reading.kind == scales::LineReading::Weight) {
         m_bUnitRefused = false;
+        m_nState = reading.state;
     }
     return reading.Result();
 }
 
-bool IScale::SetReadTimeouts() {
+bool IScale::SetReadTimeouts(bool purge) {
     if (!m_bOpen)
         return false;
     m_tpDeadline =
@@ -114,7 +146,8 @@ bool IScale::SetReadTimeouts() {
         return false;
     }
     m_bTimeoutFailing = false;
-    m_hPort.PurgeInput();
+    if (purge)
+        m_hPort.PurgeInput();
     return true;
 }
 
@@ -141,7 +174,7 @@ std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
 }
 
 bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
-                            const std::function<bool(const std::string&)>& accept) {
+                            const std::function<bool(const std::string&)>& accept, bool carry) {
     if (!m_bOpen)
         return false;
     // A line of these protocols is about twenty characters; anything much longer is noise
@@ -151,6 +184,20 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
     bool overlong = false;
     bool dropping = false;
     bool first = true;
+    if (carry && m_bCarryValid) {
+        // Goes on with the line the last exchange left unfinished.
+        current.swap(m_strCarry);
+        skipPartial = false;
+    }
+    m_strCarry.clear();
+    m_bCarryValid = false;
+    const auto keep = [&](bool result) {
+        if (carry && !dropping && !overlong) {
+            m_strCarry = current;
+            m_bCarryValid = true;
+        }
+        return result;
+    };
     bool found = false;
     std::uint8_t chunk[256];
     const auto start = std::chrono::steady_clock::now();
@@ -158,14 +205,14 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
         // Once an accepted line is there, only what has already arrived behind it counts.
         const int left = RemainingMs();
         if (left <= 0)
-            return found; // a stream without pauses must not hold the exchange longer
+            return keep(found); // a stream without pauses must not hold the exchange longer
         const int waitMs = found ? 0 : std::min(kByteTimeoutMs, left);
         std::size_t n = 0;
         const platform::ReadResult r = m_hPort.ReadAvailable(chunk, sizeof chunk, n, waitMs);
         if (r == platform::ReadResult::Error)
             return false;
         if (r == platform::ReadResult::TimeOut)
-            return found;
+            return keep(found);
         m_nBytesReceived += n;
         if (first && skipPartial) {
             // Only bytes that were already on their way when the exchange began can be the

@@ -1,6 +1,7 @@
 #include "ui/buttonctrl.h"
 
 #include "ui/cellfont.h"
+#include "ui/labellook.h"
 #include "ui/resources.h"
 
 #include <QImage>
@@ -39,6 +40,13 @@ void CButtonCtrl::SetIcon(const QIcon& icon, const QIcon& iconDisabled, int nSiz
 
 void CButtonCtrl::SetIcon(int nIconId, int nIconDisabledId, int nSize, int nAlign) {
     SetIcon(VarnetIcon(nIconId), VarnetIcon(nIconDisabledId), nSize, nAlign);
+}
+
+void CButtonCtrl::SetScale(double dScale) {
+    if (dScale <= 0.0 || m_dScale == dScale)
+        return;
+    m_dScale = dScale;
+    update();
 }
 
 void CButtonCtrl::SetTextColor(const QColor& crText) {
@@ -86,11 +94,15 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     // it, which needs an opaque surface of our own.
     const qreal dpr = devicePixelRatioF();
     QImage image((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
-    image.setDevicePixelRatio(dpr);
+    // At the screen's scale the image has as many pixels as the key on screen, and the key
+    // is drawn into it in its design's units: everything, icons included, is rendered at
+    // the size it is shown.
+    image.setDevicePixelRatio(dpr * m_dScale);
     {
         QPainter ip(&image);
-        ui::PaintKey(ip, size(), look);
+        ui::PaintKey(ip, m_dScale == 1.0 ? size() : ui::DesignSize(size(), m_dScale), look);
     }
+    image.setDevicePixelRatio(dpr);
     QPainter p(this);
     p.drawImage(0, 0, image);
 }

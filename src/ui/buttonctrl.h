@@ -31,6 +31,11 @@ public:
     void SetTextColor(const QColor& crText);
     QColor TextColor() const { return m_crText; }
 
+    // The screen's scale: the key is drawn as its design (its size divided by the factor) at
+    // factor times the size; icons are rendered at the size they are shown. 1 as designed.
+    void SetScale(double dScale);
+    double Scale() const { return m_dScale; }
+
     bool IsHover() const { return m_bHover; }
     // The state the key paints itself in right now.
     ui::KeyState State() const;
@@ -57,4 +62,5 @@ private:
     int m_nIconSize = 0;
     int m_nIconAlign = ui::KeyIconCentre;
     QFont m_font;
+    double m_dScale = 1.0;
 };

@@ -94,5 +94,19 @@ void CLabel::paintEvent(QPaintEvent*) {
     look.bWordWrap = m_bWordWrap;
     look.strText = m_strText;
     QPainter p(this);
-    ui::PaintLabel(p, size(), look);
+    if (m_dScale == 1.0) {
+        ui::PaintLabel(p, size(), look);
+        return;
+    }
+    // Drawn in the design's own units through the painter's scale: the fonts, the frame and
+    // the corners are rasterised at the new size, never stretched from a bitmap.
+    p.scale(m_dScale, m_dScale);
+    ui::PaintLabel(p, ui::DesignSize(size(), m_dScale), look);
+}
+
+void CLabel::SetScale(double dScale) {
+    if (dScale <= 0.0 || m_dScale == dScale)
+        return;
+    m_dScale = dScale;
+    update();
 }

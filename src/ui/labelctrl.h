@@ -42,6 +42,11 @@ public:
     void SetFrameOnly(bool bFrameOnly);
     bool FrameOnly() const { return m_bFrameOnly; }
 
+    // The screen's scale: the field is drawn as its design (its size divided by the factor)
+    // at factor times the size, so text, frame and corners stay crisp. 1 draws as designed.
+    void SetScale(double dScale);
+    double Scale() const { return m_dScale; }
+
     // The default frame colour: the colour of greyed-out text.
     static QColor GrayTextColor();
 
@@ -63,4 +68,5 @@ private:
     Qt::Alignment m_nTextAlign = Qt::AlignLeft;
     bool m_bWordWrap = true;
     QString m_strText;
+    double m_dScale = 1.0;
 };

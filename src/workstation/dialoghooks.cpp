@@ -4,14 +4,29 @@
 #include "catalogue/plusql.h"
 #include "labels/varnetcfg.h"
 #include "ui/appconfig.h"
+#include "ui/screenfit.h"
+
+#include <QWidget>
+
+namespace {
+// The scale of the screen that opens the dialog: its width against the design's.
+double OwnerScale(const QWidget* owner) {
+    if (!owner)
+        return 1.0;
+    const QVariant scale = owner->property("varnetScale");
+    return scale.isValid() ? scale.toDouble() : 1.0;
+}
+} // namespace
 
 void RunSettingsDialog(QWidget* owner) {
     CAppConfig dlg(owner);
+    FitDialogToScale(dlg, OwnerScale(owner));
     dlg.exec();
 }
 
 void RunLayoutEditor(QWidget* owner) {
     CVarnetCfg dlg(owner);
+    FitDialogToScale(dlg, OwnerScale(owner));
     dlg.exec();
 }
 
@@ -22,6 +37,7 @@ std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) 
     if ((!app.m_db.IsOpen() || app.m_db.IsLost()) && !app.ConnectDatabase())
         return std::nullopt;
     CDlgPluFind dlg(owner);
+    FitDialogToScale(dlg, OwnerScale(owner));
     dlg.m_strBaseFilter = PluBaseFilter(app.DatabaseDialect(), s.WBarCodeMask, s.QBarCodeMask,
                                         app.m_bEnableSection, s.SectionID);
     if (dlg.exec() != QDialog::Accepted)

@@ -9,6 +9,10 @@
 #include "ui/messagebox.h"
 #include "workstation/varnetdlg.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -50,6 +54,11 @@ int RunVarnet(int argc, char** argv) {
     const bool bFullScreen = HasOption(argc, argv, "--full-screen");
     platform::PrepareRuntimeDirectory();
     ui::CVarnetApplication qapp(argc, argv);
+    // Qt's own dialogs and buttons speak the operator's language, whatever the system's.
+    QTranslator qtRussian;
+    if (qtRussian.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtRussian);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();
