@@ -9,8 +9,8 @@
 #include "workstation/screenstate.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QMap>
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 
@@ -19,7 +19,6 @@
 class CButtonCtrl;
 class CLabel;
 class CPrinterWatch;
-class QMenu;
 
 class CVarnetDlg : public QDialog, public IMainScreen {
     Q_OBJECT
