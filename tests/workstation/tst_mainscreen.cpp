@@ -130,8 +130,8 @@ private Q_SLOTS:
         QVERIFY(!m_dlg->windowIcon().isNull());
     }
 
-    // A scale port that cannot be opened says so once, in a box owned by the main screen,
-    // and the screen comes up without a scale.
+    // A scale port that cannot be opened says so once, with the port, its device and the
+    // reason, in a box owned by the main screen, and the screen comes up without a scale.
     void scalePortErrorOwnedByTheScreen() {
         MessageRecorder messages;
         TestCounterOptions o;
@@ -143,9 +143,17 @@ private Q_SLOTS:
         m_dlg = std::make_unique<CVarnetDlg>();
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка открытия порта")});
+        QCOMPARE(
+            messages.Texts(),
+            QStringList{QStringLiteral(
+                "Ошибка открытия порта COM1 (/nonexistent/ttyVarnet): нет такого устройства")});
         QCOMPARE(messages.Messages()[0].owner, m_dlg.get());
-        QVERIFY(!m_dlg->Poller().IsPolling());
+        // The port is tried again by itself, silently, and the strip says it is not open.
+        QVERIFY(!m_dlg->Poller().IsReading());
+        QCOMPARE(m_dlg->ScaleStateField()->text(),
+                 QStringLiteral("Весы: порт COM1 (/nonexistent/ttyVarnet) не открыт"));
+        QTest::qWait(CScalePoller::kReopenMs + 500);
+        QCOMPARE(messages.Texts().size(), 1);
     }
 
     void escapeAndEnterNeverClose() {
