@@ -7,9 +7,9 @@ using namespace scales;
 double CContinuous::GetWeight() {
     if (!m_bOpen)
         return 0.0;
-    // The indicator talks by itself, so nothing is purged: the newest whole line that has
-    // come in since the last exchange is taken at once, and a line still arriving is waited
-    // for. The poller's pause then costs nothing, and every line period gives a weight.
+    // The indicator talks by itself, so nothing is purged: lines that came in while the port
+    // was not read are old and dropped, the line still arriving is kept and waited for, and
+    // the poller asks again at once. Every line period gives a weight, never an old one.
     // Only the first exchange after opening may begin in the middle of a line; its bytes up
     // to the first line end are skipped.
     SetReadTimeouts(false);

@@ -79,7 +79,7 @@ void IScale::ReportPortError(const QString& text) {
     // port with its device, and the system's reason.
     QString message = text;
     message +=
-        text.endsWith(QLatin1String("порта")) ? QStringLiteral(" ") : QStringLiteral(" порта ");
+        text.endsWith(QStringLiteral("порта")) ? QStringLiteral(" ") : QStringLiteral(" порта ");
     message += PortName();
     if (const int err = m_hPort.LastErrno(); err != 0)
         message += QStringLiteral(": ") + platform::PortErrorReason(err);
@@ -118,8 +118,8 @@ double IScale::ResultOf(const scales::LineReading& reading) {
     if (reading.kind == scales::LineReading::Refused) {
         // The scale is set up wrongly and stays so until someone mends it: one message,
         // another only after it has sent a usable weight again.
-        if (!m_bUnitRefused)
-            ReportPortError(
+        if (!m_bUnitRefused && m_fnReport)
+            m_fnReport(
                 QStringLiteral("Весы передают вес в единицах \"%1\". Установите на весах кг или г.")
                     .arg(QString::fromStdString(reading.strUnit)));
         m_bUnitRefused = true;
@@ -184,11 +184,17 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
     bool overlong = false;
     bool dropping = false;
     bool first = true;
+    // With carry the exchange first takes what is already there without waiting: whole
+    // lines in it are old (the port was not read meanwhile) and are dropped; the line still
+    // arriving is kept, and its end is what the exchange waits for.
+    bool draining = carry;
+    bool drainedLineEnd = false;
     if (carry && m_bCarryValid) {
         // Goes on with the line the last exchange left unfinished.
         current.swap(m_strCarry);
         skipPartial = false;
     }
+    const bool startKnown = !carry || m_bCarryValid;
     m_strCarry.clear();
     m_bCarryValid = false;
     const auto keep = [&](bool result) {
@@ -206,15 +212,24 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
         const int left = RemainingMs();
         if (left <= 0)
             return keep(found); // a stream without pauses must not hold the exchange longer
-        const int waitMs = found ? 0 : std::min(kByteTimeoutMs, left);
+        const int waitMs = found || draining ? 0 : std::min(kByteTimeoutMs, left);
         std::size_t n = 0;
         const platform::ReadResult r = m_hPort.ReadAvailable(chunk, sizeof chunk, n, waitMs);
         if (r == platform::ReadResult::Error)
             return false;
-        if (r == platform::ReadResult::TimeOut)
-            return keep(found);
+        if (r == platform::ReadResult::TimeOut) {
+            if (!draining)
+                return keep(found);
+            // Bytes of a line whose start was never seen (the first exchange after opening)
+            // are the tail of a cut line.
+            draining = false;
+            if (!startKnown && !drainedLineEnd && !current.empty())
+                dropping = true;
+            first = false;
+            continue;
+        }
         m_nBytesReceived += n;
-        if (first && skipPartial) {
+        if (first && skipPartial && !carry) {
             // Only bytes that were already on their way when the exchange began can be the
             // tail of a cut line; a line that starts after a pause is whole.
             const auto quick = 2 * ByteTime() + std::chrono::milliseconds(5);
@@ -232,7 +247,9 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
             }
             if (!current.empty() && current.back() == '\r')
                 current.pop_back();
-            if (!dropping && !overlong && accept(current)) {
+            if (draining)
+                drainedLineEnd = true;
+            if (!draining && !dropping && !overlong && accept(current)) {
                 line = current;
                 found = true;
                 m_bAnswered = true;

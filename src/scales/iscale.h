@@ -35,6 +35,9 @@ public:
     virtual double GetWeight() = 0;
     // Shows a price on the scale's display, for the protocols that have one.
     virtual void SetPrice(unsigned int nPrice) = 0;
+    // The scale sends its weights by itself (continuous output): each exchange waits for the
+    // next line, so the poller asks again without a pause.
+    virtual bool TalksByItself() const { return false; }
 
     // Opens a device by its path with the line fields below (the diagnostic tool names the
     // device itself rather than a port number).

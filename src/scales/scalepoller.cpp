@@ -182,7 +182,9 @@ void CScalePoller::PollScaleThread() {
             }
 
             long long price = -1;
-            if (!Pause(100, price))
+            // A scale that talks by itself is read again at once: its exchange waits for
+            // the next line, which is the pause.
+            if (!Pause(m_pScale && m_pScale->TalksByItself() ? 0 : 100, price))
                 break;
             double weight = 0.0;
             ScaleState state = ScaleState::Unknown;
