@@ -98,6 +98,11 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     // is drawn into it in its design's units: everything, icons included, is rendered at
     // the size it is shown.
     image.setDevicePixelRatio(dpr * m_dScale);
+    if (m_dScale != 1.0) {
+        // The design's whole pixels may fall a fraction short of the key on screen; that
+        // sliver shows the window, not whatever the image's memory held.
+        image.fill(palette().color(QPalette::Window));
+    }
     {
         QPainter ip(&image);
         ui::PaintKey(ip, m_dScale == 1.0 ? size() : ui::DesignSize(size(), m_dScale), look);
