@@ -9,12 +9,14 @@
 #include "support/testcounter.h"
 #include "ui/buttonctrl.h"
 #include "ui/labelctrl.h"
+#include "ui/screenfit.h"
 #include "workstation/mainlayout.h"
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -154,6 +156,46 @@ private Q_SLOTS:
                  QStringLiteral("Весы: порт COM1 (/nonexistent/ttyVarnet) не открыт"));
         QTest::qWait(CScalePoller::kReopenMs + 500);
         QCOMPARE(messages.Texts().size(), 1);
+    }
+
+    // A long press anywhere opens the right button's menu, with items a finger can hit; the
+    // key under the finger does not act. A short press is a click as before.
+    void longPressOpensTheMenu() {
+        MessageRecorder messages;
+        OpenScreen();
+        QStringList items;
+        int itemHeight = 0;
+        QTimer::singleShot(CVarnetDlg::kLongPressMs + 500, this, [&] {
+            if (QMenu* menu = m_dlg->OpenMenu()) {
+                for (QAction* a : menu->actions())
+                    items << a->text();
+                itemHeight = menu->actionGeometry(menu->actions().first()).height();
+                menu->close();
+            }
+        });
+        CButtonCtrl* seven = m_dlg->Key(IDC_KEY_7);
+        QTest::mousePress(seven, Qt::LeftButton);
+        QTest::qWait(CVarnetDlg::kLongPressMs + 900);
+        QTest::mouseRelease(seven, Qt::LeftButton);
+        QVERIFY(items.contains(QStringLiteral("&Журнал фасовки...")));
+        QVERIFY(items.contains(QStringLiteral("&Повторить последнюю этикетку")));
+        QVERIFY2(itemHeight >= TouchRowHeight(1.0), qPrintable(QString::number(itemHeight)));
+        QCOMPARE(Weight(), QStringLiteral("0.000 "));
+        QTest::mouseClick(seven, Qt::LeftButton);
+        QCOMPARE(Weight(), QStringLiteral("7 "));
+        // On a display field too.
+        items.clear();
+        QTimer::singleShot(CVarnetDlg::kLongPressMs + 500, this, [&] {
+            if (QMenu* menu = m_dlg->OpenMenu()) {
+                items << menu->actions().first()->text();
+                menu->close();
+            }
+        });
+        QTest::mousePress(m_dlg->Field(10001), Qt::LeftButton);
+        QTest::qWait(CVarnetDlg::kLongPressMs + 900);
+        QTest::mouseRelease(m_dlg->Field(10001), Qt::LeftButton);
+        QCOMPARE(items.size(), 1);
+        QVERIFY(messages.Texts().isEmpty());
     }
 
     void escapeAndEnterNeverClose() {
