@@ -92,7 +92,7 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     AddStatic(QStringLiteral("Ед. изм. валюты:"), 212, 59, 60, 8);
     AddStatic(QStringLiteral("Весы:"), 20, 99, 20, 8);
     AddStatic(QStringLiteral("COM порт:"), 239, 99, 37, 8);
-    AddStatic(QStringLiteral("Устройство:"), 1, 116, 40, 8);
+    AddStatic(QStringLiteral("Устройство:"), 5, 116, 40, 8);
     AddStatic(QStringLiteral("Драйвер:"), 7, 140, 33, 8);
     AddStatic(QStringLiteral("SQL сервер:"), 17, 158, 42, 8);
     AddStatic(QStringLiteral("База данных:"), 174, 158, 47, 8);
@@ -140,7 +140,7 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     }
     // The serial devices present; choosing one sets the port number whose COM<N> link
     // (made on confirming) names it, so the settings stay what a Windows counter reads.
-    m_pDevices = AddList(kDeviceList, 42, 114, 269);
+    m_pDevices = AddList(kDeviceList, 48, 114, 263);
     m_pDevices->addItem(QString());
     m_pDevices->addItems(platform::SerialDevices());
     connect(m_pDevices, &QComboBox::activated, this, &CAppConfig::OnDeviceChosen);
