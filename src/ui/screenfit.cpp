@@ -5,7 +5,9 @@
 #include <QFont>
 #include <QHeaderView>
 #include <QMenu>
+#include <QPointer>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 #include <optional>
@@ -53,4 +55,19 @@ void FitDialogToScale(QWidget& dialog, double factor) {
         view->verticalHeader()->setMinimumSectionSize(TouchRowHeight(factor));
         view->verticalHeader()->setDefaultSectionSize(TouchRowHeight(factor));
     }
+    if (fixed || factor <= 1.0)
+        return;
+    // Columns set up in pixels keep their share of the grown list; a dialog may add them
+    // only as it is shown, so this waits for that.
+    QPointer<QWidget> guard(&dialog);
+    QTimer::singleShot(0, &dialog, [guard, factor] {
+        if (!guard)
+            return;
+        for (QTableView* view : guard->findChildren<QTableView*>()) {
+            if (!view->model())
+                continue;
+            for (int c = 0; c < view->model()->columnCount(); ++c)
+                view->setColumnWidth(c, qRound(view->columnWidth(c) * factor));
+        }
+    });
 }
