@@ -14,8 +14,7 @@ IScale::~IScale() {
 bool IScale::Open() {
     if (m_nPortNumber == 0)
         return false;
-    const bool opened = OpenDevice(platform::SerialDeviceForPort(m_nPortNumber));
-    return opened;
+    return OpenDevice(platform::SerialDeviceForPort(m_nPortNumber));
 }
 
 bool IScale::OpenDevice(const QString& device) {

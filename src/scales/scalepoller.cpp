@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QObject>
 
-#include <algorithm>
 #include <chrono>
 #include <system_error>
 

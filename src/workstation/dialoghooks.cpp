@@ -26,7 +26,12 @@ void RunSettingsDialog(QWidget* owner) {
 
 void RunLayoutEditor(QWidget* owner) {
     CVarnetCfg dlg(owner);
-    FitDialogToScale(dlg, OwnerScale(owner));
+    // The editor places its controls by its own size: it grows with the screen as a whole.
+    if (const double scale = OwnerScale(owner); scale > 1.0) {
+        dlg.setFixedSize((QSizeF(dlg.size()) * scale).toSize());
+        if (owner)
+            dlg.move(owner->geometry().center() - dlg.rect().center());
+    }
     dlg.exec();
 }
 

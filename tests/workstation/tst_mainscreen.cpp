@@ -1,6 +1,7 @@
 // The main screen as a window under the offscreen platform: its keyboard, the product key
 // with and without a typed code, and the print failures that the spooler can cause.
 #include "catalogue/cdlgplufind.h"
+#include "catalogue/cgrid.h"
 #include "democatalogue.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -241,6 +243,35 @@ private Q_SLOTS:
         QTest::keyClick(m_dlg.get(), '+');
         QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("12"));
         QCOMPARE(m_dlg->Field(10001)->text(), name);
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // By touch alone: a tap on a row and "Выбрать" takes that product; "Отмена" leaves.
+    void productSearchByTouch() {
+        MessageRecorder messages;
+        OpenScreen();
+        OnNextModal([](QWidget* modal) {
+            auto* find = qobject_cast<CDlgPluFind*>(modal);
+            QVERIFY(find);
+            QVERIFY(QTest::qWaitForWindowExposed(find));
+            CGrid* grid = find->Grid();
+            QTRY_VERIFY(grid->model()->rowCount() > 3);
+            const QRect row = grid->visualRect(grid->model()->index(2, 1));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+            QTest::mouseClick(find->findChild<QPushButton*>(QStringLiteral("chooseButton")),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_PRODUCT), Qt::LeftButton);
+        QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("3"));
+
+        OnNextModal([](QWidget* modal) {
+            QVERIFY(QTest::qWaitForWindowExposed(modal));
+            QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_CLEAR), Qt::LeftButton);
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_PRODUCT), Qt::LeftButton);
+        QVERIFY(m_dlg->State().m_product.m_strCode.isEmpty());
         QVERIFY(messages.Texts().isEmpty());
     }
 
