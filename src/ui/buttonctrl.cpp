@@ -96,8 +96,9 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     QImage image((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
     // At the screen's scale the image has as many pixels as the key on screen, and the key
     // is drawn into it in its design's units: everything, icons included, is rendered at
-    // the size it is shown.
-    image.setDevicePixelRatio(dpr * m_dScale);
+    // the size it is shown. Grown, through the image's pixel ratio (so icons are rendered
+    // big); shrunk, through the painter.
+    image.setDevicePixelRatio(dpr * std::max(1.0, m_dScale));
     if (m_dScale != 1.0) {
         // The design's whole pixels may fall a fraction short of the key on screen; that
         // sliver shows the window, not whatever the image's memory held.
@@ -105,6 +106,8 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     }
     {
         QPainter ip(&image);
+        if (m_dScale < 1.0)
+            ip.scale(m_dScale, m_dScale);
         ui::PaintKey(ip, m_dScale == 1.0 ? size() : ui::DesignSize(size(), m_dScale), look);
     }
     image.setDevicePixelRatio(dpr);
