@@ -1,7 +1,6 @@
 #include "ui/buttonctrl.h"
 
 #include "ui/cellfont.h"
-#include "ui/labellook.h"
 #include "ui/resources.h"
 
 #include <QImage>
@@ -42,10 +41,10 @@ void CButtonCtrl::SetIcon(int nIconId, int nIconDisabledId, int nSize, int nAlig
     SetIcon(VarnetIcon(nIconId), VarnetIcon(nIconDisabledId), nSize, nAlign);
 }
 
-void CButtonCtrl::SetScale(double dScale) {
-    if (dScale <= 0.0 || m_dScale == dScale)
+void CButtonCtrl::SetDesignSize(const QSize& design) {
+    if (m_szDesign == design)
         return;
-    m_dScale = dScale;
+    m_szDesign = design;
     update();
 }
 
@@ -96,19 +95,18 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     QImage image((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
     // At the screen's scale the image has as many pixels as the key on screen, and the key
     // is drawn into it in its design's units: everything, icons included, is rendered at
-    // the size it is shown. Grown, through the image's pixel ratio (so icons are rendered
-    // big); shrunk, through the painter.
-    image.setDevicePixelRatio(dpr * std::max(1.0, m_dScale));
-    if (m_dScale != 1.0) {
-        // The design's whole pixels may fall a fraction short of the key on screen; that
-        // sliver shows the window, not whatever the image's memory held.
-        image.fill(palette().color(QPalette::Window));
-    }
+    // the size it is shown. Grown, mostly through the image's pixel ratio (so icons are
+    // rendered big); the rest, and any shrinking, through the painter.
+    const bool designed = !m_szDesign.isEmpty() && m_szDesign != size();
+    const double sx = designed ? double(width()) / m_szDesign.width() : 1.0;
+    const double sy = designed ? double(height()) / m_szDesign.height() : 1.0;
+    const double ratio = std::max(1.0, std::min(sx, sy));
+    image.setDevicePixelRatio(dpr * ratio);
     {
         QPainter ip(&image);
-        if (m_dScale < 1.0)
-            ip.scale(m_dScale, m_dScale);
-        ui::PaintKey(ip, m_dScale == 1.0 ? size() : ui::DesignSize(size(), m_dScale), look);
+        if (designed)
+            ip.scale(sx / ratio, sy / ratio);
+        ui::PaintKey(ip, designed ? m_szDesign : size(), look);
     }
     image.setDevicePixelRatio(dpr);
     QPainter p(this);

@@ -31,10 +31,11 @@ public:
     void SetTextColor(const QColor& crText);
     QColor TextColor() const { return m_crText; }
 
-    // The screen's scale: the key is drawn as its design (its size divided by the factor) at
-    // factor times the size; icons are rendered at the size they are shown. 1 as designed.
-    void SetScale(double dScale);
-    double Scale() const { return m_dScale; }
+    // The size the key is designed at; shown at another size (the screen's scale) it is
+    // drawn as its design stretched to fit, rasterised at the size shown, icons included.
+    // Empty: drawn at its own size.
+    void SetDesignSize(const QSize& design);
+    QSize DesignSize() const { return m_szDesign; }
 
     bool IsHover() const { return m_bHover; }
     // The state the key paints itself in right now.
@@ -62,5 +63,5 @@ private:
     int m_nIconSize = 0;
     int m_nIconAlign = ui::KeyIconCentre;
     QFont m_font;
-    double m_dScale = 1.0;
+    QSize m_szDesign;
 };

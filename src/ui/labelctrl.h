@@ -42,10 +42,11 @@ public:
     void SetFrameOnly(bool bFrameOnly);
     bool FrameOnly() const { return m_bFrameOnly; }
 
-    // The screen's scale: the field is drawn as its design (its size divided by the factor)
-    // at factor times the size, so text, frame and corners stay crisp. 1 draws as designed.
-    void SetScale(double dScale);
-    double Scale() const { return m_dScale; }
+    // The size the field is designed at; shown at another size (the screen's scale) it is
+    // drawn as its design stretched to fit, rasterised at the size shown, so text, frame and
+    // corners stay crisp. Empty: drawn at its own size.
+    void SetDesignSize(const QSize& design);
+    QSize DesignSize() const { return m_szDesign; }
 
     // The default frame colour: the colour of greyed-out text.
     static QColor GrayTextColor();
@@ -68,5 +69,5 @@ private:
     Qt::Alignment m_nTextAlign = Qt::AlignLeft;
     bool m_bWordWrap = true;
     QString m_strText;
-    double m_dScale = 1.0;
+    QSize m_szDesign;
 };

@@ -15,12 +15,6 @@ QRect Ltrb(int l, int t, int r, int b) {
 constexpr qreal kCornerRadius = 2.5;
 } // namespace
 
-QSize DesignSize(QSize shown, double factor) {
-    if (factor <= 0.0)
-        return shown;
-    return QSize(qRound(shown.width() / factor), qRound(shown.height() / factor));
-}
-
 QString SpacedCaption(const QString& caption) {
     if (caption.isEmpty())
         return QString();

@@ -20,9 +20,6 @@ struct LabelGeometry {
     QRect rcText;    // where the value text goes
 };
 
-// The size in the design's own units of a control shown at factor times its design size.
-QSize DesignSize(QSize shown, double factor);
-
 // The caption as it is drawn: one space on each side keeps the frame line off its letters.
 QString SpacedCaption(const QString& caption);
 

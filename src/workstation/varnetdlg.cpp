@@ -197,7 +197,7 @@ void CVarnetDlg::PlaceControls() {
     const double s = m_scale.Factor();
     const auto place = [&](auto* control, const QRect& design) {
         control->setGeometry(m_scale.Map(design));
-        control->SetScale(s);
+        control->SetDesignSize(design.size());
     };
     place(m_fields[IDC_NAME], m_layout.name);
     place(m_fields[IDC_PRICE], m_layout.price);

@@ -114,7 +114,7 @@ void TestButtonCtrl::scaledKey() {
     design.resize(kKey.width(), 2 * kKey.height() + 4);
     CButtonCtrl scaled;
     make(scaled);
-    scaled.SetScale(scale);
+    scaled.SetDesignSize(design.size());
     scaled.resize(qRound(design.width() * scale), qRound(design.height() * scale));
     const QImage big = Grab(&scaled);
     const int w = big.width();
