@@ -101,6 +101,14 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     return true;
 }
 
+// The strip's last label: refused, and why.
+void NoteRefused(CScreenState& state, const QString& reason) {
+    state.m_lastLabel = LastLabel();
+    state.m_lastLabel.kind = LastLabel::Refused;
+    state.m_lastLabel.moment = platform::Now();
+    state.m_lastLabel.reason = reason;
+}
+
 QString BarcodeDigits(uint64_t value) {
     const QString digits = QStringLiteral("%1").arg(value, 12, 10, QLatin1Char('0'));
     return digits + QString::number(ean13::CheckDigit(digits));
@@ -115,12 +123,7 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
         return;
     PrintingGuard printing(state.m_bPrinting);
     const AppSettings& settings = app->m_settings;
-    const auto refused = [&state](const QString& text) {
-        state.m_lastLabel = LastLabel();
-        state.m_lastLabel.kind = LastLabel::Refused;
-        state.m_lastLabel.moment = platform::Now();
-        state.m_lastLabel.reason = text;
-    };
+    const auto refused = [&state](const QString& text) { NoteRefused(state, text); };
     const auto fail = [owner, &refused](const QString& text, const QString& caption) {
         refused(text);
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
@@ -214,8 +217,10 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
 
     int jobId = 0;
     QString failure;
-    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure))
+    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure)) {
+        NoteRefused(state, failure);
         return false;
+    }
 
     JournalRow row = original;
     row.id = JournalRow::NewId();
@@ -224,5 +229,14 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     row.jobId = jobId;
     row.reprint = true;
     AppJournal().Record(row);
+    LastLabel& last = state.m_lastLabel;
+    last = LastLabel();
+    last.kind = LastLabel::Printed;
+    last.moment = row.moment;
+    last.name = original.name;
+    last.weighed = original.weighed;
+    last.quantity = original.quantity;
+    last.sum = state.MoneyText(original.sum);
+    last.barcode = original.barcode;
     return true;
 }

@@ -507,7 +507,12 @@ void CVarnetDlg::AddJournalActions() {
     connect(journal, &QAction::triggered, this, [this] {
         auto* dlg = new CJournalDlg(
             AppJournal(),
-            [this](const JournalRow& row) { return ReprintLabel(m_state, row, this); }, this);
+            [this](const JournalRow& row) {
+                const bool printed = ReprintLabel(m_state, row, this);
+                UpdateStrip();
+                return printed;
+            },
+            this);
         dlg->setAttribute(Qt::WA_DeleteOnClose);
         FitDialogToScale(*dlg, m_scale.Factor());
         dlg->open();
@@ -517,9 +522,10 @@ void CVarnetDlg::AddJournalActions() {
     last->setObjectName(QStringLiteral("reprintLastAction"));
     connect(last, &QAction::triggered, this, [this] {
         JournalRow row;
-        if (AppJournal().LastRow(&row))
+        if (AppJournal().LastRow(&row)) {
             ReprintLabel(m_state, row, this);
-        else
+            UpdateStrip();
+        } else
             platform::ReportMessage(QStringLiteral("В журнале фасовки нет этикеток"),
                                     CJournal::Caption(), platform::MessageIcon::Information, this);
     });
