@@ -14,7 +14,9 @@
 #include "platform/paths.h"
 #include "platform/printer.h"
 #include "platform/printjob.h"
+#include "workstation/printerwatch.h"
 #include "workstation/printflow.h"
+#include "workstation/statusstrip.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,6 +27,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
+#include <memory>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -70,7 +73,11 @@ struct PathFigures {
 const char* const kStepNames[] = {"open the printer", "create the job", "start the document",
                                   "write the page",   "end the page",   "finish the document"};
 
-PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder, int runs) {
+// withStrip: as the main screen does with its state strip: a printer watch asking the spooler
+// on its own thread all along, and after each label the strip's three lines made and the
+// watch asked again.
+PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder, int runs,
+                    bool withStrip = false, Timings* stripCost = nullptr) {
     PathFigures f;
     if (!platform::OpenPrinter(queue)) {
         std::fprintf(stderr, "bench_printflow: no printer %s (scripts/services.sh start cups)\n",
@@ -82,6 +89,13 @@ PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder
     state.ShowProduct({QStringLiteral("12"), QStringLiteral("Сыр Российский 50%"), QString(),
                        689.90, true, QDateTime::currentDateTime().addDays(30)});
     state.OnAutoPrintKey();
+    std::unique_ptr<CPrinterWatch> watch;
+    if (withStrip) {
+        watch = std::make_unique<CPrinterWatch>();
+        watch->SetPrinter(queue);
+    }
+    std::vector<double> strip;
+    QString shown; // keeps the lines from being optimised away
     std::vector<double> accepted, backend;
     std::vector<std::vector<double>> steps(6);
     QElapsedTimer t;
@@ -95,6 +109,16 @@ PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder
             PrintLabel(state, nullptr);
             state.AfterAutoPrint(weight);
         }
+        if (watch) {
+            const qint64 from = t.nsecsElapsed();
+            shown = ScaleStateLine(true, ScaleState::Stable, QStringLiteral("COM1 (/dev/ttyUSB0)"))
+                        .text +
+                    PrinterStateLine(watch->Printer(), watch->Status()).text +
+                    LastLabelLine(state.m_lastLabel).text;
+            watch->AskNow();
+            strip.push_back((t.nsecsElapsed() - from) / 1e6);
+            QCoreApplication::processEvents(); // the watch's answers, as the screen takes them
+        }
         accepted.push_back(t.nsecsElapsed() / 1e6);
         while (JobFiles(folder) == before && t.elapsed() < 60000)
             QThread::usleep(500);
@@ -106,6 +130,8 @@ PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder
         backend.push_back(t.nsecsElapsed() / 1e6);
     }
     platform::SetPrintStepHook({});
+    if (stripCost && !strip.empty())
+        *stripCost = Summarise(strip);
     for (const std::vector<double>& step : steps)
         f.steps.push_back(Summarise(step).median);
     f.accepted = Summarise(accepted);
@@ -165,6 +191,37 @@ int main(int argc, char** argv) {
     std::printf("  raster / PDF, medians: job accepted %.2f, driver's bytes %.2f\n",
                 raster.accepted.median / pdf.accepted.median,
                 raster.atBackend.median / pdf.atBackend.median);
+
+    // The same raster path with the state strip as the screen keeps it, and a second run
+    // without it, so the machine's drift shows beside the difference.
+    Timings stripCost;
+    const PathFigures withStrip =
+        Measure(app, QStringLiteral("VarnetZPL"), CaptureRoot() + QStringLiteral("/VarnetZPL"),
+                runs, true, &stripCost);
+    const PathFigures again = Measure(app, QStringLiteral("VarnetZPL"),
+                                      CaptureRoot() + QStringLiteral("/VarnetZPL"), runs);
+    if (!withStrip.ok || !again.ok)
+        return 1;
+    std::printf(
+        "  raster with the state strip (printer watch asking the spooler on its thread):\n");
+    Print("to the job accepted", withStrip.accepted);
+    Print("without the strip, again", again.accepted);
+    std::printf("    strip on the screen's thread per label: median %.4f ms, max %.4f ms\n",
+                stripCost.median, stripCost.max);
+    {
+        // What the watch's thread waits for, and the screen never does.
+        std::vector<double> ask;
+        for (int i = 0; i < 20; ++i) {
+            QElapsedTimer a;
+            a.start();
+            CPrinterWatch::Ask(QStringLiteral("VarnetZPL"));
+            ask.push_back(a.nsecsElapsed() / 1e6);
+        }
+        const Timings at = Summarise(ask);
+        std::printf("    one question to the spooler (watch thread only): median %.2f ms, max "
+                    "%.2f ms\n",
+                    at.median, at.max);
+    }
 
     // The read-back alone, on the page of a drawn label.
     CBarCodeLabel label(platform::PageFromSize(58, 40, 203, 203));

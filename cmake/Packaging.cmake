@@ -81,9 +81,10 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "simulate one and to total the packing journal come along.")
 # The libraries come from dpkg-shlibdeps; what the program needs without linking it is named
 # here: the SVG plugins that draw the program's icons, the fonts of the screen and the labels
-# (Arial and its kin), and addgroup for the operators' group.
+# (Arial and its kin), Qt's Russian translation of its own dialogs, and addgroup for the
+# operators' group.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-liberation2, libqt6svg6")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-liberation2, libqt6svg6, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, odbc-postgresql, cups")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/preinst

@@ -3,12 +3,12 @@
 set -euo pipefail
 packages=(
   cmake g++ make pkg-config dpkg-dev lintian fakeroot
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-translations-l10n
   unixodbc unixodbc-dev libsqliteodbc libsqlite3-dev odbc-postgresql postgresql
   cups cups-client cups-bsd cups-filters libcups2-dev cups-ipp-utils avahi-daemon dbus
   libzxing-dev
   fonts-liberation2 fonts-dejavu-core
-  zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3
+  zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3 openbox
 )
 missing=()
 for p in "${packages[@]}"; do

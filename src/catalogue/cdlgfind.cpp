@@ -5,9 +5,11 @@
 
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 CDlgFind::CDlgFind(QWidget* parent)
@@ -32,6 +34,30 @@ CDlgFind::CDlgFind(QWidget* parent)
     editLayout->addWidget(m_edit);
     layout->addWidget(listFrame, 1);
     layout->addWidget(m_orderBox);
+    {
+        // For a touch screen without a keyboard: a finger chooses the row and takes it, or
+        // leaves. The keys keep the focus where the keyboard had it.
+        auto* buttons = new QHBoxLayout;
+        auto* choose = new QPushButton(QStringLiteral("Выбрать"), this);
+        choose->setObjectName(QStringLiteral("chooseButton"));
+        auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
+        cancel->setObjectName(QStringLiteral("cancelButton"));
+        for (QPushButton* b : {choose, cancel}) {
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setAutoDefault(false);
+            b->setMinimumHeight(fontMetrics().height() * 2);
+        }
+        buttons->addStretch(1);
+        buttons->addWidget(choose);
+        buttons->addWidget(cancel);
+        layout->addLayout(buttons);
+        // Taking the row goes the way of the Enter key, with its checks.
+        connect(choose, &QPushButton::clicked, this, [this] {
+            QCoreApplication::postEvent(
+                this, new QKeyEvent(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier));
+        });
+        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    }
     // The edit box is the first tab stop and has the focus when the dialog opens.
     setTabOrder(m_edit, m_grid);
     m_edit->setFocus();

@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 CPreviewArea::CPreviewArea(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
@@ -75,13 +77,24 @@ QPushButton* CVarnetCfg::Button(int id) const {
 
 void CVarnetCfg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    const EditorPlacement p = PlaceEditorControls(width(), height());
-    m_pPreview->setGeometry(p.preview);
-    m_pKind->setGeometry(p.kindList);
+    // Grown with a scaled main screen, the editor keeps the placement of its 800 by 600
+    // design, scaled as a whole; at its own size it is placed as designed.
+    const double f = std::max(1.0, std::min(width() / 800.0, height() / 600.0));
+    const auto at = [f](const QRect& r) {
+        if (f == 1.0)
+            return r;
+        const int left = qRound(r.left() * f);
+        const int top = qRound(r.top() * f);
+        return QRect(left, top, qRound((r.left() + r.width()) * f) - left,
+                     qRound((r.top() + r.height()) * f) - top);
+    };
+    const EditorPlacement p = PlaceEditorControls(qRound(width() / f), qRound(height() / f));
+    m_pPreview->setGeometry(at(p.preview));
+    m_pKind->setGeometry(at(p.kindList));
     for (std::size_t i = 0; i < EditorButtons().size(); ++i)
-        m_buttons[EditorButtons()[i].nId]->setGeometry(p.buttons[i]);
-    m_pSave->setGeometry(p.save);
-    m_pRevert->setGeometry(p.cancel);
+        m_buttons[EditorButtons()[i].nId]->setGeometry(at(p.buttons[i]));
+    m_pSave->setGeometry(at(p.save));
+    m_pRevert->setGeometry(at(p.cancel));
 }
 
 void CVarnetCfg::RebuildPreview(bool bRealChange) {

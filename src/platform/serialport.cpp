@@ -2,10 +2,15 @@
 
 #include "platform/paths.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -113,6 +118,115 @@ QString SerialDeviceForPort(unsigned nPort) {
     return QStringLiteral("/dev/ttyS") + QString::number(nPort - 1);
 }
 
+QStringList SerialDevices(const QString& root) {
+    QStringList devices;
+    QStringList covered; // the devices a stable name stands for
+    const QDir byId(root + QStringLiteral("/serial/by-id"));
+    for (const QFileInfo& link : byId.entryInfoList(QDir::System | QDir::Files, QDir::Name)) {
+        devices << link.absoluteFilePath();
+        covered << link.canonicalFilePath();
+    }
+    const QDir dev(root);
+    QStringList plain;
+    for (const QString& name : dev.entryList(
+             {QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*"), QStringLiteral("ttyS*")},
+             QDir::System | QDir::Files)) {
+        const QString path = dev.absoluteFilePath(name);
+        if (covered.contains(QFileInfo(path).canonicalFilePath()))
+            continue;
+        if (name.startsWith(QLatin1String("ttyS"))) {
+            // Every machine has ttyS0 to ttyS31 whether or not a UART is behind them.
+            QFile type(QStringLiteral("/sys/class/tty/%1/type").arg(name));
+            if (!type.open(QIODevice::ReadOnly) || type.readAll().trimmed() == "0")
+                continue;
+        }
+        plain << path;
+    }
+    // ttyS2 before ttyS10.
+    std::sort(plain.begin(), plain.end(), [](const QString& a, const QString& b) {
+        const auto split = [](const QString& s) {
+            qsizetype i = s.size();
+            while (i > 0 && s[i - 1].isDigit())
+                --i;
+            return std::make_pair(s.left(i), s.mid(i).toInt());
+        };
+        return split(a) < split(b);
+    });
+    return devices + plain;
+}
+
+unsigned PortForDevice(const QString& device, bool* needsLink) {
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^/dev/ttyS(\\d+)$")).match(device);
+    const QString target = QFileInfo(device).absoluteFilePath();
+    unsigned firstFree = 0;
+    for (unsigned n = 1; n <= 255; ++n) {
+        const QFileInfo link(ModuleDirectory() + QStringLiteral("/COM") + QString::number(n));
+        if (link.isSymLink() && QFileInfo(link.symLinkTarget()).absoluteFilePath() == target) {
+            if (needsLink)
+                *needsLink = false;
+            return n;
+        }
+        const bool taken = link.exists() || link.isSymLink();
+        if (!taken && firstFree == 0)
+            firstFree = n;
+    }
+    if (m.hasMatch()) {
+        const unsigned n = m.captured(1).toUInt() + 1;
+        const QFileInfo link(ModuleDirectory() + QStringLiteral("/COM") + QString::number(n));
+        if (!link.exists() && !link.isSymLink() && n <= 255) {
+            if (needsLink)
+                *needsLink = false;
+            return n;
+        }
+    }
+    if (needsLink)
+        *needsLink = firstFree != 0;
+    return firstFree;
+}
+
+QString PortErrorReason(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return QStringLiteral("нет такого устройства");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("нет доступа (учётная запись не в группе dialout)");
+    case EBUSY:
+    case EWOULDBLOCK:
+        return QStringLiteral("порт занят другой программой");
+    case EIO:
+        return QStringLiteral("ошибка ввода-вывода, устройство отключено");
+    case ENOTTY:
+        return QStringLiteral("это не последовательный порт");
+    case EINVAL:
+        return QStringLiteral("порт не поддерживает эти установки");
+    case ELOOP:
+        return QStringLiteral("ссылка указывает сама на себя");
+    default:
+        return QString::fromLocal8Bit(std::strerror(err));
+    }
+}
+
+QString PortDisplayName(unsigned nPort, const QString& device) {
+    if (nPort == 0)
+        return device;
+    const QString com = QStringLiteral("COM") + QString::number(nPort);
+    // The link's target is what an installer recognises (/dev/ttyUSB0); a link pointing at
+    // nothing is named by its target all the same.
+    const QFileInfo info(device);
+    const QString target = info.isSymLink() ? info.symLinkTarget() : device;
+    return QStringLiteral("%1 (%2)").arg(com, target);
+}
+
+void CSerialPort::Failed(int err) {
+    m_nLastErrno = err;
+    if (err == EIO || err == ENXIO || err == ENODEV || err == EBADF)
+        m_bLost = true;
+}
+
 CSerialPort::~CSerialPort() {
     Release();
 }
@@ -120,6 +234,7 @@ CSerialPort::~CSerialPort() {
 SerialError CSerialPort::Open(const QString& device, const SerialLineSettings& line) {
     Release();
     m_nLastErrno = 0;
+    m_bLost = false;
     const QByteArray path = QFile::encodeName(device);
     // Non-blocking for the open itself, so a port without carrier does not hang it.
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -241,7 +356,7 @@ bool CSerialPort::SetReadTimeouts() {
         return false;
     termios tio{};
     if (::tcgetattr(m_fd, &tio) != 0) {
-        m_nLastErrno = errno;
+        Failed(errno);
         return false;
     }
     if (tio.c_cc[VMIN] == 0 && tio.c_cc[VTIME] == 10)
@@ -249,7 +364,7 @@ bool CSerialPort::SetReadTimeouts() {
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 10;
     if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) {
-        m_nLastErrno = errno;
+        Failed(errno);
         return false;
     }
     return true;
@@ -274,7 +389,7 @@ ReadResult CSerialPort::ReadByte(std::uint8_t& byte, int timeoutMs) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            m_nLastErrno = errno;
+            Failed(errno);
             return ReadResult::Error;
         }
         if (n == 0) {
@@ -285,7 +400,7 @@ ReadResult CSerialPort::ReadByte(std::uint8_t& byte, int timeoutMs) {
         // A hung-up terminal reports POLLHUP and reads as end of file forever; waiting on it
         // would only spin.
         if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-            m_nLastErrno = EIO;
+            Failed(EIO);
             return ReadResult::Error;
         }
         const ssize_t got = ::read(m_fd, &byte, 1);
@@ -293,7 +408,7 @@ ReadResult CSerialPort::ReadByte(std::uint8_t& byte, int timeoutMs) {
             return ReadResult::Byte;
         if (got < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
-        m_nLastErrno = got < 0 ? errno : EIO;
+        Failed(got < 0 ? errno : EIO);
         return ReadResult::Error;
     }
 }
@@ -333,7 +448,7 @@ bool CSerialPort::Write(const std::uint8_t* data, std::size_t count) {
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            m_nLastErrno = errno;
+            Failed(errno);
             return false;
         }
         data += n;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,21 @@ namespace platform {
 // folder when it exists (usually a link to a tty or to a scale simulator's pseudo-terminal),
 // otherwise /dev/ttyS<N-1>.
 QString SerialDeviceForPort(unsigned nPort);
+
+// The serial devices present under root (/dev): the stable names under serial/by-id/ where
+// they exist (instead of the device they point to), then ttyUSB*, ttyACM* and the ttyS*
+// that have a port behind them (/sys/class/tty/ttyS<N>/type not 0). Sorted, each once.
+QStringList SerialDevices(const QString& root = QStringLiteral("/dev"));
+
+// The COM<N> link in the counter folder that names device, or 0; without one the first
+// port number whose link is free (for /dev/ttyS<N-1>: N, which needs no link).
+unsigned PortForDevice(const QString& device, bool* needsLink = nullptr);
+
+// The system's reason for a failed port step (an errno value), in the operator's language.
+QString PortErrorReason(int err);
+// How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link;
+// a device opened by its path (nPort 0) is named by that path alone.
+QString PortDisplayName(unsigned nPort, const QString& device);
 
 // Line settings in the codes the scale classes keep: parity 0 none, 1 odd, 2 even, 3 mark,
 // 4 space; stop bits 0 one, 1 one and a half, 2 two; flow bits 0 DSR/DTR, 1 CTS/RTS,
@@ -74,10 +90,17 @@ public:
 
     // errno of the last failed step, for tools that explain a failure.
     int LastErrno() const { return m_nLastErrno; }
+    // The device has gone since it was opened (an adapter pulled out, a terminal hung up):
+    // nothing more will come through this descriptor.
+    bool Lost() const { return m_bLost; }
 
 private:
+    // Notes a failed step; an error that only a vanished device gives marks the port lost.
+    void Failed(int err);
+
     int m_fd = -1;
     int m_nLastErrno = 0;
+    bool m_bLost = false;
     // This object set the terminal's exclusive flag, so it may clear it again. An open that
     // fails at the lock must leave the flag of the program that holds the port alone.
     bool m_bExclusiveSet = false;

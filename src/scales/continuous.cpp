@@ -7,15 +7,22 @@ using namespace scales;
 double CContinuous::GetWeight() {
     if (!m_bOpen)
         return 0.0;
-    // The purge at the start of the exchange drops every line that came in before it, so
-    // a line read here is never older than this exchange; what arrives first may be the
-    // tail of a line cut by the purge and is skipped up to its line end.
-    SetReadTimeouts();
+    // The indicator talks by itself, so nothing is purged: lines that came in while the port
+    // was not read are old and dropped, the line still arriving is kept and waited for, and
+    // the poller asks again at once. Every line period gives a weight, never an old one.
+    // Only the first exchange after opening may begin in the middle of a line; its bytes up
+    // to the first line end are skipped.
+    SetReadTimeouts(false);
     std::string line;
-    const bool read = ReadNewestLine(line, true, [](const std::string& l) {
-        return ParseContinuousLine(l.data(), l.size()).kind != LineReading::Garbage;
-    });
-    if (!read)
+    const bool read = ReadNewestLine(
+        line, true,
+        [](const std::string& l) {
+            return ParseContinuousLine(l.data(), l.size()).kind != LineReading::Garbage;
+        },
+        true);
+    if (!read) {
+        NoReading();
         return -1.0;
+    }
     return ResultOf(ParseContinuousLine(line.data(), line.size()));
 }

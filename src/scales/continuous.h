@@ -1,5 +1,6 @@
 // An indicator with continuous output: it sends a line such as "ST,GS,+0000.512kg" several
-// times a second without being asked. The newest complete line counts; nothing is sent.
+// times a second without being asked. Each exchange takes the next line as it arrives;
+// nothing is sent.
 #pragma once
 
 #include "scales/iscale.h"
@@ -8,6 +9,7 @@ class CContinuous : public IScale {
 public:
     double GetWeight() override;
     void SetPrice(unsigned int) override {}
+    bool TalksByItself() const override { return true; }
 
 protected:
     // Nothing is sent; the tail of a cut line and one whole line of about twenty

@@ -3,6 +3,7 @@
 #include "platform/messages.h"
 
 #include <algorithm>
+#include <cerrno>
 
 IScale::IScale() : m_fnReport([](const QString& text) { platform::ReportMessage(text); }) {}
 
@@ -19,6 +20,12 @@ bool IScale::Open() {
 bool IScale::OpenDevice(const QString& device) {
     if (m_bOpen)
         Close();
+    // Named here so that a failure names the device it was about.
+    m_strDevice = device;
+    m_nOpenedPort = device == platform::SerialDeviceForPort(m_nPortNumber) ? m_nPortNumber : 0;
+    m_nState = ScaleState::Unknown;
+    m_strCarry.clear();
+    m_bCarryValid = false;
     platform::SerialLineSettings line;
     line.nBaudRate = m_nBaudRate;
     line.nByteSize = m_nByteSize;
@@ -60,9 +67,32 @@ void IScale::SetMessageHandler(MessageHandler handler) {
     m_fnReport = std::move(handler);
 }
 
+QString IScale::PortName() const {
+    return platform::PortDisplayName(m_nOpenedPort, m_strDevice);
+}
+
 void IScale::ReportPortError(const QString& text) {
-    if (m_fnReport)
-        m_fnReport(text);
+    if (!m_fnReport)
+        return;
+    // "Ошибка открытия порта COM3 (/dev/ttyUSB0): нет такого устройства": the step, the
+    // port with its device, and the system's reason.
+    QString message = text;
+    message +=
+        text.endsWith(QStringLiteral("порта")) ? QStringLiteral(" ") : QStringLiteral(" порта ");
+    message += PortName();
+    if (const int err = m_hPort.LastErrno(); err != 0)
+        message += QStringLiteral(": ") + platform::PortErrorReason(err);
+    m_fnReport(message);
+}
+
+QString IScale::LostPortMessage() const {
+    const int err = m_hPort.LastErrno() != 0 ? m_hPort.LastErrno() : EIO;
+    return QStringLiteral("Порт %1 отключён: %2").arg(PortName(), platform::PortErrorReason(err));
+}
+
+void IScale::NoReading() {
+    if (m_nBytesReceived == 0)
+        m_nState = ScaleState::NoAnswer;
 }
 
 std::chrono::nanoseconds IScale::ByteTime() const {
@@ -87,18 +117,19 @@ double IScale::ResultOf(const scales::LineReading& reading) {
     if (reading.kind == scales::LineReading::Refused) {
         // The scale is set up wrongly and stays so until someone mends it: one message,
         // another only after it has sent a usable weight again.
-        if (!m_bUnitRefused)
-            ReportPortError(
+        if (!m_bUnitRefused && m_fnReport)
+            m_fnReport(
                 QStringLiteral("Весы передают вес в единицах \"%1\". Установите на весах кг или г.")
                     .arg(QString::fromStdString(reading.strUnit)));
         m_bUnitRefused = true;
     } else if (reading.kind == scales::LineReading::Weight) {
         m_bUnitRefused = false;
+        m_nState = reading.state;
     }
     return reading.Result();
 }
 
-bool IScale::SetReadTimeouts() {
+bool IScale::SetReadTimeouts(bool purge) {
     if (!m_bOpen)
         return false;
     m_tpDeadline =
@@ -114,7 +145,8 @@ bool IScale::SetReadTimeouts() {
         return false;
     }
     m_bTimeoutFailing = false;
-    m_hPort.PurgeInput();
+    if (purge)
+        m_hPort.PurgeInput();
     return true;
 }
 
@@ -141,7 +173,7 @@ std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
 }
 
 bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
-                            const std::function<bool(const std::string&)>& accept) {
+                            const std::function<bool(const std::string&)>& accept, bool carry) {
     if (!m_bOpen)
         return false;
     // A line of these protocols is about twenty characters; anything much longer is noise
@@ -151,6 +183,26 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
     bool overlong = false;
     bool dropping = false;
     bool first = true;
+    // With carry the exchange first takes what is already there without waiting: whole
+    // lines in it are old (the port was not read meanwhile) and are dropped; the line still
+    // arriving is kept, and its end is what the exchange waits for.
+    bool draining = carry;
+    bool drainedLineEnd = false;
+    if (carry && m_bCarryValid) {
+        // Goes on with the line the last exchange left unfinished.
+        current.swap(m_strCarry);
+        skipPartial = false;
+    }
+    const bool startKnown = !carry || m_bCarryValid;
+    m_strCarry.clear();
+    m_bCarryValid = false;
+    const auto keep = [&](bool result) {
+        if (carry && !dropping && !overlong) {
+            m_strCarry = current;
+            m_bCarryValid = true;
+        }
+        return result;
+    };
     bool found = false;
     std::uint8_t chunk[256];
     const auto start = std::chrono::steady_clock::now();
@@ -158,16 +210,25 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
         // Once an accepted line is there, only what has already arrived behind it counts.
         const int left = RemainingMs();
         if (left <= 0)
-            return found; // a stream without pauses must not hold the exchange longer
-        const int waitMs = found ? 0 : std::min(kByteTimeoutMs, left);
+            return keep(found); // a stream without pauses must not hold the exchange longer
+        const int waitMs = found || draining ? 0 : std::min(kByteTimeoutMs, left);
         std::size_t n = 0;
         const platform::ReadResult r = m_hPort.ReadAvailable(chunk, sizeof chunk, n, waitMs);
         if (r == platform::ReadResult::Error)
             return false;
-        if (r == platform::ReadResult::TimeOut)
-            return found;
+        if (r == platform::ReadResult::TimeOut) {
+            if (!draining)
+                return keep(found);
+            // Bytes of a line whose start was never seen (the first exchange after opening)
+            // are the tail of a cut line.
+            draining = false;
+            if (!startKnown && !drainedLineEnd && !current.empty())
+                dropping = true;
+            first = false;
+            continue;
+        }
         m_nBytesReceived += n;
-        if (first && skipPartial) {
+        if (first && skipPartial && !carry) {
             // Only bytes that were already on their way when the exchange began can be the
             // tail of a cut line; a line that starts after a pause is whole.
             const auto quick = 2 * ByteTime() + std::chrono::milliseconds(5);
@@ -185,7 +246,9 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
             }
             if (!current.empty() && current.back() == '\r')
                 current.pop_back();
-            if (!dropping && !overlong && accept(current)) {
+            if (draining)
+                drainedLineEnd = true;
+            if (!draining && !dropping && !overlong && accept(current)) {
                 line = current;
                 found = true;
                 m_bAnswered = true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/serialport.h"
+#include "scales/scalestate.h"
 #include "scales/textreplies.h"
 
 #include <QString>
@@ -34,11 +35,23 @@ public:
     virtual double GetWeight() = 0;
     // Shows a price on the scale's display, for the protocols that have one.
     virtual void SetPrice(unsigned int nPrice) = 0;
+    // The scale sends its weights by itself (continuous output): each exchange waits for the
+    // next line, so the poller asks again without a pause.
+    virtual bool TalksByItself() const { return false; }
 
     // Opens a device by its path with the line fields below (the diagnostic tool names the
     // device itself rather than a port number).
     bool OpenDevice(const QString& device);
     bool IsOpen() const { return m_bOpen; }
+    // What the last exchange said besides the weight; PortClosed while the port is closed.
+    ScaleState State() const { return m_bOpen ? m_nState : ScaleState::PortClosed; }
+    // The device went away while open (a USB adapter pulled out): nothing more will come
+    // until the port is opened again.
+    bool PortLost() const { return m_bOpen && m_hPort.Lost(); }
+    // The message for a lost port: the port, its device and the system's reason.
+    QString LostPortMessage() const;
+    // "COM3 (/dev/ttyUSB0)", or the device opened by its path.
+    QString PortName() const;
     void SetMessageHandler(MessageHandler handler);
     // errno of the last failed port step, for tools that explain a failure.
     int LastErrno() const { return m_hPort.LastErrno(); }
@@ -71,8 +84,8 @@ protected:
 
     // Called by every exchange before its first write; starts the exchange's deadline. Also
     // throws away bytes left over from an earlier exchange, so a late reply cannot be taken
-    // for the answer to this one.
-    bool SetReadTimeouts();
+    // for the answer to this one (unless purge is false: a scale that talks by itself).
+    bool SetReadTimeouts(bool purge = true);
     // Reads up to count bytes, one at a time; stops at the first byte that does not come
     // in time or at the exchange's deadline. A device error yields 0 whatever was stored
     // before.
@@ -80,18 +93,25 @@ protected:
     // Text protocols: reads lines ending in LF (CR LF) until one is accepted, then also the
     // lines that have already arrived behind it, and gives the newest accepted line without
     // its line end. With skipPartial the bytes up to the first LF are dropped: after the
-    // purge they may be the tail of a line. False when no accepted line came in time.
+    // purge they may be the tail of a line. With carry the unfinished line at the end is
+    // kept for the next exchange, which goes on with it (input that is never purged).
+    // False when no accepted line came in time.
     bool ReadNewestLine(std::string& line, bool skipPartial,
-                        const std::function<bool(const std::string&)>& accept);
+                        const std::function<bool(const std::string&)>& accept, bool carry = false);
     // What GetWeight returns for a text line; a unit the counter cannot weigh in is
     // reported once, until a usable weight has come again.
     double ResultOf(const scales::LineReading& reading);
     bool WriteBytes(const std::uint8_t* data, std::size_t count);
     bool FlushOutput();
 
+    // Sets m_nState after an exchange that read nothing usable: no answer when no byte came
+    // at all, otherwise the state stays what the last good reply said.
+    void NoReading();
+
     platform::CSerialPort m_hPort;
     bool m_bOpen = false;
     bool m_bAnswered = false; // set by the protocol; cleared when an exchange starts
+    ScaleState m_nState = ScaleState::Unknown;
 
 private:
     void ReportPortError(const QString& text);
@@ -99,6 +119,10 @@ private:
     int RemainingMs() const;
 
     MessageHandler m_fnReport;
+    QString m_strDevice; // the device last opened, as it was named (a COM<N> link or a path)
+    unsigned m_nOpenedPort = 0;
+    std::string m_strCarry;         // ReadNewestLine with carry: the unfinished line
+    bool m_bCarryValid = false;     // m_strCarry starts at a line start
     bool m_bTimeoutFailing = false; // the time-out error was shown and has not cleared since
     bool m_bUnitRefused = false;
     std::size_t m_nBytesReceived = 0;

@@ -13,5 +13,10 @@ double CMassa::GetWeight() {
     std::uint8_t reply[kMassaReplySize];
     const std::size_t n = ReadBytes(reply, kMassaReplySize);
     m_bAnswered = n == kMassaReplySize;
-    return ParseMassaReply(reply, n);
+    const double weight = ParseMassaReply(reply, n);
+    if (!m_bAnswered)
+        NoReading();
+    else
+        m_nState = (reply[1] & 0x80) ? ScaleState::Underload : SettledState(weight);
+    return weight;
 }

@@ -22,7 +22,9 @@ double CMtSics::GetWeight() {
     const bool answered = ReadNewestLine(line, false, [](const std::string& l) {
         return ParseMtSicsLine(l.data(), l.size()).kind != LineReading::Garbage;
     });
-    if (!answered)
+    if (!answered) {
+        NoReading();
         return -1.0;
+    }
     return ResultOf(ParseMtSicsLine(line.data(), line.size()));
 }

@@ -16,6 +16,10 @@ double COka::GetWeight() {
     const std::size_t n = ReadBytes(reply, kOkaMessageSize);
     const double weight = ParseOkaReply(reply, n);
     m_bAnswered = weight != -1.0;
+    if (m_bAnswered)
+        m_nState = SettledState(weight);
+    else
+        NoReading();
     return weight;
 }
 

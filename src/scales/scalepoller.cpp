@@ -77,16 +77,27 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& 
         std::lock_guard<std::mutex> lock(m_mxWake);
         m_nPendingPrice = -1;
     }
+    m_strPortName.clear();
+    m_bPortOpen.store(false);
+    m_nState.store(ScaleState::Unknown);
     m_pScale = CreateScale(nType, nPort, line);
     if (!m_pScale)
         return;
     m_pScale->SetMessageHandler([this](const QString& text) { Report(text); });
-    if (!m_pScale->Open())
-        return;
-    // From now on port errors come from inside an exchange, under the scale lock; they are
+    const bool opened = m_pScale->Open();
+    m_strPortName = m_pScale->PortName();
+    if (m_pScale->m_nPortNumber == 0)
+        return; // no port configured: nothing to wait for
+    m_bPortOpen.store(opened);
+    m_nState.store(opened ? ScaleState::Unknown : ScaleState::PortClosed);
+    // From now on port errors come from the polling thread, under the scale lock; they are
     // collected and shown after the lock is released.
     m_pScale->SetMessageHandler(
         [this](const QString& text) { m_exchangeMessages.push_back(text); });
+    StartThread();
+}
+
+void CScalePoller::StartThread() {
     m_bStopPolling.store(false);
     try {
         m_pPollThread = std::make_unique<std::thread>(&CScalePoller::PollScaleThread, this);
@@ -96,6 +107,10 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& 
     }
 }
 
+QString CScalePoller::PortName() const {
+    return m_strPortName;
+}
+
 void CScalePoller::Stop() {
     RequestStop();
     JoinThread();
@@ -103,6 +118,7 @@ void CScalePoller::Stop() {
         m_pScale->Close();
         m_pScale.reset();
     }
+    m_bPortOpen.store(false);
     ReportQueuedMessages();
 }
 
@@ -116,38 +132,98 @@ void CScalePoller::SetPrice(unsigned int nPrice) {
     m_cvWake.notify_all();
 }
 
+void CScalePoller::SetState(ScaleState state) {
+    if (m_nState.exchange(state) != state && m_pReceiver)
+        QCoreApplication::postEvent(m_pReceiver, new QEvent(WM_SCALE_STATE));
+}
+
+bool CScalePoller::Pause(int ms, long long& price) {
+    std::unique_lock<std::mutex> lock(m_mxWake);
+    m_cvWake.wait_for(lock, std::chrono::milliseconds(ms),
+                      [this] { return m_bStopPolling.load() || m_nPendingPrice >= 0; });
+    price = m_nPendingPrice;
+    m_nPendingPrice = -1;
+    return !m_bStopPolling.load();
+}
+
+void CScalePoller::TryReopen() {
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> lock(m_csScale);
+        // While the port is missing every attempt fails the same way: the operator heard
+        // of the outage once, and its end is the weight coming back.
+        opened = m_pScale->Open();
+        m_exchangeMessages.clear();
+    }
+    if (opened) {
+        m_bPortOpen.store(true);
+        SetState(ScaleState::Unknown);
+    }
+}
+
 void CScalePoller::PollScaleThread() {
     try {
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point nextReopen = Clock::now() + std::chrono::milliseconds(kReopenMs);
         for (;;) {
-            long long price = -1;
-            {
-                std::unique_lock<std::mutex> lock(m_mxWake);
-                m_cvWake.wait_for(lock, std::chrono::milliseconds(100),
-                                  [this] { return m_bStopPolling.load() || m_nPendingPrice >= 0; });
-                price = m_nPendingPrice;
-                m_nPendingPrice = -1;
+            if (!m_bPortOpen.load()) {
+                // Waits for the port to come back; a price asked for meanwhile stays pending
+                // for the scale once it answers again.
+                {
+                    std::unique_lock<std::mutex> lock(m_mxWake);
+                    m_cvWake.wait_until(lock, nextReopen, [this] { return m_bStopPolling.load(); });
+                }
+                if (m_bStopPolling.load())
+                    break;
+                nextReopen = Clock::now() + std::chrono::milliseconds(kReopenMs);
+                TryReopen();
+                continue;
             }
-            if (m_bStopPolling.load())
+
+            long long price = -1;
+            // A scale that talks by itself is read again at once: its exchange waits for
+            // the next line, which is the pause.
+            if (!Pause(m_pScale && m_pScale->TalksByItself() ? 0 : 100, price))
                 break;
             double weight = 0.0;
+            ScaleState state = ScaleState::Unknown;
+            bool lost = false;
             std::vector<QString> messages;
             {
                 // Between two exchanges, so the scale always sees whole messages.
                 std::lock_guard<std::mutex> lock(m_csScale);
                 if (m_pScale && price >= 0)
                     m_pScale->SetPrice(static_cast<unsigned int>(price));
-                if (m_pScale)
+                if (m_pScale) {
                     weight = m_pScale->GetWeight();
+                    state = m_pScale->State();
+                    lost = m_pScale->PortLost();
+                    if (lost) {
+                        // One message for the whole outage: the exchange's own, or this.
+                        if (m_exchangeMessages.empty())
+                            m_exchangeMessages.push_back(m_pScale->LostPortMessage());
+                        m_pScale->Close();
+                    }
+                }
                 messages.swap(m_exchangeMessages);
             }
             m_nExchanges.fetch_add(1);
             if (!messages.empty())
                 QueueMessages(messages);
-            if (weight == -1.0)
-                continue; // no reading: the last weight stays
+            if (lost) {
+                m_bPortOpen.store(false);
+                nextReopen = Clock::now() + std::chrono::milliseconds(kReopenMs);
+                SetState(ScaleState::PortClosed);
+                continue; // the weight of a vanished port is no reading
+            }
+            if (weight == -1.0) {
+                SetState(state); // no reading: the last weight stays
+                continue;
+            }
             // Stored before the stop flag is looked at: a stop during the exchange keeps its
             // weight but posts nothing.
             m_dWeight.store(weight);
+            m_nState.store(state);
             if (m_bStopPolling.load())
                 break;
             if (m_pReceiver)

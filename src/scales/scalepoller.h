@@ -24,6 +24,9 @@ class QWidget;
 // Posted to the receiver after a new weight has been stored; the weight itself is read with
 // CScalePoller::Weight(), which may already hold a newer value.
 constexpr QEvent::Type WM_WEIGHT_UPDATE = static_cast<QEvent::Type>(QEvent::User + 2024);
+// Posted when the scale's state changed without a new weight (no answer, port lost or back);
+// read it with CScalePoller::State().
+constexpr QEvent::Type WM_SCALE_STATE = static_cast<QEvent::Type>(QEvent::User + 2026);
 
 class CScalePoller {
 public:
@@ -35,8 +38,10 @@ public:
     CScalePoller& operator=(const CScalePoller&) = delete;
 
     // Stops polling, closes and drops the current scale, creates the scale of nType on port
-    // nPort and starts polling it when it opens. A port that does not open has shown its
-    // message (port 0 shows none) and leaves a closed scale that is not polled.
+    // nPort and starts polling it. A port that does not open has shown its message (port 0
+    // shows none and is never polled); it is tried again every kReopenMs, silently, and
+    // polled as soon as it opens. A port that goes away while polled is told once and
+    // reopened the same way.
     void ConnectScale(unsigned int nPort, int nType, const ScaleLine& line = ScaleLine());
     // Ends polling and waits for the thread, then closes and drops the scale.
     void Stop();
@@ -46,15 +51,29 @@ public:
     void SetPrice(unsigned int nPrice);
     // The last weight read, in kilograms.
     double Weight() const { return m_dWeight.load(); }
+    // What the scale said with its last exchange, or that its port is not open.
+    ScaleState State() const { return m_nState.load(); }
+    // The port in messages and on the screen: "COM3 (/dev/ttyUSB0)"; empty without a scale.
+    QString PortName() const;
+
+    // How often a missing port is tried again.
+    static constexpr int kReopenMs = 3000;
 
     const IScale* Scale() const { return m_pScale.get(); }
     // Weight exchanges finished since the poller was made.
     int Exchanges() const { return m_nExchanges.load(); }
     // A polling thread exists and has not been asked to end or ended on an error.
     bool IsPolling() const { return m_pPollThread != nullptr && !m_bStopPolling.load(); }
+    // The scale's port is open and being read (not waiting for a missing port to return).
+    bool IsReading() const { return IsPolling() && m_bPortOpen.load(); }
 
 private:
     void PollScaleThread();
+    // One attempt to open a missing port, on the polling thread; silent either way.
+    void TryReopen();
+    void SetState(ScaleState state);
+    bool Pause(int ms, long long& price);
+    void StartThread();
     void RequestStop();
     void JoinThread();
     // Hands messages from the polling thread to the user-interface thread.
@@ -71,6 +90,9 @@ private:
     std::unique_ptr<std::thread> m_pPollThread;
     std::atomic<bool> m_bStopPolling{false};
     std::atomic<double> m_dWeight{0.0};
+    std::atomic<ScaleState> m_nState{ScaleState::Unknown};
+    std::atomic<bool> m_bPortOpen{false};
+    QString m_strPortName; // set while no thread runs
     std::atomic<int> m_nExchanges{0};
 
     std::mutex m_csScale;                    // held by the polling thread for one exchange

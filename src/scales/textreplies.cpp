@@ -98,6 +98,7 @@ LineReading ReadWeightAndUnit(Text& t, bool stable) {
     // Only a stable weight on the pan is something to weigh; a moving or negative one (a
     // tare taken off) must never start a print.
     r.dKg = stable && !negative && value > 0.0 ? value : 0.0;
+    r.state = stable ? SettledState(negative ? -value : value) : ScaleState::Moving;
     return r;
 }
 
@@ -131,6 +132,9 @@ LineReading ParseMtSicsLine(const char* line, std::size_t size) {
             return r;
         r.kind = LineReading::Weight;
         r.dKg = 0.0;
+        r.state = status == '+'   ? ScaleState::Overload
+                  : status == '-' ? ScaleState::Underload
+                                  : ScaleState::Moving;
         return r;
     default:
         return r;
@@ -162,6 +166,7 @@ LineReading ParseContinuousLine(const char* line, std::size_t size) {
     if (state == "OL") {
         r.kind = LineReading::Weight;
         r.dKg = 0.0;
+        r.state = ScaleState::Overload;
         return r;
     }
     if (state != "ST" && state != "US")

@@ -2,6 +2,8 @@
 // characters received, so the exchanges and the fuzz target share one reading of them.
 #pragma once
 
+#include "scales/scalestate.h"
+
 #include <cstddef>
 #include <string>
 
@@ -17,6 +19,7 @@ struct LineReading {
     Kind kind = Garbage;
     double dKg = -1.0;
     std::string strUnit;
+    ScaleState state = ScaleState::Unknown; // of a Weight line
 
     // What GetWeight returns for this line.
     double Result() const { return kind == Weight ? dKg : -1.0; }

@@ -1,5 +1,8 @@
 #include "ui/appconfig.h"
 
+#include "platform/paths.h"
+#include "platform/serialport.h"
+
 #include "app/errorboundary.h"
 #include "app/varnetapp.h"
 #include "platform/messages.h"
@@ -7,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -62,6 +67,7 @@ QStringList InstalledDriverEntries(const QString& stored) {
 }
 
 constexpr int kPortMin = 0;
+constexpr int kDeviceList = 1200;
 constexpr int kPortMax = 255;
 
 } // namespace
@@ -70,11 +76,11 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Конфигурация"));
     SetDialogUnits(font());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(DluX(317), DluY(216));
+    setFixedSize(DluX(317), DluY(233));
 
     // The frames first, so the controls lie above them.
     for (const QRect& r :
-         {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 25), DluRect(2, 113, 313, 78)})
+         {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 42), DluRect(2, 130, 313, 78)})
         (new QGroupBox(this))->setGeometry(r);
 
     AddStatic(QStringLiteral("Принтер:"), 7, 10, 32, 8);
@@ -86,13 +92,14 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     AddStatic(QStringLiteral("Ед. изм. валюты:"), 212, 59, 60, 8);
     AddStatic(QStringLiteral("Весы:"), 20, 99, 20, 8);
     AddStatic(QStringLiteral("COM порт:"), 239, 99, 37, 8);
-    AddStatic(QStringLiteral("Драйвер:"), 7, 123, 33, 8);
-    AddStatic(QStringLiteral("SQL сервер:"), 17, 141, 42, 8);
-    AddStatic(QStringLiteral("База данных:"), 174, 141, 47, 8);
-    AddStatic(QStringLiteral("Пользователь:"), 7, 158, 52, 8);
-    AddStatic(QStringLiteral("Пароль:"), 193, 158, 28, 8);
-    AddStatic(QStringLiteral("ИД секции:"), 20, 176, 39, 8);
-    AddStatic(QStringLiteral("Начальный поиск товара по:"), 122, 176, 99, 8);
+    AddStatic(QStringLiteral("Устройство:"), 5, 116, 40, 8);
+    AddStatic(QStringLiteral("Драйвер:"), 7, 140, 33, 8);
+    AddStatic(QStringLiteral("SQL сервер:"), 17, 158, 42, 8);
+    AddStatic(QStringLiteral("База данных:"), 174, 158, 47, 8);
+    AddStatic(QStringLiteral("Пользователь:"), 7, 175, 52, 8);
+    AddStatic(QStringLiteral("Пароль:"), 193, 175, 28, 8);
+    AddStatic(QStringLiteral("ИД секции:"), 20, 193, 39, 8);
+    AddStatic(QStringLiteral("Начальный поиск товара по:"), 122, 193, 99, 8);
 
     // In tab order.
     m_pPrinters = AddList(IDC_PRINTER, 42, 8, 269);
@@ -131,21 +138,28 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
         connect(down, &QToolButton::clicked, this, [this] { StepPort(-1); });
         m_controls[IDC_PORT_SPIN] = spin;
     }
-    m_pDrivers = AddList(IDC_DRIVER, 42, 121, 269);
-    AddEdit(IDC_SERVER, 65, 139, 86, 13);
-    AddEdit(IDC_DATABASE, 225, 139, 86, 13);
-    AddEdit(IDC_USER, 65, 156, 86, 13);
-    AddEdit(IDC_PASSWORD, 225, 156, 86, 13)->setEchoMode(QLineEdit::Password);
-    AddEdit(IDC_SECTION, 65, 174, 35, 13);
-    m_pFindOrder = AddList(IDC_FINDORDER, 225, 174, 86);
+    // The serial devices present; choosing one sets the port number whose COM<N> link
+    // (made on confirming) names it, so the settings stay what a Windows counter reads.
+    m_pDevices = AddList(kDeviceList, 48, 114, 263);
+    m_pDevices->addItem(QString());
+    m_pDevices->addItems(platform::SerialDevices());
+    connect(m_pDevices, &QComboBox::activated, this, &CAppConfig::OnDeviceChosen);
+    connect(port, &QLineEdit::textEdited, this, [this] { ShowPortDevice(); });
+    m_pDrivers = AddList(IDC_DRIVER, 42, 138, 269);
+    AddEdit(IDC_SERVER, 65, 156, 86, 13);
+    AddEdit(IDC_DATABASE, 225, 156, 86, 13);
+    AddEdit(IDC_USER, 65, 173, 86, 13);
+    AddEdit(IDC_PASSWORD, 225, 173, 86, 13)->setEchoMode(QLineEdit::Password);
+    AddEdit(IDC_SECTION, 65, 191, 35, 13);
+    m_pFindOrder = AddList(IDC_FINDORDER, 225, 191, 86);
 
     auto* ok = new QPushButton(QStringLiteral("ОК"), this);
-    ok->setGeometry(DluRect(103, 194, 50, 14));
+    ok->setGeometry(DluRect(103, 211, 50, 14));
     ok->setDefault(true);
     m_controls[1] = ok;
     connect(ok, &QPushButton::clicked, this, &CAppConfig::accept);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setGeometry(DluRect(164, 194, 50, 14));
+    cancel->setGeometry(DluRect(164, 211, 50, 14));
     m_controls[2] = cancel;
     connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
 
@@ -156,6 +170,62 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     m_pDrivers->addItems(InstalledDriverEntries(settings.Driver));
     m_pFindOrder->addItems(SearchOrderEntries());
     PutValues(ConfigValuesFromSettings(settings));
+    ShowPortDevice();
+}
+
+void CAppConfig::OnDeviceChosen(int index) {
+    m_strLinkDevice.clear();
+    const QString device = index > 0 ? m_pDevices->itemText(index) : QString();
+    if (device.isEmpty())
+        return;
+    bool needsLink = false;
+    const unsigned port = platform::PortForDevice(device, &needsLink);
+    if (port == 0)
+        return;
+    static_cast<QLineEdit*>(Control(IDC_PORT))->setText(QString::number(port));
+    if (needsLink)
+        m_strLinkDevice = device;
+}
+
+void CAppConfig::ShowPortDevice() {
+    // The device the typed port number reaches now, chosen in the list when it is there.
+    m_strLinkDevice.clear();
+    bool ok = false;
+    const unsigned port = LineText(Control(IDC_PORT)).trimmed().toUInt(&ok);
+    if (!ok || port == 0 || port > 255) {
+        m_pDevices->setCurrentIndex(0);
+        return;
+    }
+    const QFileInfo link(platform::SerialDeviceForPort(port));
+    const QString target = link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath();
+    int index = m_pDevices->findText(target);
+    for (int i = 1; index < 0 && i < m_pDevices->count(); ++i) {
+        if (QFileInfo(m_pDevices->itemText(i)).canonicalFilePath() ==
+            QFileInfo(target).canonicalFilePath())
+            index = i;
+    }
+    if (index < 0 && link.exists()) {
+        m_pDevices->addItem(target);
+        index = m_pDevices->count() - 1;
+    }
+    m_pDevices->setCurrentIndex(std::max(0, index));
+}
+
+bool CAppConfig::MakePortLink(const QString& portText) {
+    if (m_strLinkDevice.isEmpty())
+        return true;
+    bool needsLink = false;
+    const unsigned port = platform::PortForDevice(m_strLinkDevice, &needsLink);
+    if (!needsLink || QString::number(port) != portText.trimmed())
+        return true;
+    const QString link =
+        platform::ModuleDirectory() + QStringLiteral("/COM") + QString::number(port);
+    if (QFile::link(m_strLinkDevice, link))
+        return true;
+    platform::ReportMessage(
+        QStringLiteral("Не удалось создать ссылку COM%1 на %2").arg(port).arg(m_strLinkDevice),
+        platform::ErrorCaption(), platform::MessageIcon::Stop, this);
+    return false;
 }
 
 QLineEdit* CAppConfig::AddEdit(int id, int x, int y, int w, int h) {
@@ -295,6 +365,8 @@ bool CAppConfig::eventFilter(QObject* watched, QEvent* event) {
 void CAppConfig::accept() {
     const AppConfigValues v = TakeValues();
     if (!Validate(v))
+        return;
+    if (!MakePortLink(v.RS232Port))
         return;
     if (CVarnetApp* app = CVarnetApp::Instance()) {
         StoreConfigValues(v, app->m_settings);

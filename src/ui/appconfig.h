@@ -36,11 +36,18 @@ private:
     bool Validate(const AppConfigValues& v);
     void OnPrintEIClicked();
     void StepPort(int delta);
+    void OnDeviceChosen(int index);
+    // Chooses in the device list the device that the port number reaches.
+    void ShowPortDevice();
+    // Makes the COM<N> link for a chosen device that has none; false (told) on failure.
+    bool MakePortLink(const QString& portText);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::map<int, QWidget*> m_controls;
     QComboBox* m_pPrinters = nullptr;
     QComboBox* m_pScales = nullptr;
+    QComboBox* m_pDevices = nullptr;
+    QString m_strLinkDevice; // chosen, its COM<N> link still to be made
     QComboBox* m_pDrivers = nullptr;
     QComboBox* m_pFindOrder = nullptr;
     QCheckBox* m_pPrintEI = nullptr;

@@ -41,6 +41,13 @@ void CButtonCtrl::SetIcon(int nIconId, int nIconDisabledId, int nSize, int nAlig
     SetIcon(VarnetIcon(nIconId), VarnetIcon(nIconDisabledId), nSize, nAlign);
 }
 
+void CButtonCtrl::SetDesignSize(const QSize& design) {
+    if (m_szDesign == design)
+        return;
+    m_szDesign = design;
+    update();
+}
+
 void CButtonCtrl::SetTextColor(const QColor& crText) {
     m_crText = crText;
     update();
@@ -86,11 +93,22 @@ void CButtonCtrl::paintEvent(QPaintEvent*) {
     // it, which needs an opaque surface of our own.
     const qreal dpr = devicePixelRatioF();
     QImage image((QSizeF(size()) * dpr).toSize(), QImage::Format_RGB32);
-    image.setDevicePixelRatio(dpr);
+    // At the screen's scale the image has as many pixels as the key on screen, and the key
+    // is drawn into it in its design's units: everything, icons included, is rendered at
+    // the size it is shown. Grown, mostly through the image's pixel ratio (so icons are
+    // rendered big); the rest, and any shrinking, through the painter.
+    const bool designed = !m_szDesign.isEmpty() && m_szDesign != size();
+    const double sx = designed ? double(width()) / m_szDesign.width() : 1.0;
+    const double sy = designed ? double(height()) / m_szDesign.height() : 1.0;
+    const double ratio = std::max(1.0, std::min(sx, sy));
+    image.setDevicePixelRatio(dpr * ratio);
     {
         QPainter ip(&image);
-        ui::PaintKey(ip, size(), look);
+        if (designed)
+            ip.scale(sx / ratio, sy / ratio);
+        ui::PaintKey(ip, designed ? m_szDesign : size(), look);
     }
+    image.setDevicePixelRatio(dpr);
     QPainter p(this);
     p.drawImage(0, 0, image);
 }

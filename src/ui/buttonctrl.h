@@ -31,6 +31,12 @@ public:
     void SetTextColor(const QColor& crText);
     QColor TextColor() const { return m_crText; }
 
+    // The size the key is designed at; shown at another size (the screen's scale) it is
+    // drawn as its design stretched to fit, rasterised at the size shown, icons included.
+    // Empty: drawn at its own size.
+    void SetDesignSize(const QSize& design);
+    QSize DesignSize() const { return m_szDesign; }
+
     bool IsHover() const { return m_bHover; }
     // The state the key paints itself in right now.
     ui::KeyState State() const;
@@ -57,4 +63,5 @@ private:
     int m_nIconSize = 0;
     int m_nIconAlign = ui::KeyIconCentre;
     QFont m_font;
+    QSize m_szDesign;
 };

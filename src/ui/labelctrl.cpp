@@ -94,5 +94,19 @@ void CLabel::paintEvent(QPaintEvent*) {
     look.bWordWrap = m_bWordWrap;
     look.strText = m_strText;
     QPainter p(this);
-    ui::PaintLabel(p, size(), look);
+    if (m_szDesign.isEmpty() || m_szDesign == size()) {
+        ui::PaintLabel(p, size(), look);
+        return;
+    }
+    // Drawn in the design's own units through the painter's scale: the fonts, the frame and
+    // the corners are rasterised at the new size, never stretched from a bitmap.
+    p.scale(double(width()) / m_szDesign.width(), double(height()) / m_szDesign.height());
+    ui::PaintLabel(p, m_szDesign, look);
+}
+
+void CLabel::SetDesignSize(const QSize& design) {
+    if (m_szDesign == design)
+        return;
+    m_szDesign = design;
+    update();
 }

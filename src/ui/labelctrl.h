@@ -42,6 +42,12 @@ public:
     void SetFrameOnly(bool bFrameOnly);
     bool FrameOnly() const { return m_bFrameOnly; }
 
+    // The size the field is designed at; shown at another size (the screen's scale) it is
+    // drawn as its design stretched to fit, rasterised at the size shown, so text, frame and
+    // corners stay crisp. Empty: drawn at its own size.
+    void SetDesignSize(const QSize& design);
+    QSize DesignSize() const { return m_szDesign; }
+
     // The default frame colour: the colour of greyed-out text.
     static QColor GrayTextColor();
 
@@ -63,4 +69,5 @@ private:
     Qt::Alignment m_nTextAlign = Qt::AlignLeft;
     bool m_bWordWrap = true;
     QString m_strText;
+    QSize m_szDesign;
 };

@@ -4,14 +4,34 @@
 #include "catalogue/plusql.h"
 #include "labels/varnetcfg.h"
 #include "ui/appconfig.h"
+#include "ui/screenfit.h"
+
+#include <QWidget>
+
+namespace {
+// The scale of the screen that opens the dialog: its width against the design's.
+double OwnerScale(const QWidget* owner) {
+    if (!owner)
+        return 1.0;
+    const QVariant scale = owner->property("varnetScale");
+    return scale.isValid() ? scale.toDouble() : 1.0;
+}
+} // namespace
 
 void RunSettingsDialog(QWidget* owner) {
     CAppConfig dlg(owner);
+    FitDialogToScale(dlg, OwnerScale(owner));
     dlg.exec();
 }
 
 void RunLayoutEditor(QWidget* owner) {
     CVarnetCfg dlg(owner);
+    // The editor places its controls by its own size: it grows with the screen as a whole.
+    if (const double scale = OwnerScale(owner); scale > 1.0) {
+        dlg.setFixedSize((QSizeF(dlg.size()) * scale).toSize());
+        if (owner)
+            dlg.move(owner->geometry().center() - dlg.rect().center());
+    }
     dlg.exec();
 }
 
@@ -22,6 +42,7 @@ std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) 
     if ((!app.m_db.IsOpen() || app.m_db.IsLost()) && !app.ConnectDatabase())
         return std::nullopt;
     CDlgPluFind dlg(owner);
+    FitDialogToScale(dlg, OwnerScale(owner));
     dlg.m_strBaseFilter = PluBaseFilter(app.DatabaseDialect(), s.WBarCodeMask, s.QBarCodeMask,
                                         app.m_bEnableSection, s.SectionID);
     if (dlg.exec() != QDialog::Accepted)

@@ -1,5 +1,7 @@
 #include "workstation/mainlayout.h"
 
+#include <algorithm>
+
 MainLayout ComputeMainLayout(int frameWidth, int frameHeight) {
     const int a = 800 - frameWidth; // client width of the 800-pixel window
     MainLayout l;
@@ -26,7 +28,36 @@ MainLayout ComputeMainLayout(int frameWidth, int frameHeight) {
 
     l.pageSize.moveTopLeft({8, y - l.pageSize.height()});
     l.autoPrint.moveTopLeft({8, l.pageSize.top() - l.autoPrint.height() - 10});
+
+    // The state strip fills the left column between the sum and auto-print, with the gaps
+    // the column already has.
+    const int top = l.sum.bottom() + 1 + 4;
+    const int bottom = l.autoPrint.top() - 6;
+    const int gap = 3;
+    const int line = (bottom - top - 2 * gap) * 2 / 7;
+    l.scaleState = QRect(8, top, l.sum.width(), line);
+    l.printerState = QRect(8, l.scaleState.bottom() + 1 + gap, l.sum.width(), line);
+    l.lastLabel = QRect(8, l.printerState.bottom() + 1 + gap, l.sum.width(),
+                        bottom - (l.printerState.bottom() + 1 + gap));
     return l;
+}
+
+CScreenScale::CScreenScale(QSize design, QSize area) : m_szDesign(design) {
+    if (design.isEmpty() || area.isEmpty())
+        return;
+    m_dFactor =
+        std::min(double(area.width()) / design.width(), double(area.height()) / design.height());
+    const QSize used(qRound(design.width() * m_dFactor), qRound(design.height() * m_dFactor));
+    m_ptOffset = QPoint((area.width() - used.width()) / 2, (area.height() - used.height()) / 2);
+}
+
+QRect CScreenScale::Map(const QRect& r) const {
+    const auto at = [this](int v) { return qRound(v * m_dFactor); };
+    const int left = at(r.left());
+    const int top = at(r.top());
+    const int right = at(r.left() + r.width());
+    const int bottom = at(r.top() + r.height());
+    return QRect(left, top, right - left, bottom - top).translated(m_ptOffset);
 }
 
 QMap<int, QRect> KeypadKeys(const QRect& panel) {

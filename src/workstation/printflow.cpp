@@ -62,8 +62,9 @@ namespace {
 // to the spooler. True when the spooler accepted the job; its id is then in *jobId. Every
 // failure is told to the operator.
 bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& packed,
-               const AppSettings& settings, QWidget* owner, int* jobId) {
-    const auto fail = [owner](const QString& text, const QString& caption) {
+               const AppSettings& settings, QWidget* owner, int* jobId, QString* failure) {
+    const auto fail = [owner, failure](const QString& text, const QString& caption) {
+        *failure = text;
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
         return false;
     };
@@ -116,6 +117,14 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     return true;
 }
 
+// The strip's last label: refused, and why.
+void NoteRefused(CScreenState& state, const QString& reason) {
+    state.m_lastLabel = LastLabel();
+    state.m_lastLabel.kind = LastLabel::Refused;
+    state.m_lastLabel.moment = platform::Now();
+    state.m_lastLabel.reason = reason;
+}
+
 QString BarcodeDigits(uint64_t value) {
     const QString digits = QStringLiteral("%1").arg(value, 12, 10, QLatin1Char('0'));
     return digits + QString::number(ean13::CheckDigit(digits));
@@ -130,7 +139,9 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
         return;
     PrintingGuard printing(state.m_bPrinting);
     const AppSettings& settings = app->m_settings;
-    const auto fail = [owner](const QString& text, const QString& caption) {
+    const auto refused = [&state](const QString& text) { NoteRefused(state, text); };
+    const auto fail = [owner, &refused](const QString& text, const QString& caption) {
+        refused(text);
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
     };
     if (const QString error = ProductPrintError(product); !error.isEmpty())
@@ -165,8 +176,9 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
 
     const QDateTime packed = platform::Now();
     int jobId = 0;
-    if (!SendLabel(label, data, packed, settings, owner, &jobId))
-        return;
+    QString failure;
+    if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure))
+        return refused(failure);
 
     JournalRow row;
     row.id = JournalRow::NewId();
@@ -185,6 +197,16 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     row.labelInfo = data.strInfo;
     row.account = platform::AccountName();
     AppJournal().Record(row);
+    state.OnLabelPrinted(product.m_bWeighed, quantity);
+    LastLabel& last = state.m_lastLabel;
+    last = LastLabel();
+    last.kind = LastLabel::Printed;
+    last.moment = packed;
+    last.name = product.m_strName;
+    last.weighed = product.m_bWeighed;
+    last.quantity = quantity;
+    last.sum = state.MoneyText(data.dSum);
+    last.barcode = row.barcode;
 }
 
 bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owner) {
@@ -213,8 +235,11 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
         data.stExpiry = ToSystemTime(original.bestBefore);
 
     int jobId = 0;
-    if (!SendLabel(label, data, original.moment, settings, owner, &jobId))
+    QString failure;
+    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure)) {
+        NoteRefused(state, failure);
         return false;
+    }
 
     JournalRow row = original;
     row.id = JournalRow::NewId();
@@ -224,5 +249,14 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     row.reprint = true;
     row.account = platform::AccountName();
     AppJournal().Record(row);
+    LastLabel& last = state.m_lastLabel;
+    last = LastLabel();
+    last.kind = LastLabel::Printed;
+    last.moment = row.moment;
+    last.name = original.name;
+    last.weighed = original.weighed;
+    last.quantity = original.quantity;
+    last.sum = state.MoneyText(original.sum);
+    last.barcode = original.barcode;
     return true;
 }

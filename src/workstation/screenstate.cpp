@@ -47,12 +47,30 @@ void CScreenState::AppendKey(const QString& text) {
     }
     m_displays.weight = s + QLatin1Char(' ');
     m_bEntryActive = true;
+    ShowPieceSum();
+}
+
+void CScreenState::ShowPieceSum() {
+    // A piece product has no weight to wait for: its sum follows the count on the screen,
+    // as the label will carry it.
+    if (m_product.m_strCode.isEmpty() || m_product.m_bWeighed)
+        return;
+    m_displays.sum =
+        MoneyText(CVarnetApp::RoundAmount(Quantity() * m_product.m_dPrice, m_settings));
+}
+
+void CScreenState::OnLabelPrinted(bool weighed, double quantity) {
+    // The goods just printed stay on the scale; turning auto-print on must not print them
+    // again.
+    if (weighed)
+        m_dLastAutoPrintWeight = quantity;
 }
 
 bool CScreenState::OnClearKey() {
     if (m_bEntryActive) {
         m_displays.weight = m_product.m_bWeighed ? kZeroWeight : kOnePiece;
         m_bEntryActive = false;
+        ShowPieceSum();
         return false;
     }
     ClearProduct();
@@ -95,6 +113,7 @@ void CScreenState::ShowProduct(const CurrentProduct& product) {
     m_displays.price = MoneyText(product.m_dPrice);
     m_displays.sum = MoneyText(0.0);
     m_bEntryActive = false;
+    ShowPieceSum();
 }
 
 double CScreenState::Quantity() const {

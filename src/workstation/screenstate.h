@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/varnetapp.h"
+#include "workstation/statusstrip.h"
 
 #include <QDateTime>
 #include <QString>
@@ -40,6 +41,8 @@ public:
     bool m_bAutoPrint = false;
     double m_dLastAutoPrintWeight = 0.0;
     bool m_bPrinting = false;
+    // The last label tried, for the state strip.
+    LastLabel m_lastLabel;
 
     const Displays& GetDisplays() const { return m_displays; }
 
@@ -56,6 +59,9 @@ public:
     // should be printed now (call AfterAutoPrint after the print).
     bool OnWeightUpdate(double weight);
     void AfterAutoPrint(double weightNow) { m_dLastAutoPrintWeight = weightNow; }
+    // A label the spooler accepted, by the print key or the auto-print alike: a weight it
+    // carried counts as printed for the auto-print rule.
+    void OnLabelPrinted(bool weighed, double quantity);
 
     // The typed number that the product key takes as a code.
     QString TypedCode() const { return m_displays.weight.trimmed(); }
@@ -75,6 +81,8 @@ public:
     static QString WeightText(double weight);
 
 private:
+    void ShowPieceSum();
+
     const AppSettings& m_settings;
     Displays m_displays;
 };

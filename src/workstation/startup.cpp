@@ -14,6 +14,9 @@
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstring>
@@ -64,6 +67,11 @@ int RunVarnet(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     ui::CVarnetApplication qapp(argc, argv);
     platform::RestrictPluginFolders();
+    // Qt's own dialogs and buttons speak the operator's language, whatever the system's.
+    QTranslator qtRussian;
+    if (qtRussian.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtRussian);
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();

@@ -8,16 +8,22 @@
 #include "ui/buttonctrl.h"
 #include "ui/labelctrl.h"
 #include "ui/resources.h"
+#include "ui/screenfit.h"
 #include "workstation/dialoghooks.h"
 #include "workstation/journaldlg.h"
 #include "workstation/mainlayout.h"
+#include "workstation/printerwatch.h"
 #include "workstation/printflow.h"
 #include "workstation/productlookup.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
 
@@ -39,16 +45,24 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     if (CVarnetApp* app = CVarnetApp::Instance())
         app->SetMainScreen(this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+                   Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint);
 
     m_pPoller = std::make_unique<CScalePoller>(this, this);
     ConnectScale();
 
     AddAboutAction(this);
     AddJournalActions();
+    // The menu opens by the right button and by a long press, with items a finger can hit.
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    m_longPress.setSingleShot(true);
+    m_longPress.setInterval(kLongPressMs);
+    connect(&m_longPress, &QTimer::timeout, this, &CVarnetDlg::OnLongPress);
     setWindowIcon(VarnetIcon(128));
     setWindowTitle(QStringLiteral("Ведант"));
     CreateControls();
+    m_pPrinterWatch = new CPrinterWatch(this);
+    connect(m_pPrinterWatch, &CPrinterWatch::StatusChanged, this, &CVarnetDlg::UpdateStrip);
+    m_pPrinterWatch->SetPrinter(Settings().PrinterName);
     resize(kScreenWidth, kScreenHeight);
 }
 
@@ -100,6 +114,14 @@ void CVarnetDlg::CreateControls() {
         field(QStringLiteral("Этикетка"), 40, false, arial, Qt::AlignLeft, Qt::AlignHCenter);
     m_pAutoPrint =
         field(QStringLiteral("Автопечать"), 40, false, arial, Qt::AlignLeft, Qt::AlignHCenter);
+    // The state strip: plain frames without captions, the line says what it is about.
+    m_pScaleState = field(QString(), 17, false, arial, Qt::AlignLeft, Qt::AlignLeft);
+    m_pPrinterState = field(QString(), 17, false, arial, Qt::AlignLeft, Qt::AlignLeft);
+    m_pLastLabel = field(QString(), 15, false, arial, Qt::AlignLeft, Qt::AlignLeft);
+    for (CLabel* f : {m_pScaleState, m_pPrinterState, m_pLastLabel}) {
+        f->SetBackColor(palette().color(QPalette::Button));
+        f->installEventFilter(this);
+    }
 
     struct KeyDef {
         int id;
@@ -159,42 +181,39 @@ void CVarnetDlg::CreateControls() {
 }
 
 void CVarnetDlg::SizeControls() {
-    // The frame's share of the window, as the window system reports it once shown.
-    const QSize extra = frameGeometry().size() - geometry().size();
-    const MainLayout l = ComputeMainLayout(extra.width(), extra.height());
-    m_fields[IDC_NAME]->resize(l.name.size());
-    m_fields[IDC_PRICE]->resize(l.price.size());
-    m_fields[IDC_SUM]->resize(l.sum.size());
-    m_fields[IDC_WEIGHT]->resize(l.weight.size());
-    m_fields[IDC_PANEL]->resize(l.panel.size());
-    m_pPageSize->resize(l.pageSize.size());
-    m_pAutoPrint->resize(l.autoPrint.size());
-    for (auto it = l.keys.begin(); it != l.keys.end(); ++it)
-        m_keys[it.key()]->resize(it.value().size());
+    // The frame's share of the window, as the window system reports it once shown; a
+    // full screen has none.
+    const QSize extra = isFullScreen() ? QSize(0, 0) : frameGeometry().size() - geometry().size();
+    m_layout = ComputeMainLayout(extra.width(), extra.height());
+    m_szDesign = QSize(kScreenWidth - extra.width(), kScreenHeight - extra.height());
     m_bSized = true;
 }
 
 void CVarnetDlg::PlaceControls() {
-    // Positions follow from the controls' own sizes, so a size report while minimised
-    // leaves everything where it was.
-    CLabel* name = m_fields[IDC_NAME];
-    CLabel* price = m_fields[IDC_PRICE];
-    CLabel* weight = m_fields[IDC_WEIGHT];
-    CLabel* sum = m_fields[IDC_SUM];
-    CLabel* panel = m_fields[IDC_PANEL];
-    name->move(8, 4);
-    int y = name->height() + 8;
-    price->move(8, y);
-    weight->move(price->width() + 18, y);
-    y += weight->height() + 4;
-    sum->move(8, y);
-    panel->move(sum->width() + 18, y + 6);
-    y = panel->y() + panel->height();
-    const QMap<int, QRect> keys = KeypadKeys(panel->geometry());
-    for (auto it = keys.begin(); it != keys.end(); ++it)
-        m_keys[it.key()]->move(it.value().topLeft());
-    m_pPageSize->move(8, y - m_pPageSize->height());
-    m_pAutoPrint->move(8, m_pPageSize->y() - m_pAutoPrint->height() - 10);
+    // A size report while minimised leaves everything where it was.
+    if (width() <= 0 || height() <= 0)
+        return;
+    m_scale = CScreenScale(m_szDesign, size());
+    const double s = m_scale.Factor();
+    const auto place = [&](auto* control, const QRect& design) {
+        control->setGeometry(m_scale.Map(design));
+        control->SetDesignSize(design.size());
+    };
+    place(m_fields[IDC_NAME], m_layout.name);
+    place(m_fields[IDC_PRICE], m_layout.price);
+    place(m_fields[IDC_WEIGHT], m_layout.weight);
+    place(m_fields[IDC_SUM], m_layout.sum);
+    place(m_fields[IDC_PANEL], m_layout.panel);
+    place(m_pPageSize, m_layout.pageSize);
+    place(m_pAutoPrint, m_layout.autoPrint);
+    place(m_pScaleState, m_layout.scaleState);
+    place(m_pPrinterState, m_layout.printerState);
+    place(m_pLastLabel, m_layout.lastLabel);
+    for (auto it = m_layout.keys.begin(); it != m_layout.keys.end(); ++it)
+        place(m_keys[it.key()], it.value());
+    // The dialogs opened from the screen take the same scale through the program's font.
+    ScaleProgramFont(s);
+    setProperty("varnetScale", s);
 }
 
 void CVarnetDlg::resizeEvent(QResizeEvent* event) {
@@ -222,11 +241,19 @@ void CVarnetDlg::OnInitDialog() {
 }
 
 void CVarnetDlg::PlaceAtScreenCentre() {
-    // The window with its frame takes 800 by 600 pixels; it keeps that size.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (isFullScreen()) {
+        // Also without a window manager, which would otherwise leave the window as it was.
+        if (screen)
+            setGeometry(screen->geometry());
+        return;
+    }
+    // The window with its frame takes 800 by 600 pixels at first; it may be resized, and
+    // the design scales with it.
     const QSize extra = frameGeometry().size() - geometry().size();
-    setFixedSize(kScreenWidth - extra.width(), kScreenHeight - extra.height());
-    if (const QScreen* screen =
-            this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    setMinimumSize(kScreenWidth / 4, kScreenHeight / 4);
+    resize(kScreenWidth - extra.width(), kScreenHeight - extra.height());
+    if (screen) {
         const QRect area = screen->geometry();
         move(area.x() + (area.width() - kScreenWidth) / 2,
              area.y() + (area.height() - kScreenHeight) / 2);
@@ -242,6 +269,24 @@ void CVarnetDlg::UpdateDisplays() {
     if (m_fields[IDC_WEIGHT]->Caption() != d.weightHeader)
         m_fields[IDC_WEIGHT]->SetCaption(d.weightHeader, kCaptionColour, CLabel::GrayTextColor());
     m_pAutoPrint->setText(d.autoPrint);
+    UpdateStrip();
+}
+
+void CVarnetDlg::UpdateStrip() {
+    if (!m_pScaleState)
+        return;
+    const auto show = [](CLabel* field, const StripLine& line) {
+        field->setText(line.text);
+        if (field->TextColor() != line.Colour())
+            field->SetTextColor(line.Colour());
+    };
+    show(m_pScaleState,
+         ScaleStateLine(m_pPoller->Scale() != nullptr && m_pPoller->Scale()->m_nPortNumber != 0,
+                        m_pPoller->State(), m_pPoller->PortName()));
+    if (m_pPrinterWatch)
+        show(m_pPrinterState,
+             PrinterStateLine(m_pPrinterWatch->Printer(), m_pPrinterWatch->Status()));
+    show(m_pLastLabel, LastLabelLine(m_state.m_lastLabel));
 }
 
 void CVarnetDlg::UpdatePageSize() {
@@ -273,6 +318,7 @@ void CVarnetDlg::OnSettingsKey() {
     // The settings dialog saves and reconnects by itself when it is confirmed.
     RunSettingsDialog(this);
     UpdatePageSize();
+    m_pPrinterWatch->SetPrinter(Settings().PrinterName);
     OnClearKey();
 }
 
@@ -307,7 +353,14 @@ void CVarnetDlg::OnProductKey() {
 }
 
 void CVarnetDlg::PrintLabel() {
+    const QDateTime before = m_state.m_lastLabel.moment;
+    const LastLabel::Kind kind = m_state.m_lastLabel.kind;
     ::PrintLabel(m_state, this);
+    if (m_state.m_lastLabel.moment != before || m_state.m_lastLabel.kind != kind) {
+        UpdateStrip();
+        // A label tried is a good moment to hear the spooler again.
+        m_pPrinterWatch->AskNow();
+    }
 }
 
 void CVarnetDlg::OnWeightUpdate() {
@@ -322,6 +375,10 @@ void CVarnetDlg::OnWeightUpdate() {
 bool CVarnetDlg::event(QEvent* event) {
     if (event->type() == WM_WEIGHT_UPDATE) {
         OnWeightUpdate();
+        return true;
+    }
+    if (event->type() == WM_SCALE_STATE) {
+        UpdateStrip();
         return true;
     }
     return QDialog::event(event);
@@ -363,7 +420,65 @@ bool CVarnetDlg::eventFilter(QObject* watched, QEvent* event) {
     // The screen takes its keys before the focused control does.
     if (event->type() == QEvent::KeyPress && HandleKey(static_cast<QKeyEvent&>(*event)))
         return true;
+    WatchPress(watched, event);
     return QDialog::eventFilter(watched, event);
+}
+
+void CVarnetDlg::mousePressEvent(QMouseEvent* event) {
+    WatchPress(this, event);
+    QDialog::mousePressEvent(event);
+}
+
+void CVarnetDlg::WatchPress(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return;
+        m_ptPress = mouse->globalPosition().toPoint();
+        m_pPressed = qobject_cast<QWidget*>(watched);
+        m_longPress.start();
+        return;
+    }
+    case QEvent::MouseMove: {
+        // A finger that slides off is no long press; a little tremble is.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const int slack = qRound(16 * m_scale.Factor());
+        if ((mouse->globalPosition().toPoint() - m_ptPress).manhattanLength() > slack)
+            m_longPress.stop();
+        return;
+    }
+    case QEvent::MouseButtonRelease:
+    case QEvent::Hide:
+        m_longPress.stop();
+        return;
+    default:
+        return;
+    }
+}
+
+void CVarnetDlg::OnLongPress() {
+    // The key under the finger must not click when it is lifted over the menu.
+    if (auto* key = qobject_cast<QAbstractButton*>(m_pPressed.data()))
+        key->setDown(false);
+    ShowScreenMenu(m_ptPress);
+}
+
+void CVarnetDlg::contextMenuEvent(QContextMenuEvent* event) {
+    ShowScreenMenu(event->globalPos());
+    event->accept();
+}
+
+void CVarnetDlg::ShowScreenMenu(const QPoint& globalPos) {
+    if (m_pMenu)
+        return;
+    QMenu menu(this);
+    menu.addActions(actions());
+    FitMenuForTouch(menu, m_scale.Factor());
+    m_pMenu = &menu;
+    menu.exec(globalPos);
+    m_pMenu = nullptr;
 }
 
 void CVarnetDlg::keyPressEvent(QKeyEvent* event) {
@@ -392,8 +507,14 @@ void CVarnetDlg::AddJournalActions() {
     connect(journal, &QAction::triggered, this, [this] {
         auto* dlg = new CJournalDlg(
             AppJournal(),
-            [this](const JournalRow& row) { return ReprintLabel(m_state, row, this); }, this);
+            [this](const JournalRow& row) {
+                const bool printed = ReprintLabel(m_state, row, this);
+                UpdateStrip();
+                return printed;
+            },
+            this);
         dlg->setAttribute(Qt::WA_DeleteOnClose);
+        FitDialogToScale(*dlg, m_scale.Factor());
         dlg->open();
     });
     addAction(journal);
@@ -401,9 +522,10 @@ void CVarnetDlg::AddJournalActions() {
     last->setObjectName(QStringLiteral("reprintLastAction"));
     connect(last, &QAction::triggered, this, [this] {
         JournalRow row;
-        if (AppJournal().LastRow(&row))
+        if (AppJournal().LastRow(&row)) {
             ReprintLabel(m_state, row, this);
-        else
+            UpdateStrip();
+        } else
             platform::ReportMessage(QStringLiteral("В журнале фасовки нет этикеток"),
                                     CJournal::Caption(), platform::MessageIcon::Information, this);
     });

@@ -5,15 +5,20 @@
 
 #include "app/varnetapp.h"
 #include "scales/scalepoller.h"
+#include "workstation/mainlayout.h"
 #include "workstation/screenstate.h"
 
 #include <QDialog>
 #include <QMap>
+#include <QMenu>
+#include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
 class CButtonCtrl;
 class CLabel;
+class CPrinterWatch;
 
 class CVarnetDlg : public QDialog, public IMainScreen {
     Q_OBJECT
@@ -45,6 +50,18 @@ public:
     CButtonCtrl* Key(int id) const { return m_keys.value(id); }
     CLabel* PageSizeField() const { return m_pPageSize; }
     CLabel* AutoPrintField() const { return m_pAutoPrint; }
+    CLabel* ScaleStateField() const { return m_pScaleState; }
+    CLabel* PrinterStateField() const { return m_pPrinterState; }
+    CLabel* LastLabelField() const { return m_pLastLabel; }
+    CPrinterWatch& PrinterWatch() const { return *m_pPrinterWatch; }
+    // The screen's scale: the design's factor and where it stands in the window.
+    const CScreenScale& ScreenScale() const { return m_scale; }
+    // The menu of the right button and of a long press, while it is open.
+    QMenu* OpenMenu() const { return m_pMenu; }
+    // Opens the screen's menu at a point on the screen, with items a finger can hit.
+    void ShowScreenMenu(const QPoint& globalPos);
+    // How long a press must last to open the menu.
+    static constexpr int kLongPressMs = 700;
 
     // What the main screen does with one key of the keyboard; false for keys it leaves to
     // the focused control.
@@ -54,6 +71,8 @@ protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -67,14 +86,29 @@ private:
     void OnInitDialog();
     void UpdateDisplays();
     void UpdatePageSize();
+    void UpdateStrip();
     void SendPriceToScale();
+    // Long press: a press that stays put for kLongPressMs opens the menu.
+    void WatchPress(QObject* watched, QEvent* event);
+    void OnLongPress();
 
     CScreenState m_state;
     std::unique_ptr<CScalePoller> m_pPoller;
     QMap<int, CLabel*> m_fields; // 10001 to 10005
     CLabel* m_pPageSize = nullptr;
     CLabel* m_pAutoPrint = nullptr;
+    CLabel* m_pScaleState = nullptr;
+    CLabel* m_pPrinterState = nullptr;
+    CLabel* m_pLastLabel = nullptr;
+    CPrinterWatch* m_pPrinterWatch = nullptr;
     QMap<int, CButtonCtrl*> m_keys;
+    MainLayout m_layout;  // the design, for the frame the window had when first shown
+    QSize m_szDesign;     // the client size the design is made for
+    CScreenScale m_scale; // the design in the window as it is now
+    QTimer m_longPress;
+    QPoint m_ptPress; // global position of the press being watched
+    QPointer<QWidget> m_pPressed;
+    QPointer<QMenu> m_pMenu;
     bool m_bInitialised = false;
     bool m_bSized = false;
 };

@@ -8,13 +8,23 @@
 #include "support/printcapture.h"
 #include "support/testcounter.h"
 #include "ui/labelctrl.h"
+#include "workstation/printerwatch.h"
 #include "workstation/varnetdlg.h"
 
 #include <QEventLoop>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
 #include <memory>
+
+namespace {
+bool Lp(const QStringList& args) {
+    QProcess p;
+    p.start(args.first(), args.mid(1));
+    return p.waitForFinished(30000) && p.exitCode() == 0;
+}
+} // namespace
 
 class TstWorkstationE2E : public QObject {
     Q_OBJECT
@@ -91,6 +101,117 @@ private Q_SLOTS:
                      m_counter->App().RoundAmount(0.512 * dlg.State().m_product.m_dPrice), 'f', 2));
         dlg.close();
         QVERIFY(!dlg.Poller().IsPolling());
+    }
+
+    // The print key prints the goods on the pan; turning auto-print on while they stay there
+    // prints nothing more, and new goods print once.
+    void autoPrintAfterThePrintKey() {
+        const QString queue = QString::fromLatin1(printcapture::kZpl);
+        SetUpCounter(queue);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(&dlg, QStringLiteral("12+"));
+        const QStringList before = printcapture::Jobs(queue);
+        Weigh(dlg, 0.512);
+        QTest::keyClick(&dlg, Qt::Key_Return);
+        QVERIFY(!printcapture::WaitForNewJob(queue, before).isEmpty());
+        QTest::keyClicks(&dlg, QStringLiteral("-"));
+        QVERIFY(dlg.State().m_bAutoPrint);
+        const int seen = m_scale->Requests();
+        QVERIFY(m_scale->WaitForRequests(seen + 8, 5000));
+        QTest::qWait(1500);
+        QCOMPARE(printcapture::Jobs(queue).size(), before.size() + 1);
+        const QStringList printed = printcapture::Jobs(queue);
+        Weigh(dlg, 0.7);
+        QVERIFY(!printcapture::WaitForNewJob(queue, printed).isEmpty());
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+        dlg.close();
+    }
+
+    // The scale's states in turn on the strip: moving, stable, overload, silent, unplugged
+    // (its terminal closed) and back. The outage brings one message, its end none, and the
+    // next label prints without anyone touching the settings; the strip shows that label.
+    void scaleStatesInTurn() {
+        const QString queue = QString::fromLatin1(printcapture::kZpl);
+        SetUpCounter(queue, CScaleSimulator::Protocol::MtSics, 4);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTest::keyClicks(&dlg, QStringLiteral("12+"));
+        const auto strip = [&dlg] { return dlg.ScaleStateField()->text(); };
+
+        m_scale->SetReadings({{0.3, 'D'}});
+        QTRY_COMPARE_WITH_TIMEOUT(strip(), QStringLiteral("Весы: вес меняется"), 5000);
+        m_scale->SetReadings({{0.512, 'S'}});
+        QTRY_COMPARE_WITH_TIMEOUT(strip(), QStringLiteral("Весы: вес стабилен"), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.Field(10004)->text(), QStringLiteral("0.512 "), 5000);
+        m_scale->SetReadings({{0.0, '+'}});
+        QTRY_COMPARE_WITH_TIMEOUT(strip(), QStringLiteral("Весы: перегруз"), 5000);
+        CScaleSimulator::Faults silent;
+        silent.bSilent = true;
+        m_scale->SetFaults(silent);
+        QTRY_VERIFY_WITH_TIMEOUT(strip().startsWith(QStringLiteral("Весы: нет ответа (COM1 (")),
+                                 5000);
+        QVERIFY(messages.Texts().isEmpty());
+
+        m_scale->Stop(); // the adapter is pulled out
+        QTRY_VERIFY_WITH_TIMEOUT(strip().startsWith(QStringLiteral("Весы: порт COM1 (")), 5000);
+        QVERIFY(strip().endsWith(QStringLiteral(" не открыт")));
+        // Several reopening attempts while it is away: still one message.
+        QTest::qWait(2 * CScalePoller::kReopenMs + 500);
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(messages.Texts()[0].contains(QStringLiteral("COM1 (")),
+                 qPrintable(messages.Texts()[0]));
+
+        // Plugged in again: a new terminal behind the same link.
+        m_scale->SetFaults(CScaleSimulator::Faults());
+        m_scale->SetReadings({{0.734, 'S'}});
+        QString error;
+        QVERIFY2(m_scale->Start(&error), qPrintable(error));
+        QVERIFY(m_scale->LinkAs(m_counter->Dir().File(QStringLiteral("COM1")), &error));
+        QTRY_COMPARE_WITH_TIMEOUT(strip(), QStringLiteral("Весы: вес стабилен"),
+                                  3 * CScalePoller::kReopenMs);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.Field(10004)->text(), QStringLiteral("0.734 "), 5000);
+        const QStringList before = printcapture::Jobs(queue);
+        QTest::keyClick(&dlg, Qt::Key_Return);
+        const QString job = printcapture::WaitForNewJob(queue, before);
+        QVERIFY2(!job.isEmpty(), "no label after the scale came back");
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(dlg.LastLabelField()->text().contains(QStringLiteral("0.734 кг")),
+                 qPrintable(dlg.LastLabelField()->text()));
+        QVERIFY(dlg.LastLabelField()->text().endsWith(QStringLiteral("2700012007346")));
+        dlg.close();
+    }
+
+    // A stopped queue shows on the strip, with the spooler's reason, before anyone prints.
+    void stoppedQueueInSight() {
+        const QString queue = QStringLiteral("VarnetStoppedStrip");
+        QVERIFY(Lp({QStringLiteral("lpadmin"), QStringLiteral("-p"), queue, QStringLiteral("-v"),
+                    QStringLiteral("varnet-jobs:") + printcapture::Folder(), QStringLiteral("-P"),
+                    qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                        QStringLiteral("/scripts/cups/varnet-label.ppd"),
+                    QStringLiteral("-E")}));
+        QVERIFY(Lp({QStringLiteral("cupsdisable"), QStringLiteral("-r"),
+                    QStringLiteral("нет ленты"), queue}));
+        SetUpCounter(queue);
+        MessageRecorder messages;
+        CVarnetDlg dlg;
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            dlg.PrinterStateField()->text().contains(QStringLiteral("остановлен")), 10000);
+        const QString shown = dlg.PrinterStateField()->text();
+        Lp({QStringLiteral("cupsenable"), queue});
+        QTRY_COMPARE_WITH_TIMEOUT(dlg.PrinterStateField()->text(),
+                                  QStringLiteral("Принтер %1: готов").arg(queue),
+                                  3 * CPrinterWatch::kPeriodMs);
+        Lp({QStringLiteral("lpadmin"), QStringLiteral("-x"), queue});
+        QVERIFY2(shown.contains(QStringLiteral("нет ленты")), qPrintable(shown));
+        QVERIFY(messages.Texts().isEmpty());
+        dlg.close();
     }
 
     // The scales that report stability: the readings of a weight that is still moving

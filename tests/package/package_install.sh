@@ -170,7 +170,7 @@ dpkg -i "$deb" >"$work/dpkg-again.log" 2>&1 || { cat "$work/dpkg-again.log"; exi
 cmp -s "$counter/QLabel.cfg" /usr/share/varnet/layouts/QLabel.cfg || fail "no sample piece layout"
 [ "$(stat -c '%a %U %G' "$counter/QLabel.cfg")" = "660 root varnet" ] || fail "the sample layout is $(stat -c '%a %U %G' "$counter/QLabel.cfg")"
 cmp -s "$counter/Varnet.cfg" "$work/Varnet.cfg" || fail "the weight layout was replaced"
-for tool in varnet varnet-label varnet-journal; do
+for tool in varnet varnet-label varnet-scale varnet-journal; do
   [ "$("${as_operator[@]}" "$tool" --print-folder 2>&1)" = "$counter" ] ||
     fail "$tool --print-folder does not name $counter"
 done

@@ -34,8 +34,6 @@ protected:
     std::size_t ExchangeBytes() const override { return 15; }
 };
 
-const QString kOpenError = QStringLiteral("Ошибка открытия порта");
-const QString kInitError = QStringLiteral("Ошибка инициализации порта");
 const QString kTimeoutError = QStringLiteral("Ошибка установки тайм-аута");
 
 } // namespace
@@ -86,14 +84,23 @@ private Q_SLOTS:
         QTest::addColumn<int>("byteSize");
         QTest::addColumn<int>("stopBits");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no such device") << "none" << 9600 << 0 << 8 << 0 << kOpenError;
+        // DEV: the device behind COM200; DIR: the counter folder.
+        const QString missing =
+            QStringLiteral("Ошибка открытия порта COM200 (%1): нет такого устройства");
+        const QString init = QStringLiteral(
+            "Ошибка инициализации порта COM200 (DEV): порт не поддерживает эти установки");
+        QTest::newRow("no such device")
+            << "none" << 9600 << 0 << 8 << 0 << missing.arg(QStringLiteral("/dev/ttyS199"));
         QTest::newRow("link whose target is gone")
-            << "dangling" << 9600 << 0 << 8 << 0 << kOpenError;
-        QTest::newRow("not a terminal") << "file" << 9600 << 0 << 8 << 0 << kOpenError;
-        QTest::newRow("speed the port cannot run") << "sim" << 12345 << 0 << 8 << 0 << kInitError;
-        QTest::newRow("parity code 5") << "sim" << 9600 << 5 << 8 << 0 << kInitError;
-        QTest::newRow("9 data bits") << "sim" << 9600 << 0 << 9 << 0 << kInitError;
-        QTest::newRow("stop bit code 3") << "sim" << 9600 << 0 << 8 << 3 << kInitError;
+            << "dangling" << 9600 << 0 << 8 << 0
+            << missing.arg(QStringLiteral("/dev/pts/no-such-terminal"));
+        QTest::newRow("not a terminal")
+            << "file" << 9600 << 0 << 8 << 0
+            << "Ошибка открытия порта COM200 (DIR/COM200): это не последовательный порт";
+        QTest::newRow("speed the port cannot run") << "sim" << 12345 << 0 << 8 << 0 << init;
+        QTest::newRow("parity code 5") << "sim" << 9600 << 5 << 8 << 0 << init;
+        QTest::newRow("9 data bits") << "sim" << 9600 << 0 << 9 << 0 << init;
+        QTest::newRow("stop bit code 3") << "sim" << 9600 << 0 << 8 << 3 << init;
     }
     void openFailures() {
         QFETCH(QString, entry);
@@ -122,7 +129,9 @@ private Q_SLOTS:
         MessageRecorder messages;
         QVERIFY(!scale.Open());
         QVERIFY(!scale.IsOpen());
-        QCOMPARE(messages.Texts(), QStringList{message});
+        QCOMPARE(messages.Texts(), QStringList{QString(message)
+                                                   .replace(QStringLiteral("DEV"), sim.DevicePath())
+                                                   .replace(QStringLiteral("DIR"), dir.Path())});
         if (entry == QLatin1String("sim")) {
             // The failed open released the device: the right settings open it now.
             scale.m_nBaudRate = 9600;
@@ -143,7 +152,10 @@ private Q_SLOTS:
         auto second = CreateScale(kScaleCas, 1);
         QVERIFY(first->Open());
         QVERIFY(!second->Open());
-        QCOMPARE(messages.Texts(), QStringList{kOpenError});
+        const QString busy =
+            QStringLiteral("Ошибка открытия порта COM1 (%1): порт занят другой программой")
+                .arg(sim.DevicePath());
+        QCOMPARE(messages.Texts(), QStringList{busy});
         // The failed open left the holder's exclusive flag on the terminal: a third program
         // is still kept out (root gets past the flag, but can see it).
         const QByteArray device = QFile::encodeName(sim.DevicePath());
@@ -164,7 +176,7 @@ private Q_SLOTS:
         first.reset();
         QVERIFY(second->Open());
         QCOMPARE(second->GetWeight(), 1.5);
-        QCOMPARE(messages.Texts(), QStringList{kOpenError});
+        QCOMPARE(messages.Texts(), QStringList{busy});
     }
 
     void lineSettings_data() {
@@ -272,7 +284,12 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(scale->GetWeight(), expected);
         scale->SetPrice(1250); // ignored failure
-        QCOMPARE(messages.Texts(), QStringList{kTimeoutError});
+        QCOMPARE(messages.Texts().size(), 1);
+        // The step, the port with its device, and the system's reason.
+        QVERIFY2(messages.Texts()[0].startsWith(
+                     QStringLiteral("%1 порта COM1 (%2): ").arg(kTimeoutError, sim.DevicePath())),
+                 qPrintable(messages.Texts()[0]));
+        QVERIFY(scale->PortLost());
         // Failing reads end at once instead of waiting out a second each.
         QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
         scale->Close();

@@ -1,13 +1,16 @@
 // The installers' diagnostic varnet-scale and the simulator program varnet-scale-sim, run as
 // the programs they are.
+#include "app/varnetapp.h"
 #include "scales/scalefactory.h"
 #include "simulatedscale.h"
 #include "support/messagerecorder.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Protocol = CScaleSimulator::Protocol;
@@ -119,25 +122,32 @@ private Q_SLOTS:
         QTest::addColumn<int>("protocol"); // -1: a pseudo-terminal nobody answers on
         QTest::addColumn<int>("baud");
         QTest::addColumn<QByteArray>("expected");
+        // The settings lines with every line setting, then the link the counter needs.
+        const auto found = [](const char* first, const char* lines) {
+            return QByteArray(first) + " answered on DEVICE, weight 0.512 kg\n" +
+                   "Put in Varnet.ini:\n[Scale]\nRS232Port=1\n" + lines +
+                   "and make the link: ln -sfn DEVICE BIN/COM1\n";
+        };
         QTest::newRow("cas") << int(Protocol::Cas) << 0
-                             << QByteArray("cas 9600 8N1 answered, weight 0.512 kg\n"
-                                           "Put in Varnet.ini:\n[Scale]\nType=3\n");
+                             << found("cas 9600 8N1",
+                                      "Type=3\nBaudRate=9600\nParity=N\nDataBits=8\nStopBits=1\n");
         QTest::newRow("massa") << int(Protocol::Massa) << 0
-                               << QByteArray("massa 4800 8E1 answered, weight 0.512 kg\n"
-                                             "Put in Varnet.ini:\n[Scale]\nType=2\n");
+                               << found("massa 4800 8E1", "Type=2\nBaudRate=4800\nParity=E\n"
+                                                          "DataBits=8\nStopBits=1\n");
         QTest::newRow("oka") << int(Protocol::Oka) << 0
-                             << QByteArray("oka 4800 8E2 answered, weight 0.512 kg\n"
-                                           "Put in Varnet.ini:\n[Scale]\nType=1\n");
+                             << found("oka 4800 8E2",
+                                      "Type=1\nBaudRate=4800\nParity=E\nDataBits=8\nStopBits=2\n");
         QTest::newRow("mtsics") << int(Protocol::MtSics) << 0
-                                << QByteArray("mtsics 9600 8N1 answered, weight 0.512 kg\n"
-                                              "Put in Varnet.ini:\n[Scale]\nType=4\n");
-        QTest::newRow("continuous") << int(Protocol::Continuous) << 0
-                                    << QByteArray("continuous 9600 8N1 answered, weight 0.512 kg\n"
-                                                  "Put in Varnet.ini:\n[Scale]\nType=5\n");
+                                << found("mtsics 9600 8N1", "Type=4\nBaudRate=9600\nParity=N\n"
+                                                            "DataBits=8\nStopBits=1\n");
+        QTest::newRow("continuous")
+            << int(Protocol::Continuous) << 0
+            << found("continuous 9600 8N1",
+                     "Type=5\nBaudRate=9600\nParity=N\nDataBits=8\nStopBits=1\n");
         QTest::newRow("continuous at 2400")
             << int(Protocol::Continuous) << 2400
-            << QByteArray("continuous 2400 8N1 answered, weight 0.512 kg\n"
-                          "Put in Varnet.ini:\n[Scale]\nType=5\nBaudRate=2400\n");
+            << found("continuous 2400 8N1",
+                     "Type=5\nBaudRate=2400\nParity=N\nDataBits=8\nStopBits=1\n");
         QTest::newRow("silent port") << -1 << 0 << QByteArray("nothing answered on DEVICE\n");
     }
     void detect() {
@@ -156,10 +166,72 @@ private Q_SLOTS:
         QVERIFY2(r.exitCode >= 0, "no answer within ten seconds");
         QCOMPARE(r.exitCode, protocol < 0 ? 3 : 0);
         QCOMPARE(r.out,
-                 QByteArray(expected).replace("DEVICE", QFile::encodeName(sim.DevicePath())));
+                 QByteArray(expected)
+                     .replace("DEVICE", QFile::encodeName(sim.DevicePath()))
+                     .replace("BIN", QFile::encodeName(
+                                         QFileInfo(Program("varnet-scale")).absolutePath())));
         // Nothing but weight requests went to the scale.
         if (protocol == int(Protocol::MtSics))
             QCOMPARE(sim.Received(), QByteArray("SI\r\n"));
+    }
+
+    // Without a device the finder tries every serial device present (here under a folder
+    // that stands for /dev: three terminals, one with a scale behind a stable name), and the
+    // lines it prints, saved with the link, make a counter read that scale.
+    void detectAmongDevices() {
+        QTemporaryDir devDir;
+        const auto devFile = [&devDir](const char* name) {
+            return devDir.path() + QLatin1Char('/') + QLatin1String(name);
+        };
+        CScaleSimulator quiet1(Protocol::Cas), quiet2(Protocol::Cas);
+        CScaleSimulator scale(Protocol::MtSics);
+        CScaleSimulator::Faults silent;
+        silent.bSilent = true;
+        quiet1.SetFaults(silent);
+        quiet2.SetFaults(silent);
+        scale.SetWeight(0.734);
+        QVERIFY(quiet1.Start() && quiet2.Start() && scale.Start());
+        QVERIFY(QDir().mkpath(devFile("serial/by-id")));
+        QVERIFY(quiet1.LinkAs(devFile("ttyUSB0")));
+        QVERIFY(quiet2.LinkAs(devFile("ttyUSB1")));
+        QVERIFY(scale.LinkAs(devFile("ttyACM0")));
+        const QString stable = devFile("serial/by-id/usb-Mettler_Scale-if00");
+        QVERIFY(QFile::link(devFile("ttyACM0"), stable));
+        const Run r = RunScaleTool({"--detect", "--dev-root", devDir.path()}, 60000);
+        QCOMPARE(r.exitCode, 0);
+        const QString out = QString::fromUtf8(r.out);
+        QVERIFY2(out.startsWith(QStringLiteral("mtsics 9600 8N1 answered on %1").arg(stable)),
+                 qPrintable(out + r.err));
+        const QStringList lines = out.split(QLatin1Char('\n'));
+        const qsizetype from = lines.indexOf(QStringLiteral("[Scale]"));
+        QVERIFY(from > 0);
+        QStringList settings;
+        for (qsizetype i = from + 1; i < lines.size() && lines[i].contains(QLatin1Char('=')); ++i)
+            settings << lines[i];
+        QVERIFY(settings.contains(QStringLiteral("Type=4")));
+        QVERIFY(settings.contains(QStringLiteral("RS232Port=1")));
+        QVERIFY(out.contains(QStringLiteral("ln -sfn %1 ").arg(stable)));
+
+        // Saved in a counter folder with the link, they make the counter read the scale.
+        TestModuleDir counter;
+        QFile ini(counter.File(QStringLiteral("Varnet.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Scale]\n" + settings.join(QLatin1Char('\n')).toUtf8() + "\n");
+        ini.close();
+        QVERIFY(QFile::link(stable, counter.File(QStringLiteral("COM1"))));
+        CVarnetApp app;
+        app.LoadSettings();
+        const AppSettings& loaded = app.m_settings;
+        QCOMPARE(loaded.Type, 4);
+        ScaleLine line;
+        line.nBaudRate = loaded.BaudRate;
+        line.nParity = loaded.Parity;
+        line.nByteSize = loaded.DataBits;
+        line.nStopBits = loaded.StopBits;
+        const std::unique_ptr<IScale> read =
+            CreateScale(loaded.Type, static_cast<unsigned>(loaded.RS232Port), line);
+        QVERIFY(read && read->Open());
+        QCOMPARE(read->GetWeight(), 0.734);
     }
 
     void diagnosticFailures_data() {
@@ -167,8 +239,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("error");
         QTest::newRow("missing port")
-            << "/dev/ttyS199" << 2 << "Ошибка открытия порта - no such device";
-        QTest::newRow("busy port") << "sim" << 2 << "Ошибка открытия порта - the port is busy";
+            << "/dev/ttyS199" << 2 << "Ошибка открытия порта /dev/ttyS199: нет такого устройства";
+        QTest::newRow("busy port") << "sim" << 2 << "порт занят другой программой";
         QTest::newRow("no device given") << "" << 1 << "usage:";
     }
     void diagnosticFailures() {

@@ -16,6 +16,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTest>
 #include <QToolButton>
@@ -287,6 +288,42 @@ private Q_SLOTS:
 
     // OK writes all eighteen keys, closes and reopens the database (the section switch is
     // read anew) and reconnects the scale (its port is opened again and configured anew).
+    // The device list: the port's device is shown; choosing another device that has no
+    // link takes the first free port number, and confirming makes its COM<N> link, so the
+    // settings keep a port number as a Windows counter has it, and the scale is read there.
+    void deviceChoiceMakesThePortLink() {
+        CScaleSimulator first(CScaleSimulator::Protocol::Cas);
+        CScaleSimulator second(CScaleSimulator::Protocol::Cas);
+        QVERIFY(first.Start() && second.Start());
+        SetUpCounter(QStringLiteral("[Scale]\nRS232Port=1\nType=3\n"));
+        QVERIFY(first.LinkAs(m_dir->File("COM1")));
+        MessageRecorder messages;
+        CTestScreen screen;
+        m_app->SetMainScreen(&screen);
+
+        CAppConfig dlg;
+        QComboBox* devices = List(dlg, 1200);
+        QVERIFY(devices);
+        // The dialog was made before the link: typing the port number looks again.
+        Edit(dlg, IDC_PORT)->setText(QStringLiteral("1"));
+        Q_EMIT Edit(dlg, IDC_PORT)->textEdited(QStringLiteral("1"));
+        QCOMPARE(devices->currentText(), first.DevicePath());
+
+        devices->addItem(second.DevicePath());
+        devices->setCurrentIndex(devices->count() - 1);
+        Q_EMIT devices->activated(devices->count() - 1);
+        QCOMPARE(Edit(dlg, IDC_PORT)->text(), QStringLiteral("2"));
+        dlg.accept();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(QFileInfo(m_dir->File("COM2")).symLinkTarget(), second.DevicePath());
+        QCOMPARE(QFileInfo(m_dir->File("COM1")).symLinkTarget(), first.DevicePath());
+        const platform::CIniFile ini = platform::CIniFile::Load(CVarnetApp::SettingsPath());
+        QCOMPARE(ini.ReadString("Scale", "RS232Port", "", 255), QStringLiteral("2"));
+        QVERIFY(second.WaitForRequests(2, 5000));
+        screen.m_poller.Stop();
+        m_app->SetMainScreen(nullptr);
+    }
+
     void okSavesAndReconnects() {
         m_dir = std::make_unique<TestModuleDir>();
         const QString db = m_dir->File("catalogue.db");

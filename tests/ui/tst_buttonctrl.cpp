@@ -76,6 +76,8 @@ private slots:
     void statePainting_data();
     void statePainting();
     void outlineOnTheKeyEdges();
+    void scaledKey_data();
+    void scaledKey();
     void disabledKey_data();
     void disabledKey();
     void captionLines_data();
@@ -89,6 +91,55 @@ private slots:
     void mouseClicks();
     void hoverFollowsThePointer();
 };
+
+// At the screen's scale a key is its design drawn at the new size: the outline still runs
+// along every edge of the key on screen, and shrunk back to the design's size it looks as
+// the key drawn there, icon and caption in their places.
+void TestButtonCtrl::scaledKey_data() {
+    QTest::addColumn<double>("scale");
+    QTest::newRow("1.28 (1366 x 768)") << 1.28;
+    QTest::newRow("1.8 (1920 x 1080)") << 1.8;
+    QTest::newRow("0.86 (a small window)") << 0.86;
+}
+
+void TestButtonCtrl::scaledKey() {
+    QFETCH(double, scale);
+    const auto make = [](CButtonCtrl& key) {
+        key.setText(QStringLiteral("Печать"));
+        key.SetFont(20, QStringLiteral("Arial"));
+        key.SetIcon(145, 145, 48, ui::KeyIconAbove);
+    };
+    CButtonCtrl design;
+    make(design);
+    design.resize(kKey.width(), 2 * kKey.height() + 4);
+    CButtonCtrl scaled;
+    make(scaled);
+    scaled.SetDesignSize(design.size());
+    scaled.resize(qRound(design.width() * scale), qRound(design.height() * scale));
+    const QImage big = Grab(&scaled);
+    const int w = big.width();
+    const int h = big.height();
+    for (const QPoint& p :
+         {QPoint(w / 2, 0), QPoint(w / 2, h - 1), QPoint(0, h / 2), QPoint(w - 1, h / 2)})
+        // The outline's dark blue, blended with the face where it falls between pixels.
+        QVERIFY2(
+            big.pixelColor(p).red() < 120 &&
+                big.pixelColor(p).blue() - big.pixelColor(p).red() > 40,
+            qPrintable(
+                QStringLiteral("%1,%2: %3").arg(p.x()).arg(p.y()).arg(big.pixelColor(p).name())));
+    const QImage back = big.scaled(design.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage own = Grab(&design);
+    long long diff = 0;
+    for (int y = 0; y < own.height(); ++y)
+        for (int x = 0; x < own.width(); ++x) {
+            const QColor a = own.pixelColor(x, y);
+            const QColor b = back.pixelColor(x, y);
+            diff += std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                    std::abs(a.blue() - b.blue());
+        }
+    const double mean = double(diff) / (3.0 * own.width() * own.height());
+    QVERIFY2(mean < 12.0, qPrintable(QString::number(mean)));
+}
 
 void TestButtonCtrl::initTestCase() {
     InitVarnetResources();

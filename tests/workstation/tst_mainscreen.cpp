@@ -1,6 +1,7 @@
 // The main screen as a window under the offscreen platform: its keyboard, the product key
 // with and without a typed code, and the print failures that the spooler can cause.
 #include "catalogue/cdlgplufind.h"
+#include "catalogue/cgrid.h"
 #include "democatalogue.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
@@ -9,13 +10,16 @@
 #include "support/testcounter.h"
 #include "ui/buttonctrl.h"
 #include "ui/labelctrl.h"
+#include "ui/screenfit.h"
 #include "workstation/mainlayout.h"
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -130,8 +134,8 @@ private Q_SLOTS:
         QVERIFY(!m_dlg->windowIcon().isNull());
     }
 
-    // A scale port that cannot be opened says so once, in a box owned by the main screen,
-    // and the screen comes up without a scale.
+    // A scale port that cannot be opened says so once, with the port, its device and the
+    // reason, in a box owned by the main screen, and the screen comes up without a scale.
     void scalePortErrorOwnedByTheScreen() {
         MessageRecorder messages;
         TestCounterOptions o;
@@ -143,9 +147,57 @@ private Q_SLOTS:
         m_dlg = std::make_unique<CVarnetDlg>();
         m_dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_dlg.get()));
-        QCOMPARE(messages.Texts(), QStringList{QStringLiteral("Ошибка открытия порта")});
+        QCOMPARE(
+            messages.Texts(),
+            QStringList{QStringLiteral(
+                "Ошибка открытия порта COM1 (/nonexistent/ttyVarnet): нет такого устройства")});
         QCOMPARE(messages.Messages()[0].owner, m_dlg.get());
-        QVERIFY(!m_dlg->Poller().IsPolling());
+        // The port is tried again by itself, silently, and the strip says it is not open.
+        QVERIFY(!m_dlg->Poller().IsReading());
+        QCOMPARE(m_dlg->ScaleStateField()->text(),
+                 QStringLiteral("Весы: порт COM1 (/nonexistent/ttyVarnet) не открыт"));
+        QTest::qWait(CScalePoller::kReopenMs + 500);
+        QCOMPARE(messages.Texts().size(), 1);
+    }
+
+    // A long press anywhere opens the right button's menu, with items a finger can hit; the
+    // key under the finger does not act. A short press is a click as before.
+    void longPressOpensTheMenu() {
+        MessageRecorder messages;
+        OpenScreen();
+        QStringList items;
+        int itemHeight = 0;
+        QTimer::singleShot(CVarnetDlg::kLongPressMs + 500, this, [&] {
+            if (QMenu* menu = m_dlg->OpenMenu()) {
+                for (QAction* a : menu->actions())
+                    items << a->text();
+                itemHeight = menu->actionGeometry(menu->actions().first()).height();
+                menu->close();
+            }
+        });
+        CButtonCtrl* seven = m_dlg->Key(IDC_KEY_7);
+        QTest::mousePress(seven, Qt::LeftButton);
+        QTest::qWait(CVarnetDlg::kLongPressMs + 900);
+        QTest::mouseRelease(seven, Qt::LeftButton);
+        QVERIFY(items.contains(QStringLiteral("&Журнал фасовки...")));
+        QVERIFY(items.contains(QStringLiteral("&Повторить последнюю этикетку")));
+        QVERIFY2(itemHeight >= TouchRowHeight(1.0), qPrintable(QString::number(itemHeight)));
+        QCOMPARE(Weight(), QStringLiteral("0.000 "));
+        QTest::mouseClick(seven, Qt::LeftButton);
+        QCOMPARE(Weight(), QStringLiteral("7 "));
+        // On a display field too.
+        items.clear();
+        QTimer::singleShot(CVarnetDlg::kLongPressMs + 500, this, [&] {
+            if (QMenu* menu = m_dlg->OpenMenu()) {
+                items << menu->actions().first()->text();
+                menu->close();
+            }
+        });
+        QTest::mousePress(m_dlg->Field(10001), Qt::LeftButton);
+        QTest::qWait(CVarnetDlg::kLongPressMs + 900);
+        QTest::mouseRelease(m_dlg->Field(10001), Qt::LeftButton);
+        QCOMPARE(items.size(), 1);
+        QVERIFY(messages.Texts().isEmpty());
     }
 
     void escapeAndEnterNeverClose() {
@@ -191,6 +243,35 @@ private Q_SLOTS:
         QTest::keyClick(m_dlg.get(), '+');
         QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("12"));
         QCOMPARE(m_dlg->Field(10001)->text(), name);
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // By touch alone: a tap on a row and "Выбрать" takes that product; "Отмена" leaves.
+    void productSearchByTouch() {
+        MessageRecorder messages;
+        OpenScreen();
+        OnNextModal([](QWidget* modal) {
+            auto* find = qobject_cast<CDlgPluFind*>(modal);
+            QVERIFY(find);
+            QVERIFY(QTest::qWaitForWindowExposed(find));
+            CGrid* grid = find->Grid();
+            QTRY_VERIFY(grid->model()->rowCount() > 3);
+            const QRect row = grid->visualRect(grid->model()->index(2, 1));
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+            QTest::mouseClick(find->findChild<QPushButton*>(QStringLiteral("chooseButton")),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_PRODUCT), Qt::LeftButton);
+        QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("3"));
+
+        OnNextModal([](QWidget* modal) {
+            QVERIFY(QTest::qWaitForWindowExposed(modal));
+            QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("cancelButton")),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_CLEAR), Qt::LeftButton);
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_PRODUCT), Qt::LeftButton);
+        QVERIFY(m_dlg->State().m_product.m_strCode.isEmpty());
         QVERIFY(messages.Texts().isEmpty());
     }
 

@@ -146,6 +146,39 @@ private Q_SLOTS:
         QCOMPARE(s.GetDisplays().autoPrint, QStringLiteral("Выкл"));
     }
 
+    // A piece product's sum is the count times the price, on the screen as on its label.
+    void pieceSum_data() {
+        QTest::addColumn<bool>("penny");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("sum");
+        const auto keys = [](const char* s) {
+            return QString::fromLatin1(s).split(QLatin1Char(' '));
+        };
+        QTest::newRow("one piece when shown") << true << keys("Q") << "493.51 ";
+        QTest::newRow("three typed") << true << keys("Q 3") << "1480.53 ";
+        QTest::newRow("thirty typed") << true << keys("Q 3 0") << "14805.30 ";
+        QTest::newRow("C ends the entry: one piece again") << true << keys("Q 3 C") << "493.51 ";
+        QTest::newRow("whole units") << false << keys("Q 3") << "1481 ";
+        QTest::newRow("weighed product keeps its weight sum") << true << keys("W 3") << "0.00 ";
+        QTest::newRow("no product") << true << keys("3") << "0.00 ";
+    }
+    void pieceSum() {
+        QFETCH(bool, penny);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, sum);
+        m_settings.Penny = penny;
+        CScreenState s(m_settings);
+        for (const QString& k : keys) {
+            if (k == QLatin1String("C"))
+                s.OnClearKey();
+            else if (k == QLatin1String("W") || k == QLatin1String("Q"))
+                s.ShowProduct(Product(k == QLatin1String("W"), 493.51));
+            else
+                s.AppendKey(k);
+        }
+        QCOMPARE(s.GetDisplays().sum, sum);
+    }
+
     void weightDisplays_data() {
         QTest::addColumn<bool>("penny");
         QTest::addColumn<QStringList>("keys");
@@ -163,7 +196,7 @@ private Q_SLOTS:
             << "0.00 ";
         QTest::newRow("piece keeps the displays")
             << true << QStringList{QStringLiteral("Q")} << 0.512 << "1 "
-            << "0.00 ";
+            << "12.99 ";
         QTest::newRow("no product shows the weight, amount 0")
             << true << QStringList{} << 1.25 << "1.250 "
             << "0.00 ";
@@ -222,7 +255,8 @@ private Q_SLOTS:
         QCOMPARE(s.GetDisplays().weightHeader, header);
         QCOMPARE(s.GetDisplays().weight, display);
         QCOMPARE(s.GetDisplays().price, QStringLiteral("689.90 "));
-        QCOMPARE(s.GetDisplays().sum, QStringLiteral("0.00 "));
+        QCOMPARE(s.GetDisplays().sum,
+                 weighed ? QStringLiteral("0.00 ") : QStringLiteral("689.90 "));
         QCOMPARE(s.GetDisplays().name, QStringLiteral("Сыр Российский"));
         QVERIFY(!s.m_bEntryActive);
     }

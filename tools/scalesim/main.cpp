@@ -225,12 +225,14 @@ int main(int argc, char** argv) {
     const QString priceLog = parser.value(priceLogOpt);
     sim.SetPriceCallback([priceLog](unsigned int price) {
         const QString line = QStringLiteral("price %1").arg(price, 6, 10, QLatin1Char('0'));
-        Say(line);
+        // The log is written and closed before the price is reported, so whoever reads the
+        // report finds the price in the file.
         if (!priceLog.isEmpty()) {
             QFile f(priceLog);
             if (f.open(QIODevice::WriteOnly | QIODevice::Append))
                 f.write(line.toUtf8() + '\n');
         }
+        Say(line);
     });
 
     // The signals are taken by sigwait below; every thread inherits the blocked mask.

@@ -2,7 +2,9 @@
 // protocol's line settings, optionally shows a price, then prints one weight a line; or finds
 // out which scale is on a port.
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/programstart.h"
+#include "platform/serialport.h"
 #include "scalefinder.h"
 #include "scales/scalefactory.h"
 
@@ -17,21 +19,24 @@
 
 namespace {
 
-QString OpenFailureReason(int err) {
-    switch (err) {
-    case ENOENT:
-        return QStringLiteral("no such device");
-    case EBUSY:
-    case EWOULDBLOCK:
-        return QStringLiteral("the port is busy: another program has it open");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("no permission to open the device");
-    case 0:
-        return QString();
-    default:
-        return QString::fromLocal8Bit(std::strerror(err));
+// Tries each device in turn; the first scale that answers is found.
+// Tries each device in turn; the first scale that answers is found. A device that does not
+// open is told and skipped; openFailed says whether any did not.
+bool FindOnDevices(const QStringList& devices, CScaleFinder& finder, QString& device,
+                   CScaleFinder::Found& found, bool& openFailed) {
+    openFailed = false;
+    for (const QString& d : devices) {
+        QString error;
+        if (finder.Find(d, found, &error)) {
+            device = d;
+            return true;
+        }
+        if (!error.isEmpty()) {
+            openFailed = true;
+            std::fprintf(stderr, "varnet-scale: %s\n", error.toUtf8().constData());
+        }
     }
+    return false;
 }
 
 } // namespace
@@ -68,36 +73,57 @@ int main(int argc, char** argv) {
     const QCommandLineOption detectOpt(
         QStringLiteral("detect"),
         QStringLiteral("Find out which scale answers on the device and print the settings."));
-    parser.addOptions({protocolOpt, deviceOpt, countOpt, priceOpt, baudOpt, detectOpt});
+    const QCommandLineOption devRootOpt(
+        QStringLiteral("dev-root"),
+        QStringLiteral("--detect without --device: look for serial devices under DIR (/dev)."),
+        QStringLiteral("dir"));
+    const QCommandLineOption folderOpt(
+        QStringLiteral("print-folder"),
+        QStringLiteral("Print the counter folder (where the COM<N> links are) and end."));
+    parser.addOptions(
+        {protocolOpt, deviceOpt, countOpt, priceOpt, baudOpt, detectOpt, devRootOpt, folderOpt});
     parser.process(app);
+    if (parser.isSet(folderOpt)) {
+        std::printf("%s\n", platform::ModuleDirectory().toUtf8().constData());
+        return 0;
+    }
 
     if (parser.isSet(detectOpt)) {
-        if (!parser.isSet(deviceOpt)) {
-            std::fprintf(stderr, "usage: varnet-scale --detect --device PATH\n");
-            return 1;
-        }
-        const QString device = parser.value(deviceOpt);
         // The finder's own failed tries are no news to the installer.
         platform::SetMessageSink([](const platform::OperatorMessage&) {});
         CScaleFinder finder([](const QString& line) {
             std::fprintf(stderr, "varnet-scale: %s\n", line.toUtf8().constData());
         });
-        CScaleFinder::Found found;
-        QString error;
-        if (!finder.Find(device, found, &error)) {
-            if (!error.isEmpty()) {
-                std::fprintf(stderr, "varnet-scale: %s\n", error.toUtf8().constData());
-                return 2;
-            }
-            std::printf("nothing answered on %s\n", device.toUtf8().constData());
+        const QStringList devices =
+            parser.isSet(deviceOpt)
+                ? QStringList{parser.value(deviceOpt)}
+                : platform::SerialDevices(parser.isSet(devRootOpt) ? parser.value(devRootOpt)
+                                                                   : QStringLiteral("/dev"));
+        if (devices.isEmpty()) {
+            std::printf("no serial device found\n");
             return 3;
         }
-        std::printf("%s %s answered, weight %s kg\n", found.strProtocol.toUtf8().constData(),
-                    found.strLine.toUtf8().constData(),
+        CScaleFinder::Found found;
+        QString device;
+        bool openFailed = false;
+        if (!FindOnDevices(devices, finder, device, found, openFailed)) {
+            if (openFailed && parser.isSet(deviceOpt))
+                return 2;
+            std::printf("nothing answered on %s\n",
+                        devices.join(QStringLiteral(", ")).toUtf8().constData());
+            return 3;
+        }
+        std::printf("%s %s answered on %s, weight %s kg\n", found.strProtocol.toUtf8().constData(),
+                    found.strLine.toUtf8().constData(), device.toUtf8().constData(),
                     QString::number(found.dWeight, 'f', 3).toUtf8().constData());
         std::printf("Put in Varnet.ini:\n");
         for (const QString& line : CScaleFinder::IniLines(found, device))
             std::printf("%s\n", line.toUtf8().constData());
+        bool needsLink = false;
+        const unsigned port = platform::PortForDevice(device, &needsLink);
+        if (needsLink)
+            std::printf("and make the link: ln -sfn %s %s/COM%u\n", device.toUtf8().constData(),
+                        platform::ModuleDirectory().toUtf8().constData(), port);
         return 0;
     }
 
@@ -129,7 +155,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: varnet-scale --protocol cas|massa|oka|mtsics|continuous --device PATH "
                      "[--count N] [--price N] [--baud N (mtsics, continuous)]\n"
-                     "       varnet-scale --detect --device PATH\n");
+                     "       varnet-scale --detect [--device PATH | --dev-root DIR]\n");
         return 1;
     }
 
@@ -139,10 +165,8 @@ int main(int argc, char** argv) {
     QString failure;
     platform::SetMessageSink([&](const platform::OperatorMessage& m) { failure = m.text; });
     if (!scale->OpenDevice(device)) {
-        const QString reason = OpenFailureReason(scale->LastErrno());
-        std::fprintf(stderr, "varnet-scale: %s: %s%s%s\n", qPrintable(device),
-                     failure.toUtf8().constData(), reason.isEmpty() ? "" : " - ",
-                     reason.toUtf8().constData());
+        // The message names the device and the system's reason.
+        std::fprintf(stderr, "varnet-scale: %s\n", failure.toUtf8().constData());
         return 2;
     }
     platform::SetMessageSink([](const platform::OperatorMessage& m) {

@@ -1,5 +1,7 @@
 #include "scalefinder.h"
 
+#include "platform/serialport.h"
+
 #include <QRegularExpression>
 
 #include <memory>
@@ -91,13 +93,23 @@ bool CScaleFinder::Find(const QString& device, Found& found, QString* openError)
 }
 
 QStringList CScaleFinder::IniLines(const Found& found, const QString& device) {
+    // Every line the settings need, the line settings too, so that a counter reads the
+    // scale exactly as it answered here.
+    static const char kParity[] = "NOEMS";
+    static const char* const kStop[] = {"1", "1.5", "2"};
+    const std::unique_ptr<IScale> scale = CreateScale(found.nType, 1, found.line);
     QStringList lines{QStringLiteral("[Scale]")};
-    const QRegularExpressionMatch m =
-        QRegularExpression(QStringLiteral("^/dev/ttyS(\\d+)$")).match(device);
-    if (m.hasMatch())
-        lines << QStringLiteral("RS232Port=%1").arg(m.captured(1).toInt() + 1);
+    const unsigned port = platform::PortForDevice(device);
+    if (port != 0)
+        lines << QStringLiteral("RS232Port=%1").arg(port);
     lines << QStringLiteral("Type=%1").arg(found.nType);
-    if (found.line.nBaudRate > 0)
-        lines << QStringLiteral("BaudRate=%1").arg(found.line.nBaudRate);
+    if (scale) {
+        lines << QStringLiteral("BaudRate=%1").arg(scale->m_nBaudRate);
+        if (scale->m_nParity < 5)
+            lines << QStringLiteral("Parity=%1").arg(QLatin1Char(kParity[scale->m_nParity]));
+        lines << QStringLiteral("DataBits=%1").arg(scale->m_nByteSize);
+        if (scale->m_nStopBits < 3)
+            lines << QStringLiteral("StopBits=%1").arg(QLatin1String(kStop[scale->m_nStopBits]));
+    }
     return lines;
 }
