@@ -19,14 +19,20 @@ CREATE TABLE IF NOT EXISTS varnet_journal (
     reprint     SMALLINT       NOT NULL,             -- 1: the same label again, not counted
     label_name  TEXT           NOT NULL,
     label_info  TEXT           NOT NULL,
-    received    TIMESTAMP(3)   NOT NULL DEFAULT LOCALTIMESTAMP -- when the row arrived
+    received    TIMESTAMP(3)   NOT NULL DEFAULT LOCALTIMESTAMP, -- when the row arrived
+    account     VARCHAR(255)   NOT NULL DEFAULT ''  -- the counter's account that printed it
 );
+
+-- A table made for version 1.0 gains the account column; until then its counters send their
+-- rows without it.
+ALTER TABLE varnet_journal ADD COLUMN IF NOT EXISTS account VARCHAR(255) NOT NULL DEFAULT '';
 
 CREATE INDEX IF NOT EXISTS varnet_journal_moment ON varnet_journal (moment);
 CREATE INDEX IF NOT EXISTS varnet_journal_counter ON varnet_journal (counter, moment);
 
--- The counter's outbox sends each row with this statement (16 parameters); a row sent again
--- after a lost answer is left as it is:
+-- The counter's outbox sends each row with this statement (17 parameters; to a table without
+-- the account column, the same without it); a row sent again after a lost answer is left as
+-- it is:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
---       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info)
---   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
+--   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING

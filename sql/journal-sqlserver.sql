@@ -21,16 +21,23 @@ BEGIN
         reprint     SMALLINT       NOT NULL,             -- 1: the same label again, not counted
         label_name  NVARCHAR(MAX)  NOT NULL,
         label_info  NVARCHAR(MAX)  NOT NULL,
-        received    DATETIME2(3)   NOT NULL DEFAULT SYSDATETIME() -- when the row arrived
+        received    DATETIME2(3)   NOT NULL DEFAULT SYSDATETIME(), -- when the row arrived
+        account     NVARCHAR(255)  NOT NULL DEFAULT N''  -- the counter's account that printed it
     );
     CREATE INDEX varnet_journal_moment ON dbo.varnet_journal (moment);
     CREATE INDEX varnet_journal_counter ON dbo.varnet_journal (counter, moment);
 END;
 
--- The counter's outbox sends each row with this statement (17 parameters: the 16 values,
--- then the id again for the guard); the lock keeps two senders of one row from both finding
--- its id missing, and a row sent again after a lost answer is left as it is:
+-- A table made for version 1.0 gains the account column; until then its counters send their
+-- rows without it.
+IF COL_LENGTH(N'dbo.varnet_journal', N'account') IS NULL
+    ALTER TABLE dbo.varnet_journal ADD account NVARCHAR(255) NOT NULL DEFAULT N'';
+
+-- The counter's outbox sends each row with this statement (18 parameters: the 17 values,
+-- then the id again for the guard; to a table without the account column, the same without
+-- it); the lock keeps two senders of one row from both finding its id missing, and a row sent
+-- again after a lost answer is left as it is:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
---       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info)
---   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
+--   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
 --   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = ?)

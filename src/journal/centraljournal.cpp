@@ -86,12 +86,13 @@ QString CCentralJournal::TableName() {
     return QStringLiteral("varnet_journal");
 }
 
-QString CCentralJournal::InsertStatement(Dialect dialect) {
+QString CCentralJournal::InsertStatement(Dialect dialect, bool withAccount) {
     QStringList marks;
-    for (int i = 0; i < kColumnCount; ++i)
+    for (int i = 0; i < kColumnCount + (withAccount ? 1 : 0); ++i)
         marks.append(QStringLiteral("?"));
-    const QString head =
-        QStringLiteral("INSERT INTO %1 (%2) ").arg(TableName(), QLatin1String(kColumns));
+    const QString head = QStringLiteral("INSERT INTO %1 (%2%3) ")
+                             .arg(TableName(), QLatin1String(kColumns),
+                                  withAccount ? QStringLiteral(", account") : QString());
     if (dialect == Dialect::PostgreSQL || dialect == Dialect::SQLite)
         return head + QStringLiteral("VALUES (%1) ON CONFLICT (id) DO NOTHING")
                           .arg(marks.join(QLatin1Char(',')));
@@ -106,10 +107,15 @@ QString CCentralJournal::InsertStatement(Dialect dialect) {
 void CCentralJournal::Open(const QString& connectionString) {
     m_db.Open(connectionString);
     m_dialect = m_db.GetDialect();
+    // The columns as the table has them: a query that returns none of its rows.
+    Running st(*this);
+    st->ExecDirect(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(TableName()));
+    m_bHasAccount = st->ColumnNames().contains(QStringLiteral("account"), Qt::CaseInsensitive);
+    st->CloseCursor();
 }
 
 int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter) {
-    const QString sql = InsertStatement(m_dialect);
+    const QString sql = InsertStatement(m_dialect, m_bHasAccount);
     const bool guardedById = !sql.contains(QLatin1String("ON CONFLICT"));
     int inserted = 0;
     Transaction transaction(m_db);
@@ -133,6 +139,8 @@ int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter)
             Param::Text(r.labelName),
             Param::Text(r.labelInfo),
         };
+        if (m_bHasAccount)
+            params.push_back(Param::Text(r.account));
         if (guardedById)
             params.push_back(Param::Text(r.id));
         {
@@ -151,10 +159,11 @@ int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter)
 
 QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& to,
                                         const QString& counter) {
-    QString sql = QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
-                                 " barcode, best_before, printer, job_id, reprint, label_name,"
-                                 " label_info FROM %1 WHERE moment >= ?")
-                      .arg(TableName());
+    QString sql =
+        QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
+                       " barcode, best_before, printer, job_id, reprint, label_name,"
+                       " label_info, %1 FROM %2 WHERE moment >= ?")
+            .arg(m_bHasAccount ? QStringLiteral("account") : QStringLiteral("''"), TableName());
     std::vector<Param> params{Param::Timestamp(from)};
     // No server keeps a moment past the year 9999: the range is open then.
     if (to.isValid() && to.date().year() <= 9999) {
@@ -188,6 +197,7 @@ QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& 
         r.reprint = st.GetInt(13).value_or(0) != 0;
         r.labelName = st.GetText(14).value_or(QString());
         r.labelInfo = st.GetText(15).value_or(QString());
+        r.account = st.GetText(16).value_or(QString());
         rows.append(r);
     }
     return rows;

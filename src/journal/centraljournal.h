@@ -12,8 +12,11 @@
 
 class CCentralJournal {
 public:
-    // Connects; throws platform::odbc::DatabaseError.
+    // Connects and looks at the table; throws platform::odbc::DatabaseError.
     void Open(const QString& connectionString);
+    // The table keeps the account that printed each label: a table made by an earlier version
+    // has no such column and gets the rows without it.
+    bool HasAccount() const { return m_bHasAccount; }
     // Every statement gives up after seconds (a table locked by another session, a server
     // that stopped answering) with a DatabaseError.
     void SetTimeout(int seconds) { m_nTimeoutS = seconds; }
@@ -37,8 +40,9 @@ public:
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to, const QString& counter);
 
     // The insert for a database of this dialect: ON CONFLICT for PostgreSQL (and SQLite), a
-    // guarded INSERT ... SELECT ... WHERE NOT EXISTS elsewhere (SQL Server).
-    static QString InsertStatement(platform::odbc::Dialect dialect);
+    // guarded INSERT ... SELECT ... WHERE NOT EXISTS elsewhere (SQL Server); with or without
+    // the account column.
+    static QString InsertStatement(platform::odbc::Dialect dialect, bool withAccount);
     static QString TableName();
 
 private:
@@ -48,6 +52,7 @@ private:
     platform::odbc::Connection m_db;
     platform::odbc::Dialect m_dialect = platform::odbc::Dialect::Other;
     int m_nTimeoutS = 30;
+    bool m_bHasAccount = false;
     std::mutex m_lock;
     SQLHSTMT m_hRunning = SQL_NULL_HSTMT;
     bool m_bCancelled = false;

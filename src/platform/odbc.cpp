@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "the driver manager must use UTF-16");
@@ -535,6 +536,21 @@ std::optional<QDateTime> Statement::GetTimestamp(SQLUSMALLINT column) {
     const QDate date(ts.year, ts.month, ts.day);
     const QTime time(ts.hour, ts.minute, ts.second);
     return QDateTime(date, time.isValid() ? time : QTime(0, 0), Qt::LocalTime);
+}
+
+QStringList Statement::ColumnNames() const {
+    SQLSMALLINT count = 0;
+    Check(SQLNumResultCols(m_hstmt, &count));
+    QStringList names;
+    for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(count); ++i) {
+        SQLWCHAR name[256] = {};
+        SQLSMALLINT length = 0, type = 0, digits = 0, nullable = 0;
+        SQLULEN size = 0;
+        Check(SQLDescribeColW(m_hstmt, i, name, SQLSMALLINT(std::size(name)), &length, &type, &size,
+                              &digits, &nullable));
+        names.append(FromSqlWChar(name, qMin<qsizetype>(length, qsizetype(std::size(name)) - 1)));
+    }
+    return names;
 }
 
 void Statement::CloseCursor() {

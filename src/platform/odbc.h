@@ -154,6 +154,8 @@ public:
     void Execute(const QString& sql, const std::vector<Param>& params);
     // Rows the last INSERT, UPDATE or DELETE changed; -1 when the driver cannot tell.
     long long RowCount() const;
+    // The names of the result's columns, in their order.
+    QStringList ColumnNames() const;
     // Moves to the next row; false past the last one.
     bool Fetch();
     // Column values of the current row (1-based); nullopt for NULL.

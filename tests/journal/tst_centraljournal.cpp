@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +34,20 @@ class TstCentralJournal : public QObject {
         while (st.Fetch())
             ids.append(st.GetText(1).value_or(QString()));
         return ids;
+    }
+
+    void Exec(const QString& sql) {
+        platform::odbc::Connection db;
+        db.Open(m_connect);
+        platform::odbc::Statement st(db);
+        st.ExecDirect(sql);
+    }
+
+    static QString Definition() {
+        QFile definition(qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                         QStringLiteral("/sql/journal-postgresql.sql"));
+        return definition.open(QIODevice::ReadOnly) ? QString::fromUtf8(definition.readAll())
+                                                    : QString();
     }
 
     static QStringList LocalIds(const QString& path, bool unsentOnly) {
@@ -75,13 +90,8 @@ private Q_SLOTS:
                                    "Database=postgres;UID=postgres")
                         .arg(m_server.Port());
         // The table exactly as the repository defines it for installers.
-        QFile definition(qEnvironmentVariable("VARNET_SOURCE_DIR") +
-                         QStringLiteral("/sql/journal-postgresql.sql"));
-        QVERIFY2(definition.open(QIODevice::ReadOnly), qPrintable(definition.fileName()));
-        platform::odbc::Connection db;
-        db.Open(m_connect);
-        platform::odbc::Statement st(db);
-        st.ExecDirect(QString::fromUtf8(definition.readAll()));
+        QVERIFY(!Definition().isEmpty());
+        Exec(Definition());
     }
 
     // The insert the outbox runs is the one the definition file shows the database's owner.
@@ -106,7 +116,7 @@ private Q_SLOTS:
             return s.replace(QStringLiteral("dbo."), QString()).simplified();
         };
         QCOMPARE(squeeze(comment), squeeze(CCentralJournal::InsertStatement(
-                                       static_cast<platform::odbc::Dialect>(dialect))));
+                                       static_cast<platform::odbc::Dialect>(dialect), true)));
     }
 
     void outageLosesNothingAndRestartSendsNothingTwice() {
@@ -241,6 +251,41 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[1].contains(refused.id) && lines[1].contains(QLatin1String("overflow")),
                  qPrintable(lines[1]));
+    }
+
+    // Each row carries the account that printed it where the table keeps one; a table of an
+    // earlier version gets the rows without it, and the account once the installer has run the
+    // definition again.
+    void accountWhereTheTableKeepsIt() {
+        Exec(QStringLiteral("ALTER TABLE varnet_journal DROP COLUMN account"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        JournalRow first = Row(50);
+        first.account = QStringLiteral("kassir1");
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(first);
+            QTRY_VERIFY_WITH_TIMEOUT(ServerIds().contains(first.id), 20000);
+        }
+        Exec(Definition());
+        JournalRow second = Row(51);
+        second.account = QStringLiteral("kassir2");
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(second);
+            QTRY_VERIFY_WITH_TIMEOUT(ServerIds().contains(second.id), 20000);
+        }
+        CCentralJournal central;
+        central.Open(m_connect);
+        QVERIFY(central.HasAccount());
+        QMap<QString, QString> accounts;
+        for (const JournalRow& r : central.Rows(QDateTime::currentDateTime().addDays(-1),
+                                                QDateTime::currentDateTime().addDays(1), QString()))
+            accounts.insert(r.id, r.account);
+        QCOMPARE(accounts.value(first.id, QStringLiteral("missing")), QString());
+        QCOMPARE(accounts.value(second.id), QStringLiteral("kassir2"));
     }
 
     // Another session holds the table locked: statements time out and the operator hears
