@@ -22,3 +22,6 @@ VARNET_QT_SWITCHES=(
 VARNET_QT_KEY=$(printf '%s\n' "$VARNET_QT_VERSION" "${VARNET_QT_SWITCHES[@]}" \
   "$(cat "$VARNET_WIN_TOOLCHAIN")" | sha256sum | cut -c1-10)
 VARNET_QT_PREFIX=$VARNET_WIN_CACHE/qt-$VARNET_QT_VERSION-mingw64-$VARNET_QT_KEY
+# SQLite for the packing journal, from Debian's sqlite3 source package: the amalgamation is
+# made with the host's tools and cross-compiled into a static library.
+VARNET_SQLITE_PREFIX=$VARNET_WIN_CACHE/sqlite-mingw64-$VARNET_QT_KEY

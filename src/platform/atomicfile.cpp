@@ -14,58 +14,6 @@
 
 namespace platform {
 
-QString FileErrorText(FileError error, const QString& path) {
-    switch (error) {
-    case FileError::None:
-        return QString();
-    case FileError::NotFound:
-        return QStringLiteral("Файл %1 не найден.").arg(path);
-    case FileError::BadPath:
-        return QStringLiteral("Часть пути %1 неверна.").arg(path);
-    case FileError::TooManyOpenFiles:
-        return QStringLiteral("Открыто слишком много файлов.");
-    case FileError::AccessDenied:
-        return QStringLiteral("Нет доступа к %1.").arg(path);
-    case FileError::DiskFull:
-        return QStringLiteral("Нет места на диске при обращении к %1.").arg(path);
-    case FileError::HardIO:
-        return QStringLiteral("Аппаратная ошибка ввода-вывода при обращении к %1.").arg(path);
-    case FileError::Generic:
-        break;
-    }
-    return QStringLiteral("Непредвиденная ошибка при обращении к %1.").arg(path);
-}
-
-FileError FileErrorFromErrno(int err) {
-    switch (err) {
-    case 0:
-        return FileError::None;
-    case ENOENT:
-        return FileError::NotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return FileError::BadPath;
-    case EMFILE:
-    case ENFILE:
-        return FileError::TooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-    case EISDIR:
-        return FileError::AccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return FileError::DiskFull;
-    case EIO:
-        return FileError::HardIO;
-    default:
-        return FileError::Generic;
-    }
-}
-
 namespace {
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -154,17 +102,6 @@ void IgnoreFileSizeSignal() {
     struct sigaction old {};
     if (::sigaction(SIGXFSZ, nullptr, &old) == 0 && old.sa_handler == SIG_DFL)
         ::signal(SIGXFSZ, SIG_IGN);
-}
-
-QString ResolveLinks(const QString& path) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink())
-            return current;
-        current = QFileInfo(info.symLinkTarget()).absoluteFilePath();
-    }
-    return current;
 }
 
 WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned fileMode,

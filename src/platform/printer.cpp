@@ -53,18 +53,4 @@ void InstallSpoolerPrinters() {
     SetPrinterPageQuery([](const QString& name) { return OpenPrinter(name); });
 }
 
-bool PrintPageImage(const QString& printerName, const QImage& image, const QString& jobName,
-                    QString* error) {
-    CPrintJob job;
-    const std::optional<PrintStep> failed =
-        PrintOnePage(job, printerName, jobName, [&image](const QSize&) { return image; });
-    if (failed && error) {
-        *error =
-            job.IsStopped() ? StoppedPrinterMessage(job.StopReason()) : PrintStepFailure(*failed);
-        if (!job.IsStopped() && !job.SpoolerMessage().isEmpty())
-            *error += QStringLiteral(" (") + job.SpoolerMessage() + QLatin1Char(')');
-    }
-    return !failed;
-}
-
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "platform/printjob.h"
 
 #include "platform/cupsdata.h"
+#include "platform/printstephook.h"
 #include "platform/printer.h"
 #include "platform/rasterpage.h"
 
@@ -68,61 +69,7 @@ int CreateJob(http_t* http, const QString& queue, const QString& title) {
     return id;
 }
 
-PrintStepHook& Hook() {
-    static PrintStepHook hook;
-    return hook;
-}
-void Step(PrintStep step) {
-    if (Hook())
-        Hook()(step);
-}
 } // namespace
-
-QString PrintStepFailure(PrintStep step) {
-    switch (step) {
-    case PrintStep::Open:
-        return QStringLiteral("Ошибка открытия принтера");
-    case PrintStep::CreateJob:
-        return QStringLiteral("Ошибка принтера: StartDocPrinter");
-    case PrintStep::StartDocument:
-        return QStringLiteral("Ошибка принтера: StartPage");
-    case PrintStep::WritePage:
-        return QStringLiteral("Ошибка принтера: DrawBackgroudImage");
-    case PrintStep::EndPage:
-    case PrintStep::FinishDocument:
-        break;
-    }
-    return QStringLiteral("Ошибка принтера: EndPage");
-}
-
-QString StoppedPrinterMessage(const QString& reason) {
-    const QString text = QStringLiteral("Принтер остановлен");
-    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
-}
-
-std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName,
-                                      const QString& docName, const PageForSize& page) {
-    if (!job.Open(printerName))
-        return PrintStep::Open;
-    if (!job.StartDoc(docName))
-        return PrintStep::CreateJob;
-    if (!job.StartPage())
-        return PrintStep::StartDocument;
-    const QSize size = job.PageSize();
-    if (size.isEmpty() || !job.WritePage(page(size)))
-        return PrintStep::WritePage;
-    if (!job.EndPage())
-        return PrintStep::EndPage;
-    if (!job.EndDoc())
-        return PrintStep::FinishDocument;
-    return std::nullopt;
-}
-
-PrintStepHook SetPrintStepHook(PrintStepHook hook) {
-    PrintStepHook previous = std::move(Hook());
-    Hook() = std::move(hook);
-    return previous;
-}
 
 struct PrintJobData {
     std::unique_ptr<CCupsQueue> queue;
@@ -180,7 +127,7 @@ CPrintJob::~CPrintJob() {
 }
 
 bool CPrintJob::Open(const QString& printerName) {
-    Step(PrintStep::Open);
+    RunPrintStepHook(PrintStep::Open);
     PrintJobData& d = *m_d;
     d.queue = CCupsQueue::Open(printerName, &d.spoolerMessage);
     if (!d.queue)
@@ -219,7 +166,7 @@ QString CPrintJob::StopReason() const {
 }
 
 bool CPrintJob::StartDoc(const QString& docName) {
-    Step(PrintStep::CreateJob);
+    RunPrintStepHook(PrintStep::CreateJob);
     PrintJobData& d = *m_d;
     d.docName = docName;
     if (!d.queue)
@@ -239,7 +186,7 @@ bool CPrintJob::StartDoc(const QString& docName) {
 }
 
 bool CPrintJob::StartPage() {
-    Step(PrintStep::StartDocument);
+    RunPrintStepHook(PrintStep::StartDocument);
     PrintJobData& d = *m_d;
     if (!d.Raster())
         return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
@@ -265,7 +212,7 @@ QSize CPrintJob::PageSize() const {
 }
 
 bool CPrintJob::WritePage(const QImage& image) {
-    Step(PrintStep::WritePage);
+    RunPrintStepHook(PrintStep::WritePage);
     PrintJobData& d = *m_d;
     const QImage page = image.convertToFormat(QImage::Format_Grayscale8);
     if (!d.Raster()) {
@@ -318,7 +265,7 @@ bool CPrintJob::WritePage(const QImage& image) {
 }
 
 bool CPrintJob::EndPage() {
-    Step(PrintStep::EndPage);
+    RunPrintStepHook(PrintStep::EndPage);
     PrintJobData& d = *m_d;
     if (!d.Raster())
         return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
@@ -330,7 +277,7 @@ bool CPrintJob::EndPage() {
 }
 
 bool CPrintJob::EndDoc() {
-    Step(PrintStep::FinishDocument);
+    RunPrintStepHook(PrintStep::FinishDocument);
     PrintJobData& d = *m_d;
     if (!d.Raster()) {
         if (!d.painter.isActive() || !d.painter.end())

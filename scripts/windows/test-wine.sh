@@ -1,0 +1,223 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine and Xvfb, in a Wine prefix of its own:
+#   scripts/windows/test-wine.sh [LINUX-BUILD-FOLDER]   (default build-ci)
+# - the QTest programs that need nothing outside the process;
+# - the counter's files (Varnet.ini, Varnet.cfg, QLabel.cfg) written by the Windows build,
+#   byte for byte equal to the Linux build's;
+# - the CAS, Massa-K and OKA protocols on COM ports that the registry key
+#   HKLM\Software\Wine\Ports maps to the pseudo-terminals of the Linux scale simulator;
+# - the catalogue through Wine's ODBC, which hands on to unixODBC's SQLite driver;
+# - the workstation's print flow printing a label through Wine's spooler into a CUPS capture
+#   queue; the captured page is turned back into dots, its barcode read with zbarimg and
+#   compared with the label the Linux build prints to the same queue;
+# - the program started from the unpacked ZIP, alone in a fresh prefix, its window on Xvfb.
+# Ends with the line "N passed, N failed" and fails when anything failed.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=scripts/windows/common.sh
+. "$here/common.sh"
+root=$VARNET_WIN_ROOT
+linux=${1:-$root/build-ci}
+win=$root/build-windows
+start=$(date +%s)
+
+bash "$here/build.sh"
+
+work=$(mktemp -d /tmp/varnet-wine.XXXXXX)
+chmod 0755 "$work"
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  WINEPREFIX=$work/prefix wineserver -k 2>/dev/null || true
+  WINEPREFIX=$work/zipprefix wineserver -k 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEPREFIX=$work/prefix
+# shellcheck source=scripts/xvfb.sh
+. "$root/scripts/xvfb.sh"
+start_xvfb
+export DISPLAY=$display
+
+passed=0
+failed=0
+check() {
+  local name=$1
+  shift
+  if "$@"; then
+    echo "PASS   $name"
+    passed=$((passed + 1))
+  else
+    echo "FAIL   $name"
+    failed=$((failed + 1))
+  fi
+}
+# The Windows name of a Linux path: drive Z: is the root of the Linux tree.
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# A prefix of the test's own; labels name Arial and the dialogs MS Shell Dlg, which Wine
+# draws with the Liberation faces.
+boot_prefix() {
+  wine wineboot --init >/dev/null 2>&1
+  local face
+  for face in Arial "MS Shell Dlg" "MS Shell Dlg 2" Tahoma "Segoe UI"; do
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d "Liberation Sans" /f \
+      >/dev/null 2>&1
+  done
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Times New Roman" \
+    /d "Liberation Serif" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "Courier New" \
+    /d "Liberation Mono" /f >/dev/null 2>&1
+  wineserver -w
+}
+boot=$(date +%s)
+boot_prefix
+echo "wine prefix ready in $(($(date +%s) - boot)) s"
+
+# 1. QTest programs; their log goes to a file (through a pipe it would be empty).
+qtest() {
+  local t=$1
+  (cd "$win/tests" && wine "tst_$t.exe" -platform minimal -o "$(winpath "$work/tst_$t.txt"),txt" \
+    >/dev/null 2>&1)
+  local rc=$?
+  grep -a '^Totals' "$work/tst_$t.txt" | sed "s/^/       tst_$t: /"
+  return $rc
+}
+for t in ean13 ean13reader labelcheck; do
+  check "tst_$t under Wine" qtest "$t"
+done
+
+# 2. The counter's files, byte for byte.
+mkdir -p "$work/files-linux" "$work/files-windows"
+"$linux/tests/writecounterfiles" "$work/files-linux"
+wine "$win/tests/writecounterfiles.exe" "$(winpath "$work/files-windows")" >/dev/null 2>&1 || true
+for f in Varnet.ini Varnet.cfg QLabel.cfg; do
+  check "$f written by the Windows build equals the Linux build's" \
+    cmp "$work/files-linux/$f" "$work/files-windows/$f"
+done
+
+# 3. Scales: one simulator a protocol, each on the pseudo-terminal a COM port leads to.
+declare -A ports=([cas]=5 [massa]=6 [oka]=7)
+for p in cas massa oka; do
+  mkfifo "$work/sim-$p.in"
+  "$linux/bin/varnet-scale-sim" --protocol "$p" --weight 1.234 <"$work/sim-$p.in" \
+    >"$work/sim-$p.out" 2>&1 &
+  pids+=($!)
+  exec {fd}>"$work/sim-$p.in" # keeps the simulator's input open
+  for _ in $(seq 50); do grep -q '^device ' "$work/sim-$p.out" && break; sleep 0.1; done
+  dev=$(sed -n 's/^device //p' "$work/sim-$p.out" | head -n1)
+  wine reg add 'HKLM\Software\Wine\Ports' /v "COM${ports[$p]}" /d "$dev" /f >/dev/null 2>&1
+done
+wineserver -k
+wineserver -w
+scale_reads() {
+  local p=$1 out
+  out=$(wine "$win/bin/varnet-scale.exe" --protocol "$p" --device "\\\\.\\COM${ports[$p]}" \
+    --count 3 2>"$work/scale-$p.err" | tr -d '\r')
+  echo "       $p on COM${ports[$p]}: $(echo "$out" | tr '\n' ' ')"
+  [ "$(echo "$out" | grep -c '^1\.234$')" = 3 ]
+}
+for p in cas massa oka; do
+  check "$p scale on COM${ports[$p]} reads 1.234 kg three times" scale_reads "$p"
+done
+
+# 4. The catalogue through Wine's ODBC: the same product as the Linux build reads.
+"$linux/bin/varnet-democat" --sqlite "$work/catalogue.db" >/dev/null
+catalogue_reads() {
+  local code=$1 want got
+  want=$("$linux/tests/wincatalogue" SQLite3 "$work/catalogue.db" "$code")
+  got=$(wine "$win/tests/wincatalogue.exe" SQLite3 "$work/catalogue.db" "$code" 2>/dev/null |
+    tr -d '\r')
+  echo "       code $code: $got"
+  [ -n "$want" ] && [ "$got" = "$want" ]
+}
+check "catalogue lookup of code 1 through Wine's ODBC" catalogue_reads 1
+check "catalogue lookup of code 12 through Wine's ODBC" catalogue_reads 12
+check "unknown code 999999 is not found through Wine's ODBC" \
+  bash -c "[ \"\$(wine '$win/tests/wincatalogue.exe' SQLite3 '$work/catalogue.db' 999999 2>/dev/null | tr -d '\r')\" = 'not found' ]"
+
+# 5. A label through Wine's spooler into the CUPS capture queue, decoded and read back.
+bash "$root/scripts/services.sh" start cups >/dev/null
+queue=${VARNET_CUPS_QUEUE:-VarnetPDF}
+capture=${VARNET_CUPS_CAPTURE:-/var/spool/varnet-jobs}
+wait_job() {
+  local before=$1 job
+  for _ in $(seq 150); do
+    job=$(find "$capture" -maxdepth 1 -type f -newer "$before" | head -n1)
+    [ -n "$job" ] && { sleep 0.5; echo "$job"; return 0; }
+    sleep 0.2
+  done
+  return 1
+}
+print_label() {
+  local who=$1 out rc=0
+  mkdir -p "$work/print-$who"
+  touch "$work/before-$who"
+  if [ "$who" = windows ]; then
+    out=$(wine "$win/tests/winprintlabel.exe" "$(winpath "$work/print-$who")" "$queue" 27 0.512 \
+      2>/dev/null | tr -d '\r') || rc=$?
+  else
+    out=$(QT_QPA_PLATFORM=offscreen "$linux/tests/winprintlabel" "$work/print-$who" "$queue" 27 \
+      0.512 2>/dev/null) || rc=$?
+  fi
+  echo "$out" | sed 's/^/       '"$who"': /'
+  echo "$out" | sed -n 's/^barcode //p' >"$work/digits-$who"
+  [ $rc = 0 ] || return 1
+  local job
+  job=$(wait_job "$work/before-$who") || { echo "       no job reached $capture"; return 1; }
+  cp "$job" "$work/job-$who.pdf"
+  pdftoppm -r 203 -gray -singlefile "$work/job-$who.pdf" "$work/page-$who" || return 1
+  convert "$work/page-$who.pgm" -threshold 50% "$work/page-$who.png"
+  # zbar wants white around a symbol that sits at the page's edge.
+  convert "$work/page-$who.png" -bordercolor white -border 40 "$work/padded-$who.png"
+  local read
+  read=$(zbarimg -q --raw "$work/padded-$who.png" | head -n1)
+  echo "       $who: the captured page reads $read, composed $(cat "$work/digits-$who")"
+  [ -n "$read" ] && [ "$read" = "$(cat "$work/digits-$who")" ]
+}
+check "the Linux build prints the label to $queue and it reads back" print_label linux
+check "the Windows build prints the label through Wine to $queue and it reads back" \
+  print_label windows
+compare_dots() {
+  [ -f "$work/page-linux.png" ] && [ -f "$work/page-windows.png" ] || return 1
+  local size_l size_w diff
+  size_l=$(identify -format '%wx%h' "$work/page-linux.png")
+  size_w=$(identify -format '%wx%h' "$work/page-windows.png")
+  diff=$(compare -metric AE "$work/page-linux.png" "$work/page-windows.png" null: 2>&1 || true)
+  echo "       pages at 203 dpi: Linux $size_l, Windows $size_w; dots that differ: $diff"
+  cp "$work/page-windows.png" "$win/wine-label.png"
+  cp "$work/page-linux.png" "$win/linux-label.png"
+  [ "$size_l" = "$size_w" ]
+}
+check "the Windows label's page has the Linux label's size in dots" compare_dots
+
+# 6. The program from the unpacked ZIP, alone in a fresh prefix: its main screen on Xvfb.
+zip_starts() {
+  local zip dir shot
+  zip=$(ls "$win"/Varnet-*-win64.zip | head -n1)
+  unzip -q "$zip" -d "$work/unzipped"
+  dir=$(ls -d "$work/unzipped"/Varnet-* | head -n1)
+  WINEPREFIX=$work/zipprefix wine wineboot --init >/dev/null 2>&1
+  (cd "$dir" && WINEPREFIX=$work/zipprefix wine varnet.exe >"$work/zip-run.log" 2>&1) &
+  local run=$!
+  pids+=($run)
+  for _ in $(seq 60); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"Varnet' && break
+    sleep 1
+  done
+  sleep 3
+  shot=$win/wine-main-screen.png
+  import -window root "$shot" 2>/dev/null
+  xwininfo -root -tree 2>/dev/null | grep '"Varnet\|"Ошибка' | sed 's/^/       window: /' || true
+  WINEPREFIX=$work/zipprefix wineserver -k 2>/dev/null || true
+  echo "       screenshot: $shot"
+  kill -0 "$run" 2>/dev/null && kill "$run" 2>/dev/null
+  [ -s "$shot" ] && ls "$dir"/varnet.exe >/dev/null
+}
+check "varnet.exe starts from the unpacked ZIP in a prefix with nothing else installed" zip_starts
+
+echo "wine tests took $(($(date +%s) - start)) s"
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
