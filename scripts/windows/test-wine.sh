@@ -151,47 +151,76 @@ wait_job() {
   done
   return 1
 }
+# Prints one label of product 27 at 0.512 kg (the clock fixed) through the print flow of the
+# build named; the captured PDF is turned back into dots at the page's own resolution and its
+# barcode read with zbarimg.
 print_label() {
-  local who=$1 out rc=0
-  mkdir -p "$work/print-$who"
+  local who=$1 out rc=0 dir=$work/print-$1
+  mkdir -p "$dir"
   touch "$work/before-$who"
   if [ "$who" = windows ]; then
-    out=$(wine "$win/tests/winprintlabel.exe" "$(winpath "$work/print-$who")" "$queue" 27 0.512 \
-      2>/dev/null | tr -d '\r') || rc=$?
+    out=$(wine "$win/tests/winprintlabel.exe" "$(winpath "$dir")" "$queue" 27 0.512 2>/dev/null |
+      tr -d '\r') || rc=$?
   else
-    out=$(QT_QPA_PLATFORM=offscreen "$linux/tests/winprintlabel" "$work/print-$who" "$queue" 27 \
-      0.512 2>/dev/null) || rc=$?
+    out=$(QT_QPA_PLATFORM=offscreen "$linux/tests/winprintlabel" "$dir" "$queue" 27 0.512 \
+      2>/dev/null) || rc=$?
   fi
   echo "$out" | sed 's/^/       '"$who"': /'
   echo "$out" | sed -n 's/^barcode //p' >"$work/digits-$who"
-  [ $rc = 0 ] || return 1
-  local job
+  [ $rc = 0 ] && [ -s "$dir/page.png" ] || return 1
+  local job width dpi read
   job=$(wait_job "$work/before-$who") || { echo "       no job reached $capture"; return 1; }
   cp "$job" "$work/job-$who.pdf"
-  pdftoppm -r 203 -gray -singlefile "$work/job-$who.pdf" "$work/page-$who" || return 1
-  convert "$work/page-$who.pgm" -threshold 50% "$work/page-$who.png"
+  # The label is 58 mm wide: its page bitmap's width gives the printer's resolution.
+  width=$(identify -format '%w' "$dir/page.png")
+  dpi=$(((width * 254 + 290) / 580))
+  echo "$dpi" >"$work/dpi-$who"
+  pdftoppm -r "$dpi" -gray -singlefile "$work/job-$who.pdf" "$work/captured-$who" || return 1
+  convert "$work/captured-$who.pgm" -threshold 50% "$work/captured-$who.png"
+  convert "$dir/page.png" -threshold 50% "$work/drawn-$who.png"
   # zbar wants white around a symbol that sits at the page's edge.
-  convert "$work/page-$who.png" -bordercolor white -border 40 "$work/padded-$who.png"
-  local read
-  read=$(zbarimg -q --raw "$work/padded-$who.png" | head -n1)
-  echo "       $who: the captured page reads $read, composed $(cat "$work/digits-$who")"
+  convert "$work/captured-$who.png" -bordercolor white -border 40 "$work/padded-$who.png"
+  read=$(zbarimg -q --raw "$work/padded-$who.png" 2>/dev/null | head -n1)
+  echo "       $who: page $(identify -format '%wx%h' "$dir/page.png") dots at $dpi dpi;" \
+    "the captured page reads $read, composed $(cat "$work/digits-$who")"
   [ -n "$read" ] && [ "$read" = "$(cat "$work/digits-$who")" ]
 }
 check "the Linux build prints the label to $queue and it reads back" print_label linux
 check "the Windows build prints the label through Wine to $queue and it reads back" \
   print_label windows
-compare_dots() {
-  [ -f "$work/page-linux.png" ] && [ -f "$work/page-windows.png" ] || return 1
-  local size_l size_w diff
-  size_l=$(identify -format '%wx%h' "$work/page-linux.png")
-  size_w=$(identify -format '%wx%h' "$work/page-windows.png")
-  diff=$(compare -metric AE "$work/page-linux.png" "$work/page-windows.png" null: 2>&1 || true)
-  echo "       pages at 203 dpi: Linux $size_l, Windows $size_w; dots that differ: $diff"
-  cp "$work/page-windows.png" "$win/wine-label.png"
-  cp "$work/page-linux.png" "$win/linux-label.png"
-  [ "$size_l" = "$size_w" ]
+# Dots of the Windows label: as captured against as drawn by the Windows build (what the
+# spooler path changes), and as drawn against the Linux build's drawing of the same label at
+# the same resolution (what the two builds draw differently: the fonts' rasterisers).
+dots_differ() {
+  compare -metric AE "$1" "$2" null: 2>&1 || true
 }
-check "the Windows label's page has the Linux label's size in dots" compare_dots
+compare_dots() {
+  [ -f "$work/drawn-windows.png" ] || return 1
+  local dpi total spool builds bars_w bars_l
+  dpi=$(cat "$work/dpi-windows")
+  QT_QPA_PLATFORM=offscreen "$linux/tests/winprintlabel" "$work/print-reference" "58x40@$dpi" 27 \
+    0.512 >/dev/null 2>&1 || { mkdir -p "$work/print-reference" &&
+    QT_QPA_PLATFORM=offscreen "$linux/tests/winprintlabel" "$work/print-reference" \
+      "58x40@$dpi" 27 0.512 >/dev/null 2>&1; }
+  convert "$work/print-reference/page.png" -threshold 50% "$work/drawn-reference.png"
+  total=$(identify -format '%[fx:w*h]' "$work/drawn-windows.png")
+  spool=$(dots_differ "$work/captured-windows.png" "$work/drawn-windows.png")
+  builds=$(dots_differ "$work/drawn-windows.png" "$work/drawn-reference.png")
+  # The bars alone: the lower third of the label, without the digits' row.
+  bars_w=$work/bars-windows.png
+  bars_l=$work/bars-reference.png
+  convert "$work/drawn-windows.png" -crop "100%x18%+0+$(identify -format '%[fx:int(h*0.62)]' \
+    "$work/drawn-windows.png")" +repage "$bars_w"
+  convert "$work/drawn-reference.png" -crop "100%x18%+0+$(identify -format '%[fx:int(h*0.62)]' \
+    "$work/drawn-reference.png")" +repage "$bars_l"
+  echo "       of $total dots at $dpi dpi: captured vs drawn by the Windows build: $spool differ;"
+  echo "       Windows vs Linux drawing of the same label: $builds differ, in the bars' band:" \
+    "$(dots_differ "$bars_w" "$bars_l")"
+  cp "$work/captured-windows.png" "$win/wine-label.png"
+  cp "$work/drawn-reference.png" "$win/linux-label.png"
+  [ "$spool" = 0 ] || [ "$spool" -lt $((total / 100)) ]
+}
+check "the label captured from Wine's spooler keeps the Windows build's dots" compare_dots
 
 # 6. The program from the unpacked ZIP, alone in a fresh prefix: its main screen on Xvfb.
 zip_starts() {

@@ -1,12 +1,16 @@
 // The workstation's print flow on one label: a counter folder with the sample layouts, the
-// product and weight given, the print key. Prints the thirteen barcode digits composed for
-// the label and every message the operator would have seen; exit code 0 when the spooler
-// took the job without a message.
+// product and weight given, the clock fixed, the print key. Prints the thirteen barcode
+// digits composed for the label and every message the operator would have seen, and leaves
+// the label's page bitmap as page.png in the folder; exit code 0 when the spooler took the
+// job without a message. With a page "WxH@DPI" (millimetres, dots per inch) instead of a
+// printer it only draws that page: the reference a printed label is compared with.
 #include "app/varnetapp.h"
+#include "labels/barcodelabel.h"
 #include "labels/ean13.h"
 #include "labels/labellayouts.h"
 #include "labels/layoutfile.h"
 #include "labels/samplelayout.h"
+#include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/printer.h"
@@ -16,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QRegularExpression>
 
 #include <cstdio>
 
@@ -23,10 +28,13 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     const QStringList args = QCoreApplication::arguments();
     if (args.size() != 5) {
-        std::fprintf(stderr, "usage: winprintlabel FOLDER PRINTER CODE KG\n");
+        std::fprintf(stderr, "usage: winprintlabel FOLDER PRINTER|WxH@DPI CODE KG\n");
         return 2;
     }
     const QString dir = QDir::fromNativeSeparators(args[1]);
+    const platform::ScopedFixedClock clock(QDateTime(QDate(2026, 12, 20), QTime(10, 30)));
+    static const QRegularExpression pageRe(QStringLiteral("^(\\d+)x(\\d+)@(\\d+)$"));
+    const QRegularExpressionMatch pageOnly = pageRe.match(args[2]);
     platform::SetModuleDirectoryOverride(dir);
     platform::InstallSpoolerPrinters();
     int messages = 0;
@@ -56,7 +64,30 @@ int main(int argc, char** argv) {
     const BarcodeResult b = ComposeBarcode(app.m_settings, args[3].toULongLong(), true, kg);
     const QString twelve = QStringLiteral("%1").arg(b.value, 12, 10, QLatin1Char('0'));
     std::printf("barcode %s%d\n", twelve.toUtf8().constData(), ean13::CheckDigit(twelve));
-    PrintLabel(state, nullptr);
+    CBarCodeLabelInfo& layout = AppLayouts().Layout(true);
+    std::optional<platform::PrinterPage> page;
+    if (pageOnly.hasMatch()) {
+        // The values the print flow would have set, without a printer.
+        LabelData d;
+        d.nBarcode = b.value;
+        d.strName = p.m_strName;
+        d.bWeight = true;
+        d.dPrice = p.m_dPrice;
+        d.dQuantity = kg;
+        d.dSum = app.RoundAmount(kg * p.m_dPrice);
+        layout.SetValues(d);
+        const int dpi = pageOnly.captured(3).toInt();
+        page = platform::PageFromSize(pageOnly.captured(1).toDouble(),
+                                      pageOnly.captured(2).toDouble(), dpi, dpi);
+    } else {
+        PrintLabel(state, nullptr);
+        page = platform::QueryPrinterPage(args[2]);
+    }
+    if (page) {
+        CBarCodeLabel label(*page);
+        if (label.Draw(layout))
+            label.m_bmpPage.save(dir + QStringLiteral("/page.png"));
+    }
     std::fflush(stdout);
     return messages == 0 ? 0 : 1;
 }
