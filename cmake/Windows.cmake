@@ -3,6 +3,8 @@
 # counter folder (Varnet.ini, the layout files, the journal): the programs, our SQLite
 # extension, Qt's DLLs and plugins, and the MinGW-w64 runtime.
 set(_programs varnet varnet-label varnet-scale varnet-journal varnet-democat)
+# The workstation is a window without a console; the tools keep theirs.
+set_target_properties(varnet PROPERTIES WIN32_EXECUTABLE ON)
 install(TARGETS ${_programs} RUNTIME DESTINATION .)
 install(TARGETS varnet_sqlite LIBRARY DESTINATION . RUNTIME DESTINATION .)
 
