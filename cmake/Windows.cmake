@@ -8,15 +8,14 @@ set_target_properties(varnet PROPERTIES WIN32_EXECUTABLE ON)
 install(TARGETS ${_programs} RUNTIME DESTINATION .)
 install(TARGETS varnet_sqlite LIBRARY DESTINATION . RUNTIME DESTINATION .)
 
-# Qt: the four libraries the programs link, the Windows platform plugin, its style and its
-# print support.
+# Qt: the four libraries the programs link (print support for Windows is inside
+# Qt6PrintSupport), the Windows platform plugin and its style.
 set(_qt_prefix ${QT6_INSTALL_PREFIX})
 foreach(_lib Core Gui Widgets PrintSupport)
   install(FILES ${_qt_prefix}/bin/Qt6${_lib}.dll DESTINATION .)
 endforeach()
 install(FILES ${_qt_prefix}/plugins/platforms/qwindows.dll DESTINATION platforms)
 install(FILES ${_qt_prefix}/plugins/styles/qwindowsvistastyle.dll DESTINATION styles)
-install(FILES ${_qt_prefix}/plugins/printsupport/windowsprintersupport.dll DESTINATION printsupport)
 
 # The compiler's runtime: the C++ library, the unwinder and the POSIX threads of the posix
 # compilers.
@@ -39,8 +38,7 @@ foreach(_dir ${CMAKE_BINARY_DIR}/bin ${CMAKE_BINARY_DIR}/tests)
     add_custom_command(TARGET windows_runtime POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${_qt_prefix}/bin/Qt6${_lib}.dll ${_dir}/)
   endforeach()
-  foreach(_plugin platforms/qwindows.dll platforms/qoffscreen.dll platforms/qminimal.dll
-                  styles/qwindowsvistastyle.dll printsupport/windowsprintersupport.dll)
+  foreach(_plugin platforms/qwindows.dll platforms/qminimal.dll styles/qwindowsvistastyle.dll)
     get_filename_component(_sub ${_plugin} DIRECTORY)
     add_custom_command(TARGET windows_runtime POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E make_directory ${_dir}/${_sub}

@@ -228,18 +228,19 @@ zip_starts() {
   zip=$(ls "$win"/Varnet-*-win64.zip | head -n1)
   unzip -q "$zip" -d "$work/unzipped"
   dir=$(ls -d "$work/unzipped"/Varnet-* | head -n1)
-  WINEPREFIX=$work/zipprefix wine wineboot --init >/dev/null 2>&1
+  # Nothing is installed into this prefix: only Wine's stand-ins for Windows' own fonts.
+  WINEPREFIX=$work/zipprefix boot_prefix
   (cd "$dir" && WINEPREFIX=$work/zipprefix wine varnet.exe >"$work/zip-run.log" 2>&1) &
   local run=$!
   pids+=($run)
   for _ in $(seq 60); do
-    xwininfo -root -tree 2>/dev/null | grep -q '"Varnet' && break
+    xwininfo -root -tree 2>/dev/null | grep -q 'Ведант' && break
     sleep 1
   done
   sleep 3
   shot=$win/wine-main-screen.png
   import -window root "$shot" 2>/dev/null
-  xwininfo -root -tree 2>/dev/null | grep '"Varnet\|"Ошибка' | sed 's/^/       window: /' || true
+  xwininfo -root -tree 2>/dev/null | grep 'Ведант\|Ошибка' | sed 's/^ */       window: /' || true
   WINEPREFIX=$work/zipprefix wineserver -k 2>/dev/null || true
   echo "       screenshot: $shot"
   kill -0 "$run" 2>/dev/null && kill "$run" 2>/dev/null
