@@ -1,8 +1,8 @@
 #include "platform/printjob.h"
 
 #include "platform/cupsdata.h"
-#include "platform/printstephook.h"
 #include "platform/printer.h"
+#include "platform/printstephook.h"
 #include "platform/rasterpage.h"
 
 #include <QPageSize>
