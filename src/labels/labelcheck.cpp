@@ -4,10 +4,12 @@
 
 #include <QTransform>
 
-#define ZX_USE_UTF8 1
-#include <ZXing/ReadBarcode.h>
-
 namespace {
+
+BarcodeAreaReader& Reader() {
+    static BarcodeAreaReader reader = DefaultBarcodeAreaReader();
+    return reader;
+}
 
 bool IsBlank(const QImage& page) {
     for (int y = 0; y < page.height(); ++y) {
@@ -30,18 +32,15 @@ QString ReadBack(const QImage& page, const DrawnBarcode& b) {
     QImage crop = page.copy(area);
     if (b.angle == 90 || b.angle == 270)
         crop = crop.transformed(QTransform().rotate(90));
-    ZXing::DecodeHints hints;
-    hints.setFormats(ZXing::BarcodeFormat::EAN13);
-    hints.setTryRotate(false);
-    hints.setTryDownscale(false);
-    hints.setBinarizer(ZXing::Binarizer::FixedThreshold);
-    const ZXing::ImageView view(crop.constBits(), crop.width(), crop.height(),
-                                ZXing::ImageFormat::Lum, int(crop.bytesPerLine()));
-    const ZXing::Result r = ZXing::ReadBarcode(view, hints);
-    return r.isValid() ? QString::fromStdString(r.text()) : QString();
+    return Reader()(crop);
 }
 
 } // namespace
+
+BarcodeAreaReader SetBarcodeAreaReader(BarcodeAreaReader reader) {
+    std::swap(Reader(), reader);
+    return reader;
+}
 
 QString CheckLabelPage(const QImage& image, const DrawnBarcode& barcode) {
     const QImage page = image.format() == QImage::Format_Grayscale8

@@ -16,6 +16,16 @@ struct DrawnBarcode {
     int module = 1;
 };
 
+// Reads the EAN-13 symbol of an area of the page whose bars stand upright: the thirteen
+// digits, or empty when none reads.
+using BarcodeAreaReader = QString (*)(const QImage& area);
+// The reader the read-back uses: ZXing-C++ where the build has it, the program's own reader
+// (ean13::ReadSymbol) where it has not.
+BarcodeAreaReader DefaultBarcodeAreaReader();
+// Puts another reader in place and returns the one it replaces; tests read the same pages
+// with both readers.
+BarcodeAreaReader SetBarcodeAreaReader(BarcodeAreaReader reader);
+
 // The operator's message when the page must not print; empty when it may. A page without a
 // barcode element is only checked for being blank.
 QString CheckLabelPage(const QImage& page, const DrawnBarcode& barcode);

@@ -14,62 +14,6 @@
 
 namespace platform {
 
-QString FileErrorText(FileError error, const QString& path) {
-    switch (error) {
-    case FileError::None:
-        return QString();
-    case FileError::NotFound:
-        return QStringLiteral("Файл %1 не найден.").arg(path);
-    case FileError::BadPath:
-        return QStringLiteral("Часть пути %1 неверна.").arg(path);
-    case FileError::TooManyOpenFiles:
-        return QStringLiteral("Открыто слишком много файлов.");
-    case FileError::AccessDenied:
-        return QStringLiteral("Нет доступа к %1.").arg(path);
-    case FileError::DiskFull:
-        return QStringLiteral("Нет места на диске при обращении к %1.").arg(path);
-    case FileError::HardIO:
-        return QStringLiteral("Аппаратная ошибка ввода-вывода при обращении к %1.").arg(path);
-    case FileError::ForeignLink:
-        return QStringLiteral("%1 — ссылка, созданная другим пользователем. Запись через "
-                              "чужую ссылку запрещена; файл не сохранён.")
-            .arg(path);
-    case FileError::Generic:
-        break;
-    }
-    return QStringLiteral("Непредвиденная ошибка при обращении к %1.").arg(path);
-}
-
-FileError FileErrorFromErrno(int err) {
-    switch (err) {
-    case 0:
-        return FileError::None;
-    case ENOENT:
-        return FileError::NotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return FileError::BadPath;
-    case EMFILE:
-    case ENFILE:
-        return FileError::TooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case ETXTBSY:
-    case EISDIR:
-        return FileError::AccessDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return FileError::DiskFull;
-    case EIO:
-        return FileError::HardIO;
-    default:
-        return FileError::Generic;
-    }
-}
-
 namespace {
 bool WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -165,21 +109,6 @@ bool IsOwnLink(const QString& path) {
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
     return st.st_uid == ::geteuid() || st.st_uid == 0;
-}
-
-QString ResolveLinks(const QString& path, QString* foreignLink) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int depth = 0; depth < 40; ++depth) {
-        const QFileInfo info(current);
-        if (!info.isSymLink())
-            return current;
-        if (foreignLink && !IsOwnLink(current)) {
-            *foreignLink = current;
-            return current;
-        }
-        current = QFileInfo(info.symLinkTarget()).absoluteFilePath();
-    }
-    return current;
 }
 
 WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned fileMode,

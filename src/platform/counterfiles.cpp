@@ -32,12 +32,6 @@ FileError PrepareCounterFile(const QString& path) {
     return FileErrorFromErrno(err);
 }
 
-QStringList CounterFileNames() {
-    return {QStringLiteral("Varnet.ini"),     QStringLiteral("Varnet.cfg"),
-            QStringLiteral("QLabel.cfg"),     QStringLiteral("Journal.db"),
-            QStringLiteral("Journal.db-wal"), QStringLiteral("Journal.db-shm")};
-}
-
 namespace {
 QString GroupName(gid_t gid) {
     struct group gr {};

@@ -9,6 +9,9 @@
 
 #include <exception>
 #include <optional>
+#ifdef _WIN32
+#include <windef.h> // the Windows SDK's ODBC headers build on its base types
+#endif
 #include <sql.h>
 #include <sqlext.h>
 #include <vector>

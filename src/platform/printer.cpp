@@ -54,24 +54,19 @@ std::optional<PrinterPage> OpenPrinter(const QString& name, QString* why) {
     return QtDefaults(name);
 }
 
-void InstallSpoolerPrinters() {
-    SetPrinterPageQuery([](const QString& name, QString* why) { return OpenPrinter(name, why); });
+SpoolerState QuerySpoolerState(const QString& name) {
+    SpoolerState state;
+    const std::unique_ptr<CCupsQueue> queue = CCupsQueue::Open(name, &state.reason);
+    if (!queue)
+        return state;
+    state.exists = true;
+    state.stopped = queue->IsStopped();
+    state.reason = state.stopped ? queue->StopReason() : QString();
+    return state;
 }
 
-bool PrintPageImage(const QString& printerName, const QImage& image, const QString& jobName,
-                    QString* error) {
-    CPrintJob job;
-    const std::optional<PrintStep> failed =
-        PrintOnePage(job, printerName, jobName, [&image](const QSize&) { return image; });
-    if (failed && error) {
-        *error =
-            job.IsStopped() ? StoppedPrinterMessage(job.StopReason()) : PrintStepFailure(*failed);
-        if (!job.PageProblem().isEmpty())
-            *error = job.PageProblem();
-        else if (!job.IsStopped() && !job.SpoolerMessage().isEmpty())
-            *error += QStringLiteral(" (") + job.SpoolerMessage() + QLatin1Char(')');
-    }
-    return !failed;
+void InstallSpoolerPrinters() {
+    SetPrinterPageQuery([](const QString& name, QString* why) { return OpenPrinter(name, why); });
 }
 
 } // namespace platform

@@ -20,6 +20,15 @@ QStringList PrinterNames();
 // for a printer whose page cannot take a label (why then holds the operator's message).
 std::optional<PrinterPage> OpenPrinter(const QString& name, QString* why = nullptr);
 
+// What the spooler says of a printer now: whether it is there, and whether it takes no jobs
+// (disabled, paused on an error) and why.
+struct SpoolerState {
+    bool exists = false;
+    bool stopped = false;
+    QString reason; // why it is stopped, or why it is not there
+};
+SpoolerState QuerySpoolerState(const QString& name);
+
 // Makes QueryPrinterPage (and so the label renderer) ask the spooler.
 void InstallSpoolerPrinters();
 

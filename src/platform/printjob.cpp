@@ -2,6 +2,7 @@
 
 #include "platform/cupsdata.h"
 #include "platform/printer.h"
+#include "platform/printstephook.h"
 #include "platform/rasterpage.h"
 
 #include <QPageSize>
@@ -68,66 +69,7 @@ int CreateJob(http_t* http, const QString& queue, const QString& title) {
     return id;
 }
 
-PrintStepHook& Hook() {
-    static PrintStepHook hook;
-    return hook;
-}
-void Step(PrintStep step) {
-    if (Hook())
-        Hook()(step);
-}
 } // namespace
-
-QString PrintStepFailure(PrintStep step) {
-    switch (step) {
-    case PrintStep::Open:
-        return QStringLiteral("Ошибка открытия принтера");
-    case PrintStep::CreateJob:
-        return QStringLiteral("Ошибка принтера: StartDocPrinter");
-    case PrintStep::StartDocument:
-        return QStringLiteral("Ошибка принтера: StartPage");
-    case PrintStep::WritePage:
-        return QStringLiteral("Ошибка принтера: DrawBackgroudImage");
-    case PrintStep::CheckPage:
-        return QStringLiteral("Ошибка создания этикетки");
-    case PrintStep::EndPage:
-    case PrintStep::FinishDocument:
-        break;
-    }
-    return QStringLiteral("Ошибка принтера: EndPage");
-}
-
-QString StoppedPrinterMessage(const QString& reason) {
-    const QString text = QStringLiteral("Принтер остановлен");
-    return reason.isEmpty() ? text : text + QStringLiteral(": ") + reason;
-}
-
-std::optional<PrintStep> PrintOnePage(CPrintJob& job, const QString& printerName,
-                                      const QString& docName, const PageForSize& page) {
-    if (!job.Open(printerName))
-        return PrintStep::Open;
-    const QSize size = job.PageSize();
-    const QImage image = size.isEmpty() ? QImage() : page(size);
-    if (image.isNull())
-        return PrintStep::CheckPage;
-    if (!job.StartDoc(docName))
-        return PrintStep::CreateJob;
-    if (!job.StartPage())
-        return PrintStep::StartDocument;
-    if (!job.WritePage(image))
-        return PrintStep::WritePage;
-    if (!job.EndPage())
-        return PrintStep::EndPage;
-    if (!job.EndDoc())
-        return PrintStep::FinishDocument;
-    return std::nullopt;
-}
-
-PrintStepHook SetPrintStepHook(PrintStepHook hook) {
-    PrintStepHook previous = std::move(Hook());
-    Hook() = std::move(hook);
-    return previous;
-}
 
 struct PrintJobData {
     std::unique_ptr<CCupsQueue> queue;
@@ -185,7 +127,7 @@ CPrintJob::~CPrintJob() {
 }
 
 bool CPrintJob::Open(const QString& printerName) {
-    Step(PrintStep::Open);
+    RunPrintStepHook(PrintStep::Open);
     PrintJobData& d = *m_d;
     d.queue = CCupsQueue::Open(printerName, &d.spoolerMessage);
     if (!d.queue)
@@ -231,7 +173,7 @@ QString CPrintJob::PageProblem() const {
 }
 
 bool CPrintJob::StartDoc(const QString& docName) {
-    Step(PrintStep::CreateJob);
+    RunPrintStepHook(PrintStep::CreateJob);
     PrintJobData& d = *m_d;
     d.docName = docName;
     if (!d.queue)
@@ -251,7 +193,7 @@ bool CPrintJob::StartDoc(const QString& docName) {
 }
 
 bool CPrintJob::StartPage() {
-    Step(PrintStep::StartDocument);
+    RunPrintStepHook(PrintStep::StartDocument);
     PrintJobData& d = *m_d;
     if (!d.Raster())
         return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
@@ -277,7 +219,7 @@ QSize CPrintJob::PageSize() const {
 }
 
 bool CPrintJob::WritePage(const QImage& image) {
-    Step(PrintStep::WritePage);
+    RunPrintStepHook(PrintStep::WritePage);
     PrintJobData& d = *m_d;
     const QImage page = image.convertToFormat(QImage::Format_Grayscale8);
     if (!d.Raster()) {
@@ -335,7 +277,7 @@ bool CPrintJob::WritePage(const QImage& image) {
 }
 
 bool CPrintJob::EndPage() {
-    Step(PrintStep::EndPage);
+    RunPrintStepHook(PrintStep::EndPage);
     PrintJobData& d = *m_d;
     if (!d.Raster())
         return d.painter.isActive() && d.printer->printerState() != QPrinter::Error;
@@ -347,7 +289,7 @@ bool CPrintJob::EndPage() {
 }
 
 bool CPrintJob::EndDoc() {
-    Step(PrintStep::FinishDocument);
+    RunPrintStepHook(PrintStep::FinishDocument);
     PrintJobData& d = *m_d;
     if (!d.Raster()) {
         if (!d.painter.isActive() || !d.painter.end())

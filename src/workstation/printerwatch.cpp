@@ -1,6 +1,6 @@
 #include "workstation/printerwatch.h"
 
-#include "platform/cupsqueue.h"
+#include "platform/printer.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -116,16 +116,10 @@ PrinterStatus CPrinterWatch::Ask(const QString& name) {
         s.kind = PrinterStatus::NoPrinter;
         return s;
     }
-    QString why;
-    const std::unique_ptr<platform::CCupsQueue> queue = platform::CCupsQueue::Open(name, &why);
-    if (!queue) {
-        s.kind = PrinterStatus::NotInstalled;
-        s.reason = why;
-    } else if (queue->IsStopped()) {
-        s.kind = PrinterStatus::Stopped;
-        s.reason = queue->StopReason();
-    } else {
-        s.kind = PrinterStatus::Ready;
-    }
+    const platform::SpoolerState state = platform::QuerySpoolerState(name);
+    s.kind = !state.exists   ? PrinterStatus::NotInstalled
+             : state.stopped ? PrinterStatus::Stopped
+                             : PrinterStatus::Ready;
+    s.reason = state.reason;
     return s;
 }
