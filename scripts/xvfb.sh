@@ -11,3 +11,16 @@ start_xvfb() {
   rm -f "$fifo"
   display=:$number
 }
+
+# find_window NAME [TENTHS]: prints the id of the first window on `display` whose title matches
+# the pattern NAME, waiting for it up to TENTHS tenths of a second (400: the first start on a
+# machine may build the font cache); prints nothing if none appears.
+find_window() {
+  local name=$1 tries=${2:-400} win=
+  for _ in $(seq "$tries"); do
+    win=$(DISPLAY=$display xdotool search --name "$name" 2>/dev/null | head -1 || true)
+    [ -n "$win" ] && break
+    sleep 0.1
+  done
+  echo "$win"
+}

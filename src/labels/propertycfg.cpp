@@ -9,17 +9,14 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-namespace {
-// Dialog units of the template (160 x 183, buttons 50 x 14) at the usual 8-point dialog font.
-int DluX(int x) {
-    return x * 3 / 2;
-}
-int DluY(int y) {
-    return y * 13 / 8;
-}
-} // namespace
+#include <algorithm>
 
-CPropertyCfg::CPropertyCfg(QWidget* parent) : QDialog(parent) {
+CPropertyCfg::CPropertyCfg(QWidget* parent, double scale) : QDialog(parent) {
+    // Dialog units of the template (160 x 183, buttons 50 x 14) at the usual 8-point dialog
+    // font, grown with the editor that opens the dialog.
+    const double factor = std::max(1.0, scale);
+    const auto DluX = [factor](int x) { return qRound(x * 3 / 2 * factor); };
+    const auto DluY = [factor](int y) { return qRound(y * 13 / 8 * factor); };
     setFixedSize(DluX(160), DluY(183));
     m_wndPropList = new QTreeWidget(this);
     m_wndPropList->setColumnCount(2);
@@ -29,7 +26,7 @@ CPropertyCfg::CPropertyCfg(QWidget* parent) : QDialog(parent) {
     m_wndPropList->header()->setSectionsMovable(false);
     m_wndPropList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_wndPropList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-    m_wndPropList->setGeometry(0, 0, width(), height() - 40);
+    m_wndPropList->setGeometry(0, 0, width(), height() - qRound(40 * factor));
 
     m_pOk = new QPushButton(QStringLiteral("ОК"), this);
     m_pOk->setDefault(true);

@@ -17,7 +17,8 @@ class CPropertyCfg : public QDialog, public PropertyFields {
     Q_OBJECT
 
 public:
-    explicit CPropertyCfg(QWidget* parent = nullptr);
+    // scale: the editor's own, by which the dialog grows with it (1 at the design's size).
+    explicit CPropertyCfg(QWidget* parent = nullptr, double scale = 1.0);
     ~CPropertyCfg() override;
     CPropertyCfg(const CPropertyCfg&) = delete;
     CPropertyCfg& operator=(const CPropertyCfg&) = delete;

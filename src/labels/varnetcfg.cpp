@@ -75,11 +75,15 @@ QPushButton* CVarnetCfg::Button(int id) const {
     return it == m_buttons.end() ? nullptr : it->second;
 }
 
+double CVarnetCfg::Scale() const {
+    return std::max(1.0, std::min(width() / 800.0, height() / 600.0));
+}
+
 void CVarnetCfg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     // Grown with a scaled main screen, the editor keeps the placement of its 800 by 600
     // design, scaled as a whole; at its own size it is placed as designed.
-    const double f = std::max(1.0, std::min(width() / 800.0, height() / 600.0));
+    const double f = Scale();
     const auto at = [f](const QRect& r) {
         if (f == 1.0)
             return r;
@@ -155,7 +159,7 @@ void CVarnetCfg::OnKindChanged(int index) {
 
 void CVarnetCfg::OnElementButton(const EditorButton& b) {
     CBarCodeLabelInfo& layout = AppLayouts().Layout(m_bWeight);
-    CPropertyCfg dlg(this);
+    CPropertyCfg dlg(this, Scale());
     static_cast<PropertyFields&>(dlg) =
         FieldsFromElement(layout, b.nElement, PropertyTitle(b, m_bWeight));
     if (dlg.exec() != QDialog::Accepted)

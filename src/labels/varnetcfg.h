@@ -61,6 +61,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // How far the editor has grown beyond its 800 by 600 design with a scaled screen.
+    double Scale() const;
     void OnKindChanged(int index);
     void OnElementButton(const EditorButton& b);
     void OnSave();

@@ -2,10 +2,14 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QDateTimeEdit>
 #include <QFont>
 #include <QHeaderView>
 #include <QMenu>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionComplex>
 #include <QTableView>
 #include <QTimer>
 
@@ -15,13 +19,103 @@
 namespace {
 // About 9 mm on a monitor of 96 dpi, the size of a fingertip.
 constexpr int kTouchRow = 34;
+
+// The program's style with the parts that the font does not size grown with the screen: check
+// boxes and radio buttons, scroll bars, icons, and the arrows of spin boxes, lists and date
+// fields, so that a finger hits them at a scaled screen as a mouse does at 800 by 600. It
+// draws nothing of its own: the style it wraps draws every part at the grown size.
+class CTouchStyle : public QProxyStyle {
+public:
+    explicit CTouchStyle(const QString& base) : QProxyStyle(base) {}
+
+    void SetFactor(double factor) { m_factor = std::max(1.0, factor); }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        switch (metric) {
+        case PM_IndicatorWidth:
+        case PM_IndicatorHeight:
+        case PM_ExclusiveIndicatorWidth:
+        case PM_ExclusiveIndicatorHeight:
+        case PM_ScrollBarExtent:
+        case PM_ScrollBarSliderMin:
+        case PM_SmallIconSize:
+        case PM_ButtonIconSize:
+        case PM_MessageBoxIconSize:
+        case PM_MenuButtonIndicator:
+            return qRound(base * m_factor);
+        default:
+            return base;
+        }
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
+        if (m_factor <= 1.0 || !option)
+            return rect;
+        SubControl buttons = SC_None;
+        SubControl field = SC_None;
+        if (control == CC_SpinBox) {
+            buttons = SC_SpinBoxUp;
+            field = SC_SpinBoxEditField;
+        } else if (control == CC_ComboBox) {
+            buttons = SC_ComboBoxArrow;
+            field = SC_ComboBoxEditField;
+        }
+        if (buttons == SC_None || (part != field && part != buttons &&
+                                   !(control == CC_SpinBox && part == SC_SpinBoxDown)))
+            return rect;
+        // The arrows grow to their left, into the field, which keeps at least half the width.
+        const QRect arrows = QProxyStyle::subControlRect(control, option, buttons, widget);
+        if (arrows.isEmpty() || arrows.center().x() < option->rect.center().x())
+            return rect;
+        const int room = std::max(0, option->rect.width() / 2 - arrows.width());
+        const int extra = std::min(room, qRound(arrows.width() * (m_factor - 1.0)));
+        if (part == field)
+            rect.setRight(rect.right() - extra);
+        else
+            rect.setLeft(rect.left() - extra);
+        return rect;
+    }
+
+    // Keys, lists and spin boxes that a layout sizes are a finger's height, and as much wider
+    // as their arrows have grown.
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        if (m_factor <= 1.0 || !option)
+            return size;
+        if (type != CT_PushButton && type != CT_ComboBox && type != CT_SpinBox)
+            return size;
+        size.setHeight(std::max(size.height(), TouchRowHeight(m_factor)));
+        if (type == CT_PushButton)
+            return size;
+        QRect arrows;
+        if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
+            QStyleOptionComboBox sized(*combo);
+            sized.rect = QRect(QPoint(), size);
+            arrows = QProxyStyle::subControlRect(CC_ComboBox, &sized, SC_ComboBoxArrow, widget);
+        } else if (const auto* spin = qstyleoption_cast<const QStyleOptionSpinBox*>(option)) {
+            QStyleOptionSpinBox sized(*spin);
+            sized.rect = QRect(QPoint(), size);
+            arrows = QProxyStyle::subControlRect(CC_SpinBox, &sized, SC_SpinBoxUp, widget);
+        }
+        size.rwidth() += qRound(arrows.width() * (m_factor - 1.0));
+        return size;
+    }
+
+private:
+    double m_factor = 1.0;
+};
 } // namespace
 
 int TouchRowHeight(double factor) {
     return qRound(kTouchRow * std::max(1.0, factor));
 }
 
-void ScaleProgramFont(double factor) {
+void ScaleProgramControls(double factor) {
     static std::optional<QFont> design;
     static double current = 1.0;
     if (factor <= 0.0 || factor == current)
@@ -29,6 +123,15 @@ void ScaleProgramFont(double factor) {
     if (!design)
         design = QApplication::font();
     current = factor;
+    // The style goes in once the screen is first scaled; at the design's size the program
+    // keeps the style it started with.
+    static QPointer<CTouchStyle> style;
+    if (!style && factor != 1.0) {
+        style = new CTouchStyle(QApplication::style()->name());
+        QApplication::setStyle(style); // the application owns it
+    }
+    if (style)
+        style->SetFactor(factor);
     QFont font = *design;
     if (design->pixelSize() > 0)
         font.setPixelSize(std::max(1, qRound(design->pixelSize() * factor)));
@@ -55,6 +158,14 @@ void FitDialogToScale(QWidget& dialog, double factor) {
         view->verticalHeader()->setMinimumSectionSize(TouchRowHeight(factor));
         view->verticalHeader()->setDefaultSectionSize(TouchRowHeight(factor));
     }
+    // A calendar that drops down from a date field gets days a finger can hit: seven columns
+    // and eight rows (month, day names, six weeks) of a finger's size.
+    for (QDateTimeEdit* edit : dialog.findChildren<QDateTimeEdit*>()) {
+        if (!edit->calendarPopup() || !edit->calendarWidget())
+            continue;
+        const int row = TouchRowHeight(factor);
+        edit->calendarWidget()->setMinimumSize(qRound(7 * row * 1.25), 8 * row);
+    }
     if (fixed || factor <= 1.0)
         return;
     // Columns set up in pixels keep their share of the grown list; a dialog may add them
@@ -70,4 +181,20 @@ void FitDialogToScale(QWidget& dialog, double factor) {
                 view->setColumnWidth(c, qRound(view->columnWidth(c) * factor));
         }
     });
+}
+
+ScaledWindowPlace PlaceScaledWindow(const QSize& design, double factor, const QRect& available,
+                                    const QMargins& frame) {
+    ScaledWindowPlace place;
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    const double fitsWidth = double(available.width() - frameWidth) / design.width();
+    const double fitsHeight = double(available.height() - frameHeight) / design.height();
+    place.factor = std::max(1.0, std::min({factor, fitsWidth, fitsHeight}));
+    place.size = (QSizeF(design) * place.factor).toSize();
+    place.framePos = QPoint(
+        available.left() + std::max(0, (available.width() - place.size.width() - frameWidth) / 2),
+        available.top() +
+            std::max(0, (available.height() - place.size.height() - frameHeight) / 2));
+    return place;
 }

@@ -3,12 +3,19 @@
 // and dialogs and list rows grown with the scale.
 #pragma once
 
+#include <QMargins>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
 class QMenu;
 class QWidget;
 
-// Sets the program's font to the design's font times factor; the font the program started
-// with is the design's. Nothing happens while the factor stays the same.
-void ScaleProgramFont(double factor);
+// Sets the program's font to the design's font times factor, and grows the parts of its
+// controls that the font does not size (check boxes, scroll bars, arrows, icons) with it; the
+// font the program started with is the design's. Nothing happens while the factor stays the
+// same.
+void ScaleProgramControls(double factor);
 // Gives the menu's items the height of a fingertip at the screen's scale.
 void FitMenuForTouch(QMenu& menu, double factor);
 // Grows a dialog that sizes itself by its own figures with the scale (one that sizes itself
@@ -16,3 +23,14 @@ void FitMenuForTouch(QMenu& menu, double factor);
 void FitDialogToScale(QWidget& dialog, double factor);
 // The height of a row or item that a finger hits surely, at the screen's scale.
 int TouchRowHeight(double factor);
+
+// Where a window of the design's size grown by factor goes on a screen whose free area is
+// available, its frame (title bar and borders) around it: the factor shrinks until the window
+// and its frame fit, never below the design's, and the framed window is centred there.
+struct ScaledWindowPlace {
+    double factor = 1.0;
+    QSize size;      // the window without its frame
+    QPoint framePos; // the top-left corner of its frame
+};
+ScaledWindowPlace PlaceScaledWindow(const QSize& design, double factor, const QRect& available,
+                                    const QMargins& frame);

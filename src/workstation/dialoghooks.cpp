@@ -6,6 +6,7 @@
 #include "ui/appconfig.h"
 #include "ui/screenfit.h"
 
+#include <QScreen>
 #include <QWidget>
 
 namespace {
@@ -26,11 +27,26 @@ void RunSettingsDialog(QWidget* owner) {
 
 void RunLayoutEditor(QWidget* owner) {
     CVarnetCfg dlg(owner);
-    // The editor places its controls by its own size: it grows with the screen as a whole.
-    if (const double scale = OwnerScale(owner); scale > 1.0) {
-        dlg.setFixedSize((QSizeF(dlg.size()) * scale).toSize());
-        if (owner)
-            dlg.move(owner->geometry().center() - dlg.rect().center());
+    // The editor places its controls by its own size: it grows with the screen as a whole, as
+    // far as it fits on the screen with its title bar, which a full screen does not show.
+    const double scale = OwnerScale(owner);
+    const QScreen* screen = owner ? owner->screen() : nullptr;
+    if (scale > 1.0 && screen) {
+        // A window manager's frame as the screen's own window has it, or room for a usual
+        // one where the screen is full: a full screen shows no frame, and what the window
+        // system says of one it had before may be out of date.
+        const QRect outer = owner->frameGeometry();
+        const QRect inner = owner->geometry();
+        QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                       outer.right() - inner.right(), outer.bottom() - inner.bottom());
+        const auto plausible = [](int margin) { return margin >= 0 && margin <= 100; };
+        if (owner->isFullScreen() || frame.top() <= 0 || !plausible(frame.left()) ||
+            !plausible(frame.top()) || !plausible(frame.right()) || !plausible(frame.bottom()))
+            frame = QMargins(8, 32, 8, 8);
+        const ScaledWindowPlace place =
+            PlaceScaledWindow(dlg.size(), scale, screen->availableGeometry(), frame);
+        dlg.setFixedSize(place.size);
+        dlg.move(place.framePos);
     }
     dlg.exec();
 }

@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -40,6 +41,8 @@ CJournalDlg::CJournalDlg(CJournal& journal, std::function<bool(const JournalRow&
                          QWidget* parent)
     : QDialog(parent), m_journal(journal), m_reprint(std::move(reprint)) {
     setWindowTitle(QStringLiteral("Журнал фасовки"));
+    // The calendar of the date field names months and days in the operator's language.
+    setLocale(QLocale(QLocale::Russian, QLocale::Russia));
     m_pDate = new QDateEdit(this);
     m_pDate->setObjectName(QStringLiteral("journalDate"));
     m_pDate->setCalendarPopup(true);

@@ -212,7 +212,7 @@ void CVarnetDlg::PlaceControls() {
     for (auto it = m_layout.keys.begin(); it != m_layout.keys.end(); ++it)
         place(m_keys[it.key()], it.value());
     // The dialogs opened from the screen take the same scale through the program's font.
-    ScaleProgramFont(s);
+    ScaleProgramControls(s);
     setProperty("varnetScale", s);
 }
 

@@ -3,7 +3,8 @@
 # without a window manager (openbox), the program is started from a counter folder of its
 # own, a screenshot is left in the build folder, and keys are pressed by their scaled screen
 # positions with xdotool: "1", "2", "Товар", ".", "5", "Печать" must print one label of
-# product 12 at 0.5 kg into the packing journal.
+# product 12 at 0.5 kg into the packing journal. The layout editor then opens grown with the
+# screen and whole on it.
 # Usage: xvfb_scaled.sh BIN OUTDIR [WxH ...]
 set -euo pipefail
 bin=$1
@@ -33,12 +34,8 @@ run_one() { # SIZE WM(none|openbox)
   fi
   DISPLAY=$display "$work/varnet" --full-screen >"$work/log" 2>&1 &
   pids+=($!)
-  local win=
-  for _ in $(seq 400); do
-    win=$(DISPLAY=$display xdotool search --name '^Ведант$' 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
+  local win
+  win=$(find_window '^Ведант$')
   [ -n "$win" ] || { echo "$size $wm: no window"; cat "$work/log"; return 1; }
   sleep 1.5
   local geometry w h
@@ -83,6 +80,27 @@ run_one() { # SIZE WM(none|openbox)
   echo "$size $wm journal: $rows"
   echo "$rows" | grep -q '2700012005007' || { echo "$size $wm: no label of 12 at 0.5 kg"; cat "$work/log"; return 1; }
   kill -0 "${pids[-1]}" || { echo "$size $wm: the program has ended"; cat "$work/log"; return 1; }
+
+  # The layout editor ("/") grows with the screen but stays on it whole, its title bar too.
+  if awk -v s="$s" 'BEGIN { exit !(s > 1) }'; then
+    DISPLAY=$display xdotool key slash
+    local editor
+    editor=$(find_window '^Конфигурация этикетки' 100)
+    [ -n "$editor" ] || { echo "$size $wm: no layout editor"; cat "$work/log"; return 1; }
+    sleep 1
+    DISPLAY=$display import -window root "$outdir/editor-$size-$wm.png"
+    local ex ey ew eh
+    read -r ex ey ew eh < <(DISPLAY=$display xwininfo -id "$editor" |
+      awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
+           /^ *Width/ {w=$NF} /^ *Height/ {h=$NF} END {print x, y, w, h}')
+    echo "$size $wm editor: ${ew}x${eh} at $ex,$ey"
+    local top=0
+    [ "$wm" = openbox ] && top=1
+    [ "$ex" -ge 0 ] && [ "$ey" -ge "$top" ] && [ $((ex + ew)) -le "$w" ] && [ $((ey + eh)) -le "$h" ] &&
+      [ "$ew" -gt 800 ] || { echo "$size $wm: the editor is not whole on the screen"; return 1; }
+    DISPLAY=$display xdotool key Escape
+    sleep 0.5
+  fi
 }
 
 for size in "${sizes[@]}"; do

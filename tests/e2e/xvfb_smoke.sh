@@ -21,13 +21,7 @@ start_xvfb
 unset QT_QPA_PLATFORM
 DISPLAY=$display "$work/varnet" >"$work/log" 2>&1 &
 pids+=($!)
-win=
-# The first start on a machine may build the font cache: give it time.
-for _ in $(seq 400); do
-  win=$(DISPLAY=$display xdotool search --name '^Ведант$' 2>/dev/null | head -1 || true)
-  [ -n "$win" ] && break
-  sleep 0.1
-done
+win=$(find_window '^Ведант$')
 [ -n "$win" ] || { echo "no window titled Ведант"; cat "$work/log"; exit 1; }
 sleep 1
 geometry=$(DISPLAY=$display xdotool getwindowgeometry "$win")

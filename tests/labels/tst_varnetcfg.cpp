@@ -53,6 +53,11 @@ void TypeRow(CPropertyCfg& dlg, int row, const QString& text) {
     emit line->textEdited(text);
 }
 
+// The button lies wholly inside the dialog's size.
+bool Inside(const QRect& button, const QSize& dialog) {
+    return !button.isEmpty() && QRect(QPoint(), dialog).contains(button);
+}
+
 QImage Picture(CVarnetCfg& editor) {
     editor.RebuildPreview(true);
     return editor.Preview()->Picture();
@@ -164,6 +169,32 @@ private Q_SLOTS:
         const CBarCodeLabelInfo before = AppLayouts().Layout(weight);
         QCOMPARE(EditElement(editor, id, {}), title);
         QVERIFY(AppLayouts().Layout(weight) == before);
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join('\n')));
+    }
+
+    // An editor grown with a scaled screen opens its property dialog grown by the same
+    // factor, its controls placed as designed; at the design's size the dialog is as before.
+    void propertyDialogGrowsWithTheEditor() {
+        SetUpCounter(printcapture::Queue());
+        MessageRecorder messages;
+        QSize sizes[2];
+        for (int i = 0; i < 2; ++i) {
+            CVarnetCfg editor;
+            if (i == 1)
+                editor.setFixedSize(1200, 900);
+            editor.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&editor));
+            QRect ok;
+            EditElement(editor, 1017, [&](CPropertyCfg& dlg) {
+                sizes[i] = dlg.size();
+                for (QPushButton* b : dlg.findChildren<QPushButton*>())
+                    if (b->text() == QStringLiteral("ОК"))
+                        ok = b->geometry();
+            });
+            QVERIFY(Inside(ok, sizes[i]));
+        }
+        QCOMPARE(sizes[0], QSize(240, 297));
+        QCOMPARE(sizes[1], QSize(360, 446));
         QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join('\n')));
     }
 

@@ -103,12 +103,7 @@ for who in root operator; do
       >"$work/$who-varnet.out" 2>"$work/$who-varnet.err" &
   fi
   app=$!
-  win=
-  for _ in $(seq 300); do
-    win=$(DISPLAY=$display xdotool search --name '^Ведант$' 2>/dev/null | head -1 || true)
-    [ -n "$win" ] && break
-    sleep 0.1
-  done
+  win=$(find_window '^Ведант$' 300)
   [ -n "$win" ] || fail "$who: the main screen did not appear"
   sleep 1
   kill -TERM "$app" 2>/dev/null
