@@ -116,10 +116,11 @@ void CVarnetCfg::RebuildPreview(bool bRealChange) {
         m_bRebuilding = false;
         if (m_printerWarning.ShouldTell(bRealChange)) {
             // A repaint cannot open a modal box; it is told right after the paint.
+            const QString reason = label.InvalidReason();
             if (bRealChange)
-                TellNoPrinter();
+                TellNoPrinter(reason);
             else
-                QTimer::singleShot(0, this, &CVarnetCfg::TellNoPrinter);
+                QTimer::singleShot(0, this, [this, reason] { TellNoPrinter(reason); });
         }
         return;
     }
@@ -145,9 +146,11 @@ void CVarnetCfg::RebuildPreview(bool bRealChange) {
     m_bRebuilding = false;
 }
 
-void CVarnetCfg::TellNoPrinter() {
-    platform::ReportMessage(QStringLiteral("Принтер не установлен"), platform::ErrorCaption(),
-                            platform::MessageIcon::Stop, this);
+void CVarnetCfg::TellNoPrinter(const QString& reason) {
+    // A printer that is there but whose page no label fits is named with what is wrong, as
+    // printing names it; only a printer that is not there is "not installed".
+    platform::ReportMessage(reason.isEmpty() ? QStringLiteral("Принтер не установлен") : reason,
+                            platform::ErrorCaption(), platform::MessageIcon::Stop, this);
 }
 
 void CVarnetCfg::OnKindChanged(int index) {

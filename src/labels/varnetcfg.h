@@ -67,7 +67,8 @@ private:
     void OnElementButton(const EditorButton& b);
     void OnSave();
     void OnRevert();
-    void TellNoPrinter();
+    // reason: the printer's bad page, or empty for a printer that is not there.
+    void TellNoPrinter(const QString& reason);
 
     QComboBox* m_pKind = nullptr;
     std::map<int, QPushButton*> m_buttons;

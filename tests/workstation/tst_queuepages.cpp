@@ -1,9 +1,10 @@
 // Queues whose PPDs describe pages that no label fits on: a printable area off the sheet or
 // of no width, a sheet of no size or of 100 m, a resolution of 0, 1 or 100000 dpi. The
 // workstation and varnet-label each refuse such a queue before anything is drawn, with one
-// message that names the queue and what is wrong with its page, and send no job; the same
-// queue with ordinary figures prints.
+// message that names the queue and what is wrong with its page, and send no job; the layout
+// editor gives the same message; the same queue with ordinary figures prints.
 #include "labels/labellayouts.h"
+#include "labels/varnetcfg.h"
 #include "platform/printer.h"
 #include "support/driverdots.h"
 #include "support/messagerecorder.h"
@@ -169,6 +170,20 @@ private slots:
                     m_cups.CaptureFolder() + QLatin1Char('/') + m_cups.CapturedJobs().last(), &why);
                 QVERIFY2(!dots.isNull(), qPrintable(why));
                 QCOMPARE(printcapture::ReadBarcode(dots), QStringLiteral("2700012005120"));
+            }
+        }
+
+        // The layout editor names the same fault of the same queue, and only a fault.
+        {
+            MessageRecorder recorder;
+            CVarnetCfg editor;
+            editor.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&editor));
+            if (message.isEmpty()) {
+                QTest::qWait(200);
+                QVERIFY(recorder.Texts().isEmpty());
+            } else {
+                QTRY_COMPARE(recorder.Texts(), QStringList{message});
             }
         }
 
