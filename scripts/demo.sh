@@ -86,10 +86,7 @@ DISPLAY=$display "$demo/varnet" &
 app=$!
 pids+=($app)
 # The operator: product 12, then auto-print on.
-for _ in $(seq 50); do
-  win=$(DISPLAY=$display xdotool search --name 'Ведант' 2>/dev/null | head -1) && [ -n "$win" ] && break
-  sleep 0.2
-done
+win=$(find_window '^Ведант$' 100)
 sleep 1
 if [ -n "${win:-}" ]; then
   DISPLAY=$display xdotool windowfocus --sync "$win" 2>/dev/null || true

@@ -53,26 +53,20 @@ public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
                          const QWidget* widget) const override {
         QRect rect = QProxyStyle::subControlRect(control, option, part, widget);
-        if (m_factor <= 1.0 || !option)
+        const bool spin = control == CC_SpinBox;
+        if (m_factor <= 1.0 || !option || (!spin && control != CC_ComboBox))
             return rect;
-        SubControl buttons = SC_None;
-        SubControl field = SC_None;
-        if (control == CC_SpinBox) {
-            buttons = SC_SpinBoxUp;
-            field = SC_SpinBoxEditField;
-        } else if (control == CC_ComboBox) {
-            buttons = SC_ComboBoxArrow;
-            field = SC_ComboBoxEditField;
-        }
-        if (buttons == SC_None || (part != field && part != buttons &&
-                                   !(control == CC_SpinBox && part == SC_SpinBoxDown)))
+        const SubControl field = spin ? SC_SpinBoxEditField : SC_ComboBoxEditField;
+        const SubControl arrow = spin ? SC_SpinBoxUp : SC_ComboBoxArrow;
+        const bool isArrow = part == arrow || (spin && part == SC_SpinBoxDown);
+        if (part != field && !isArrow)
             return rect;
         // The arrows grow to their left, into the field, which keeps at least half the width.
-        const QRect arrows = QProxyStyle::subControlRect(control, option, buttons, widget);
+        const QRect arrows = QProxyStyle::subControlRect(control, option, arrow, widget);
         if (arrows.isEmpty() || arrows.center().x() < option->rect.center().x())
             return rect;
         const int room = std::max(0, option->rect.width() / 2 - arrows.width());
-        const int extra = std::min(room, qRound(arrows.width() * (m_factor - 1.0)));
+        const int extra = std::min(room, Growth(arrows.width()));
         if (part == field)
             rect.setRight(rect.right() - extra);
         else
@@ -102,11 +96,14 @@ public:
             sized.rect = QRect(QPoint(), size);
             arrows = QProxyStyle::subControlRect(CC_SpinBox, &sized, SC_SpinBoxUp, widget);
         }
-        size.rwidth() += qRound(arrows.width() * (m_factor - 1.0));
+        size.rwidth() += Growth(arrows.width());
         return size;
     }
 
 private:
+    // How much a part of the given size grows at the factor.
+    int Growth(int size) const { return qRound(size * (m_factor - 1.0)); }
+
     double m_factor = 1.0;
 };
 } // namespace

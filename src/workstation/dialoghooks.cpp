@@ -9,6 +9,8 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 // The scale of the screen that opens the dialog: its width against the design's.
 double OwnerScale(const QWidget* owner) {
@@ -39,9 +41,9 @@ void RunLayoutEditor(QWidget* owner) {
         const QRect inner = owner->geometry();
         QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
                        outer.right() - inner.right(), outer.bottom() - inner.bottom());
-        const auto plausible = [](int margin) { return margin >= 0 && margin <= 100; };
-        if (owner->isFullScreen() || frame.top() <= 0 || !plausible(frame.left()) ||
-            !plausible(frame.top()) || !plausible(frame.right()) || !plausible(frame.bottom()))
+        const int least = std::min({frame.left(), frame.right(), frame.bottom()});
+        const int most = std::max({frame.left(), frame.top(), frame.right(), frame.bottom()});
+        if (owner->isFullScreen() || frame.top() <= 0 || least < 0 || most > 100)
             frame = QMargins(8, 32, 8, 8);
         const ScaledWindowPlace place =
             PlaceScaledWindow(dlg.size(), scale, screen->availableGeometry(), frame);
