@@ -281,7 +281,9 @@ private Q_SLOTS:
         QCOMPARE(FilesIn(dir.Path()), QStringList{QStringLiteral("Varnet.ini")});
     }
 
-    // Saves killed at random moments leave the file whole (old or new) and no temporary files.
+    // Saves killed at random moments leave the file whole (old or new). A kill in the instant
+    // between naming the new file and renaming it over the old one may leave that name behind;
+    // the next save clears it, so nothing piles up in the counter folder.
     void killedSavesLeaveNothing() {
         TestModuleDir dir;
         dir.Write(QStringLiteral("Varnet.ini"), kFullFile);
@@ -293,12 +295,19 @@ private Q_SLOTS:
             p.kill();
             QVERIFY(p.waitForFinished());
         }
-        QCOMPARE(FilesIn(dir.Path()), QStringList{QStringLiteral("Varnet.ini")});
+        const QStringList left = FilesIn(dir.Path());
+        QVERIFY(left.contains(QStringLiteral("Varnet.ini")));
+        for (const QString& name : left)
+            QVERIFY2(name == QStringLiteral("Varnet.ini") ||
+                         name.startsWith(QStringLiteral("Varnet.ini.tmp-")),
+                     qPrintable(name));
         CVarnetApp app;
         MessageRecorder messages;
         app.LoadSettings();
         QCOMPARE(app.m_settings.EIWeight, QStringLiteral("кг"));
         QVERIFY(messages.Texts().isEmpty());
+        app.SaveSettings();
+        QCOMPARE(FilesIn(dir.Path()), QStringList{QStringLiteral("Varnet.ini")});
     }
 
     // A settings file that is a link stays a link, and its target gets the new values.
