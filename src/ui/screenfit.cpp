@@ -87,20 +87,24 @@ public:
         if (type == CT_PushButton)
             return size;
         QRect arrows;
-        if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option)) {
-            QStyleOptionComboBox sized(*combo);
-            sized.rect = QRect(QPoint(), size);
-            arrows = QProxyStyle::subControlRect(CC_ComboBox, &sized, SC_ComboBoxArrow, widget);
-        } else if (const auto* spin = qstyleoption_cast<const QStyleOptionSpinBox*>(option)) {
-            QStyleOptionSpinBox sized(*spin);
-            sized.rect = QRect(QPoint(), size);
-            arrows = QProxyStyle::subControlRect(CC_SpinBox, &sized, SC_SpinBoxUp, widget);
-        }
+        if (const auto* combo = qstyleoption_cast<const QStyleOptionComboBox*>(option))
+            arrows = ArrowsAt(*combo, size, CC_ComboBox, SC_ComboBoxArrow, widget);
+        else if (const auto* spin = qstyleoption_cast<const QStyleOptionSpinBox*>(option))
+            arrows = ArrowsAt(*spin, size, CC_SpinBox, SC_SpinBoxUp, widget);
         size.rwidth() += Growth(arrows.width());
         return size;
     }
 
 private:
+    // Where the wrapped style puts a control's arrows when the control has the given size.
+    template <typename Option>
+    QRect ArrowsAt(const Option& option, const QSize& size, ComplexControl control,
+                   SubControl arrow, const QWidget* widget) const {
+        Option sized(option);
+        sized.rect = QRect(QPoint(), size);
+        return QProxyStyle::subControlRect(control, &sized, arrow, widget);
+    }
+
     // How much a part of the given size grows at the factor.
     int Growth(int size) const { return qRound(size * (m_factor - 1.0)); }
 
