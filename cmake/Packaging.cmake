@@ -3,7 +3,7 @@
 # (settings, layouts, journal, COM<N> links) in /var/lib/varnet, which the counter's operators
 # (group varnet) share. The launchers go where a desktop looks for them.
 set(_programs varnet varnet-label varnet-scale varnet-scale-sim varnet-democat varnet-journal)
-install(TARGETS ${_programs} RUNTIME DESTINATION ${VARNET_PROGRAM_DIR})
+install(TARGETS ${_programs} varnet-journald RUNTIME DESTINATION ${VARNET_PROGRAM_DIR})
 install(TARGETS varnet_sqlite LIBRARY DESTINATION ${VARNET_PROGRAM_DIR})
 
 # The programs on the PATH: absolute links, since /usr and /opt are separate trees.
@@ -29,9 +29,17 @@ add_custom_command(
 add_custom_target(varnet_package_layouts ALL DEPENDS ${_layouts}/Varnet.cfg ${_layouts}/QLabel.cfg)
 install(FILES ${_layouts}/Varnet.cfg ${_layouts}/QLabel.cfg DESTINATION usr/share/varnet/layouts)
 
-# The counter folder itself; its group and mode are set by the maintainer script.
+# The counter folder and the journal's folder; their owners and modes are set by the
+# maintainer script.
 string(REGEX REPLACE "^/+" "" _counter_dir "${VARNET_COUNTER_DIR}")
 install(DIRECTORY DESTINATION ${_counter_dir})
+string(REGEX REPLACE "^/+" "" _journal_dir "${VARNET_JOURNAL_DIR}")
+install(DIRECTORY DESTINATION ${_journal_dir})
+
+# The journal service, started by systemd when a program first writes to its socket.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnet-journald.socket
+              ${CMAKE_SOURCE_DIR}/packaging/varnet-journald.service
+        DESTINATION lib/systemd/system)
 
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/varnet.desktop DESTINATION usr/share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/res/icons/128.svg DESTINATION usr/share/icons/hicolor/scalable/apps
@@ -46,6 +54,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION usr/sh
 set(_changelog ${CMAKE_BINARY_DIR}/package/changelog.Debian)
 file(WRITE ${_changelog}
      "varnet (${PROJECT_VERSION}-1) stable; urgency=medium\n\n"
+     "  * The journal service: the one writer of the packing journal, in\n"
+     "    /var/lib/varnet-journal under an account of its own; it records who printed\n"
+     "    from the socket and sends the central journal.\n"
+     "  * Connection strings made only of known keys and values that add nothing.\n"
+     "  * An upgrade moves whatever operators left in /opt/varnet aside.\n\n"
+     " -- Morvik <varnet@morvik.example>  Fri, 11 Dec 2026 12:00:00 +0000\n\n"
+     "varnet (1.1.0.0-1) stable; urgency=medium\n\n"
      "  * Programs in /opt/varnet, writable by root only; the counter's files in\n"
      "    /var/lib/varnet, shared by the operators' group varnet. An upgrade moves\n"
      "    them there unchanged.\n"
@@ -88,6 +103,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, fonts-liberation2, libqt6svg6, qt6-tr
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libsqliteodbc, odbc-postgresql, cups")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tdsodbc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/preinst
-    ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/postrm)
+    ${CMAKE_SOURCE_DIR}/packaging/postinst ${CMAKE_SOURCE_DIR}/packaging/prerm
+    ${CMAKE_SOURCE_DIR}/packaging/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

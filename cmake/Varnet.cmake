@@ -18,6 +18,11 @@ target_compile_definitions(varnet_warnings INTERFACE
 # counter's files beside itself.
 set(VARNET_PROGRAM_DIR opt/varnet CACHE STRING "Program folder of the package, below /")
 set(VARNET_COUNTER_DIR /var/lib/varnet CACHE PATH "Counter folder of the installed programs")
+# The packing journal of an installed counter: written only by the journal service (its own
+# system account), which the programs reach through a local socket.
+set(VARNET_JOURNAL_DIR /var/lib/varnet-journal CACHE PATH "Journal folder of the installed counter")
+set(VARNET_JOURNAL_SOCKET /run/varnet-journald.sock CACHE PATH "Socket of the journal service")
+set(VARNET_JOURNAL_USER _varnet-journal CACHE STRING "System account of the journal service")
 
 # Service endpoints used by the tests and the demo; scripts/services.sh reads the same values.
 set(VARNET_PG_PORT 54329 CACHE STRING "Port of the test PostgreSQL server on loopback")

@@ -2,25 +2,24 @@
 #include "app/varnetapp.h"
 
 #include "platform/atomicfile.h"
+#include "platform/connectionstring.h"
 #include "platform/messages.h"
 
 #include <QFileInfo>
 
-using platform::odbc::ConnectionValue;
 using platform::odbc::DatabaseError;
 
-QString CVarnetApp::ConnectionString(const AppSettings& s) {
-    QString driver = s.Driver;
-    driver.replace(QLatin1Char('}'), QLatin1String("}}"));
-    QString cs = QStringLiteral("Driver={") + driver + QStringLiteral("};SERVER=") +
-                 ConnectionValue(s.Server);
+QString CVarnetApp::ConnectionString(const AppSettings& s, const QString& file) {
+    // Each value is checked under its key in the settings file, so that the operator finds it.
+    const QString password = platform::odbc::CheckConnectionFields(
+        {s.Driver, s.Server, s.Database, s.User, s.Password},
+        platform::odbc::ConnectionSourceOf(QStringLiteral("SQL"), file));
+    QString cs = QStringLiteral("Driver={") + s.Driver + QStringLiteral("};SERVER=") + s.Server;
     if (!s.User.isEmpty() || !s.Password.isEmpty()) {
-        cs += QStringLiteral(";UID=") + ConnectionValue(s.User) + QStringLiteral(";PWD=") +
-              ConnectionValue(s.Password) + QStringLiteral(";DATABASE=") +
-              ConnectionValue(s.Database) + QStringLiteral(";TRUSTED_CONNECTION=No");
+        cs += QStringLiteral(";UID=") + s.User + QStringLiteral(";PWD=") + password +
+              QStringLiteral(";DATABASE=") + s.Database + QStringLiteral(";TRUSTED_CONNECTION=No");
     } else {
-        cs += QStringLiteral(";DATABASE=") + ConnectionValue(s.Database) +
-              QStringLiteral(";TRUSTED_CONNECTION=Yes");
+        cs += QStringLiteral(";DATABASE=") + s.Database + QStringLiteral(";TRUSTED_CONNECTION=Yes");
     }
     // The SQLite driver would create a missing file: a mistyped path must fail instead of
     // opening an empty catalogue.
@@ -40,7 +39,7 @@ bool CVarnetApp::ConnectDatabase() {
     // the failure has been shown once, and this use connects afresh.
     m_db.Close();
     try {
-        m_db.Open(ConnectionString(m_settings));
+        m_db.Open(ConnectionString(m_settings, SettingsPath()));
         m_dialect = m_db.GetDialect();
     } catch (const DatabaseError& e) {
         m_db.Close();

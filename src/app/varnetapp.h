@@ -56,8 +56,10 @@ public:
 
     // Database.
     // The settings' connection string; for the SQLite driver it asks not to create a
-    // missing database file.
-    static QString ConnectionString(const AppSettings& settings);
+    // missing database file. Throws platform::odbc::DatabaseError naming the key when a value
+    // could add an attribute, and, given the settings file, when the program runs as root and
+    // others may change that file.
+    static QString ConnectionString(const AppSettings& settings, const QString& file = QString());
     static bool IsSQLiteDriver(const QString& driver);
     // Opens the connection when it is not open yet, or again when an earlier call found the
     // link to the server lost, and reads the section switch. A failed

@@ -1,9 +1,8 @@
 #include "journal/centralsettings.h"
 
+#include "platform/connectionstring.h"
 #include "platform/inifile.h"
 #include "platform/odbc.h"
-
-using platform::odbc::ConnectionValue;
 
 namespace {
 constexpr int kLongText = 1024;
@@ -18,6 +17,7 @@ CentralJournalSettings CentralJournalSettings::Load(const platform::CIniFile& in
         return ini.ReadString(Section(), QLatin1String(key), QString(), kLongText).trimmed();
     };
     CentralJournalSettings s;
+    s.File = ini.Path();
     s.Connect = text("Connect");
     s.Driver = text("Driver");
     s.Server = text("Server");
@@ -32,17 +32,18 @@ bool CentralJournalSettings::IsSet() const {
 }
 
 QString CentralJournalSettings::ConnectionString() const {
-    if (!Connect.isEmpty())
-        return Connect;
     if (!IsSet())
         return QString();
-    QString driver = Driver;
-    driver.replace(QLatin1Char('}'), QLatin1String("}}"));
-    QString cs = QStringLiteral("Driver={") + driver + QStringLiteral("};SERVER=") +
-                 ConnectionValue(Server) + QStringLiteral(";DATABASE=") + ConnectionValue(Database);
+    const QString where = platform::odbc::ConnectionSourceOf(Section(), File);
+    if (!Connect.isEmpty())
+        return platform::odbc::CheckedConnectionString(Connect, where);
+    const QString password =
+        platform::odbc::CheckConnectionFields({Driver, Server, Database, User, Password}, where);
+    QString cs = QStringLiteral("Driver={") + Driver + QStringLiteral("};SERVER=") + Server +
+                 QStringLiteral(";DATABASE=") + Database;
     if (!User.isEmpty() || !Password.isEmpty())
-        cs += QStringLiteral(";UID=") + ConnectionValue(User) + QStringLiteral(";PWD=") +
-              ConnectionValue(Password) + QStringLiteral(";TRUSTED_CONNECTION=No");
+        cs += QStringLiteral(";UID=") + User + QStringLiteral(";PWD=") + password +
+              QStringLiteral(";TRUSTED_CONNECTION=No");
     else
         cs += QStringLiteral(";TRUSTED_CONNECTION=Yes");
     return cs;

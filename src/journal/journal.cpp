@@ -1,7 +1,10 @@
 #include "journal/journal.h"
 
+#include "journal/journalservice.h"
+#include "journal/journalwire.h"
 #include "platform/clock.h"
 #include "platform/counterfiles.h"
+#include "platform/localsocket.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 
@@ -10,12 +13,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
 
-CJournal::CJournal(const QString& path) : m_path(path) {}
+namespace {
+// The longest a label waits on the journal service before its row waits in the account's file.
+constexpr int kServiceTimeoutMs = 2000;
+} // namespace
+
+CJournal::CJournal(const QString& path, const QString& serviceSocket)
+    : m_path(path), m_socket(serviceSocket) {}
 
 CJournal::~CJournal() {
     Close();
@@ -99,12 +111,17 @@ void CJournal::Prepare() {
             m_waiting.append(r);
     if (Flush())
         return;
-    if (!m_bReported) {
-        m_bReported = true;
-        platform::ReportMessage(UnwritableMessage(m_path), Caption(),
-                                platform::MessageIcon::Exclamation);
-    }
+    ReportOutage();
     ScheduleRetry();
+}
+
+void CJournal::ReportOutage() {
+    if (m_bReported)
+        return;
+    m_bReported = true;
+    platform::ReportMessage(IsServiced() ? ServiceDownMessage(m_serviceError)
+                                         : UnwritableMessage(m_path),
+                            Caption(), platform::MessageIcon::Exclamation);
 }
 
 void CJournal::SetCentral(const QString& connectionString, const CJournalOutbox::Timing& timing) {
@@ -122,6 +139,20 @@ QString CJournal::FileName() {
 
 QString CJournal::Caption() {
     return QStringLiteral("Журнал фасовки");
+}
+
+QString CJournal::ServiceDownMessage(const QString& reason) {
+    return QStringLiteral("Служба журнала фасовки недоступна:\n%1\n\nЭтикетки печатаются, "
+                          "записи будут переданы в журнал, когда служба станет доступна")
+        .arg(reason);
+}
+
+QString CJournal::RefusedByServiceMessage(int count, const QString& reason) {
+    return QStringLiteral("Журнал фасовки не принял записей об этикетках: %1 (%2). Они "
+                          "сохранены службой журнала отдельно от этикеток "
+                          "(varnet-journal --refused)")
+        .arg(count)
+        .arg(reason);
 }
 
 QString CJournal::UnwritableMessage(const QString& path) {
@@ -145,6 +176,9 @@ QString CJournal::DamagedMessage(const QString& reason, const QString& aside) {
 bool CJournal::EnsureOpen() {
     if (m_file.IsOpen())
         return true;
+    // The service's file is only read here.
+    if (IsServiced())
+        return m_file.OpenReadOnly(m_path);
     // Another operator's link in the shared folder is never written through, and a new file
     // is made for the whole group of operators, whatever this account's umask.
     if (platform::PrepareCounterFile(m_path) != platform::FileError::None)
@@ -163,21 +197,10 @@ bool CJournal::SetDamagedFileAside(const QString& reason) {
     // The outbox reads and marks the same file: it lets go of it first.
     const QString central = m_outbox ? m_outbox->ConnectionString() : QString();
     m_outbox.reset();
-    const QFileInfo info(m_path);
-    const QString stamp = platform::Now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString aside;
-    for (int n = 1; aside.isEmpty() || QFileInfo::exists(aside); ++n)
-        aside = info.dir().filePath(QStringLiteral("%1-damaged-%2%3.%4")
-                                        .arg(info.completeBaseName(), stamp,
-                                             n == 1 ? QString() : QStringLiteral("-%1").arg(n),
-                                             info.suffix()));
-    bool moved = QFile::rename(m_path, aside);
-    for (const char* part : {"-wal", "-shm"})
-        if (moved && QFileInfo::exists(m_path + QLatin1String(part)))
-            moved = QFile::rename(m_path + QLatin1String(part), aside + QLatin1String(part));
+    const QString aside = SetJournalFileAside(m_path);
     if (!central.isEmpty())
         m_outbox = std::make_unique<CJournalOutbox>(m_path, central, m_centralTiming);
-    if (!moved)
+    if (aside.isEmpty())
         return false;
     m_damage = DamagedMessage(reason, aside);
     platform::ReportMessage(m_damage, Caption(), platform::MessageIcon::Exclamation);
@@ -197,17 +220,15 @@ void CJournal::Record(const JournalRow& row) {
         return;
     // At once, not at exit: a program that is killed or loses power keeps the row too.
     Stash();
-    if (!m_bReported) {
-        m_bReported = true;
-        platform::ReportMessage(UnwritableMessage(m_path), Caption(),
-                                platform::MessageIcon::Exclamation);
-    }
+    ReportOutage();
     ScheduleRetry();
 }
 
 bool CJournal::Flush() {
     if (m_waiting.isEmpty())
         return true;
+    if (IsServiced())
+        return FlushToService();
     if (!EnsureOpen() || !m_file.Append(m_waiting)) {
         // A file found damaged only now is set aside, and the rows go to a fresh one.
         const bool damaged = m_file.IsOpen() && m_file.IsDamaged();
@@ -228,6 +249,48 @@ bool CJournal::Flush() {
     return true;
 }
 
+bool CJournal::FlushToService() {
+    int refused = 0;
+    QString firstReason;
+    while (!m_waiting.isEmpty()) {
+        const QList<JournalRow> batch = m_waiting.mid(0, CJournalService::kMaxRows);
+        QJsonArray rows;
+        for (const JournalRow& r : batch)
+            rows.append(journalwire::ToJson(r));
+        QByteArray line;
+        if (!platform::LocalRequest(m_socket,
+                                    QJsonDocument(QJsonObject{{QStringLiteral("rows"), rows}})
+                                        .toJson(QJsonDocument::Compact),
+                                    &line, &m_serviceError, kServiceTimeoutMs))
+            return false;
+        const QJsonObject answer = QJsonDocument::fromJson(line).object();
+        if (!answer.contains(QStringLiteral("written"))) {
+            m_serviceError = answer.value(QStringLiteral("error"))
+                                 .toString(QStringLiteral("служба журнала ответила неверно"));
+            return false;
+        }
+        // Written or kept apart by the service: either way the rows have left this program.
+        for (const QJsonValue& r : answer.value(QStringLiteral("refused")).toArray()) {
+            if (refused++ == 0)
+                firstReason = r.toObject().value(QStringLiteral("reason")).toString();
+        }
+        if (const QString notice = answer.value(QStringLiteral("notice")).toString();
+            !notice.isEmpty()) {
+            m_damage = notice;
+            platform::ReportMessage(notice, Caption(), platform::MessageIcon::Exclamation);
+        }
+        Unstash(batch);
+        m_waiting.erase(m_waiting.begin(), m_waiting.begin() + batch.size());
+    }
+    m_bReported = false;
+    if (m_retry)
+        m_retry->stop();
+    if (refused > 0)
+        platform::ReportMessage(RefusedByServiceMessage(refused, firstReason), Caption(),
+                                platform::MessageIcon::Exclamation);
+    return true;
+}
+
 void CJournal::ScheduleRetry() {
     if (!QCoreApplication::instance())
         return;
@@ -245,7 +308,7 @@ QList<JournalRow> CJournal::Rows(const QDateTime& from, const QDateTime& to) {
     bool read = EnsureOpen();
     if (read)
         rows = m_file.Rows(from, to, &read);
-    if (read && m_file.IsDamaged()) {
+    if (read && m_file.IsDamaged() && !IsServiced()) {
         // Damaged while open: set aside, and the fresh file read instead.
         read = SetDamagedFileAside(m_file.Error());
         rows = read ? m_file.Rows(from, to, &read) : QList<JournalRow>();
@@ -273,8 +336,9 @@ bool CJournal::LastRow(JournalRow* row) {
 
 CJournal& AppJournal() {
     static std::unique_ptr<CJournal> journal;
-    const QString path = platform::ModuleDirectory() + QLatin1Char('/') + CJournal::FileName();
-    if (!journal || journal->Path() != path)
-        journal = std::make_unique<CJournal>(path);
+    const QString path = platform::JournalDirectory() + QLatin1Char('/') + CJournal::FileName();
+    const QString socket = platform::JournalServiceSocket();
+    if (!journal || journal->Path() != path || journal->IsServiced() != !socket.isEmpty())
+        journal = std::make_unique<CJournal>(path, socket);
     return *journal;
 }

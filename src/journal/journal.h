@@ -16,12 +16,16 @@ class QTimer;
 
 class CJournal {
 public:
-    explicit CJournal(const QString& path);
+    // With a service socket, the rows go to the journal service, which alone writes the file
+    // at path; this program then only reads it. Without one, this program writes the file.
+    explicit CJournal(const QString& path, const QString& serviceSocket = QString());
     ~CJournal();
     CJournal(const CJournal&) = delete;
     CJournal& operator=(const CJournal&) = delete;
 
     QString Path() const { return m_path; }
+    // Whether the journal service writes the rows (an installed counter).
+    bool IsServiced() const { return !m_socket.isEmpty(); }
 
     // Records one accepted label. Never fails: a row that cannot be written waits.
     void Record(const JournalRow& row);
@@ -61,6 +65,10 @@ public:
 
     // The message the operator gets when the journal cannot be written.
     static QString UnwritableMessage(const QString& path);
+    // The same when the journal service cannot be reached, with the reason.
+    static QString ServiceDownMessage(const QString& reason);
+    // Rows the journal service refused (kept apart by it): how many, the first one's reason.
+    static QString RefusedByServiceMessage(int count, const QString& reason);
     static QString Caption();
     // The file name of a counter's journal, beside the executable.
     static QString FileName();
@@ -69,6 +77,10 @@ public:
 
 private:
     bool EnsureOpen();
+    // Hands the waiting rows to the journal service; false when it could not take them all.
+    bool FlushToService();
+    // The operator's message of the current outage, once per outage.
+    void ReportOutage();
     // Moves a damaged file (with its -wal and -shm) aside, unchanged, and opens a fresh one;
     // the operator is told once.
     bool SetDamagedFileAside(const QString& reason);
@@ -79,6 +91,8 @@ private:
     void Unstash(const QList<JournalRow>& written);
 
     QString m_path;
+    QString m_socket;
+    QString m_serviceError; // why the service could not take the rows last time
     CJournalFile m_file;
     QList<JournalRow> m_waiting;
     bool m_bReported = false;

@@ -1,5 +1,10 @@
 #include "journal/journalfile.h"
 
+#include "platform/clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -221,6 +226,10 @@ bool CJournalFile::Open(const QString& path, bool create) {
     // writer that still finds the file locked gives up quickly: the row then waits in
     // memory instead of the screen waiting.
     sqlite3_busy_timeout(m_db, 250);
+    // The -wal and -shm files stay when the writer closes, so that accounts that may only read
+    // the journal can still open it while no writer has it open.
+    int persist = 1;
+    sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;") || !Exec(kSchema) ||
         !AddColumns()) {
         Close();
@@ -535,4 +544,52 @@ QList<SetAsideRow> CJournalFile::SetAsideRows(bool* ok) {
     if (ok)
         *ok = true;
     return rows;
+}
+
+bool CJournalFile::KeepRefused(const QList<RefusedRow>& rows) {
+    if (!m_db)
+        return Fail(QStringLiteral("The journal is not open"));
+    if (!Exec("CREATE TABLE IF NOT EXISTS refused_rows (id TEXT NOT NULL, received TEXT NOT NULL,"
+              " account TEXT NOT NULL, reason TEXT NOT NULL, row TEXT NOT NULL);") ||
+        !Exec("BEGIN IMMEDIATE;"))
+        return false;
+    Statement st(m_db, QStringLiteral("INSERT INTO refused_rows VALUES (?, ?, ?, ?, ?)"));
+    bool ok = st.get() != nullptr;
+    for (const RefusedRow& r : rows) {
+        if (!ok)
+            break;
+        sqlite3_reset(st.get());
+        st.Bind(1, r.id);
+        st.Bind(2, MomentText(platform::Now()));
+        st.Bind(3, r.account);
+        st.Bind(4, r.reason);
+        st.Bind(5, QString::fromUtf8(r.json));
+        ok = sqlite3_step(st.get()) == SQLITE_DONE;
+    }
+    if (!ok || !Exec("COMMIT;")) {
+        Fail(QStringLiteral("Cannot keep the refused rows"));
+        const QString error = m_error;
+        Exec("ROLLBACK;");
+        m_error = error;
+        return false;
+    }
+    return true;
+}
+
+QString SetJournalFileAside(const QString& path) {
+    const QFileInfo info(path);
+    const QString stamp = platform::Now().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString aside;
+    for (int n = 1; aside.isEmpty() || QFileInfo::exists(aside); ++n)
+        aside = info.dir().filePath(QStringLiteral("%1-damaged-%2%3.%4")
+                                        .arg(info.completeBaseName(), stamp,
+                                             n == 1 ? QString() : QStringLiteral("-%1").arg(n),
+                                             info.suffix()));
+    if (!QFile::rename(path, aside))
+        return QString();
+    for (const char* part : {"-wal", "-shm"})
+        if (QFileInfo::exists(path + QLatin1String(part)) &&
+            !QFile::rename(path + QLatin1String(part), aside + QLatin1String(part)))
+            return QString();
+    return aside;
 }

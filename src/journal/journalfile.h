@@ -15,6 +15,19 @@ struct SetAsideRow {
     QString error;
 };
 
+// A row the journal service refused to put among the labels: kept apart, as it came, with the
+// account that sent it and the reason.
+struct RefusedRow {
+    QString id;
+    QString account;
+    QString reason;
+    QByteArray json;
+};
+
+// Renames a damaged journal (with its -wal and -shm) aside, unchanged, to
+// NAME-damaged-<date>-<time>.db beside it; the new name, or empty when it could not be moved.
+QString SetJournalFileAside(const QString& path);
+
 class CJournalFile {
 public:
     CJournalFile() = default;
@@ -63,6 +76,8 @@ public:
     // server's error until someone sees to them.
     bool SetAside(const QList<SetAsideRow>& rows);
     QList<SetAsideRow> SetAsideRows(bool* ok = nullptr);
+    // Rows the journal service refused, in a table of their own.
+    bool KeepRefused(const QList<RefusedRow>& rows);
 
     // The moment as the file stores it: local time text that sorts as it reads.
     static QString MomentText(const QDateTime& dt);

@@ -1,5 +1,6 @@
 #include "platform/odbc.h"
 
+#include "platform/connectionstring.h"
 #include "platform/paths.h"
 #include "platform/trustedpath.h"
 
@@ -106,7 +107,9 @@ Dialect DialectFromDbmsName(const QString& dbmsName) {
     return Dialect::Other;
 }
 
-QString ConnectionValue(const QString& value) {
+namespace {
+// A value in braces with "}" doubled when it needs them: the driver manager's own reading.
+QString DriverManagerValue(const QString& value) {
     if (!value.contains(QLatin1Char(';')) && !value.contains(QLatin1Char('}')) &&
         !value.startsWith(QLatin1Char('{')))
         return value;
@@ -114,6 +117,7 @@ QString ConnectionValue(const QString& value) {
     v.replace(QLatin1Char('}'), QLatin1String("}}"));
     return QLatin1Char('{') + v + QLatin1Char('}');
 }
+} // namespace
 
 QList<ConnectionAttribute> ParseConnectionString(const QString& cs) {
     QList<ConnectionAttribute> attributes;
@@ -202,7 +206,7 @@ QString TrustedConnectionString(const QString& cs, const QString& ownExtension) 
             // The resolved name: a link on the way cannot be turned elsewhere after the check.
             path = check.resolved;
         }
-        result.replace(it->start, it->length, ConnectionValue(paths.join(QLatin1Char(','))));
+        result.replace(it->start, it->length, DriverManagerValue(paths.join(QLatin1Char(','))));
     }
     return result;
 }
@@ -212,7 +216,11 @@ Connection::~Connection() {
 }
 
 void Connection::Open(const QString& connectionString) {
-    OpenTrusted(TrustedConnectionString(connectionString, SqliteExtensionPath()));
+    const QString checked = CheckedConnectionString(connectionString);
+    OpenTrusted(TrustedConnectionString(checked, SqliteExtensionPath()));
+    // A second connection to the same database goes through the same checks; the program's
+    // own extension is added again then.
+    m_strConnect = checked;
 }
 
 void Connection::OpenTrusted(const QString& connectionString) {
@@ -220,12 +228,7 @@ void Connection::OpenTrusted(const QString& connectionString) {
     SQLHDBC h = SQL_NULL_HDBC;
     Check(SQLAllocHandle(SQL_HANDLE_DBC, Environment(), &h), SQL_HANDLE_ENV, Environment());
     SQLSetConnectAttrW(h, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(15), 0);
-    std::u16string in = ToSqlWChar(connectionString);
-    std::u16string out(1024, u'\0');
-    SQLSMALLINT outLen = 0;
-    const SQLRETURN ret =
-        SQLDriverConnectW(h, nullptr, W(in), static_cast<SQLSMALLINT>(in.size()), W(out),
-                          static_cast<SQLSMALLINT>(out.size()), &outLen, SQL_DRIVER_NOPROMPT);
+    const SQLRETURN ret = DriverConnect(h, connectionString);
     if (!SQL_SUCCEEDED(ret)) {
         try {
             Check(ret == SQL_NO_DATA ? SQL_ERROR : ret, SQL_HANDLE_DBC, h);

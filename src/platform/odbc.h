@@ -50,10 +50,6 @@ bool IsConnectionFailure(const QString& sqlState);
 enum class Dialect { SqlServer, SQLite, PostgreSQL, Other };
 Dialect DialectFromDbmsName(const QString& dbmsName);
 
-// A connection-string attribute value: as it is when it needs no quoting, otherwise in
-// braces with "}" doubled, so ";" or "}" in a password cannot end the attribute.
-QString ConnectionValue(const QString& value);
-
 // A value for one "?" of a statement, sent with its own type so that no server has to guess
 // a text's type (PostgreSQL refuses a text for a number column).
 struct Param {
@@ -88,6 +84,10 @@ QList<ConnectionAttribute> ParseConnectionString(const QString& cs);
 // taken as it is.
 QString TrustedConnectionString(const QString& cs, const QString& ownExtension = QString());
 
+// Hands the connection string to the driver manager without prompting (the platform's own
+// way of passing its characters); the caller checks the result.
+SQLRETURN DriverConnect(SQLHDBC hdbc, const QString& connectionString);
+
 class Connection {
 public:
     Connection() = default;
@@ -96,8 +96,9 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Connects by connection string without ever prompting; throws on failure and stays
-    // closed. A driver or library named by a path that anybody but root could change is
-    // refused before anything is loaded.
+    // closed. A string with a key or a value that carries more than a connection, and a
+    // driver named by a path that anybody but root could change, are refused before anything
+    // is loaded.
     void Open(const QString& connectionString);
     void Close();
     bool IsOpen() const { return m_hdbc != SQL_NULL_HDBC; }

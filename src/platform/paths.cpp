@@ -40,6 +40,26 @@ QString ModuleDirectory() {
                                QStringLiteral(VARNET_INSTALLED_COUNTER_DIR));
 }
 
+namespace {
+bool IsInstalledProgram() {
+    return WithoutTrailingSlash(ExecutableDirectory()) ==
+           WithoutTrailingSlash(QStringLiteral(VARNET_INSTALLED_PROGRAM_DIR));
+}
+} // namespace
+
+QString JournalDirectory() {
+    const QString fromEnvironment = qEnvironmentVariable("VARNET_JOURNAL_DIR");
+    if (!fromEnvironment.isEmpty())
+        return WithoutTrailingSlash(QFileInfo(fromEnvironment).absoluteFilePath());
+    return IsInstalledProgram() ? QStringLiteral(VARNET_INSTALLED_JOURNAL_DIR) : ModuleDirectory();
+}
+
+QString JournalServiceSocket() {
+    if (qEnvironmentVariableIsSet("VARNET_JOURNAL_SOCKET"))
+        return qEnvironmentVariable("VARNET_JOURNAL_SOCKET");
+    return IsInstalledProgram() ? QStringLiteral(VARNET_INSTALLED_JOURNAL_SOCKET) : QString();
+}
+
 QString ExecutableDirectory() {
     char buf[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);

@@ -27,6 +27,16 @@ void SetModuleDirectoryOverride(const QString& dir);
 QString CounterDirectoryFor(const QString& exeDir, const QString& installedProgramDir,
                             const QString& installedCounterDir);
 
+// The folder of the packing journal: on an installed counter a folder that only the journal
+// service writes, elsewhere the counter folder. VARNET_JOURNAL_DIR in the environment points
+// the process's own reading elsewhere.
+QString JournalDirectory();
+
+// The local socket of the journal service, through which an installed counter's programs
+// write the journal; empty where the programs write it themselves (a program that is not
+// installed, Windows). VARNET_JOURNAL_SOCKET in the environment names another.
+QString JournalServiceSocket();
+
 // The computer's network name as the operating system reports it.
 QString ComputerName();
 

@@ -55,6 +55,14 @@ QString CounterDirectoryFor(const QString& exeDir, const QString&, const QString
     return exeDir;
 }
 
+QString JournalDirectory() {
+    return ModuleDirectory();
+}
+
+QString JournalServiceSocket() {
+    return QString();
+}
+
 QString AccountName() {
     wchar_t name[257] = {};
     DWORD size = 257;

@@ -21,4 +21,11 @@ TrustedPath CheckTrustedFile(const QString& path);
 // The same for a folder (plugins are searched in folders).
 bool IsTrustedFolder(const QString& dir);
 
+// Why a program running as root must not act on what file says (a connection, a driver, a
+// path): accounts other than root could change the file or the folders above it (a missing
+// file: its folder). Empty when the process is not root's, or root alone can change the file:
+// every entry on the way is root's, writable by no group but root's, and by others only as a
+// sticky folder such as /tmp, where nobody else can rename root's entries.
+QString RootMustNotTrust(const QString& file);
+
 } // namespace platform

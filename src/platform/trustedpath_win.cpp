@@ -28,4 +28,8 @@ bool IsTrustedFolder(const QString& dir) {
     return CheckTrustedFile(dir).trusted;
 }
 
+QString RootMustNotTrust(const QString&) {
+    return QString();
+}
+
 } // namespace platform

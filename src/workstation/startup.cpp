@@ -97,8 +97,15 @@ int RunVarnet(int argc, char** argv) {
     // The journal is checked now, and labels that an earlier run of this account could not
     // write go into it.
     AppJournal().Prepare();
-    // Rows go on to the chain's central journal, when one is named, from a thread of their own.
-    AppJournal().SetCentral(theApp.m_settings.Journal.ConnectionString());
+    // Rows go on to the chain's central journal, when one is named, from a thread of their own;
+    // on an installed counter the journal service sends them, which alone may mark them sent.
+    try {
+        if (!AppJournal().IsServiced())
+            AppJournal().SetCentral(theApp.m_settings.Journal.ConnectionString());
+    } catch (const platform::odbc::DatabaseError& e) {
+        // Nothing is sent on a connection that was refused; the rows wait in the journal.
+        platform::ReportMessage(e.Text(), CJournal::Caption(), platform::MessageIcon::Exclamation);
+    }
     {
         auto dlg = std::make_unique<CVarnetDlg>();
         if (bFullScreen)

@@ -36,9 +36,9 @@ private Q_SLOTS:
         QTest::newRow("driver without server")
             << QByteArray("Driver=PostgreSQL Unicode\n") << QString();
         QTest::newRow("login") << QByteArray("Driver=SQL Server\nServer=hq,1433\nDatabase=Sklad\n"
-                                             "User=varnet\nPassword=a;b}c\n")
+                                             "User=varnet\nPassword=p@ss w=rd\n")
                                << QStringLiteral("Driver={SQL Server};SERVER=hq,1433;"
-                                                 "DATABASE=Sklad;UID=varnet;PWD={a;b}}c};"
+                                                 "DATABASE=Sklad;UID=varnet;PWD=p@ss w=rd;"
                                                  "TRUSTED_CONNECTION=No");
         QTest::newRow("trusted") << QByteArray("Driver=SQL Server\nServer=hq\nDatabase=Sklad\n")
                                  << QStringLiteral("Driver={SQL Server};SERVER=hq;DATABASE=Sklad;"

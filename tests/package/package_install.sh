@@ -22,6 +22,10 @@ queue=VarnetZPL
 capture=${VARNET_CUPS_CAPTURE:-/var/spool/varnet-jobs}/$queue
 programs=/opt/varnet
 counter=/var/lib/varnet
+journal=/var/lib/varnet-journal
+leftovers=/var/lib/varnet-1.0-leftovers
+service_user=_varnet-journal
+socket=/run/varnet-journald.sock
 canary=/tmp/varnet-canary
 marker=$counter/.made-by-package-test
 
@@ -42,7 +46,7 @@ mkdir -m 1777 "$out"
 # What an earlier installation left behind without the package is kept aside, and put back.
 installed=
 dpkg-query -W -f='${Status}' varnet 2>/dev/null | grep -q 'install ok installed' && installed=1
-for dir in $programs $counter; do
+for dir in $programs $counter $journal $leftovers; do
   if [ -z "$installed" ] && [ -e "$dir" ]; then
     mkdir -p "$work/aside$(dirname "$dir")"
     mv "$dir" "$work/aside$dir"
@@ -51,15 +55,44 @@ done
 trusted=$(mktemp -d /root/varnet-trusted.XXXXXX 2>/dev/null || mktemp -d /var/varnet-trusted.XXXXXX)
 chmod 755 "$trusted"
 pids=()
+service_pid=
+made_etc=
+# The journal service as systemd runs it: its socket made by root for the group varnet, the
+# program started on the first connection under the account and umask its unit names, the
+# socket handed over (socket activation). This machine's systemd may not be running.
+unit=/lib/systemd/system/varnet-journald.service
+start_service() {
+  local user group umask exec
+  user=$(sed -n 's/^User=//p' "$unit")
+  group=$(sed -n 's/^Group=//p' "$unit")
+  umask=$(sed -n 's/^UMask=//p' "$unit")
+  exec=$(sed -n 's/^ExecStart=//p' "$unit")
+  rm -f "$socket"
+  (umask "$umask"; exec systemd-socket-activate -l "$socket" \
+    setpriv --reuid="$user" --regid="$group" --clear-groups --no-new-privs $exec \
+    >>"$work/journald.log" 2>&1) &
+  service_pid=$!
+  for _ in $(seq 100); do [ -S "$socket" ] && break; sleep 0.05; done
+  chgrp varnet "$socket" && chmod 0660 "$socket"
+}
+stop_service() {
+  [ -n "$service_pid" ] || return 0
+  kill -TERM "$service_pid" 2>/dev/null || true
+  wait "$service_pid" 2>/dev/null || true
+  service_pid=
+  rm -f "$socket"
+}
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   # The workstation's own words stay for whoever reads a failure.
   mkdir -p "$build/package-test-logs"
   cp "$work"/*.log "$work"/*.out "$build/package-test-logs/" 2>/dev/null || true
+  stop_service
   dpkg --purge varnet >/dev/null 2>&1 || true
-  rm -rf "$counter" "$programs" "$trusted" "$canary"
-  for dir in $programs $counter; do
+  rm -rf "$counter" "$programs" "$journal" "$leftovers" "$trusted" "$canary" "$socket"
+  [ -n "$made_etc" ] && rm -rf /etc/varnet
+  for dir in $programs $counter $journal $leftovers; do
     if [ -e "$work/aside$dir" ]; then mv "$work/aside$dir" "$dir"; fi
   done
   rm -rf "$work"
@@ -147,23 +180,53 @@ INSERT INTO labels VALUES ('0b8f2a52-0000-4000-8000-000000000002', '2026-12-01 0
 EOF
 sqlite3 "$programs/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-before"
 (cd $programs && sha256sum Varnet.ini Varnet.cfg QLabel.cfg) >"$work/sums-before"
+# What an attacker among that counter's operators left beside the programs: a library and a
+# qt.conf that sends Qt to a plugin folder of theirs, a folder everyone may write whose name
+# holds a line break and a program's name, a name with spaces, a program of the package
+# replaced by a folder.
+"${as_operator[@]}" cp "$build/tests/canary/libvarnet_canary_library.so" "$programs/evil.so"
+"${as_operator[@]}" mkdir -p "$programs/plugins/imageformats"
+"${as_operator[@]}" cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" \
+  "$programs/plugins/imageformats/"
+printf '[Paths]\nPlugins=%s/plugins\n' "$programs" | "${as_operator[@]}" sh -c "cat >$programs/qt.conf"
+newline_dir="$programs/evil"$'\n'"$programs/varnet"
+"${as_operator[@]}" mkdir -m 777 "$newline_dir"
+"${as_operator[@]}" chmod 777 "$newline_dir"
+"${as_operator[@]}" touch "$programs/my notes.txt"
+"${as_operator[@]}" mkdir "$programs/varnet-journald"
 
 step "the upgrade"
 dpkg -i "$deb" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; exit 1; }
 touch "$marker"
+sed 's/^/    dpkg: /' "$work/dpkg.log" | grep 'varnet:' || true
 (cd $counter && sha256sum -c --quiet "$work/sums-before") || fail "the settings or layouts changed on the way"
-sqlite3 "$counter/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-after"
+sqlite3 "$journal/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-after"
 cmp -s "$work/rows-before" "$work/rows-after" || fail "the journal rows changed on the way"
 [ "$(readlink "$counter/COM7")" = /dev/ttyS6 ] || fail "the COM7 link did not move"
 for f in Varnet.ini Varnet.cfg QLabel.cfg Journal.db COM7; do
   [ -e "$programs/$f" ] || [ -L "$programs/$f" ] && fail "$f is still in $programs"
 done
-for f in Varnet.ini Varnet.cfg QLabel.cfg Journal.db; do
+for f in Varnet.ini Varnet.cfg QLabel.cfg; do
   [ "$(stat -c '%a %U %G' "$counter/$f")" = "660 $operator varnet" ] ||
     fail "$f is $(stat -c '%a %U %G' "$counter/$f") in the counter folder"
 done
+[ -e "$counter/Journal.db" ] && fail "the journal stayed in the counter folder"
+[ "$(stat -c '%a %U %G' "$journal/Journal.db")" = "640 $service_user varnet" ] ||
+  fail "the journal is $(stat -c '%a %U %G' "$journal/Journal.db")"
 [ "$(stat -c '%a %U %G' $counter)" = "2770 root varnet" ] || fail "$counter is $(stat -c '%a %U %G' $counter)"
+[ "$(stat -c '%a %U %G' $journal)" = "2750 $service_user varnet" ] || fail "$journal is $(stat -c '%a %U %G' $journal)"
 dpkg-statoverride --list $programs >/dev/null && fail "$programs still has a stat override"
+# Nothing but the package's programs is left beside them; what the operator had put there is in
+# a folder only root can open, and the upgrade said where.
+left=$(cd "$programs" && ls -A | sort | tr '\n' ' ')
+[ "$left" = "libvarnet_sqlite.so varnet varnet-democat varnet-journal varnet-journald varnet-label varnet-scale varnet-scale-sim " ] ||
+  fail "$programs holds: $left"
+[ "$(stat -c '%a %U' "$leftovers")" = "700 root" ] || fail "$leftovers is $(stat -c '%a %U' "$leftovers")"
+for f in evil.so qt.conf plugins "my notes.txt" "evil"$'\n'"$programs/varnet" varnet-journald; do
+  [ -e "$leftovers/$f" ] || fail "$(printf '%q' "$f") is not among the leftovers"
+done
+grep -q "was moved to $leftovers" "$work/dpkg.log" || fail "the upgrade did not say where the leftovers went"
+[ -f "$programs/varnet-journald" ] || fail "the journal service's program is not a file"
 # A counter without a layout gets the sample, and an existing one is never replaced.
 rm "$counter/QLabel.cfg"
 dpkg -i "$deb" >"$work/dpkg-again.log" 2>&1 || { cat "$work/dpkg-again.log"; exit 1; }
@@ -174,6 +237,37 @@ for tool in varnet varnet-label varnet-scale varnet-journal; do
   [ "$("${as_operator[@]}" "$tool" --print-folder 2>&1)" = "$counter" ] ||
     fail "$tool --print-folder does not name $counter"
 done
+
+step "a journal swapped for a link while the upgrade moves it"
+# Version 1.1.0 kept the journal in the counter folder, where any operator may replace it at any
+# moment. Six upgrades, each with an operator swapping it for a link to a file of root's and
+# back as fast as it can: root's file never gains the group or a mode, and what reaches the
+# journal's folder is a plain file or nothing.
+echo 'root alone' >"$work/root-only"
+chmod 600 "$work/root-only"
+cp "$journal/Journal.db" "$work/journal-kept.db"
+chmod 644 "$work/journal-kept.db"
+for run in 1 2 3 4 5 6; do
+  rm -f "$journal"/Journal.db*
+  "${as_operator[@]}" cp "$work/journal-kept.db" "$counter/swap.db"
+  "${as_operator[@]}" bash -c "cd $counter; while :; do ln -sfn '$work/root-only' .l; mv -T .l Journal.db;
+    cp swap.db .f; mv -T .f Journal.db; done" 2>/dev/null &
+  racer=$!
+  sleep 0.2
+  dpkg -i "$deb" >"$work/dpkg-race.log" 2>&1 || { cat "$work/dpkg-race.log"; exit 1; }
+  kill "$racer"
+  wait "$racer" 2>/dev/null || true
+  [ "$(stat -c '%a %U %G' "$work/root-only")" = "600 root root" ] ||
+    fail "upgrade $run left root's file $(stat -c '%a %U %G' "$work/root-only")"
+  if [ -e "$journal/Journal.db" ] || [ -L "$journal/Journal.db" ]; then
+    [ -f "$journal/Journal.db" ] && [ ! -L "$journal/Journal.db" ] &&
+      [ "$(stat -c '%U %G %a' "$journal/Journal.db")" = "$service_user varnet 640" ] ||
+      fail "upgrade $run put $(stat -c '%F %U %G %a' "$journal/Journal.db") in the journal's folder"
+  fi
+  rm -f "$counter/swap.db" "$counter/Journal.db" "$counter/.l" "$counter/.f"
+done
+rm -f "$journal"/Journal.db*
+install -o "$service_user" -g varnet -m 640 "$work/journal-kept.db" "$journal/Journal.db"
 
 step "programs only root can change"
 for path in / /opt $programs "$programs"/* /usr /usr/bin /usr/share/varnet /usr/share/varnet/layouts; do
@@ -193,10 +287,16 @@ for who in operator operator2; do
     "touch $programs/planted" \
     "mkdir $programs/imageformats" \
     "ln -sf $work/planted /usr/bin/varnet" \
-    "chmod 777 $programs/varnet"; do
+    "chmod 777 $programs/varnet" \
+    "sqlite3 $journal/Journal.db 'DELETE FROM labels'" \
+    "rm -f $journal/Journal.db" \
+    "mv $journal/Journal.db $journal/Journal.old" \
+    "cp $work/planted $journal/Journal.db" \
+    "touch $journal/planted"; do
     "${as[@]}" sh -c "$attempt" 2>/dev/null && fail "$who could: $attempt"
   done
 done
+cmp -s "$work/journal-kept.db" "$journal/Journal.db" || fail "an operator changed the journal"
 
 step "no code from where operators write"
 rm -f "$canary"
@@ -212,20 +312,63 @@ printf '[SQL]\nDriver=%s/canary.so\nServer=x\n[Journal]\nDriver=%s/canary.so\nSe
   "$counter" "$counter" | "${as_operator[@]}" sh -c "cat >$counter/Varnet.ini"
 render=(varnet-label render --page 58x40 --dpi 203 --barcode 270001200512 --name Сыр --price 450
   --quantity 0.512 --sum 230.4 --layout "$counter/Varnet.cfg")
+# central WHO INI EXPECTED...: root's or the second operator's varnet-journal --central on the
+# counter's settings INI: refused, with each EXPECTED text, and nothing loaded or written.
+root_refusal="Программа запущена от имени root и не берёт строку подключения из файла $counter/Varnet.ini"
+central() {
+  local who=$1 ini=$2 as text
+  shift 2
+  if [ "$who" = root ]; then as=(env); else as=("${as_operator2[@]}"); fi
+  printf '%b' "$ini" | "${as_operator[@]}" sh -c "cat >$counter/Varnet.ini"
+  timeout 20 "${as[@]}" varnet-journal --central >"$work/central.out" 2>&1 &&
+    fail "$who: varnet-journal --central took: $ini"
+  for text in "$@"; do
+    grep -qF -- "$text" "$work/central.out" ||
+      fail "$who, $(printf '%q' "$ini"): varnet-journal --central said: $(cat "$work/central.out")"
+  done
+  [ -e "$canary" ] && { fail "$who ran planted code for $ini: $(cat "$canary")"; rm -f "$canary"; }
+  for f in /etc/nologin /etc/ld.so.preload "$work/traced"; do
+    [ -e "$f" ] && { fail "$who created $f for $ini"; rm -f "$f"; }
+  done
+  return 0
+}
 for who in root operator2; do
   if [ "$who" = root ]; then as=(env); else as=("${as_operator2[@]}"); fi
   (cd "$counter" && "${as[@]}" "${render[@]}" --out "$out/$who.png") || fail "$who: render failed"
   (cd "$counter" && "${as[@]}" env QT_PLUGIN_PATH="/home/$operator/plugins" \
     "${render[@]}" --out "$out/$who-env.png") || fail "$who: render failed"
-  "${as[@]}" varnet-journal --central >"$work/$who-central.out" 2>&1 && fail "$who: the planted driver connected"
-  grep -q "Драйвер ODBC $counter/canary.so не будет загружен" "$work/$who-central.out" ||
-    fail "$who: varnet-journal --central said: $(cat "$work/$who-central.out")"
+  (cd "$programs" && "${as[@]}" "${render[@]}" --out "$out/$who-programs.png") || fail "$who: render failed"
+  [ "$who" = root ] && own=$root_refusal || own=
+  central "$who" "[SQL]\nDriver=$counter/canary.so\nServer=x\n[Journal]\nDriver=$counter/canary.so\nServer=x\nDatabase=d\n" \
+    "${own:-Драйвер ODBC $counter/canary.so не будет загружен}"
+  central "$who" "[Journal]\nDriver=SQLite3\nServer=x;LoadExt=$counter/canary.so,\n" \
+    "${own:-Раздел [Journal] файла $counter/Varnet.ini: значение ключа «Server» содержит символ «;»}"
+  central "$who" "[Journal]\nConnect=Driver=SQLite3;Server={x;LoadExt=$counter/canary.so,}\n" \
+    "${own:-Раздел [Journal] файла $counter/Varnet.ini: значение ключа «Server» содержит символ «;»}"
+  central "$who" "[Journal]\nConnect=Driver={PostgreSQL Unicode};Server=127.0.0.1;pqopt={sslkey=$counter/canary.so:k sslmode=require}\n" \
+    "${own:-ключ «pqopt» не допускается}"
+  central "$who" "[Journal]\nConnect=Driver=SQLite3;Database=/etc/nologin;Tracefile=/etc/ld.so.preload\n" \
+    "${own:-ключ «Tracefile» не допускается}"
+  central "$who" "[Journal]\nDriver=SQLite3\nServer=x\nDatabase=/etc/nologin\n" "${own:-}"
+  # What a 1.0.0 operator left beside the programs is not there to be loaded.
+  central "$who" "[Journal]\nDriver=$programs/evil.so\nServer=x\n" \
+    "${own:-Драйвер ODBC $programs/evil.so не будет загружен: $programs/evil.so не найден}"
   "${as[@]}" varnet-journal --central --connect "Driver=SQLite3;Database=$work/x.db;LoadExt=$counter/canary.so" \
     >"$work/$who-ext.out" 2>&1 && fail "$who: the planted extension was taken"
-  grep -q "Расширение SQLite $counter/canary.so не будет загружено" "$work/$who-ext.out" ||
+  grep -q "ключ «LoadExt» не допускается" "$work/$who-ext.out" ||
     fail "$who: varnet-journal --connect with LoadExt said: $(cat "$work/$who-ext.out")"
   [ -e "$canary" ] && { fail "$who ran planted code: $(cat "$canary")"; rm -f "$canary"; }
 done
+# Root's own file may name a central journal; the rules of the string hold for it too.
+printf '[Journal]\nConnect=Driver=SQLite3;Server={x;LoadExt=%s/canary.so,}\n' "$counter" >"$trusted/central.ini"
+varnet-journal --central --ini "$trusted/central.ini" >"$work/root-ini.out" 2>&1 &&
+  fail "root's --ini with an extension was taken"
+grep -q "Раздел \[Journal\] файла $trusted/central.ini: значение ключа «Server»" "$work/root-ini.out" ||
+  fail "root's --ini said: $(cat "$work/root-ini.out")"
+varnet-journal --central --connect "Driver=$programs/evil.so;Server=x" >"$work/root-evil.out" 2>&1 &&
+  fail "root connected through $programs/evil.so"
+[ -e "$canary" ] && { fail "root ran planted code: $(cat "$canary")"; rm -f "$canary"; }
+cp -p "$work/Varnet.ini.kept" "$counter/Varnet.ini.new" && mv "$counter/Varnet.ini.new" "$counter/Varnet.ini"
 # The canary is real: where root puts the same code, and only there, it is loaded.
 mkdir -p "$trusted/imageformats"
 cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" "$trusted/imageformats/"
@@ -260,13 +403,13 @@ jobs_of() { lpstat -W all -o "$queue" | awk -v u="$1" '$2 == u {print $1}'; }
 # win. With SHOT, a message is expected as the program starts: it is photographed as SHOT.png
 # and answered.
 start_counter() {
-  local who=$1 shot=${2:-} as
+  local who=$1 shot=${2:-} title=${3:-^Ошибка$} as
   if [ "$who" = "$operator" ]; then as=("${as_operator[@]}"); else as=("${as_operator2[@]}"); fi
   "${as[@]}" env -u QT_QPA_PLATFORM DISPLAY="$display" varnet >"$work/varnet-$who.log" 2>&1 &
   app=$!
   pids+=($app)
   if [ -n "$shot" ]; then
-    if window_titled '^Ошибка$'; then
+    if window_titled "$title"; then
       DISPLAY=$display import -window root "$build/screenshots/$shot.png"
       key Return
     else
@@ -345,7 +488,21 @@ stop_counter
 sha256sum -c --quiet "$work/closed.sum" || fail "the closed settings file changed"
 [ "$(stat -c '%a %U' "$counter/Varnet.ini")" = "600 $operator" ] || fail "the closed settings file is $(stat -c '%a %U' "$counter/Varnet.ini")"
 
+step "a catalogue string that would load code"
+# Operator 1 turns the catalogue's server into an SQLite extension of its own; operator 2's
+# workstation refuses the connection with a message that names the key and loads nothing.
+cp -p "$counter/Varnet.ini" "$work/Varnet.ini.kept"
+printf '[SQL]\nDriver=SQLite3\nServer=x;LoadExt=%s/canary.so,\nDatabase=%s/catalogue.db\n' "$counter" "$counter" |
+  "${as_operator[@]}" sh -c "cat >$counter/Varnet.ini"
+"${as_operator[@]}" cp "$build/tests/canary/libvarnet_canary_library.so" "$counter/canary.so"
+start_counter "$operator2" installed-refused-connection
+stop_counter
+[ -e "$canary" ] && { fail "the workstation ran planted code: $(cat "$canary")"; rm -f "$canary"; }
+rm -f "$counter/canary.so"
+cp -p "$work/Varnet.ini.kept" "$counter/Varnet.ini.new" && mv "$counter/Varnet.ini.new" "$counter/Varnet.ini"
+
 step "two operators on one counter"
+start_service
 "${as_operator[@]}" varnet-democat --sqlite "$counter/catalogue.db" --rows 50 >/dev/null
 # The scale: a simulated CAS scale whose device both operators (group dialout) may open.
 varnet-scale-sim --protocol cas --weight 0.512 --link-dir "$counter" </dev/null >"$work/sim.log" 2>&1 &
@@ -367,30 +524,123 @@ stop_counter
 start_counter "$operator2"
 print_label "$operator2" # to the queue that only the first operator's settings name
 stop_counter
-accounts=$(sqlite3 "$counter/Journal.db" "SELECT account FROM labels WHERE account <> '' ORDER BY rowid")
+accounts=$(sqlite3 "$journal/Journal.db" "SELECT account FROM labels WHERE account <> '' ORDER BY rowid")
 [ "$accounts" = "$operator"$'\n'"$operator2" ] || fail "the journal's accounts: $accounts"
-[ "$(sqlite3 "$counter/Journal.db" "SELECT count(*) FROM labels WHERE account = ''")" = 2 ] ||
+[ "$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE account = ''")" = 2 ] ||
   fail "the 1.0.0 rows did not stay"
+[ "$(stat -c '%U %a' "$journal/Journal.db")" = "$service_user 640" ] || fail "the service left the journal $(stat -c '%U %a' "$journal/Journal.db")"
+# Each operator reads every row with its account, also while the service is stopped.
+stop_service
+for who in operator operator2; do
+  if [ "$who" = operator ]; then as=("${as_operator[@]}"); else as=("${as_operator2[@]}"); fi
+  "${as[@]}" varnet-journal --labels >"$work/labels.out" 2>&1 || fail "$who: varnet-journal --labels: $(cat "$work/labels.out")"
+  grep -q " $operator\$" "$work/labels.out" && grep -q " $operator2\$" "$work/labels.out" ||
+    fail "$who: varnet-journal --labels shows: $(cat "$work/labels.out")"
+done
 
-step "a row the journal cannot take"
-chmod 0440 "$counter/Journal.db"
-# The journal that the first operator's account owns is now closed to the second: said at start.
-start_counter "$operator2" installed-closed-journal
+step "labels printed while the journal service is away"
+# The second operator's label waits in a file of its own; the operator hears of it once, and the
+# row reaches the journal, once, when the service is back.
+start_counter "$operator2"
 print_label "$operator2"
-window_titled '^Журнал фасовки$' || fail "no message that the journal cannot be written"
+window_titled '^Журнал фасовки$' || fail "no message that the journal service is away"
+DISPLAY=$display import -window root "$build/screenshots/installed-service-away.png"
 stop_counter
 grep -q "сохранены в /home/$operator2/.local/share/varnet/pending-" "$work/varnet-$operator2.log" ||
   fail "the exit did not say where the row is kept: $(cat "$work/varnet-$operator2.log")"
 ls /home/$operator2/.local/share/varnet/pending-*.db >/dev/null 2>&1 || fail "no file keeps the row"
-chmod 0660 "$counter/Journal.db"
+start_service
 for run in 1 2; do
   start_counter "$operator2"
   stop_counter
-  count=$(sqlite3 "$counter/Journal.db" "SELECT count(*) FROM labels WHERE account = '$operator2'")
+  count=$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE account = '$operator2'")
   [ "$count" = 2 ] || fail "after start $run the journal has $count rows of $operator2, not 2"
 done
 ls /home/$operator2/.local/share/varnet/pending-*.db >/dev/null 2>&1 && fail "the kept row's file stays"
 DISPLAY=$display import -window root "$build/screenshots/installed-counter.png"
+
+# pending_file ACCOUNT: the file where that operator's programs keep rows for the journal.
+pending_file() {
+  echo "/home/$1/.local/share/varnet/pending-$(printf '%s' "$journal/Journal.db" | sha1sum | cut -c1-16).db"
+}
+# forge ACCOUNT ROWS: ROWS labels (SQL values after the id) in that operator's own pending file.
+forge() {
+  local file
+  file=$(pending_file "$1")
+  runuser -u "$1" -- mkdir -p "$(dirname "$file")"
+  printf '%s\n' "CREATE TABLE IF NOT EXISTS labels (id TEXT PRIMARY KEY NOT NULL, moment TEXT NOT NULL,
+    code TEXT NOT NULL, name TEXT NOT NULL, weighed INTEGER NOT NULL, quantity REAL NOT NULL,
+    price REAL NOT NULL, sum REAL NOT NULL, barcode TEXT NOT NULL, best_before TEXT,
+    printer TEXT NOT NULL, job_id INTEGER NOT NULL, reprint INTEGER NOT NULL,
+    label_name TEXT NOT NULL, label_info TEXT NOT NULL, sent INTEGER NOT NULL DEFAULT 0,
+    central_error TEXT, account TEXT NOT NULL DEFAULT '');" "$2" | runuser -u "$1" -- sqlite3 "$file"
+}
+
+step "rows that speak for somebody else"
+# The first operator writes rows of its own file under the second operator's name, one with a
+# quantity no label holds; handed over, the plausible one is the first operator's, the other
+# is kept apart by the service, and the operator hears of it once.
+forge "$operator" "INSERT INTO labels (id, moment, code, name, weighed, quantity, price, sum,
+  barcode, printer, job_id, reprint, label_name, label_info, account) VALUES
+  ('5d0c0a2e-1111-4000-8000-000000000001', '2026-12-11 08:00:00.000', '12', 'Сыр', 1, 0.5, 450,
+   225, '2700012005120', 'VarnetZPL', 1, 0, 'Сыр', '', '$operator2'),
+  ('5d0c0a2e-1111-4000-8000-000000000002', '2026-12-11 08:01:00.000', '12', 'Сыр', 1, 1e300, 450,
+   225, '2700012005120', 'VarnetZPL', 2, 0, 'Сыр', '', '$operator2');"
+start_counter "$operator" installed-forged-rows '^Журнал фасовки$'
+stop_counter
+[ "$(sqlite3 "$journal/Journal.db" "SELECT account FROM labels WHERE id LIKE '5d0c0a2e-1111-%'")" = "$operator" ] ||
+  fail "the forged rows: $(sqlite3 "$journal/Journal.db" "SELECT id, account, quantity FROM labels WHERE id LIKE '5d0c0a2e-1111-%'")"
+[ "$(sqlite3 "$journal/Journal.db" "SELECT account || ' ' || reason FROM refused_rows")" = \
+  "$operator количество 1e+300 вне пределов этикетки" ] ||
+  fail "kept apart: $(sqlite3 "$journal/Journal.db" "SELECT * FROM refused_rows")"
+
+step "the central journal sent by the service"
+# From a settings file only root can change, under the service's account, to the tests'
+# PostgreSQL; 300 rows handed over at once, the service stopped and started in the middle:
+# every row arrives once.
+pg=(runuser -u postgres -- psql -h 127.0.0.1 -p "${VARNET_PG_PORT:-54329}" -v ON_ERROR_STOP=1 -qAt)
+"${pg[@]}" -d postgres -c "DROP DATABASE IF EXISTS varnet_package_central WITH (FORCE)" \
+  -c "CREATE DATABASE varnet_package_central"
+"${pg[@]}" -d varnet_package_central -f "$here/../../sql/journal-postgresql.sql"
+if [ ! -d /etc/varnet ]; then mkdir -m 0755 /etc/varnet; made_etc=1; fi
+[ -e /etc/varnet/central.ini ] && { echo "SKIP: /etc/varnet/central.ini is this machine's"; exit 77; }
+printf '[Journal]\nConnect=Driver={PostgreSQL Unicode};Server=127.0.0.1;Port=%s;Database=varnet_package_central;UID=postgres\n' \
+  "${VARNET_PG_PORT:-54329}" >/etc/varnet/central.ini
+chown "root:$service_user" /etc/varnet/central.ini
+chmod 0640 /etc/varnet/central.ini
+values=
+for n in $(seq 300); do
+  values+="${values:+,}('7e0c0a2e-2222-4000-8000-$(printf '%012d' "$n")', '2026-12-11 10:00:00.000', '31',
+    'Булка', 0, 1, 35, 35, '2900031000022', 'VarnetZPL', $n, 0, 'Булка', '', '$operator2')"
+done
+forge "$operator2" "INSERT INTO labels (id, moment, code, name, weighed, quantity, price, sum,
+  barcode, printer, job_id, reprint, label_name, label_info, account) VALUES $values;"
+stop_service
+start_service
+start_counter "$operator2"
+sleep 0.3
+stop_service
+sleep 1
+start_service
+local_rows=$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels")
+for _ in $(seq 300); do
+  sent=$("${pg[@]}" -d varnet_package_central -c "SELECT count(*) FROM varnet_journal")
+  [ "$sent" = "$local_rows" ] && [ "$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE sent = 0")" = 0 ] && break
+  sleep 0.2
+  local_rows=$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels")
+done
+stop_counter
+[ "$(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE id LIKE '7e0c0a2e-2222-%'")" = 300 ] ||
+  fail "the journal holds $(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE id LIKE '7e0c0a2e-2222-%'") of the 300 rows"
+read -r total distinct <<<"$("${pg[@]}" -F ' ' -d varnet_package_central -c "SELECT count(*), count(DISTINCT id) FROM varnet_journal")"
+[ "$total" = "$local_rows" ] && [ "$distinct" = "$total" ] ||
+  fail "the central journal has $total rows ($distinct distinct) of $local_rows"
+[ "$("${pg[@]}" -d varnet_package_central -c "SELECT count(*) FROM varnet_journal WHERE account = '$operator2' AND id LIKE '7e0c0a2e-2222-%'")" = 300 ] ||
+  fail "the central rows lost their account"
+[ "$(ps -o uid= -p "$service_pid" | tr -d ' ')" = "$(id -u "$service_user")" ] || fail "the service does not run as $service_user"
+stop_service
+"${pg[@]}" -d postgres -c "DROP DATABASE IF EXISTS varnet_package_central WITH (FORCE)"
+rm -f /etc/varnet/central.ini
 
 [ "$failures" = 0 ] || { echo "$failures checks failed"; exit 1; }
 echo "installed over 1.0.0, shared by $operator and $operator2, nothing planted ran, nothing lost"

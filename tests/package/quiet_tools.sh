@@ -17,7 +17,7 @@ bin=$work/bin
 mkdir "$bin"
 cp "$build_bin"/varnet "$build_bin"/varnet-label "$build_bin"/varnet-scale \
   "$build_bin"/varnet-scale-sim "$build_bin"/varnet-democat "$build_bin"/varnet-journal \
-  "$build_bin"/libvarnet_sqlite.so "$bin/"
+  "$build_bin"/varnet-journald "$build_bin"/libvarnet_sqlite.so "$bin/"
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -53,7 +53,8 @@ for who in root operator; do
   export XDG_RUNTIME_DIR=$work/root-runtime
   mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
 
-  for tool in varnet varnet-label varnet-scale varnet-scale-sim varnet-democat varnet-journal; do
+  for tool in varnet varnet-label varnet-scale varnet-scale-sim varnet-democat varnet-journal \
+    varnet-journald; do
     run "$who" "$tool-version" "$bin/$tool" --version
     grep -qx "$tool $version" "$work/$who-$tool-version.out" ||
       fail "$who $tool --version printed: $(cat "$work/$who-$tool-version.out")"

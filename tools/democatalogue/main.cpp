@@ -49,8 +49,7 @@ int main(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("sqlite"))) {
         const QString file = parser.value(QStringLiteral("sqlite"));
         QFile::remove(file);
-        connection =
-            QStringLiteral("Driver={SQLite3};DATABASE=") + platform::odbc::ConnectionValue(file);
+        connection = QStringLiteral("Driver={SQLite3};DATABASE=") + file;
     }
     if (connection.isEmpty()) {
         std::fprintf(stderr, "varnet-democat: give --sqlite FILE or --connect STRING\n");

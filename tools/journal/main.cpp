@@ -83,20 +83,21 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
                                 << file.Error() << ")\n";
         return ok;
     }
-    QString connect = parser.value(QStringLiteral("connect"));
-    if (connect.isEmpty()) {
-        const QString ini = parser.isSet(QStringLiteral("ini"))
-                                ? parser.value(QStringLiteral("ini"))
-                                : here.filePath(QStringLiteral("Varnet.ini"));
-        connect = CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
-        if (connect.isEmpty()) {
-            *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
-                                    "and Server); or give --connect")
-                         .arg(ini);
-            return false;
-        }
-    }
     try {
+        QString connect = parser.value(QStringLiteral("connect"));
+        if (connect.isEmpty()) {
+            const QString ini = parser.isSet(QStringLiteral("ini"))
+                                    ? parser.value(QStringLiteral("ini"))
+                                    : here.filePath(QStringLiteral("Varnet.ini"));
+            connect =
+                CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
+            if (connect.isEmpty()) {
+                *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or "
+                                        "Driver and Server); or give --connect")
+                             .arg(ini);
+                return false;
+            }
+        }
         CCentralJournal central;
         central.SetTimeout(parser.value(QStringLiteral("timeout")).toInt());
         central.Open(connect);

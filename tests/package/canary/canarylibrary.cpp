@@ -10,7 +10,7 @@ __attribute__((constructor)) static void LeaveMark() {
     char line[64];
     const int n = std::snprintf(line, sizeof line, "library loaded by uid %u\n",
                                 static_cast<unsigned>(::geteuid()));
-    const int fd = ::open(VARNET_CANARY_FILE, O_WRONLY | O_CREAT | O_APPEND, 0666);
+    const int fd = ::open(CanaryFile(), O_WRONLY | O_CREAT | O_APPEND, 0666);
     if (fd >= 0) {
         if (::write(fd, line, static_cast<size_t>(n)) < 0) {
         }

@@ -11,7 +11,7 @@ namespace {
 struct Mark {
     Mark() {
         const char line[] = "image plugin loaded\n";
-        const int fd = ::open(VARNET_CANARY_FILE, O_WRONLY | O_CREAT | O_APPEND, 0666);
+        const int fd = ::open(CanaryFile(), O_WRONLY | O_CREAT | O_APPEND, 0666);
         if (fd >= 0) {
             if (::write(fd, line, sizeof line - 1) < 0) {
             }
