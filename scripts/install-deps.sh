@@ -8,7 +8,7 @@ packages=(
   cups cups-client cups-bsd cups-filters libcups2-dev cups-ipp-utils avahi-daemon dbus
   libzxing-dev
   fonts-liberation2 fonts-dejavu-core
-  zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3 openbox
+  zbar-tools poppler-utils xvfb xauth x11-utils xdotool imagemagick sqlite3 openbox netcat-openbsd
 )
 missing=()
 for p in "${packages[@]}"; do

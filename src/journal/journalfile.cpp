@@ -226,9 +226,7 @@ bool CJournalFile::Open(const QString& path, bool create) {
     // writer that still finds the file locked gives up quickly: the row then waits in
     // memory instead of the screen waiting.
     sqlite3_busy_timeout(m_db, 250);
-    // The -wal and -shm files stay when the writer closes, so that accounts that may only read
-    // the journal can still open it while no writer has it open.
-    int persist = 1;
+    int persist = m_bKeepWal ? 1 : 0;
     sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
     if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;") || !Exec(kSchema) ||
         !AddColumns()) {
@@ -574,6 +572,32 @@ bool CJournalFile::KeepRefused(const QList<RefusedRow>& rows) {
         return false;
     }
     return true;
+}
+
+QList<RefusedRow> CJournalFile::RefusedRows(bool* ok) {
+    QList<RefusedRow> rows;
+    if (ok)
+        *ok = false;
+    if (!m_db) {
+        Fail(QStringLiteral("The journal is not open"));
+        return rows;
+    }
+    Statement exists(m_db, QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND "
+                                          "name = 'refused_rows'"));
+    if (exists.get() && sqlite3_step(exists.get()) == SQLITE_ROW) {
+        Statement st(m_db, QStringLiteral("SELECT id, account, reason, row, received FROM "
+                                          "refused_rows ORDER BY rowid"));
+        int rc = SQLITE_ERROR;
+        while (st.get() && (rc = sqlite3_step(st.get())) == SQLITE_ROW)
+            rows.append({st.Text(0), st.Text(1), st.Text(2), st.Text(3).toUtf8(), st.Text(4)});
+        if (rc != SQLITE_DONE) {
+            Fail(QStringLiteral("Cannot read the journal"));
+            return {};
+        }
+    }
+    if (ok)
+        *ok = true;
+    return rows;
 }
 
 QString SetJournalFileAside(const QString& path) {

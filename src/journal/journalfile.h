@@ -22,6 +22,7 @@ struct RefusedRow {
     QString account;
     QString reason;
     QByteArray json;
+    QString received; // when it arrived, as the file keeps moments (read back only)
 };
 
 // Renames a damaged journal (with its -wal and -shm) aside, unchanged, to
@@ -37,6 +38,9 @@ public:
 
     // Opens (creating when asked) the file and its table; false with Error() set.
     bool Open(const QString& path, bool create = true);
+    // The -wal and -shm files stay when this writer closes (set before Open), so that accounts
+    // that may only read the journal can open it while no writer has it open.
+    void SetKeepWalFiles(bool keep) { m_bKeepWal = keep; }
     // Opens an existing journal to read it and nothing else: the file is never changed, and
     // a file that is not a packing journal is refused.
     bool OpenReadOnly(const QString& path);
@@ -76,8 +80,10 @@ public:
     // server's error until someone sees to them.
     bool SetAside(const QList<SetAsideRow>& rows);
     QList<SetAsideRow> SetAsideRows(bool* ok = nullptr);
-    // Rows the journal service refused, in a table of their own.
+    // Rows the journal service refused, in a table of their own, and those rows; none in a
+    // file without the table.
     bool KeepRefused(const QList<RefusedRow>& rows);
+    QList<RefusedRow> RefusedRows(bool* ok = nullptr);
 
     // The moment as the file stores it: local time text that sorts as it reads.
     static QString MomentText(const QDateTime& dt);
@@ -99,4 +105,5 @@ private:
     QString m_error;
     bool m_bDamaged = false;
     bool m_bHasAccount = false;
+    bool m_bKeepWal = false;
 };

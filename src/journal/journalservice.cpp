@@ -19,7 +19,10 @@ QByteArray Failure(const QString& text) {
 
 } // namespace
 
-CJournalService::CJournalService(const QString& journalPath) : m_path(journalPath) {}
+CJournalService::CJournalService(const QString& journalPath) : m_path(journalPath) {
+    // The operators and root read what the service alone writes, also while it is stopped.
+    m_file.SetKeepWalFiles(true);
+}
 
 bool CJournalService::Open() {
     if (m_file.IsOpen())
@@ -72,7 +75,7 @@ QByteArray CJournalService::Handle(const QByteArray& line, const QString& accoun
                              : QStringLiteral("запись не читается");
         if (!reason.isEmpty()) {
             refused.append({row.id.left(64), account, reason,
-                            QJsonDocument(item.toObject()).toJson(QJsonDocument::Compact)});
+                            QJsonDocument(item.toObject()).toJson(QJsonDocument::Compact), {}});
             continue;
         }
         row.account = account;

@@ -296,6 +296,16 @@ private slots:
         QCOMPARE(accounts.keys(), QStringList{honest.id});
         QCOMPARE(accounts.value(honest.id), platform::AccountName());
         QCOMPARE(RefusedReasons(path).size(), 1);
+        // The manager finds it where the operator's message says.
+        QProcess tool;
+        tool.start(QStringLiteral(VARNET_BINARY_DIR "/bin/varnet-journal"),
+                   {QStringLiteral("--refused"), QStringLiteral("--file"), path});
+        QVERIFY(tool.waitForFinished(10000));
+        const QString listed = QString::fromUtf8(tool.readAllStandardOutput());
+        QVERIFY2(listed.contains(QStringLiteral("Не приняты службой журнала:")) &&
+                     listed.contains(forged.id) &&
+                     listed.contains(QStringLiteral("количество 1e+300 вне пределов этикетки")),
+                 qPrintable(listed));
     }
 
     // The file the service writes is read by an account that may not write it, while the

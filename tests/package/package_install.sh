@@ -74,6 +74,8 @@ start_service() {
   service_pid=$!
   for _ in $(seq 100); do [ -S "$socket" ] && break; sleep 0.05; done
   chgrp varnet "$socket" && chmod 0660 "$socket"
+  # Started at once, as systemd starts the enabled service at boot, not at the first label.
+  printf '\n' | timeout 10 nc -U -N "$socket" >/dev/null 2>&1 || true
 }
 stop_service() {
   [ -n "$service_pid" ] || return 0
@@ -181,15 +183,15 @@ EOF
 sqlite3 "$programs/Journal.db" 'SELECT * FROM labels ORDER BY rowid' >"$work/rows-before"
 (cd $programs && sha256sum Varnet.ini Varnet.cfg QLabel.cfg) >"$work/sums-before"
 # What an attacker among that counter's operators left beside the programs: a library and a
-# qt.conf that sends Qt to a plugin folder of theirs, a folder everyone may write whose name
-# holds a line break and a program's name, a name with spaces, a program of the package
+# qt.conf that sends Qt to a plugin folder of theirs, a folder everyone may write whose name is
+# a program's name and a line break, a name with spaces, a program of the package
 # replaced by a folder.
 "${as_operator[@]}" cp "$build/tests/canary/libvarnet_canary_library.so" "$programs/evil.so"
 "${as_operator[@]}" mkdir -p "$programs/plugins/imageformats"
 "${as_operator[@]}" cp "$build/tests/canary/imageformats/libvarnet_canary_imageformat.so" \
   "$programs/plugins/imageformats/"
 printf '[Paths]\nPlugins=%s/plugins\n' "$programs" | "${as_operator[@]}" sh -c "cat >$programs/qt.conf"
-newline_dir="$programs/evil"$'\n'"$programs/varnet"
+newline_dir="$programs/varnet"$'\n'"evil"
 "${as_operator[@]}" mkdir -m 777 "$newline_dir"
 "${as_operator[@]}" chmod 777 "$newline_dir"
 "${as_operator[@]}" touch "$programs/my notes.txt"
@@ -222,7 +224,7 @@ left=$(cd "$programs" && ls -A | sort | tr '\n' ' ')
 [ "$left" = "libvarnet_sqlite.so varnet varnet-democat varnet-journal varnet-journald varnet-label varnet-scale varnet-scale-sim " ] ||
   fail "$programs holds: $left"
 [ "$(stat -c '%a %U' "$leftovers")" = "700 root" ] || fail "$leftovers is $(stat -c '%a %U' "$leftovers")"
-for f in evil.so qt.conf plugins "my notes.txt" "evil"$'\n'"$programs/varnet" varnet-journald; do
+for f in evil.so qt.conf plugins "my notes.txt" "varnet"$'\n'"evil" varnet-journald; do
   [ -e "$leftovers/$f" ] || fail "$(printf '%q' "$f") is not among the leftovers"
 done
 grep -q "was moved to $leftovers" "$work/dpkg.log" || fail "the upgrade did not say where the leftovers went"
@@ -611,7 +613,7 @@ chmod 0640 /etc/varnet/central.ini
 values=
 for n in $(seq 300); do
   values+="${values:+,}('7e0c0a2e-2222-4000-8000-$(printf '%012d' "$n")', '2026-12-11 10:00:00.000', '31',
-    'Булка', 0, 1, 35, 35, '2900031000022', 'VarnetZPL', $n, 0, 'Булка', '', '$operator2')"
+    'Булка', 0, 1, 35, 35, '2900031000025', 'VarnetZPL', $n, 0, 'Булка', '', '$operator2')"
 done
 forge "$operator2" "INSERT INTO labels (id, moment, code, name, weighed, quantity, price, sum,
   barcode, printer, job_id, reprint, label_name, label_info, account) VALUES $values;"

@@ -2,6 +2,7 @@
 // totals per product from the journal beside the program; --central reads the chain's.
 #include "journal/centraljournal.h"
 #include "journal/centralsettings.h"
+#include "journal/journal.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
 #include "journal/journaltotals.h"
@@ -69,7 +70,7 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
     if (!parser.isSet(QStringLiteral("central"))) {
         const QString path = parser.isSet(QStringLiteral("file"))
                                  ? parser.value(QStringLiteral("file"))
-                                 : here.filePath(QStringLiteral("Journal.db"));
+                                 : QDir(platform::JournalDirectory()).filePath(CJournal::FileName());
         CJournalFile file;
         bool ok = file.OpenReadOnly(path);
         if (ok)
@@ -115,7 +116,7 @@ int ListRefused(const QCommandLineParser& parser) {
     const QString path =
         parser.isSet(QStringLiteral("file"))
             ? parser.value(QStringLiteral("file"))
-            : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Journal.db"));
+            : QDir(platform::JournalDirectory()).filePath(CJournal::FileName());
     CJournalFile file;
     bool ok = file.OpenReadOnly(path);
     const QList<SetAsideRow> refused = ok ? file.SetAsideRows(&ok) : QList<SetAsideRow>();
@@ -130,9 +131,19 @@ int ListRefused(const QCommandLineParser& parser) {
     for (const SetAsideRow& r : refused)
         lines.append({r.row.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.row.code,
                       r.row.name, Fixed(r.row.price, 2), Fixed(r.row.sum, 2), r.row.id, r.error});
+    // Rows that the journal service kept apart from the labels: no label could have printed them.
+    const QList<RefusedRow> apart = file.RefusedRows(&ok);
     QTextStream out(stdout);
     out.setEncoding(QStringConverter::Utf8);
     out << Table(lines, {false, true, false, true, true, false, false});
+    if (ok && !apart.isEmpty()) {
+        QList<QStringList> kept{{QStringLiteral("Получено"), QStringLiteral("Оператор"),
+                                 QStringLiteral("Идентификатор"), QStringLiteral("Причина")}};
+        for (const RefusedRow& r : apart)
+            kept.append({r.received.left(19), r.account, r.id, r.reason});
+        out << '\n' << QStringLiteral("Не приняты службой журнала:") << '\n'
+            << Table(kept, {false, false, false, false});
+    }
     return 0;
 }
 
@@ -154,7 +165,8 @@ int main(int argc, char** argv) {
                                           QStringLiteral("Print the counter folder and end."));
     const QCommandLineOption fileOption(
         QStringLiteral("file"),
-        QStringLiteral("Journal file (default: Journal.db in the counter folder)."),
+        QStringLiteral("Journal file (default: Journal.db in the journal's folder: the counter "
+                       "folder, or for the installed package /var/lib/varnet-journal)."),
         QStringLiteral("path"));
     const QCommandLineOption dateOption(QStringLiteral("date"), QStringLiteral("One day."),
                                         QStringLiteral("yyyy-mm-dd"));
@@ -191,7 +203,8 @@ int main(int argc, char** argv) {
         QStringLiteral("seconds"), QStringLiteral("30"));
     const QCommandLineOption refusedOption(
         QStringLiteral("refused"),
-        QStringLiteral("The labels the central journal refused, with the server's error."));
+        QStringLiteral("The labels the central journal refused, with the server's error, and the "
+                       "rows the journal service kept apart."));
     parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
                        labelsOption, csvOption, centralOption, iniOption, connectOption,
                        counterOption, timeoutOption, refusedOption});
