@@ -27,6 +27,11 @@ bool IsPrivateFolder(const QByteArray& path, bool fixMode) {
 
 } // namespace
 
+void UseWindowlessPlatform() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 void PrepareRuntimeDirectory() {
     if (IsPrivateFolder(qgetenv("XDG_RUNTIME_DIR"), false))
         return;

@@ -6,6 +6,8 @@ namespace platform {
 
 void PrepareRuntimeDirectory() {}
 
+void UseWindowlessPlatform() {}
+
 // The program's folder holds the plugins the package ships, and only an administrator writes
 // it; Qt's own search stays as it is.
 void RestrictPluginFolders() {}
