@@ -27,6 +27,8 @@ bool IsPrivateFolder(const QByteArray& path, bool fixMode) {
 
 } // namespace
 
+void UseParentConsole() {}
+
 void UseWindowlessPlatform() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
