@@ -54,8 +54,11 @@ float GuardModule(const int* runs, int n) {
 constexpr float kMaxRunVariance = 0.7f;
 constexpr float kMaxAverageVariance = 0.48f;
 constexpr float kNoMatch = 1e9f;
-// How much closer the best code must be than the next one, in the units of Variance.
-constexpr float kMinVarianceGap = 0.1f;
+// How much closer the best code must be than the next one: half a module, the tolerance of a
+// guard's runs, over the seven modules of a digit in the units of Variance. Bars one dot wider
+// at two dots a module lie exactly between two codes; at three dots a module two thirds of a
+// module nearer the right one.
+constexpr float kMinVarianceGap = 0.5f / 7;
 
 // In single precision, as a scanner's decoder reckons: runs right at a limit fall the same way.
 float Variance(const int* runs, const std::array<int, 4>& code) {

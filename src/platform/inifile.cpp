@@ -48,7 +48,7 @@ QString ValueOfLine(const QString& line) {
 
 // The file's text by its byte-order mark or its bytes, and how it was stored; nothing when it
 // is no text.
-std::optional<QString> DecodeText(const QByteArray& bytes, CIniFile::Encoding& encoding) {
+std::optional<QString> DecodeText(const QByteArray& bytes, CIniFile::Encoding& stored) {
     const auto utf16 = [&](QStringConverter::Encoding encoding) -> std::optional<QString> {
         if (bytes.size() % 2 != 0)
             return std::nullopt;
@@ -59,15 +59,15 @@ std::optional<QString> DecodeText(const QByteArray& bytes, CIniFile::Encoding& e
         return text;
     };
     if (bytes.startsWith("\xFF\xFE")) {
-        encoding = CIniFile::Encoding::Utf16LE;
+        stored = CIniFile::Encoding::Utf16LE;
         return utf16(QStringConverter::Utf16LE);
     }
     if (bytes.startsWith("\xFE\xFF")) {
-        encoding = CIniFile::Encoding::Utf16BE;
+        stored = CIniFile::Encoding::Utf16BE;
         return utf16(QStringConverter::Utf16BE);
     }
     if (bytes.startsWith("\xEF\xBB\xBF")) {
-        encoding = CIniFile::Encoding::Utf8WithMark;
+        stored = CIniFile::Encoding::Utf8WithMark;
         const QByteArray rest = bytes.mid(3);
         if (!IsValidUtf8(rest))
             return std::nullopt;
@@ -78,10 +78,10 @@ std::optional<QString> DecodeText(const QByteArray& bytes, CIniFile::Encoding& e
     if (bytes.contains('\0'))
         return std::nullopt;
     if (IsValidUtf8(bytes)) {
-        encoding = CIniFile::Encoding::Utf8;
+        stored = CIniFile::Encoding::Utf8;
         return QString::fromUtf8(bytes);
     }
-    encoding = CIniFile::Encoding::Cp1251;
+    stored = CIniFile::Encoding::Cp1251;
     return DecodeCp1251(bytes);
 }
 

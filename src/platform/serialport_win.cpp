@@ -9,7 +9,6 @@
 // windows.h first: the setup API's headers build on it.
 #include <windows.h>
 
-#include <devguid.h>
 #include <setupapi.h>
 
 #include <algorithm>
@@ -84,12 +83,15 @@ QList<unsigned> AnnouncedPorts() {
     return ports;
 }
 
+// The device setup class "Ports (COM & LPT)".
+const GUID kPortsClass = {
+    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
 // The names the Device Manager shows for the ports of the Ports class ("USB-SERIAL CH340
 // (COM3)"), by port number; ports without a device there have none.
 QMap<unsigned, QString> FriendlyNames() {
     QMap<unsigned, QString> names;
-    const HDEVINFO set =
-        ::SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+    const HDEVINFO set = ::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
     if (set == INVALID_HANDLE_VALUE)
         return names;
     SP_DEVINFO_DATA info{};
