@@ -15,17 +15,16 @@ install(TARGETS varnet_sqlite LIBRARY DESTINATION . RUNTIME DESTINATION .)
 find_program(MAGICK_CONVERT convert REQUIRED)
 set(_icon ${CMAKE_BINARY_DIR}/package/varnet.ico)
 set(_icon_pngs)
+set(_icon_draws)
 foreach(_size 16 24 32 48 64 256)
-  list(APPEND _icon_pngs ${CMAKE_BINARY_DIR}/package/icon-${_size}.png)
+  set(_png ${CMAKE_BINARY_DIR}/package/icon-${_size}.png)
+  list(APPEND _icon_pngs ${_png})
+  list(APPEND _icon_draws COMMAND ${RSVG_CONVERT} -w ${_size} -h ${_size} -o ${_png}
+       ${CMAKE_SOURCE_DIR}/res/icons/128.svg)
 endforeach()
 add_custom_command(OUTPUT ${_icon}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/package
-  COMMAND ${RSVG_CONVERT} -w 16 -h 16 -o ${CMAKE_BINARY_DIR}/package/icon-16.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
-  COMMAND ${RSVG_CONVERT} -w 24 -h 24 -o ${CMAKE_BINARY_DIR}/package/icon-24.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
-  COMMAND ${RSVG_CONVERT} -w 32 -h 32 -o ${CMAKE_BINARY_DIR}/package/icon-32.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
-  COMMAND ${RSVG_CONVERT} -w 48 -h 48 -o ${CMAKE_BINARY_DIR}/package/icon-48.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
-  COMMAND ${RSVG_CONVERT} -w 64 -h 64 -o ${CMAKE_BINARY_DIR}/package/icon-64.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
-  COMMAND ${RSVG_CONVERT} -w 256 -h 256 -o ${CMAKE_BINARY_DIR}/package/icon-256.png ${CMAKE_SOURCE_DIR}/res/icons/128.svg
+  ${_icon_draws}
   COMMAND ${MAGICK_CONVERT} ${_icon_pngs} ${_icon}
   DEPENDS ${CMAKE_SOURCE_DIR}/res/icons/128.svg VERBATIM)
 add_custom_target(varnet_icon DEPENDS ${_icon})

@@ -123,17 +123,18 @@ for f in Varnet.ini Varnet.cfg QLabel.cfg; do
 done
 
 # The settings file of an old Windows counter: every key, Windows-1251, CR LF. Arguments:
-# printer, scale port, catalogue.
+# printer, scale port, ODBC driver, catalogue.
 old_ini() {
   printf '%s\r\n' "[Varnet]" "PrinterName=$1" "WBarCodeMask=27PPPPPWWWWW" \
     "QBarCodeMask=29PPPPPQQQQQ" "PrintEI=1" "EIWeight=кг" "EIQuantity=шт" "EICurrency=руб" \
-    "Penny=1" "RoundTo=0" "" "[Scale]" "RS232Port=$2" "Type=3" "" "[SQL]" "Driver=SQLite3" \
-    "Server=КАССА-1" "Database=$3" "User=" "Password=" "SectionID=" "FindOrder=0" |
+    "Penny=1" "RoundTo=0" "" "[Scale]" "RS232Port=$2" "Type=3" "" "[SQL]" "Driver=$3" \
+    "Server=КАССА-1" "Database=$4" "User=" "Password=" "SectionID=" "FindOrder=0" |
     iconv -f UTF-8 -t CP1251
 }
 mkdir -p "$work/resave-linux" "$work/resave-windows"
-old_ini "Этикетки" 1 "C:\Магазин\catalogue.db" >"$work/old.ini"
-old_ini "Этикетки" 1 "C:\Магазин\catalogue.db" | iconv -f CP1251 -t UTF-8 |
+# (A driver that is not there: the save's reconnection reaches no catalogue.)
+old_ini "Этикетки" 1 "SQL Server" "Магазин" >"$work/old.ini"
+old_ini "Этикетки" 1 "SQL Server" "Магазин" | iconv -f CP1251 -t UTF-8 |
   sed 's/^EICurrency=руб\r$/EICurrency=руб.\r/' | iconv -f UTF-8 -t CP1251 >"$work/resaved.ini"
 cp "$work/old.ini" "$work/resave-linux/Varnet.ini"
 cp "$work/old.ini" "$work/resave-windows/Varnet.ini"
@@ -347,7 +348,7 @@ counter=$drive/ProgramData/Varnet
 programs="$drive/Program Files/Varnet"
 mkdir -p "$drive/Varnet"
 "$linux/bin/varnet-democat" --sqlite "$work/shop.db" >/dev/null
-old_ini "$zqueue" 5 "$work/shop.db" >"$drive/Varnet/Varnet.ini"
+old_ini "$zqueue" 5 SQLite3 "$work/shop.db" >"$drive/Varnet/Varnet.ini"
 cp "$drive/Varnet/Varnet.ini" "$work/installed-before.ini"
 "$linux/bin/varnet-label" sample --kind weight --page 58x40 --out "$drive/Varnet/Varnet.cfg"
 cp "$drive/Varnet/Varnet.cfg" "$work/weight-layout.cfg"

@@ -197,11 +197,12 @@ void CAppConfig::ShowPortDevice() {
         m_pDevices->setCurrentIndex(0);
         return;
     }
-    const QFileInfo link(platform::SerialDeviceForPort(port));
+    const QString device = platform::SerialDeviceForPort(port);
+    const QFileInfo link(device);
     const QString target = link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath();
     int index = -1;
     for (int i = 1; index < 0 && i < m_pDevices->count(); ++i)
-        if (DeviceAt(i) == target || DeviceAt(i) == link.filePath())
+        if (DeviceAt(i) == target || DeviceAt(i) == device)
             index = i;
     const QString canonical = QFileInfo(target).canonicalFilePath();
     for (int i = 1; index < 0 && !canonical.isEmpty() && i < m_pDevices->count(); ++i) {
