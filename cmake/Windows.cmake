@@ -49,29 +49,43 @@ foreach(_entry ${_descriptions})
                               OBJECT_DEPENDS "${_icon};${VARNET_RC_MANIFEST}")
   add_dependencies(${VARNET_RC_NAME} varnet_icon)
 endforeach()
-# The programs are stripped in the packages; Qt's libraries and plugins are stripped copies.
+# The programs are stripped in the packages; the libraries and plugins they load are
+# installed as stripped copies (Qt's and the runtime's carry their symbols).
 set(CPACK_STRIP_FILES ON)
+set(_stripped ${CMAKE_BINARY_DIR}/package/stripped)
+set(_stripped_files)
+# varnet_install_stripped(FILE DESTINATION): a stripped copy of FILE into the packages.
+function(varnet_install_stripped file destination)
+  get_filename_component(_name ${file} NAME)
+  add_custom_command(OUTPUT ${_stripped}/${_name}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_stripped}
+    COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${_stripped}/${_name} ${file}
+    DEPENDS ${file} VERBATIM)
+  set(_stripped_files ${_stripped_files} ${_stripped}/${_name} PARENT_SCOPE)
+  install(FILES ${_stripped}/${_name} DESTINATION ${destination})
+endfunction()
 
 # Qt: the four libraries the programs link (print support for Windows is inside
 # Qt6PrintSupport), the Windows platform plugin and its style.
 set(_qt_prefix ${QT6_INSTALL_PREFIX})
-set(_stripped ${CMAKE_BINARY_DIR}/package/stripped)
-set(_stripped_files)
-foreach(_file bin/Qt6Core.dll bin/Qt6Gui.dll bin/Qt6Widgets.dll bin/Qt6PrintSupport.dll
-              plugins/platforms/qwindows.dll plugins/styles/qwindowsvistastyle.dll)
-  get_filename_component(_name ${_file} NAME)
-  add_custom_command(OUTPUT ${_stripped}/${_name}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${_stripped}
-    COMMAND ${CMAKE_STRIP} --strip-unneeded -o ${_stripped}/${_name} ${_qt_prefix}/${_file}
-    DEPENDS ${_qt_prefix}/${_file} VERBATIM)
-  list(APPEND _stripped_files ${_stripped}/${_name})
-endforeach()
-add_custom_target(varnet_stripped_qt ALL DEPENDS ${_stripped_files})
 foreach(_lib Core Gui Widgets PrintSupport)
-  install(FILES ${_stripped}/Qt6${_lib}.dll DESTINATION .)
+  varnet_install_stripped(${_qt_prefix}/bin/Qt6${_lib}.dll .)
 endforeach()
-install(FILES ${_stripped}/qwindows.dll DESTINATION platforms)
-install(FILES ${_stripped}/qwindowsvistastyle.dll DESTINATION styles)
+varnet_install_stripped(${_qt_prefix}/plugins/platforms/qwindows.dll platforms)
+varnet_install_stripped(${_qt_prefix}/plugins/styles/qwindowsvistastyle.dll styles)
+
+# The compiler's runtime: the C++ library, the unwinder and the POSIX threads of the posix
+# compilers.
+foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
+                  OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT IS_ABSOLUTE "${_path}" OR NOT EXISTS "${_path}")
+    find_file(_path_${_dll} ${_dll} PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH REQUIRED)
+    set(_path ${_path_${_dll}})
+  endif()
+  varnet_install_stripped(${_path} .)
+endforeach()
+add_custom_target(varnet_stripped ALL DEPENDS ${_stripped_files})
 
 # The licences of the libraries the package carries: Qt (LGPL 3, which builds on the GPL 3;
 # Debian's copyright file of qt6-base lists the third-party code inside Qt), where Qt's source
@@ -92,17 +106,6 @@ foreach(_pair "/usr/share/common-licenses/LGPL-3=Qt-LGPL-3.txt"
 endforeach()
 install(FILES ${_licences} DESTINATION licenses)
 
-# The compiler's runtime: the C++ library, the unwinder and the POSIX threads of the posix
-# compilers.
-foreach(_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${_dll}
-                  OUTPUT_VARIABLE _path OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT IS_ABSOLUTE "${_path}" OR NOT EXISTS "${_path}")
-    find_file(_path_${_dll} ${_dll} PATHS /usr/x86_64-w64-mingw32/lib NO_DEFAULT_PATH REQUIRED)
-    set(_path ${_path_${_dll}})
-  endif()
-  install(FILES ${_path} DESTINATION .)
-endforeach()
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION . RENAME copyright.txt)
 
 # The build tree runs under Wine as it is: the same DLLs and plugins beside the programs and

@@ -379,10 +379,19 @@ print_folder() {
   [ "$got" = 'C:\ProgramData\Varnet' ]
 }
 check "the installed varnet.exe --print-folder names C:\\ProgramData\\Varnet" print_folder
+# A console program that Qt finds without a console window (Wine started from a shell gives
+# it none) answers --version in a message box, as when started from the Explorer: the tools run
+# in a console of their own, their answer redirected into a file.
 tools_answer() {
   local tool got bad=0
   for tool in varnet varnet-label varnet-scale varnet-scale-sim varnet-journal varnet-democat; do
-    got=$(wine "C:\\Program Files\\Varnet\\$tool.exe" --version 2>/dev/null | tr -d '\r' | head -n1)
+    rm -f "$drive/version.txt"
+    if [ "$tool" = varnet ]; then
+      wine "C:\\Program Files\\Varnet\\varnet.exe" --version >"$drive/version.txt" 2>/dev/null
+    else
+      (cd "$programs" && wine wineconsole cmd /c "$tool.exe --version > C:\\version.txt" >/dev/null 2>&1)
+    fi
+    got=$(tr -d '\r' <"$drive/version.txt" | head -n1)
     echo "       $tool.exe --version: $got"
     echo "$got" | grep -q "^$tool " || bad=1
   done
