@@ -19,7 +19,7 @@
 #   --version, the settings dialog's list of COM ports, then the operator's key presses on the
 #   installed varnet.exe (product by code, Печать, auto-print on a new weight) printing through
 #   the CUPS queue VarnetZPL, each label's dots decoded from the Zebra driver's job, its barcode
-#   read and its bars compared with the Linux build's drawing; the settings saved from the
+#   read and its size compared with the Linux build's drawing; the settings saved from the
 #   dialog into ProgramData; the uninstaller, which leaves the counter's files.
 # Ends with the line "N passed, N failed" and fails when anything failed.
 set -euo pipefail
@@ -389,8 +389,13 @@ tools_answer() {
     if [ "$tool" = varnet ]; then
       wine "C:\\Program Files\\Varnet\\varnet.exe" --version >"$drive/version.txt" 2>/dev/null
     else
-      (cd "$programs" && wine wineconsole cmd /c "$tool.exe --version > C:\\version.txt" >/dev/null 2>&1)
+      # The console now and then closes before its program ran: tried up to three times.
+      for _ in 1 2 3; do
+        (cd "$programs" && wine wineconsole cmd /c "$tool.exe --version > C:\\version.txt" >/dev/null 2>&1)
+        [ -s "$drive/version.txt" ] && break
+      done
     fi
+    touch "$drive/version.txt"
     got=$(tr -d '\r' <"$drive/version.txt" | head -n1)
     echo "       $tool.exe --version: $got"
     echo "$got" | grep -q "^$tool " || bad=1
