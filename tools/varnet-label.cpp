@@ -65,8 +65,7 @@ bool ParseNumber(const QCommandLineParser& p, const QString& name, double& out) 
 
 int main(int argc, char* argv[]) {
     // The tool draws into images and print jobs only: it needs no display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::UseWindowlessPlatform();
     platform::PrepareRuntimeDirectory();
     QGuiApplication qapp(argc, argv);
     platform::RestrictPluginFolders();

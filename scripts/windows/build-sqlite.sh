@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds SQLite for Windows (a static library and its headers) from Debian's sqlite3 source
-# package, once, into the cache folder; prints the prefix. Needs a deb-src line
-# (install-deps.sh adds one) and tclsh for the amalgamation.
+# SQLite for Windows (a static library and its headers), once, into the cache folder; prints
+# the prefix. Taken from the shared folder's archive that holds it, as build-qt.sh takes Qt;
+# else built from Debian's sqlite3 source package (needs a deb-src line, which
+# install-deps.sh --deb-src adds, and tclsh for the amalgamation).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/windows/common.sh
@@ -11,14 +12,14 @@ if [ -f "$VARNET_SQLITE_PREFIX/.complete" ]; then
   echo "$VARNET_SQLITE_PREFIX"
   exit 0
 fi
-bash "$here/install-deps.sh" >&2
 mkdir -p "$VARNET_WIN_CACHE"
 exec 9>"$VARNET_WIN_CACHE/.build-sqlite.lock"
 flock 9
-if [ -f "$VARNET_SQLITE_PREFIX/.complete" ]; then
+if [ -f "$VARNET_SQLITE_PREFIX/.complete" ] || take_from_shared_cache "$VARNET_SQLITE_PREFIX"; then
   echo "$VARNET_SQLITE_PREFIX"
   exit 0
 fi
+bash "$here/install-deps.sh" --deb-src >&2
 start=$(date +%s)
 work=$(mktemp -d "$VARNET_WIN_CACHE/sqlite-build.XXXXXX")
 trap 'rm -rf "$work"' EXIT

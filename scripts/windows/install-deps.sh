@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its tests under Wine need, when missing: the MinGW-w64
-# compilers (their posix-thread variants: Qt needs std::thread), Wine, NSIS, and Qt's source
-# from Debian's own qt6-base source package, unpacked into the Windows cache folder.
+# compilers (their posix-thread variants: Qt needs std::thread), Wine and NSIS. A build from
+# source adds what it needs: --deb-src a deb-src line for Debian's own archive, --qt-source
+# that and Qt's source from Debian's qt6-base source package, unpacked into the cache folder.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/windows/common.sh
@@ -31,9 +32,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Qt's source comes from the same archive and suite as the binary packages: a deb-src line is
-# added beside the existing deb sources when none is there.
-if [ ! -d "$VARNET_WIN_SRC" ]; then
+# Sources come from the same archive and suite as the binary packages: a deb-src line is added
+# beside the existing deb sources when none is there (--deb-src, and --qt-source, which then
+# unpacks qt6-base into the cache).
+if [ "${1:-}" = --deb-src ] || { [ "${1:-}" = --qt-source ] && [ ! -d "$VARNET_WIN_SRC" ]; }; then
   if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
     src_list=/etc/apt/sources.list.d/varnet-deb-src.sources
     {
@@ -46,6 +48,8 @@ if [ ! -d "$VARNET_WIN_SRC" ]; then
     updated=
   fi
   [ -n "$updated" ] || "${apt[@]}" update -qq
+fi
+if [ "${1:-}" = --qt-source ] && [ ! -d "$VARNET_WIN_SRC" ]; then
   "${sudo[@]}" mkdir -p "$VARNET_WIN_CACHE"
   tmp=$("${sudo[@]}" mktemp -d "$VARNET_WIN_CACHE/src.XXXXXX")
   (cd "$tmp" && "${sudo[@]}" apt-get source -qq qt6-base >/dev/null)

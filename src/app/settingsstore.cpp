@@ -139,6 +139,9 @@ void CVarnetApp::SaveSettings() {
     if (ini.IsDamaged()) {
         platform::ReportMessage(ini.ProblemText(true), platform::ErrorCaption(),
                                 platform::MessageIcon::Stop, owner);
+    } else if (const QString unencodable = ini.UnencodableText(); !unencodable.isEmpty()) {
+        platform::ReportMessage(unencodable, platform::ErrorCaption(), platform::MessageIcon::Stop,
+                                owner);
     } else if (const platform::WriteResult written = ini.Save(path); !written.ok()) {
         platform::ReportMessage(platform::FileErrorText(written.error, path),
                                 platform::ErrorCaption(), platform::MessageIcon::Stop, owner);

@@ -54,6 +54,11 @@ float GuardModule(const int* runs, int n) {
 constexpr float kMaxRunVariance = 0.7f;
 constexpr float kMaxAverageVariance = 0.48f;
 constexpr float kNoMatch = 1e9f;
+// How much closer the best code must be than the next one: half a module, the tolerance of a
+// guard's runs, over the seven modules of a digit in the units of Variance. Bars one dot wider
+// at two dots a module lie exactly between two codes; at three dots a module two thirds of a
+// module nearer the right one.
+constexpr float kMinVarianceGap = 0.5f / 7;
 
 // In single precision, as a scanner's decoder reckons: runs right at a limit fall the same way.
 float Variance(const int* runs, const std::array<int, 4>& code) {
@@ -132,21 +137,27 @@ private:
         return last + 2 >= m_runs.size() ||
                float(m_runs[last + 1]) >= kQuietZoneModules * module - 1;
     }
-    // The digit of four runs: the closest code, R codes on the right half; on the left half L
-    // codes, then G codes, the first of equally close ones winning.
+    // The digit of four runs: the closest code, R codes on the right half, L and G codes on
+    // the left. Runs about as close to a second code (within kMinVarianceGap of the closest)
+    // give no digit: which of the two was printed cannot be told, and a guess could turn the
+    // symbol into another valid number.
     static int Digit(const int* runs, bool left, bool& g) {
-        float best = kMaxAverageVariance;
+        float best = kNoMatch;
+        float second = kNoMatch;
         int digit = -1;
         for (int k = 0; k < (left ? 20 : 10); ++k) {
             const std::array<int, 4>& l = kDigitRuns[size_t(k % 10)];
             const float v = Variance(runs, k < 10 ? l : std::array<int, 4>{l[3], l[2], l[1], l[0]});
             if (v < best) {
+                second = best;
                 best = v;
                 digit = k % 10;
                 g = k >= 10;
+            } else if (v < second) {
+                second = v;
             }
         }
-        return digit;
+        return best < kMaxAverageVariance && second - best >= kMinVarianceGap ? digit : -1;
     }
     static bool CheckDigitFits(const QString& digits) {
         int sum = 0;

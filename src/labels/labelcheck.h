@@ -19,8 +19,8 @@ struct DrawnBarcode {
 // Reads the EAN-13 symbol of an area of the page whose bars stand upright: the thirteen
 // digits, or empty when none reads.
 using BarcodeAreaReader = QString (*)(const QImage& area);
-// The reader the read-back uses: ZXing-C++ where the build has it, the program's own reader
-// (ean13::ReadSymbol) where it has not.
+// The reader the read-back uses: ZXing-C++ confirmed by the program's own reader
+// (ean13::ReadSymbol) where the build has ZXing-C++, the program's own reader where it has not.
 BarcodeAreaReader DefaultBarcodeAreaReader();
 // Puts another reader in place and returns the one it replaces; tests read the same pages
 // with both readers.

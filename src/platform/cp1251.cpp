@@ -35,22 +35,28 @@ QString DecodeCp1251(const QByteArray& bytes) {
     return DecodeCp1251(bytes.constData(), bytes.size());
 }
 
-QByteArray EncodeCp1251(const QString& text) {
+QByteArray EncodeCp1251(const QString& text, bool* ok) {
     static const QHash<char16_t, char> reverse = [] {
         QHash<char16_t, char> h;
         for (int i = 0; i < 128; ++i)
-            if (kHigh[i] != 0xFFFD)
-                h.insert(kHigh[i], static_cast<char>(0x80 + i));
+            h.insert(kHigh[i], static_cast<char>(0x80 + i));
         return h;
     }();
+    if (ok)
+        *ok = true;
     QByteArray out;
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x80)
+        if (u < 0x80) {
             out.append(static_cast<char>(u));
-        else
-            out.append(reverse.value(u, '?'));
+        } else if (const auto found = reverse.constFind(u); found != reverse.cend()) {
+            out.append(*found);
+        } else {
+            out.append('?');
+            if (ok)
+                *ok = false;
+        }
     }
     return out;
 }

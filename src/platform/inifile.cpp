@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cerrno>
 
@@ -45,8 +46,9 @@ QString ValueOfLine(const QString& line) {
     return v;
 }
 
-// The file's text by its byte-order mark or its bytes; nothing when it is no text.
-std::optional<QString> DecodeText(const QByteArray& bytes) {
+// The file's text by its byte-order mark or its bytes, and how it was stored; nothing when it
+// is no text.
+std::optional<QString> DecodeText(const QByteArray& bytes, CIniFile::Encoding& stored) {
     const auto utf16 = [&](QStringConverter::Encoding encoding) -> std::optional<QString> {
         if (bytes.size() % 2 != 0)
             return std::nullopt;
@@ -56,11 +58,16 @@ std::optional<QString> DecodeText(const QByteArray& bytes) {
             return std::nullopt;
         return text;
     };
-    if (bytes.startsWith("\xFF\xFE"))
+    if (bytes.startsWith("\xFF\xFE")) {
+        stored = CIniFile::Encoding::Utf16LE;
         return utf16(QStringConverter::Utf16LE);
-    if (bytes.startsWith("\xFE\xFF"))
+    }
+    if (bytes.startsWith("\xFE\xFF")) {
+        stored = CIniFile::Encoding::Utf16BE;
         return utf16(QStringConverter::Utf16BE);
+    }
     if (bytes.startsWith("\xEF\xBB\xBF")) {
+        stored = CIniFile::Encoding::Utf8WithMark;
         const QByteArray rest = bytes.mid(3);
         if (!IsValidUtf8(rest))
             return std::nullopt;
@@ -70,7 +77,34 @@ std::optional<QString> DecodeText(const QByteArray& bytes) {
     // no text at all.
     if (bytes.contains('\0'))
         return std::nullopt;
-    return IsValidUtf8(bytes) ? QString::fromUtf8(bytes) : DecodeCp1251(bytes);
+    if (IsValidUtf8(bytes)) {
+        stored = CIniFile::Encoding::Utf8;
+        return QString::fromUtf8(bytes);
+    }
+    stored = CIniFile::Encoding::Cp1251;
+    return DecodeCp1251(bytes);
+}
+
+// The text in the encoding, with its byte-order mark; ok is cleared when a character has no
+// form there.
+QByteArray EncodeText(const QString& text, CIniFile::Encoding encoding, bool* ok = nullptr) {
+    if (ok)
+        *ok = true;
+    switch (encoding) {
+    case CIniFile::Encoding::Cp1251:
+        return EncodeCp1251(text, ok);
+    case CIniFile::Encoding::Utf8WithMark:
+        return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case CIniFile::Encoding::Utf16LE:
+    case CIniFile::Encoding::Utf16BE: {
+        const bool le = encoding == CIniFile::Encoding::Utf16LE;
+        QStringEncoder encoder(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        return QByteArray(le ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(text));
+    }
+    case CIniFile::Encoding::Utf8:
+        break;
+    }
+    return text.toUtf8();
 }
 } // namespace
 
@@ -154,7 +188,7 @@ QString CIniFile::ProblemText(bool saving) const {
 CIniFile CIniFile::FromBytes(const QByteArray& bytes, const QString& path) {
     CIniFile ini;
     ini.m_strPath = path;
-    const std::optional<QString> decoded = DecodeText(bytes);
+    const std::optional<QString> decoded = DecodeText(bytes, ini.m_encoding);
     if (!decoded) {
         ini.m_bDamaged = true;
         return ini;
@@ -227,6 +261,10 @@ void CIniFile::WriteString(const QString& section, const QString& key, const QSt
     if (ValueOfLine(QStringLiteral("=") + v) != v)
         v = QLatin1Char('"') + v + QLatin1Char('"');
     const QString line = key + QLatin1Char('=') + v;
+    bool fits = true;
+    EncodeText(QLatin1Char('[') + section + QStringLiteral("]") + line, m_encoding, &fits);
+    if (!fits && m_strUnencodable.isEmpty())
+        m_strUnencodable = section + QLatin1Char('/') + key;
     int s = FindSection(section);
     if (s < 0) {
         m_lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
@@ -247,14 +285,26 @@ void CIniFile::WriteString(const QString& section, const QString& key, const QSt
     m_lines.insert(at, line);
 }
 
+QString CIniFile::UnencodableText() const {
+    if (m_strUnencodable.isEmpty())
+        return QString();
+    const qsizetype slash = m_strUnencodable.indexOf(QLatin1Char('/'));
+    return QStringLiteral("В значении %1 раздела [%2] есть знаки, которых нет в кодировке "
+                          "Windows-1251 файла настроек %3. Настройки не сохранены: замените "
+                          "эти знаки.")
+        .arg(m_strUnencodable.mid(slash + 1), m_strUnencodable.left(slash), m_strPath);
+}
+
 QByteArray CIniFile::ToBytes() const {
     QString text;
     for (const QString& l : m_lines)
         text += l + m_strEol;
-    return text.toUtf8();
+    return EncodeText(text, m_encoding);
 }
 
 WriteResult CIniFile::Save(const QString& path) const {
+    if (!m_strUnencodable.isEmpty())
+        return WriteResult{FileError::Generic};
     return WriteFileAtomically(path, ToBytes(), kCounterFileMode, FileMode::Always);
 }
 

@@ -16,6 +16,9 @@ public:
     // A settings file is a few hundred bytes; one past this is not ours.
     static constexpr qint64 kMaxSize = 1024 * 1024;
 
+    // How the file's text is stored; a document is written back as its file was.
+    enum class Encoding { Utf8, Utf8WithMark, Utf16LE, Utf16BE, Cp1251 };
+
     // Reads the file; a missing file gives an empty document. The text is UTF-16 or UTF-8 by
     // its byte-order mark, else UTF-8 when the bytes are valid UTF-8, else Windows-1251. A
     // file over kMaxSize, or one whose bytes are no such text, gives an empty document marked
@@ -49,11 +52,22 @@ public:
     // in double quotes, so that every value reads back as it was written.
     void WriteString(const QString& section, const QString& key, const QString& value);
 
-    // The document as it would be written: UTF-8, with the line ends the file had.
+    // The encoding the document is written in: the file's, UTF-8 for a new file.
+    Encoding TextEncoding() const { return m_encoding; }
+    // The first key written with a character that the file's encoding cannot hold (a
+    // Windows-1251 file), as "Section/Key"; empty when every value fits. Such a document is
+    // not saved: the value would not read back as it was written.
+    QString UnencodableKey() const { return m_strUnencodable; }
+    // The operator's text for it; empty when every value fits.
+    QString UnencodableText() const;
+
+    // The document as it would be written: in the file's encoding (its byte-order mark
+    // included), with the line ends the file had; lines nobody wrote keep their bytes.
     QByteArray ToBytes() const;
     // Writes the document over the file atomically, through a symbolic link of this account
     // or root; the file gets mode 0660 whatever it had: it may hold a password, which the
-    // counter's operators (the folder's group) share and nobody else reads.
+    // counter's operators (the folder's group) share and nobody else reads. A document with
+    // an unencodable key is not written (FileError::Generic; UnencodableText says why).
     WriteResult Save(const QString& path) const;
 
     const QString& Path() const { return m_strPath; }
@@ -66,6 +80,8 @@ private:
     QString m_strPath;
     QStringList m_lines;
     QString m_strEol = QStringLiteral("\n");
+    Encoding m_encoding = Encoding::Utf8;
+    QString m_strUnencodable;
     bool m_bDamaged = false;
     FileError m_readError = FileError::None;
 };

@@ -1,5 +1,8 @@
-// Where the program keeps its files on Windows: the counter folder is the folder of the
-// executable, as on the counters Varnet replaces.
+// Where the program keeps its files on Windows: an installed program (in the folder the
+// installer wrote into the registry) uses the counter folder the installer made, by default
+// %ProgramData%\Varnet, which the operators may write while the programs' folder is the
+// administrators'; any other copy (a ZIP unpacked anywhere) keeps them beside the executable,
+// as the counters Varnet replaces did.
 #include "platform/paths.h"
 
 #include <QCoreApplication>
@@ -23,12 +26,23 @@ QString WithoutTrailingSlash(QString dir) {
         dir.chop(1);
     return dir;
 }
+
+// A text value of the installer's key HKLM\Software\Varnet, empty when there is none.
+QString InstalledFolder(const wchar_t* name) {
+    wchar_t value[1024] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Varnet", name, RRF_RT_REG_SZ, nullptr, value,
+                       &size) != ERROR_SUCCESS)
+        return QString();
+    return QString::fromWCharArray(value).trimmed();
+}
 } // namespace
 
 QString ModuleDirectory() {
     if (!Override().isEmpty())
         return Override();
-    return ExecutableDirectory();
+    return CounterDirectoryFor(ExecutableDirectory(), InstalledFolder(L"ProgramFolder"),
+                               InstalledFolder(L"CounterFolder"));
 }
 
 QString ExecutableDirectory() {
@@ -50,8 +64,15 @@ void SetModuleDirectoryOverride(const QString& dir) {
     Override() = dir.isEmpty() ? QString() : WithoutTrailingSlash(QDir::fromNativeSeparators(dir));
 }
 
-QString CounterDirectoryFor(const QString& exeDir, const QString&, const QString&) {
-    // A Windows counter keeps its files beside the program, installed or not.
+QString CounterDirectoryFor(const QString& exeDir, const QString& installedProgramDir,
+                            const QString& installedCounterDir) {
+    // Windows names a folder in either separator and in any case.
+    const auto folder = [](const QString& dir) {
+        return WithoutTrailingSlash(QDir::fromNativeSeparators(dir));
+    };
+    if (!installedProgramDir.isEmpty() && !installedCounterDir.isEmpty() &&
+        folder(exeDir).compare(folder(installedProgramDir), Qt::CaseInsensitive) == 0)
+        return folder(installedCounterDir);
     return exeDir;
 }
 

@@ -27,6 +27,13 @@ bool IsPrivateFolder(const QByteArray& path, bool fixMode) {
 
 } // namespace
 
+void UseParentConsole() {}
+
+void UseWindowlessPlatform() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
 void PrepareRuntimeDirectory() {
     if (IsPrivateFolder(qgetenv("XDG_RUNTIME_DIR"), false))
         return;

@@ -12,6 +12,16 @@ namespace platform {
 // warning of its own on standard error.
 void PrepareRuntimeDirectory();
 
+// For a program that draws without a window: a platform plugin that needs no display, unless
+// QT_QPA_PLATFORM names one (Linux: "offscreen"; Windows keeps its own plugin, which draws
+// without a window and is the only one the package ships).
+void UseWindowlessPlatform();
+
+// For a program without a console of its own (the Windows workstation) that answers --help,
+// --version or --print-folder: its standard output goes to the console it was started from,
+// unless it was redirected. Elsewhere nothing to do.
+void UseParentConsole();
+
 // Takes every folder out of the Qt plugin search that anybody but root could change, and the
 // program's own folder (no plugins are shipped there). Called right after the application
 // object is made, before anything loads an image, icon or style plugin.

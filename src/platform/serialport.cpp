@@ -118,6 +118,10 @@ QString SerialDeviceForPort(unsigned nPort) {
     return QStringLiteral("/dev/ttyS") + QString::number(nPort - 1);
 }
 
+QString SerialDeviceLabel(const QString& device) {
+    return device;
+}
+
 QStringList SerialDevices(const QString& root) {
     QStringList devices;
     QStringList covered; // the devices a stable name stands for

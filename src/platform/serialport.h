@@ -17,8 +17,15 @@ QString SerialDeviceForPort(unsigned nPort);
 
 // The serial devices present under root (/dev): the stable names under serial/by-id/ where
 // they exist (instead of the device they point to), then ttyUSB*, ttyACM* and the ttyS*
-// that have a port behind them (/sys/class/tty/ttyS<N>/type not 0). Sorted, each once.
+// that have a port behind them (/sys/class/tty/ttyS<N>/type not 0). Sorted, each once. On
+// Windows the ports that the system's serial drivers announce in the registry
+// (HARDWARE\DEVICEMAP\SERIALCOMM), as \\.\COM<N> by number.
 QStringList SerialDevices(const QString& root = QStringLiteral("/dev"));
+
+// What a list shows for a device of SerialDevices: on Windows the port with the name the Device
+// Manager gives it ("USB-SERIAL CH340 (COM3)"), or the port alone ("COM3"); elsewhere the
+// device itself.
+QString SerialDeviceLabel(const QString& device);
 
 // The COM<N> link in the counter folder that names device, or 0; without one the first
 // port number whose link is free (for /dev/ttyS<N-1>: N, which needs no link).

@@ -3,10 +3,13 @@
 // communications API.
 #include "platform/serialport.h"
 
+#include <QMap>
 #include <QRegularExpression>
-#include <QSettings>
 
+// windows.h first: the setup API's headers build on it.
 #include <windows.h>
+
+#include <setupapi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -49,21 +52,96 @@ QString SerialDeviceForPort(unsigned nPort) {
     return QStringLiteral("\\\\.\\COM%1").arg(nPort);
 }
 
-QStringList SerialDevices(const QString&) {
-    // The ports the system's serial drivers announce, by number.
-    const QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
-                        QSettings::NativeFormat);
+namespace {
+
+// The ports the system's serial drivers announce: the values of HARDWARE\DEVICEMAP\SERIALCOMM,
+// each a driver's device name ("\Device\Serial0") with the port's name ("COM1") as its data.
+QList<unsigned> AnnouncedPorts() {
     QList<unsigned> ports;
-    for (const QString& key : map.allKeys()) {
-        const unsigned n = PortForDevice(map.value(key).toString());
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_READ,
+                        &key) != ERROR_SUCCESS)
+        return ports;
+    for (DWORD i = 0;; ++i) {
+        wchar_t name[256];
+        DWORD nameSize = 256;
+        wchar_t data[64] = {};
+        DWORD dataSize = sizeof data - sizeof(wchar_t); // room for a terminating zero
+        DWORD type = 0;
+        const LONG r = ::RegEnumValueW(key, i, name, &nameSize, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data), &dataSize);
+        if (r == ERROR_NO_MORE_ITEMS)
+            break;
+        if (r != ERROR_SUCCESS || type != REG_SZ)
+            continue; // a value too long for a port name is none
+        const unsigned n = PortForDevice(QString::fromWCharArray(data).trimmed());
         if (n != 0 && !ports.contains(n))
             ports.append(n);
     }
+    ::RegCloseKey(key);
     std::sort(ports.begin(), ports.end());
+    return ports;
+}
+
+// The device setup class "Ports (COM & LPT)".
+const GUID kPortsClass = {
+    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
+// The names the Device Manager shows for the ports of the Ports class ("USB-SERIAL CH340
+// (COM3)"), by port number; ports without a device there have none.
+QMap<unsigned, QString> FriendlyNames() {
+    QMap<unsigned, QString> names;
+    const HDEVINFO set = ::SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE)
+        return names;
+    SP_DEVINFO_DATA info{};
+    info.cbSize = sizeof info;
+    for (DWORD i = 0; ::SetupDiEnumDeviceInfo(set, i, &info); ++i) {
+        const HKEY key =
+            ::SetupDiOpenDevRegKey(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE)
+            continue;
+        wchar_t port[64] = {};
+        DWORD size = sizeof port - sizeof(wchar_t);
+        DWORD type = 0;
+        const bool named =
+            ::RegQueryValueExW(key, L"PortName", nullptr, &type, reinterpret_cast<BYTE*>(port),
+                               &size) == ERROR_SUCCESS &&
+            type == REG_SZ;
+        ::RegCloseKey(key);
+        const unsigned n = named ? PortForDevice(QString::fromWCharArray(port).trimmed()) : 0;
+        wchar_t friendly[256] = {};
+        if (n != 0 &&
+            ::SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
+                                                reinterpret_cast<BYTE*>(friendly),
+                                                sizeof friendly - sizeof(wchar_t), nullptr))
+            names.insert(n, QString::fromWCharArray(friendly).trimmed());
+    }
+    ::SetupDiDestroyDeviceInfoList(set);
+    return names;
+}
+
+} // namespace
+
+QStringList SerialDevices(const QString&) {
     QStringList devices;
-    for (const unsigned n : ports)
+    for (const unsigned n : AnnouncedPorts())
         devices.append(SerialDeviceForPort(n));
     return devices;
+}
+
+QString SerialDeviceLabel(const QString& device) {
+    const unsigned n = PortForDevice(device);
+    if (n == 0)
+        return device;
+    const QString port = QStringLiteral("COM") + QString::number(n);
+    const QString friendly = FriendlyNames().value(n);
+    if (friendly.isEmpty())
+        return port;
+    // The Device Manager's name carries the port's name already, as a rule.
+    return friendly.contains(port, Qt::CaseInsensitive)
+               ? friendly
+               : friendly + QStringLiteral(" (") + port + QLatin1Char(')');
 }
 
 unsigned PortForDevice(const QString& device, bool* needsLink) {

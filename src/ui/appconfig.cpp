@@ -142,7 +142,8 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     // (made on confirming) names it, so the settings stay what a Windows counter reads.
     m_pDevices = AddList(kDeviceList, 48, 114, 263);
     m_pDevices->addItem(QString());
-    m_pDevices->addItems(platform::SerialDevices());
+    for (const QString& device : platform::SerialDevices())
+        m_pDevices->addItem(platform::SerialDeviceLabel(device), device);
     connect(m_pDevices, &QComboBox::activated, this, &CAppConfig::OnDeviceChosen);
     connect(port, &QLineEdit::textEdited, this, [this] { ShowPortDevice(); });
     m_pDrivers = AddList(IDC_DRIVER, 42, 138, 269);
@@ -175,7 +176,7 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
 
 void CAppConfig::OnDeviceChosen(int index) {
     m_strLinkDevice.clear();
-    const QString device = index > 0 ? m_pDevices->itemText(index) : QString();
+    const QString device = index > 0 ? DeviceAt(index) : QString();
     if (device.isEmpty())
         return;
     bool needsLink = false;
@@ -196,19 +197,28 @@ void CAppConfig::ShowPortDevice() {
         m_pDevices->setCurrentIndex(0);
         return;
     }
-    const QFileInfo link(platform::SerialDeviceForPort(port));
+    const QString device = platform::SerialDeviceForPort(port);
+    const QFileInfo link(device);
     const QString target = link.isSymLink() ? link.symLinkTarget() : link.absoluteFilePath();
-    int index = m_pDevices->findText(target);
-    for (int i = 1; index < 0 && i < m_pDevices->count(); ++i) {
-        if (QFileInfo(m_pDevices->itemText(i)).canonicalFilePath() ==
-            QFileInfo(target).canonicalFilePath())
+    int index = -1;
+    for (int i = 1; index < 0 && i < m_pDevices->count(); ++i)
+        if (DeviceAt(i) == target || DeviceAt(i) == device)
+            index = i;
+    const QString canonical = QFileInfo(target).canonicalFilePath();
+    for (int i = 1; index < 0 && !canonical.isEmpty() && i < m_pDevices->count(); ++i) {
+        if (QFileInfo(DeviceAt(i)).canonicalFilePath() == canonical)
             index = i;
     }
     if (index < 0 && link.exists()) {
-        m_pDevices->addItem(target);
+        m_pDevices->addItem(platform::SerialDeviceLabel(target), target);
         index = m_pDevices->count() - 1;
     }
     m_pDevices->setCurrentIndex(std::max(0, index));
+}
+
+QString CAppConfig::DeviceAt(int index) const {
+    const QVariant device = m_pDevices->itemData(index);
+    return device.isValid() ? device.toString() : m_pDevices->itemText(index);
 }
 
 bool CAppConfig::MakePortLink(const QString& portText) {

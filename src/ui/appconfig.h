@@ -39,6 +39,8 @@ private:
     void OnDeviceChosen(int index);
     // Chooses in the device list the device that the port number reaches.
     void ShowPortDevice();
+    // The device of the list's entry (its data; an entry added without one is its text).
+    QString DeviceAt(int index) const;
     // Makes the COM<N> link for a chosen device that has none; false (told) on failure.
     bool MakePortLink(const QString& portText);
     bool eventFilter(QObject* watched, QEvent* event) override;

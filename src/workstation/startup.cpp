@@ -14,6 +14,7 @@
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -28,7 +29,8 @@ const char kUsage[] =
     "Usage: varnet [--full-screen] [--print-folder] [--version] [--help]\n"
     "The workstation of a pre-packing counter. It keeps its settings (Varnet.ini), label\n"
     "layouts (Varnet.cfg, QLabel.cfg) and packing journal (Journal.db) in the counter folder:\n"
-    "the folder of the program, or for the installed package /var/lib/varnet\n"
+    "the folder of the program, or for the installed package /var/lib/varnet (Windows:\n"
+    "the folder the installer made, %ProgramData%\\Varnet)\n"
     "(VARNET_COUNTER_DIR in the environment points it elsewhere).\n"
     "  --full-screen   fill the screen (a counter's kiosk start)\n"
     "  --print-folder  print the counter folder and end\n"
@@ -51,6 +53,9 @@ bool HasOption(int argc, char** argv, const char* name) {
 int RunVarnet(int argc, char** argv) {
     // A file-size limit must fail a save with a message, not kill the counter mid-write.
     platform::IgnoreFileSizeSignal();
+    if (HasOption(argc, argv, "--help") || HasOption(argc, argv, "--version") ||
+        HasOption(argc, argv, "--print-folder"))
+        platform::UseParentConsole();
     if (HasOption(argc, argv, "--help")) {
         std::fputs(kUsage, stdout);
         return 0;
@@ -60,7 +65,7 @@ int RunVarnet(int argc, char** argv) {
         return 0;
     }
     if (HasOption(argc, argv, "--print-folder")) {
-        std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
+        std::printf("%s\n", qPrintable(QDir::toNativeSeparators(platform::ModuleDirectory())));
         return 0;
     }
     const bool bFullScreen = HasOption(argc, argv, "--full-screen");

@@ -2,6 +2,7 @@
 // a save that cannot write. The ODBC configuration seen here has no "SQL " driver, so the
 // default driver is empty and every reconnect after a save fails with one message.
 #include "app/varnetapp.h"
+#include "platform/cp1251.h"
 #include "platform/inifile.h"
 #include "platform/paths.h"
 #include "support/messagerecorder.h"
@@ -211,7 +212,7 @@ private Q_SLOTS:
                                      << "2" << QByteArray("FindOrder=2");
         QTest::newRow("Windows-1251 unit")
             << QByteArray("[Varnet]\nEICurrency=\xf0\xf3\xe1.\n") << "EICurrency"
-            << "руб." << QByteArray("EICurrency=\xd1\x80\xd1\x83\xd0\xb1.");
+            << "руб." << QByteArray("EICurrency=\xf0\xf3\xe1.");
         QTest::newRow("empty key keeps no default")
             << QByteArray("[SQL]\nDatabase=\n") << "Database"
             << "" << QByteArray("Database=\n");
@@ -414,23 +415,36 @@ private Q_SLOTS:
     }
 
     // Windows Notepad saves "Unicode" as UTF-16 LE with a byte-order mark; other editors
-    // give UTF-16 BE or UTF-8 with a mark. All load with their Cyrillic values.
-    void unicodeFilesFromWindows_data() {
+    // give UTF-16 BE or UTF-8 with a mark; the counters Varnet replaces wrote Windows-1251.
+    // All load with their Cyrillic values, and a save writes the file back in its own
+    // encoding: byte for byte as it was but for the changed value.
+    void filesFromWindowsKeepTheirEncoding_data() {
         QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("saved");
         const QString text = QString::fromUtf8(kFullFile);
-        QByteArray le("\xFF\xFE", 2);
-        QByteArray be("\xFE\xFF", 2);
-        for (const QChar c : text) {
-            const char16_t u = c.unicode();
-            le.append(char(u & 0xFF)).append(char(u >> 8));
-            be.append(char(u >> 8)).append(char(u & 0xFF));
-        }
-        QTest::newRow("UTF-16 LE, Notepad") << le;
-        QTest::newRow("UTF-16 BE") << be;
-        QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + kFullFile;
+        QString changed = text;
+        changed.replace(QStringLiteral("RS232Port=2"), QStringLiteral("RS232Port=4"));
+        const auto utf16 = [](const QString& t, bool le) {
+            QByteArray bytes(le ? "\xFF\xFE" : "\xFE\xFF", 2);
+            for (const QChar c : t) {
+                const char16_t u = c.unicode();
+                if (le)
+                    bytes.append(char(u & 0xFF)).append(char(u >> 8));
+                else
+                    bytes.append(char(u >> 8)).append(char(u & 0xFF));
+            }
+            return bytes;
+        };
+        QTest::newRow("UTF-16 LE, Notepad") << utf16(text, true) << utf16(changed, true);
+        QTest::newRow("UTF-16 BE") << utf16(text, false) << utf16(changed, false);
+        QTest::newRow("UTF-8 with a mark") << QByteArray("\xEF\xBB\xBF") + kFullFile
+                                           << QByteArray("\xEF\xBB\xBF") + changed.toUtf8();
+        QTest::newRow("Windows-1251")
+            << platform::EncodeCp1251(text) << platform::EncodeCp1251(changed);
     }
-    void unicodeFilesFromWindows() {
+    void filesFromWindowsKeepTheirEncoding() {
         QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, saved);
         TestModuleDir dir;
         dir.Write(QStringLiteral("Varnet.ini"), bytes);
         MessageRecorder messages;
@@ -442,13 +456,32 @@ private Q_SLOTS:
         QCOMPARE(app.m_settings.RoundTo, 50u);
         QCOMPARE(app.m_settings.Password, QStringLiteral("p@ss"));
         QCOMPARE(messages.Texts(), QStringList());
-        // The next save writes UTF-8 that loads to the same values.
         app.m_settings.RS232Port = 4;
         app.SaveSettings();
-        CVarnetApp again;
-        again.LoadSettings();
-        QCOMPARE(again.m_settings.EIWeight, QStringLiteral("кг"));
-        QCOMPARE(again.m_settings.RS232Port, 4);
+        QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), saved);
+    }
+
+    // A Windows-1251 file cannot hold every character: a value with one it has no form for is
+    // not saved as '?'; the operator is told which key, the file stays as it was, and the
+    // values stay in force for this run.
+    void characterOutsideWindows1251IsNotSaved() {
+        TestModuleDir dir;
+        const QByteArray old = platform::EncodeCp1251(QString::fromUtf8(kFullFile));
+        dir.Write(QStringLiteral("Varnet.ini"), old);
+        MessageRecorder messages;
+        CVarnetApp app;
+        app.LoadSettings();
+        app.m_settings.EICurrency = QStringLiteral("₸");
+        app.SaveSettings();
+        QCOMPARE(dir.Read(QStringLiteral("Varnet.ini")), old);
+        // The save's message comes first; the catalogue this file names cannot be reached.
+        QVERIFY(!messages.Texts().isEmpty());
+        QCOMPARE(messages.Texts().first(),
+                 QStringLiteral("В значении EICurrency раздела [Varnet] есть знаки, которых нет в "
+                                "кодировке Windows-1251 файла настроек %1. Настройки не "
+                                "сохранены: замените эти знаки.")
+                     .arg(dir.File(QStringLiteral("Varnet.ini"))));
+        QCOMPARE(app.m_settings.EICurrency, QStringLiteral("₸"));
     }
 
     // A file that is no settings text, or far too large to be one, is reported at load and

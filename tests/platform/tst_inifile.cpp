@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -117,14 +118,73 @@ private Q_SLOTS:
         QCOMPARE(ini.ToBytes(), QByteArray("[SQL]\nPassword=a User=root\n"));
     }
 
-    void windows1251FileIsRewrittenAsUtf8() {
-        const QString path = Write("[Varnet]\r\nEIWeight=\xea\xe3\r\n");
+    // A file keeps the encoding it was read in: written back, only the changed value and the
+    // added key differ, every other byte stays (a Windows-1251 byte without a character, 0x98,
+    // included); a new file is UTF-8.
+    void encodingIsKept_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("after");
+        QTest::addColumn<int>("encoding");
+        const QString old = QStringLiteral("[Varnet]\r\nEIWeight=кг\r\n; \uFFFD\r\n");
+        const QString changed =
+            QStringLiteral("[Varnet]\r\nEIWeight=гр\r\n; \uFFFD\r\nPenny=1\r\n");
+        const auto utf16 = [](const QString& text, bool le) {
+            QStringEncoder encoder(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+            return QByteArray(le ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(text));
+        };
+        QTest::newRow("Windows-1251")
+            << platform::EncodeCp1251(old) << platform::EncodeCp1251(changed)
+            << int(CIniFile::Encoding::Cp1251);
+        QTest::newRow("UTF-8") << old.toUtf8() << changed.toUtf8() << int(CIniFile::Encoding::Utf8);
+        QTest::newRow("UTF-8 with its mark")
+            << "\xEF\xBB\xBF" + old.toUtf8() << "\xEF\xBB\xBF" + changed.toUtf8()
+            << int(CIniFile::Encoding::Utf8WithMark);
+        QTest::newRow("UTF-16 LE")
+            << utf16(old, true) << utf16(changed, true) << int(CIniFile::Encoding::Utf16LE);
+        QTest::newRow("UTF-16 BE")
+            << utf16(old, false) << utf16(changed, false) << int(CIniFile::Encoding::Utf16BE);
+        QTest::newRow("new file") << QByteArray()
+                                  << QStringLiteral("[Varnet]\nEIWeight=гр\nPenny=1\n").toUtf8()
+                                  << int(CIniFile::Encoding::Utf8);
+    }
+    void encodingIsKept() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, after);
+        QFETCH(int, encoding);
+        const QString path = Write(before);
+        if (before.isEmpty())
+            QFile::remove(path);
         CIniFile ini = CIniFile::Load(path);
+        QCOMPARE(int(ini.TextEncoding()), encoding);
+        ini.WriteString(QStringLiteral("Varnet"), QStringLiteral("EIWeight"), QStringLiteral("гр"));
         ini.WriteString(QStringLiteral("Varnet"), QStringLiteral("Penny"), QStringLiteral("1"));
+        QVERIFY(ini.UnencodableKey().isEmpty());
         QVERIFY(ini.Save(path).ok());
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), QByteArray("[Varnet]\r\nEIWeight=\xd0\xba\xd0\xb3\r\nPenny=1\r\n"));
+        QCOMPARE(f.readAll(), after);
+    }
+
+    // A character that Windows-1251 has no form for is not written into such a file as '?':
+    // the save is refused and the key named, and the file stays as it was.
+    void characterOutsideWindows1251IsRefused() {
+        const QByteArray old("[Varnet]\r\nEICurrency=\xf0\xf3\xe1\r\n");
+        const QString path = Write(old);
+        CIniFile ini = CIniFile::Load(path);
+        ini.WriteString(QStringLiteral("Varnet"), QStringLiteral("EIWeight"), QStringLiteral("кг"));
+        ini.WriteString(QStringLiteral("Varnet"), QStringLiteral("EICurrency"),
+                        QStringLiteral("₸"));
+        ini.WriteString(QStringLiteral("SQL"), QStringLiteral("User"), QStringLiteral("ⅻ"));
+        QCOMPARE(ini.UnencodableKey(), QStringLiteral("Varnet/EICurrency"));
+        QCOMPARE(ini.UnencodableText(),
+                 QStringLiteral("В значении EICurrency раздела [Varnet] есть знаки, которых нет "
+                                "в кодировке Windows-1251 файла настроек %1. Настройки не "
+                                "сохранены: замените эти знаки.")
+                     .arg(path));
+        QVERIFY(!ini.Save(path).ok());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), old);
     }
 
     // The password is the counter operators' (the folder's group) and nobody else's.

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 using Protocol = CScaleSimulator::Protocol;

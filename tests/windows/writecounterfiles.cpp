@@ -1,7 +1,8 @@
 // Writes a counter's files into the folder given: Varnet.ini with settings that use every
 // kind of value (Cyrillic texts, numbers, switches, a password) and the two sample layouts,
-// through the program's own writers. Built for Linux and for Windows, so that the files of
-// the two builds can be compared byte for byte.
+// through the program's own writers. With --resave, loads the folder's Varnet.ini, changes
+// the currency's unit to "руб." and saves it. Built for Linux and for Windows, so that the
+// files of the two builds can be compared byte for byte.
 #include "app/varnetapp.h"
 #include "labels/layoutfile.h"
 #include "labels/samplelayout.h"
@@ -16,15 +17,22 @@
 int main(int argc, char** argv) {
     QCoreApplication qapp(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: writecounterfiles FOLDER\n");
+    const bool resave = args.size() == 3 && args[1] == QLatin1String("--resave");
+    if (args.size() != 2 && !resave) {
+        std::fprintf(stderr, "usage: writecounterfiles [--resave] FOLDER\n");
         return 2;
     }
-    const QString dir = QDir::fromNativeSeparators(args[1]);
+    const QString dir = QDir::fromNativeSeparators(args.back());
     platform::SetModuleDirectoryOverride(dir);
     // Saving reconnects the database, which this counter has none of.
     platform::SetMessageSink([](const platform::OperatorMessage&) {});
     CVarnetApp app;
+    if (resave) {
+        app.LoadSettings();
+        app.m_settings.EICurrency = QStringLiteral("руб.");
+        app.SaveSettings();
+        return 0;
+    }
     AppSettings& s = app.m_settings;
     s.PrinterName = QStringLiteral("Этикетки Zebra 58×40");
     s.WBarCodeMask = QStringLiteral("27CCCCCWWWWW");

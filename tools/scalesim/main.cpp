@@ -1,8 +1,10 @@
 // varnet-scale-sim: a CAS, Massa-K, OKA, MT-SICS or continuous-output scale on a
-// pseudo-terminal, for the demo, the tests and installers without a scale at hand. Commands on
-// standard input change the weight and the misbehaviour while it runs.
+// pseudo-terminal (on Windows: on a COM port of a null-modem pair), for the demo, the tests and
+// installers without a scale at hand. Commands on standard input change the weight and the
+// misbehaviour while it runs.
 #include "platform/programstart.h"
 #include "scalesimulator.h"
+#include "stopwait.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -10,13 +12,11 @@
 #include <QStringList>
 #include <QTextStream>
 
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -121,15 +121,17 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "A scale on a pseudo-terminal. Standard input takes one command a line:\n"
+        "A scale on a pseudo-terminal (Windows: on the COM port --device, one end of a\n"
+        "null-modem pair). Standard input takes one command a line:\n"
         "  KG | weights KG... | readings KG:C... | silent on|off | cut N|off |\n"
         "  naks N | bcc good|bad |\n"
         "  status C | digit I|off | delay MS | pace on|off | gap MS | unit U |\n"
         "  mode G|N|none | burst N | garbage on|off | period MS | baud N | normal | quit\n"
         "Status letters: S stable, D or U not stable, I busy, + overload, - underload.\n"
-        "At the end of standard input it goes on answering until SIGINT or SIGTERM.\n"
+        "At the end of standard input it goes on answering until SIGINT or SIGTERM\n"
+        "(Windows: Ctrl+C).\n"
         "Exit codes: 0 stopped by quit or a signal; 1 bad arguments; 2 the\n"
-        "pseudo-terminal could not be made or linked."));
+        "pseudo-terminal could not be made or linked, or the port not opened."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption protocolOpt(QStringLiteral("protocol"),
@@ -141,6 +143,10 @@ int main(int argc, char** argv) {
         QStringLiteral("kg"));
     const QCommandLineOption paceOpt(QStringLiteral("pace"),
                                      QStringLiteral("Send and take bytes at the line speed."));
+    const QCommandLineOption deviceOpt(
+        QStringLiteral("device"),
+        QStringLiteral("Windows: the COM port to answer on, for example COM8."),
+        QStringLiteral("port"));
     const QCommandLineOption linkDirOpt(QStringLiteral("link-dir"),
                                         QStringLiteral("Link the device as DIR/COM<port>."),
                                         QStringLiteral("dir"));
@@ -181,9 +187,9 @@ int main(int argc, char** argv) {
     const QCommandLineOption priceLogOpt(QStringLiteral("price-log"),
                                          QStringLiteral("Append each price received to FILE."),
                                          QStringLiteral("file"));
-    parser.addOptions({protocolOpt, weightOpt, paceOpt, linkDirOpt, portOpt, silentOpt, cutOpt,
-                       naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, baudOpt, unitOpt,
-                       periodOpt, gapOpt, priceLogOpt});
+    parser.addOptions({protocolOpt, weightOpt, paceOpt, deviceOpt, linkDirOpt, portOpt, silentOpt,
+                       cutOpt, naksOpt, badBccOpt, statusOpt, badDigitOpt, delayOpt, baudOpt,
+                       unitOpt, periodOpt, gapOpt, priceLogOpt});
     parser.process(app);
 
     CScaleSimulator::Protocol protocol;
@@ -235,14 +241,9 @@ int main(int argc, char** argv) {
         Say(line);
     });
 
-    // The signals are taken by sigwait below; every thread inherits the blocked mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    sigaddset(&stopSignals, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-
+    PrepareStopWait();
+    if (parser.isSet(deviceOpt))
+        sim.UseDevice(parser.value(deviceOpt));
     QString error;
     if (!sim.Start(&error)) {
         std::fprintf(stderr, "varnet-scale-sim: %s\n", qPrintable(error));
@@ -265,7 +266,7 @@ int main(int argc, char** argv) {
         while (std::getline(std::cin, line)) {
             const QString text = QString::fromStdString(line).trimmed();
             if (text == QLatin1String("quit")) {
-                ::kill(::getpid(), SIGTERM);
+                RequestStop();
                 return;
             }
             if (!Apply(text, sim, faults))
@@ -274,8 +275,7 @@ int main(int argc, char** argv) {
     });
     input.detach(); // may stay blocked in a read of standard input until the process ends
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    WaitForStop();
     sim.Stop();
     if (!link.isEmpty())
         QFile::remove(link);

@@ -1,16 +1,12 @@
+// The scale's side of each protocol, on every platform; the line it speaks on is the
+// platform's (scalesimulator_pty.cpp, scalesimulator_com.cpp).
 #include "scalesimulator.h"
 
-#include <QFile>
+#include "platform/serialport.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -18,11 +14,6 @@ constexpr char kEnq = 0x05;
 constexpr char kAck = 0x06;
 constexpr char kNak = 0x15;
 constexpr char kDc1 = 0x11;
-
-QString ErrnoText(const char* what) {
-    return QStringLiteral("%1: %2").arg(QLatin1String(what),
-                                        QString::fromLocal8Bit(std::strerror(errno)));
-}
 
 } // namespace
 
@@ -170,69 +161,6 @@ QByteArray CScaleSimulator::WeightReply(Protocol protocol, double kg) {
     return WeightReply(protocol, kg, Faults());
 }
 
-bool CScaleSimulator::Start(QString* error) {
-    auto fail = [&](const char* what) {
-        if (error)
-            *error = ErrnoText(what);
-        Stop();
-        return false;
-    };
-    m_fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fdMaster < 0)
-        return fail("posix_openpt");
-    if (::grantpt(m_fdMaster) != 0 || ::unlockpt(m_fdMaster) != 0)
-        return fail("grantpt");
-    char name[128] = {};
-    if (::ptsname_r(m_fdMaster, name, sizeof name) != 0)
-        return fail("ptsname");
-    m_strDevice = QString::fromLocal8Bit(name);
-    m_fdSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fdSlave < 0)
-        return fail(name);
-    termios tio{};
-    if (::tcgetattr(m_fdSlave, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(m_fdSlave, TCSANOW, &tio);
-    }
-    if (::pipe2(m_wakePipe, O_CLOEXEC) != 0)
-        return fail("pipe");
-    // Nobody may be reading the other end (continuous output talks anyway): a full queue
-    // drops bytes, as a line without a listener does, instead of stopping the simulator.
-    ::fcntl(m_fdMaster, F_SETFL, ::fcntl(m_fdMaster, F_GETFL) | O_NONBLOCK);
-    m_nextLine = Clock::now();
-    m_bStop.store(false);
-    m_rxFree = m_txFree = Clock::now();
-    m_thread = std::thread(&CScaleSimulator::Run, this);
-    return true;
-}
-
-void CScaleSimulator::Stop() {
-    if (m_thread.joinable()) {
-        m_bStop.store(true);
-        const char wake = 'x';
-        [[maybe_unused]] const ssize_t n = ::write(m_wakePipe[1], &wake, 1);
-        m_thread.join();
-    }
-    for (int* fd : {&m_fdMaster, &m_fdSlave, &m_wakePipe[0], &m_wakePipe[1]}) {
-        if (*fd >= 0)
-            ::close(*fd);
-        *fd = -1;
-    }
-}
-
-bool CScaleSimulator::LinkAs(const QString& linkPath, QString* error) {
-    const QByteArray link = QFile::encodeName(linkPath);
-    struct stat st;
-    if (::lstat(link.constData(), &st) == 0 && S_ISLNK(st.st_mode))
-        ::unlink(link.constData());
-    if (::symlink(QFile::encodeName(m_strDevice).constData(), link.constData()) != 0) {
-        if (error)
-            *error = ErrnoText(link.constData());
-        return false;
-    }
-    return true;
-}
-
 void CScaleSimulator::SetWeight(double kg) {
     SetWeights({kg});
 }
@@ -259,21 +187,6 @@ int CScaleSimulator::BaudRate() const {
     return m_nBaud;
 }
 
-bool CScaleSimulator::HeardAtOurSpeed() const {
-    // The opener's speed is the terminal's; before anyone set one it cannot matter.
-    termios tio{};
-    if (!LineSettings(tio))
-        return true;
-    static const std::pair<int, speed_t> speeds[] = {{1200, B1200},   {2400, B2400},
-                                                     {4800, B4800},   {9600, B9600},
-                                                     {19200, B19200}, {38400, B38400}};
-    const int baud = BaudRate();
-    for (const auto& [rate, code] : speeds)
-        if (rate == baud)
-            return ::cfgetospeed(&tio) == code;
-    return true;
-}
-
 void CScaleSimulator::SetFaults(const Faults& faults) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_faults = faults;
@@ -297,14 +210,6 @@ void CScaleSimulator::SetReply(const QByteArray& reply) {
 void CScaleSimulator::SetPriceCallback(std::function<void(unsigned int)> callback) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_onPrice = std::move(callback);
-}
-
-bool CScaleSimulator::LineSettings(termios& tio) const {
-    return m_fdSlave >= 0 && ::tcgetattr(m_fdSlave, &tio) == 0;
-}
-
-bool CScaleSimulator::SetLineSettings(const termios& tio) {
-    return m_fdSlave >= 0 && ::tcsetattr(m_fdSlave, TCSANOW, &tio) == 0;
 }
 
 QByteArray CScaleSimulator::Received() const {
@@ -356,7 +261,7 @@ void CScaleSimulator::Run() {
         if (!m_trickle.isEmpty()) {
             const Clock::time_point now = Clock::now();
             if (now >= m_nextTrickle) {
-                [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, m_trickle.constData(), 1);
+                WriteLine(m_trickle.constData(), 1);
                 m_trickle.remove(0, 1);
                 int gapMs = 0;
                 {
@@ -371,27 +276,16 @@ void CScaleSimulator::Run() {
                 1);
             timeoutMs = timeoutMs < 0 ? untilByte : std::min(timeoutMs, untilByte);
         }
-        pollfd fds[2] = {{m_fdMaster, POLLIN, 0}, {m_wakePipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, timeoutMs) < 0) {
-            if (errno == EINTR)
-                continue;
+        std::uint8_t buf[256];
+        const int n = ReadLine(buf, sizeof buf, timeoutMs);
+        if (n < 0)
             return;
-        }
-        if (fds[1].revents)
-            return;
-        if (fds[0].revents & POLLIN) {
-            std::uint8_t buf[256];
-            const ssize_t n = ::read(m_fdMaster, buf, sizeof buf);
-            const Clock::time_point arrival = Clock::now();
-            // Bytes sent at another speed reach a UART as framing errors and noise.
-            if (n > 0 && !HeardAtOurSpeed())
-                continue;
-            for (ssize_t i = 0; i < n && !m_bStop.load(); ++i)
-                TakeByte(buf[i], arrival);
-        } else if (fds[0].revents) {
-            // Cannot happen while our own slave descriptor is open; do not spin if it does.
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
+        const Clock::time_point arrival = Clock::now();
+        // Bytes sent at another speed reach a UART as framing errors and noise.
+        if (n > 0 && !HeardAtOurSpeed())
+            continue;
+        for (int i = 0; i < n && !m_bStop.load(); ++i)
+            TakeByte(buf[i], arrival);
     }
 }
 
@@ -581,7 +475,7 @@ void CScaleSimulator::Send(const QByteArray& bytes) {
         return;
     }
     if (!pacing) {
-        [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, bytes.constData(), bytes.size());
+        WriteLine(bytes.constData(), int(bytes.size()));
         return;
     }
     m_txFree = std::max(m_txFree, Clock::now());
@@ -591,6 +485,6 @@ void CScaleSimulator::Send(const QByteArray& bytes) {
         // Each byte becomes readable when its last bit would have arrived.
         m_txFree += OwnByteTime();
         std::this_thread::sleep_until(m_txFree);
-        [[maybe_unused]] const ssize_t n = ::write(m_fdMaster, &byte, 1);
+        WriteLine(&byte, 1);
     }
 }

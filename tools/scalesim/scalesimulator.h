@@ -1,8 +1,9 @@
-// A scale on the far end of a pseudo-terminal: answers CAS, Massa-K, OKA or MT-SICS requests
-// byte by byte, or sends continuous output lines by itself; can pace its bytes at the line
-// speed and can misbehave on request. It hears only an opener whose line speed matches its
-// own, as a UART would. The program opens DevicePath() (or a COM<N> link to it) as it would
-// open a real port.
+// A scale on the far end of a pseudo-terminal (on Windows: on a COM port, one end of a
+// null-modem pair): answers CAS, Massa-K, OKA or MT-SICS requests byte by byte, or sends
+// continuous output lines by itself; can pace its bytes at the line speed and can misbehave on
+// request. It hears only an opener whose line speed matches its own, as a UART would. The
+// program opens DevicePath() (or a COM<N> link to it; on Windows the pair's other port) as it
+// would open a real port.
 #pragma once
 
 #include <QByteArray>
@@ -13,11 +14,16 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <termios.h>
 #include <thread>
 #include <vector>
+
+struct termios;
+namespace platform {
+class CSerialPort;
+}
 
 class CScaleSimulator {
 public:
@@ -56,7 +62,10 @@ public:
 
     static bool ParseProtocol(const QString& name, Protocol& protocol);
 
-    // Opens the pseudo-terminal pair and starts answering.
+    // The port to answer on, a COM port on Windows; elsewhere the simulator makes its own
+    // pseudo-terminal and Start refuses a given device.
+    void UseDevice(const QString& device) { m_strGivenDevice = device; }
+    // Opens the pseudo-terminal pair (or the given port) and starts answering.
     bool Start(QString* error = nullptr);
     // Stops answering and closes the pair: an open port on it sees the device hang up, like
     // an adapter pulled out.
@@ -88,7 +97,7 @@ public:
     // Called on the simulator's thread for every price message received (OKA).
     void SetPriceCallback(std::function<void(unsigned int)> callback);
 
-    // The terminal settings the opener of the device has given it.
+    // The terminal settings the opener of the device has given it (pseudo-terminals only).
     bool LineSettings(termios& tio) const;
     // Changes them, as another program using the terminal before might have.
     bool SetLineSettings(const termios& tio);
@@ -113,6 +122,10 @@ public:
 
 private:
     void Run();
+    // The line's own side: waits up to timeoutMs (-1: without end) for bytes and takes up to
+    // capacity of them; 0 when none came, -1 when the simulator is to stop.
+    int ReadLine(std::uint8_t* buffer, int capacity, int timeoutMs);
+    void WriteLine(const char* bytes, int count);
     void TakeByte(std::uint8_t byte, std::chrono::steady_clock::time_point arrival);
     void Send(const QByteArray& bytes);
     void AnswerWeightRequest();
@@ -123,6 +136,8 @@ private:
 
     const Protocol m_protocol;
     QString m_strDevice;
+    QString m_strGivenDevice;
+    std::unique_ptr<platform::CSerialPort> m_port; // Windows: the COM port answered on
     int m_fdMaster = -1;
     int m_fdSlave = -1; // kept open so the master never sees a hang-up between openers
     int m_wakePipe[2] = {-1, -1};
