@@ -45,5 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             Check(kg == -1.0);
         Check((r.kind == scales::LineReading::Refused) == !r.strUnit.empty());
     }
+    // A capacity is a weight too: finite and never negative (0 for none).
+    const double capacity = scales::ParseMtSicsCapacity(chars, size);
+    Check(std::isfinite(capacity) && capacity >= 0.0 && capacity < 1e10);
     return 0;
 }

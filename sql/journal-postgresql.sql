@@ -20,19 +20,26 @@ CREATE TABLE IF NOT EXISTS varnet_journal (
     label_name  TEXT           NOT NULL,
     label_info  TEXT           NOT NULL,
     received    TIMESTAMP(3)   NOT NULL DEFAULT LOCALTIMESTAMP, -- when the row arrived
-    account     VARCHAR(255)   NOT NULL DEFAULT ''  -- the counter's account that printed it
+    account     VARCHAR(255)   NOT NULL DEFAULT '', -- the counter's account that printed it
+    keyed       SMALLINT,                           -- 1 weight or count keyed, 0 from the scale
+    tare        NUMERIC(12, 3) NOT NULL DEFAULT 0   -- kg taken off; quantity is the net weight
 );
 
 -- A table made for version 1.0 gains the account column; until then its counters send their
 -- rows without it.
 ALTER TABLE varnet_journal ADD COLUMN IF NOT EXISTS account VARCHAR(255) NOT NULL DEFAULT '';
+-- An earlier table gains the columns keyed and tare (NULL and 0 in its rows so far); until
+-- then its counters send their rows without them.
+ALTER TABLE varnet_journal ADD COLUMN IF NOT EXISTS keyed SMALLINT;
+ALTER TABLE varnet_journal ADD COLUMN IF NOT EXISTS tare NUMERIC(12, 3) NOT NULL DEFAULT 0;
 
 CREATE INDEX IF NOT EXISTS varnet_journal_moment ON varnet_journal (moment);
 CREATE INDEX IF NOT EXISTS varnet_journal_counter ON varnet_journal (counter, moment);
 
--- The counter's outbox sends each row with this statement (17 parameters; to a table without
--- the account column, the same without it); a row sent again after a lost answer is left as
--- it is:
+-- The counter's outbox sends each row with this statement (19 parameters; to a table without
+-- the account column, or without keyed and tare, the same without them); a row sent again
+-- after a lost answer is left as it is:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
---       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
---   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
+--       keyed, tare)
+--   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING

@@ -22,7 +22,9 @@ BEGIN
         label_name  NVARCHAR(MAX)  NOT NULL,
         label_info  NVARCHAR(MAX)  NOT NULL,
         received    DATETIME2(3)   NOT NULL DEFAULT SYSDATETIME(), -- when the row arrived
-        account     NVARCHAR(255)  NOT NULL DEFAULT N''  -- the counter's account that printed it
+        account     NVARCHAR(255)  NOT NULL DEFAULT N'', -- the counter's account that printed it
+        keyed       SMALLINT       NULL,             -- 1 weight or count keyed, 0 from the scale
+        tare        NUMERIC(12, 3) NOT NULL DEFAULT 0 -- kg taken off; quantity is the net weight
     );
     CREATE INDEX varnet_journal_moment ON dbo.varnet_journal (moment);
     CREATE INDEX varnet_journal_counter ON dbo.varnet_journal (counter, moment);
@@ -32,12 +34,19 @@ END;
 -- rows without it.
 IF COL_LENGTH(N'dbo.varnet_journal', N'account') IS NULL
     ALTER TABLE dbo.varnet_journal ADD account NVARCHAR(255) NOT NULL DEFAULT N'';
+-- An earlier table gains the columns keyed and tare (NULL and 0 in its rows so far); until
+-- then its counters send their rows without them.
+IF COL_LENGTH(N'dbo.varnet_journal', N'keyed') IS NULL
+    ALTER TABLE dbo.varnet_journal ADD keyed SMALLINT NULL;
+IF COL_LENGTH(N'dbo.varnet_journal', N'tare') IS NULL
+    ALTER TABLE dbo.varnet_journal ADD tare NUMERIC(12, 3) NOT NULL DEFAULT 0;
 
--- The counter's outbox sends each row with this statement (18 parameters: the 17 values,
--- then the id again for the guard; to a table without the account column, the same without
--- it); the lock keeps two senders of one row from both finding its id missing, and a row sent
--- again after a lost answer is left as it is:
+-- The counter's outbox sends each row with this statement (20 parameters: the 19 values,
+-- then the id again for the guard; to a table without the account column, or without keyed
+-- and tare, the same without them); the lock keeps two senders of one row from both finding
+-- its id missing, and a row sent again after a lost answer is left as it is:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
---       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
---   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
+--       keyed, tare)
+--   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
 --   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = ?)

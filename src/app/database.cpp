@@ -28,6 +28,23 @@ QString CVarnetApp::ConnectionString(const AppSettings& s, const QString& file) 
     return cs;
 }
 
+namespace {
+// Whether the catalogue's plu table has a tare column. A catalogue without the table at all
+// is told of by the lookups that need it, not here.
+bool PluHasTare(const platform::odbc::Connection& db) {
+    try {
+        platform::odbc::Statement st(db);
+        st.SetReadOnly();
+        st.ExecDirect(QStringLiteral("SELECT * FROM plu WHERE 1 = 0"));
+        const bool has = st.ColumnNames().contains(QStringLiteral("tare"), Qt::CaseInsensitive);
+        st.CloseCursor();
+        return has;
+    } catch (const DatabaseError&) {
+        return false;
+    }
+}
+} // namespace
+
 bool CVarnetApp::IsSQLiteDriver(const QString& driver) {
     return driver.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
 }
@@ -38,6 +55,7 @@ bool CVarnetApp::ConnectDatabase() {
     // A connection whose server went away (restarted, network dropped) stays unusable;
     // the failure has been shown once, and this use connects afresh.
     m_db.Close();
+    m_bCatalogueTare = false;
     try {
         m_db.Open(ConnectionString(m_settings, SettingsPath()));
         m_dialect = m_db.GetDialect();
@@ -65,5 +83,6 @@ bool CVarnetApp::ConnectDatabase() {
         m_bEnableSection = value.has_value() && (*value & 0xFF) == 1;
     }
     query.CloseCursor();
+    m_bCatalogueTare = PluHasTare(m_db);
     return true;
 }

@@ -1,6 +1,6 @@
 // The eighteen settings of a counter, each named after its key in the settings file, the
-// optional line settings of the scale families that can be set otherwise, and the optional
-// central journal.
+// optional line settings of the scale families that can be set otherwise, the optional
+// bounds of keyed weights, and the optional central journal.
 #pragma once
 
 #include "journal/centralsettings.h"
@@ -29,6 +29,12 @@ struct AppSettings {
     int Parity = -1;       // "N", "O", "E", "M", "S" in the file: 0 to 4; -1 not set
     int DataBits = 0;      // 5 to 8; 0 not set
     int StopBits = -1;     // "1", "1.5", "2" in the file: 0, 1, 2; -1 not set
+    // Optional: the heaviest weight an operator may key, in kilograms ("Capacity", a decimal
+    // point); 0 not set: the scale's own capacity where it reports one, else 30 kg.
+    double Capacity = 0;
+    // Optional: weighed goods take their weight from the scale only, never a keyed one
+    // ("WeightFromScaleOnly", 0 or 1; off when missing).
+    bool WeightFromScaleOnly = false;
     // Section "SQL"
     QString Driver;
     QString Server;

@@ -38,6 +38,32 @@ void LoadScaleLine(const CIniFile& ini, AppSettings& s) {
     s.StopBits = static_cast<int>(kStopBitTexts.indexOf(text("StopBits")));
 }
 
+// The optional bounds of keyed weights. Read when set to a value they can take; written when
+// set, and cleared where the file has a value the settings no longer hold. A line of a value
+// that could not be taken is left as the installer wrote it.
+double Capacity(const CIniFile& ini) {
+    bool ok = false;
+    const double kg = ini.ReadString(kScale, QStringLiteral("Capacity"), QString(), kLongText)
+                          .trimmed()
+                          .toDouble(&ok);
+    return ok && kg > 0 && kg < 100000 ? kg : 0;
+}
+
+void LoadWeighing(const CIniFile& ini, AppSettings& s) {
+    s.Capacity = Capacity(ini);
+    s.WeightFromScaleOnly = ini.ReadInt(kScale, QStringLiteral("WeightFromScaleOnly"), 0) != 0;
+}
+
+void SaveWeighing(CIniFile& ini, const AppSettings& s) {
+    if (s.Capacity > 0 || Capacity(ini) > 0)
+        ini.WriteString(kScale, QStringLiteral("Capacity"),
+                        s.Capacity > 0 ? platform::FormatShort(s.Capacity, 3) : QString());
+    const QString scaleOnly = QStringLiteral("WeightFromScaleOnly");
+    if (s.WeightFromScaleOnly || ini.ReadInt(kScale, scaleOnly, 0) != 0)
+        ini.WriteString(kScale, scaleOnly,
+                        s.WeightFromScaleOnly ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
 void SaveScaleLine(CIniFile& ini, const AppSettings& s) {
     if (s.BaudRate > 0)
         ini.WriteString(kScale, QStringLiteral("BaudRate"), QString::number(s.BaudRate));
@@ -88,6 +114,7 @@ void CVarnetApp::LoadSettings() {
     s.RS232Port = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("RS232Port"), 0));
     s.Type = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("Type"), 0));
     LoadScaleLine(ini, s);
+    LoadWeighing(ini, s);
 
     const QString defaultDriver = FindDefaultOdbcDriver();
     s.Driver = ini.ReadString(kSql, QStringLiteral("Driver"), defaultDriver, kLongText);
@@ -122,6 +149,7 @@ void CVarnetApp::SaveSettings() {
     ini.WriteString(kScale, QStringLiteral("RS232Port"), Unsigned(s.RS232Port));
     ini.WriteString(kScale, QStringLiteral("Type"), Unsigned(s.Type));
     SaveScaleLine(ini, s);
+    SaveWeighing(ini, s);
 
     ini.WriteString(kSql, QStringLiteral("Driver"), s.Driver);
     ini.WriteString(kSql, QStringLiteral("Server"), s.Server);

@@ -67,6 +67,9 @@ public:
     // raises platform::odbc::DatabaseError with the connection left open.
     bool ConnectDatabase();
     platform::odbc::Dialect DatabaseDialect() const { return m_dialect; }
+    // The catalogue's plu table has a column tare (a preset tare per product, kilograms):
+    // looked at once per connection, by ConnectDatabase.
+    bool CatalogueHasTare() const { return m_bCatalogueTare; }
 
     // Amounts rounded to a whole multiple of the step RoundTo (hundredths with Penny on,
     // whole units otherwise; 0 means one such unit), halves away from zero. A remainder
@@ -90,4 +93,5 @@ private:
     std::unique_ptr<ILabelLayouts> m_pLayouts;
     IMainScreen* m_pMainWnd = nullptr;
     platform::odbc::Dialect m_dialect = platform::odbc::Dialect::Other;
+    bool m_bCatalogueTare = false;
 };

@@ -86,13 +86,14 @@ QString CCentralJournal::TableName() {
     return QStringLiteral("varnet_journal");
 }
 
-QString CCentralJournal::InsertStatement(Dialect dialect, bool withAccount) {
+QString CCentralJournal::InsertStatement(Dialect dialect, bool withAccount, bool withWeighing) {
     QStringList marks;
-    for (int i = 0; i < kColumnCount + (withAccount ? 1 : 0); ++i)
+    for (int i = 0; i < kColumnCount + (withAccount ? 1 : 0) + (withWeighing ? 2 : 0); ++i)
         marks.append(QStringLiteral("?"));
-    const QString head = QStringLiteral("INSERT INTO %1 (%2%3) ")
+    const QString head = QStringLiteral("INSERT INTO %1 (%2%3%4) ")
                              .arg(TableName(), QLatin1String(kColumns),
-                                  withAccount ? QStringLiteral(", account") : QString());
+                                  withAccount ? QStringLiteral(", account") : QString(),
+                                  withWeighing ? QStringLiteral(", keyed, tare") : QString());
     if (dialect == Dialect::PostgreSQL || dialect == Dialect::SQLite)
         return head + QStringLiteral("VALUES (%1) ON CONFLICT (id) DO NOTHING")
                           .arg(marks.join(QLatin1Char(',')));
@@ -110,12 +111,15 @@ void CCentralJournal::Open(const QString& connectionString) {
     // The columns as the table has them: a query that returns none of its rows.
     Running st(*this);
     st->ExecDirect(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(TableName()));
-    m_bHasAccount = st->ColumnNames().contains(QStringLiteral("account"), Qt::CaseInsensitive);
+    const QStringList columns = st->ColumnNames();
+    m_bHasAccount = columns.contains(QStringLiteral("account"), Qt::CaseInsensitive);
+    m_bHasWeighing = columns.contains(QStringLiteral("keyed"), Qt::CaseInsensitive) &&
+                     columns.contains(QStringLiteral("tare"), Qt::CaseInsensitive);
     st->CloseCursor();
 }
 
 int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter) {
-    const QString sql = InsertStatement(m_dialect, m_bHasAccount);
+    const QString sql = InsertStatement(m_dialect, m_bHasAccount, m_bHasWeighing);
     const bool guardedById = !sql.contains(QLatin1String("ON CONFLICT"));
     int inserted = 0;
     Transaction transaction(m_db);
@@ -141,6 +145,12 @@ int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter)
         };
         if (m_bHasAccount)
             params.push_back(Param::Text(r.account));
+        if (m_bHasWeighing) {
+            Param keyed = Param::Int(r.keyed.value_or(false) ? 1 : 0);
+            keyed.null = !r.keyed.has_value();
+            params.push_back(keyed);
+            params.push_back(Param::Double(r.tare));
+        }
         if (guardedById)
             params.push_back(Param::Text(r.id));
         {
@@ -162,8 +172,10 @@ QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& 
     QString sql =
         QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
                        " barcode, best_before, printer, job_id, reprint, label_name,"
-                       " label_info, %1 FROM %2 WHERE moment >= ?")
-            .arg(m_bHasAccount ? QStringLiteral("account") : QStringLiteral("''"), TableName());
+                       " label_info, %1, %2 FROM %3 WHERE moment >= ?")
+            .arg(m_bHasAccount ? QStringLiteral("account") : QStringLiteral("''"),
+                 m_bHasWeighing ? QStringLiteral("keyed, tare") : QStringLiteral("NULL, 0"),
+                 TableName());
     std::vector<Param> params{Param::Timestamp(from)};
     // No server keeps a moment past the year 9999: the range is open then.
     if (to.isValid() && to.date().year() <= 9999) {
@@ -198,6 +210,9 @@ QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& 
         r.labelName = st.GetText(14).value_or(QString());
         r.labelInfo = st.GetText(15).value_or(QString());
         r.account = st.GetText(16).value_or(QString());
+        if (const std::optional<long long> keyed = st.GetInt(17))
+            r.keyed = *keyed != 0;
+        r.tare = st.GetDouble(18).value_or(0);
         rows.append(r);
     }
     return rows;

@@ -17,6 +17,9 @@ public:
     // The table keeps the account that printed each label: a table made by an earlier version
     // has no such column and gets the rows without it.
     bool HasAccount() const { return m_bHasAccount; }
+    // The same for whether each weight was keyed and its tare (the columns keyed and tare,
+    // added together).
+    bool HasWeighing() const { return m_bHasWeighing; }
     // Every statement gives up after seconds (a table locked by another session, a server
     // that stopped answering) with a DatabaseError.
     void SetTimeout(int seconds) { m_nTimeoutS = seconds; }
@@ -41,8 +44,9 @@ public:
 
     // The insert for a database of this dialect: ON CONFLICT for PostgreSQL (and SQLite), a
     // guarded INSERT ... SELECT ... WHERE NOT EXISTS elsewhere (SQL Server); with or without
-    // the account column.
-    static QString InsertStatement(platform::odbc::Dialect dialect, bool withAccount);
+    // the account column, and with or without the columns keyed and tare.
+    static QString InsertStatement(platform::odbc::Dialect dialect, bool withAccount,
+                                   bool withWeighing = false);
     static QString TableName();
 
 private:
@@ -53,6 +57,7 @@ private:
     platform::odbc::Dialect m_dialect = platform::odbc::Dialect::Other;
     int m_nTimeoutS = 30;
     bool m_bHasAccount = false;
+    bool m_bHasWeighing = false;
     std::mutex m_lock;
     SQLHSTMT m_hRunning = SQL_NULL_HSTMT;
     bool m_bCancelled = false;

@@ -43,6 +43,7 @@ QString CJournal::Close() {
     const bool kept = Stash();
     const int count = int(m_waiting.size());
     m_waiting.clear();
+    m_waitingCloses.clear();
     m_file.Close();
     if (!kept)
         return QStringLiteral("Этикеток, не записанных в журнал фасовки %1: %2. Сохранить их "
@@ -72,21 +73,27 @@ bool CJournal::Stash() {
     if (!QDir().mkpath(QFileInfo(path).path()))
         return false;
     CJournalFile pending;
-    return pending.Open(path) && pending.Append(m_waiting);
+    return pending.Open(path) && pending.Append(m_waiting) &&
+           pending.AppendShiftCloses(m_waitingCloses);
 }
 
-void CJournal::Unstash(const QList<JournalRow>& written) {
+void CJournal::Unstash(const QList<JournalRow>& written, const QList<ShiftClose>& closed) {
     const QString path = PendingPath();
     if (!QFileInfo::exists(path))
         return;
     QStringList ids;
     for (const JournalRow& r : written)
         ids.append(r.id);
+    QStringList closeIds;
+    for (const ShiftClose& c : closed)
+        closeIds.append(c.id);
     CJournalFile pending;
-    if (!pending.Open(path, false) || !pending.Remove(ids))
+    if (!pending.Open(path, false) || !pending.Remove(ids) || !pending.RemoveShiftCloses(closeIds))
         return; // the rows are in the journal; moving them again later adds nothing
     bool ok = false;
-    const bool empty = pending.All(&ok).isEmpty() && ok;
+    bool closesOk = false;
+    const bool empty = pending.All(&ok).isEmpty() && ok &&
+                       pending.ShiftCloses(QDateTime(), &closesOk).isEmpty() && closesOk;
     pending.Close();
     if (empty)
         for (const char* suffix : {"", "-wal", "-shm"})
@@ -104,11 +111,17 @@ void CJournal::Prepare() {
     if (!pending.Open(path, false))
         return;
     const QList<JournalRow> kept = pending.All(&ok);
+    bool closesOk = false;
+    const QList<ShiftClose> keptCloses = pending.ShiftCloses(QDateTime(), &closesOk);
     pending.Close();
     for (const JournalRow& r : kept)
         if (std::none_of(m_waiting.cbegin(), m_waiting.cend(),
                          [&r](const JournalRow& w) { return w.id == r.id; }))
             m_waiting.append(r);
+    for (const ShiftClose& c : keptCloses)
+        if (std::none_of(m_waitingCloses.cbegin(), m_waitingCloses.cend(),
+                         [&c](const ShiftClose& w) { return w.id == c.id; }))
+            m_waitingCloses.append(c);
     if (Flush())
         return;
     ReportOutage();
@@ -216,6 +229,15 @@ QString CJournal::ReadError() const {
 
 void CJournal::Record(const JournalRow& row) {
     m_waiting.append(row);
+    KeepWaiting();
+}
+
+void CJournal::CloseShift(const ShiftClose& close) {
+    m_waitingCloses.append(close);
+    KeepWaiting();
+}
+
+void CJournal::KeepWaiting() {
     if (Flush())
         return;
     // At once, not at exit: a program that is killed or loses power keeps the row too.
@@ -225,22 +247,26 @@ void CJournal::Record(const JournalRow& row) {
 }
 
 bool CJournal::Flush() {
-    if (m_waiting.isEmpty())
+    if (m_waiting.isEmpty() && m_waitingCloses.isEmpty())
         return true;
     if (IsServiced())
         return FlushToService();
-    if (!EnsureOpen() || !m_file.Append(m_waiting)) {
+    const auto write = [this] {
+        return m_file.Append(m_waiting) && m_file.AppendShiftCloses(m_waitingCloses);
+    };
+    if (!EnsureOpen() || !write()) {
         // A file found damaged only now is set aside, and the rows go to a fresh one.
         const bool damaged = m_file.IsOpen() && m_file.IsDamaged();
-        if (!damaged || !SetDamagedFileAside(m_file.Error()) || !m_file.Append(m_waiting)) {
+        if (!damaged || !SetDamagedFileAside(m_file.Error()) || !write()) {
             // A file that failed once is opened anew next time: the folder may have been
             // replaced or remounted in between.
             m_file.Close();
             return false;
         }
     }
-    Unstash(m_waiting);
+    Unstash(m_waiting, m_waitingCloses);
     m_waiting.clear();
+    m_waitingCloses.clear();
     m_bReported = false;
     if (m_outbox)
         m_outbox->Nudge();
@@ -252,16 +278,13 @@ bool CJournal::Flush() {
 bool CJournal::FlushToService() {
     int refused = 0;
     QString firstReason;
-    while (!m_waiting.isEmpty()) {
+    while (!m_waiting.isEmpty() || !m_waitingCloses.isEmpty()) {
         const QList<JournalRow> batch = m_waiting.mid(0, CJournalService::kMaxRows);
-        QJsonArray rows;
-        for (const JournalRow& r : batch)
-            rows.append(journalwire::ToJson(r));
+        // The closes of shifts go with the first request; they are few.
+        const QList<ShiftClose> closes = m_waitingCloses;
         QByteArray line;
-        if (!platform::LocalRequest(m_socket,
-                                    QJsonDocument(QJsonObject{{QStringLiteral("rows"), rows}})
-                                        .toJson(QJsonDocument::Compact),
-                                    &line, &m_serviceError, kServiceTimeoutMs))
+        if (!platform::LocalRequest(m_socket, journalwire::Request(batch, closes), &line,
+                                    &m_serviceError, kServiceTimeoutMs))
             return false;
         const QJsonObject answer = QJsonDocument::fromJson(line).object();
         if (!answer.contains(QStringLiteral("written"))) {
@@ -279,8 +302,9 @@ bool CJournal::FlushToService() {
             m_damage = notice;
             platform::ReportMessage(notice, Caption(), platform::MessageIcon::Exclamation);
         }
-        Unstash(batch);
+        Unstash(batch, closes);
         m_waiting.erase(m_waiting.begin(), m_waiting.begin() + batch.size());
+        m_waitingCloses.clear();
     }
     m_bReported = false;
     if (m_retry)
@@ -324,6 +348,22 @@ QList<JournalRow> CJournal::Rows(const QDateTime& from, const QDateTime& to) {
     std::stable_sort(rows.begin(), rows.end(),
                      [](const JournalRow& a, const JournalRow& b) { return a.moment < b.moment; });
     return rows;
+}
+
+QList<ShiftClose> CJournal::ShiftCloses(const QDateTime& from) {
+    bool read = false;
+    QList<ShiftClose> closes;
+    if (EnsureOpen())
+        closes = m_file.ShiftCloses(from, &read);
+    if (!read && m_readError.isEmpty())
+        m_readError = QStringLiteral("Журнал фасовки не читается: %1")
+                          .arg(m_file.Error().isEmpty() ? m_path : m_file.Error());
+    for (const ShiftClose& c : m_waitingCloses)
+        if (c.moment >= from)
+            closes.append(c);
+    std::stable_sort(closes.begin(), closes.end(),
+                     [](const ShiftClose& a, const ShiftClose& b) { return a.moment < b.moment; });
+    return closes;
 }
 
 bool CJournal::LastRow(JournalRow* row) {

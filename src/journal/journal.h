@@ -29,9 +29,11 @@ public:
 
     // Records one accepted label. Never fails: a row that cannot be written waits.
     void Record(const JournalRow& row);
-    // Writes the waiting rows; true when none waits any more.
+    // Records «Закрыть смену» as Record records a label: never fails, waits when it must.
+    void CloseShift(const ShiftClose& close);
+    // Writes the waiting rows and closes; true when none waits any more.
     bool Flush();
-    int Waiting() const { return int(m_waiting.size()); }
+    int Waiting() const { return int(m_waiting.size() + m_waitingCloses.size()); }
 
     // The file where this account keeps the rows that this journal could not take yet: in the
     // account's own data folder, one file per journal.
@@ -48,6 +50,8 @@ public:
     // Rows packed in [from, to), oldest first, those still waiting included. ReadError()
     // then says why rows of the file may be missing.
     QList<JournalRow> Rows(const QDateTime& from, const QDateTime& to);
+    // The closes of shifts from a moment on, oldest first, those still waiting included.
+    QList<ShiftClose> ShiftCloses(const QDateTime& from);
     // The label recorded last, waiting or written.
     bool LastRow(JournalRow* row);
     // Why the last Rows could not show every row: the file could not be read, or a damaged
@@ -85,16 +89,19 @@ private:
     // the operator is told once.
     bool SetDamagedFileAside(const QString& reason);
     void ScheduleRetry();
+    // Writes what waits, or keeps it in the account's own file and tells the operator once.
+    void KeepWaiting();
     // Keeps the waiting rows in the account's own file; false when that failed.
     bool Stash();
     // The rows that reached the journal leave the account's own file.
-    void Unstash(const QList<JournalRow>& written);
+    void Unstash(const QList<JournalRow>& written, const QList<ShiftClose>& closed);
 
     QString m_path;
     QString m_socket;
     QString m_serviceError; // why the service could not take the rows last time
     CJournalFile m_file;
     QList<JournalRow> m_waiting;
+    QList<ShiftClose> m_waitingCloses;
     bool m_bReported = false;
     int m_retryMs = 2000;
     std::unique_ptr<QTimer> m_retry;

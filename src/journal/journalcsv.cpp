@@ -36,14 +36,17 @@ QByteArray File(const QList<QStringList>& lines) {
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-QByteArray Rows(const QList<JournalRow>& rows) {
+QByteArray Rows(const QList<JournalRow>& rows, const QList<QDateTime>& shifts) {
     QList<QStringList> lines;
     lines.append({QStringLiteral("Время"), QStringLiteral("Код"), QStringLiteral("Товар"),
                   QStringLiteral("Вид"), QStringLiteral("Количество"), QStringLiteral("Цена"),
                   QStringLiteral("Сумма"), QStringLiteral("Штрих-код"), QStringLiteral("Годен до"),
                   QStringLiteral("Принтер"), QStringLiteral("Задание"), QStringLiteral("Повтор"),
-                  QStringLiteral("Идентификатор"), QStringLiteral("Оператор")});
-    for (const JournalRow& r : rows) {
+                  QStringLiteral("Идентификатор"), QStringLiteral("Оператор"),
+                  QStringLiteral("Ввод"), QStringLiteral("Тара"), QStringLiteral("Смена")});
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const JournalRow& r = rows[i];
+        const QDateTime shift = shifts.value(i);
         // Names, codes, the printer and the account come from a catalogue, a settings file
         // and the system: text.
         lines.append(
@@ -56,8 +59,9 @@ QByteArray Rows(const QList<JournalRow>& rows) {
              r.bestBefore.isValid() ? r.bestBefore.toString(QStringLiteral("dd.MM.yyyy HH:mm"))
                                     : QString(),
              Text(r.printer), QString::number(r.jobId),
-             r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), Text(r.id),
-             Text(r.account)});
+             r.reprint ? QStringLiteral("да") : QStringLiteral("нет"), Text(r.id), Text(r.account),
+             r.EntryText(), Number(r.tare, 3),
+             shift.isValid() ? shift.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : QString()});
     }
     return File(lines);
 }

@@ -21,8 +21,9 @@ QString Number(double value, int decimals);
 // A whole file: the byte order mark and the lines.
 QByteArray File(const QList<QStringList>& lines);
 
-// The labels themselves, one line each, with a header line.
-QByteArray Rows(const QList<JournalRow>& rows);
+// The labels themselves, one line each, with a header line; shifts, when given, holds the
+// start of each row's shift.
+QByteArray Rows(const QList<JournalRow>& rows, const QList<QDateTime>& shifts = {});
 // Totals per product (or per hour) with a header line and the grand total last.
 QByteArray Totals(const QList<JournalTotal>& totals, const JournalTotal& grand, bool byHour);
 

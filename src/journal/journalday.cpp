@@ -1,22 +1,34 @@
 #include "journal/journalday.h"
 
 #include "journal/journal.h"
+#include "journal/journalshift.h"
 
 #include <algorithm>
 
 void CJournalDay::Load(CJournal& journal, const QDate& day) {
     m_day = day;
-    m_rows = journal.Rows(day.startOfDay(), day.addDays(1).startOfDay());
+    // The labels before the day too, for the shifts that began before it.
+    const QDateTime from = day.startOfDay();
+    const QDateTime readFrom = journalshift::ReadFrom(from);
+    const QList<JournalRow> read = journal.Rows(readFrom, day.addDays(1).startOfDay());
     m_error = journal.ReadError();
+    const QList<ShiftClose> closes = journal.ShiftCloses(readFrom);
+    if (m_error.isEmpty())
+        m_error = journal.ReadError();
+    const journalshift::RowsWithShifts ofDay = journalshift::From(read, closes, from);
+    m_rows = ofDay.rows;
+    m_shifts = ofDay.shifts;
     m_totals = TotalsByProduct(m_rows);
     m_grand = GrandTotal(m_rows);
     std::reverse(m_rows.begin(), m_rows.end());
+    std::reverse(m_shifts.begin(), m_shifts.end());
 }
 
 QStringList CJournalDay::RowHeader() {
     return {QStringLiteral("Время"),     QStringLiteral("Код"),    QStringLiteral("Товар"),
             QStringLiteral("Кол-во"),    QStringLiteral("Цена"),   QStringLiteral("Сумма"),
-            QStringLiteral("Штрих-код"), QStringLiteral("Повтор"), QStringLiteral("Оператор")};
+            QStringLiteral("Штрих-код"), QStringLiteral("Повтор"), QStringLiteral("Оператор"),
+            QStringLiteral("Ввод"),      QStringLiteral("Тара")};
 }
 
 QStringList CJournalDay::RowCells(const JournalRow& r) {
@@ -29,7 +41,9 @@ QStringList CJournalDay::RowCells(const JournalRow& r) {
             QString::number(r.sum, 'f', 2),
             r.barcode,
             r.reprint ? QStringLiteral("повтор") : QString(),
-            r.account};
+            r.account,
+            r.EntryText(),
+            r.tare > 0 ? QString::number(r.tare, 'f', 3) + QStringLiteral(" кг") : QString()};
 }
 
 QStringList CJournalDay::TotalHeader() {

@@ -16,6 +16,8 @@ public:
 
     QDate Day() const { return m_day; }
     const QList<JournalRow>& Rows() const { return m_rows; } // newest first
+    // The start of each row's shift, in the order of Rows().
+    const QList<QDateTime>& Shifts() const { return m_shifts; }
     const QList<JournalTotal>& Totals() const { return m_totals; }
     const JournalTotal& Grand() const { return m_grand; }
     // Why the day may lack rows of the file (it could not be read, or was set aside as
@@ -32,6 +34,7 @@ public:
 private:
     QDate m_day;
     QList<JournalRow> m_rows;
+    QList<QDateTime> m_shifts;
     QList<JournalTotal> m_totals;
     JournalTotal m_grand;
     QString m_error;

@@ -32,14 +32,20 @@ const char* const kSchema =
     " label_info TEXT NOT NULL,"
     " sent INTEGER NOT NULL DEFAULT 0);"
     "CREATE INDEX IF NOT EXISTS labels_moment ON labels(moment);"
-    "CREATE INDEX IF NOT EXISTS labels_unsent ON labels(sent) WHERE sent = 0;";
+    "CREATE INDEX IF NOT EXISTS labels_unsent ON labels(sent) WHERE sent = 0;"
+    // Each «Закрыть смену»: the account's next label begins its next shift.
+    "CREATE TABLE IF NOT EXISTS shift_closes ("
+    " id TEXT PRIMARY KEY NOT NULL,"
+    " moment TEXT NOT NULL,"
+    " account TEXT NOT NULL);"
+    "CREATE INDEX IF NOT EXISTS shift_closes_moment ON shift_closes(moment);";
 
 const char* const kColumns =
     "id, moment, code, name, weighed, quantity, price, sum, barcode, best_before, printer,"
     " job_id, reprint, label_name, label_info";
-// What a query reads: kColumns and the account (an empty text where an older file read
-// without writing has none).
-constexpr int kColumnCount = 16;
+// What a query reads: kColumns, the account, whether the weight was keyed and the tare (an
+// empty text, NULL and 0 where an older file read without writing has none).
+constexpr int kColumnCount = 18;
 
 // Columns that later versions keep, added to an older file when it is opened for writing;
 // a reader finds them missing in an older file and does without.
@@ -52,6 +58,10 @@ const AddedColumn kAddedColumns[] = {
     {"central_error", "TEXT"},
     // The account that printed the label; empty in the rows of older versions.
     {"account", "TEXT NOT NULL DEFAULT ''"},
+    // 1: the weight or count was keyed, 0: read from the scale; NULL in older rows.
+    {"keyed", "INTEGER"},
+    // Kilograms taken off the scale's weight; the quantity is the net weight.
+    {"tare", "REAL NOT NULL DEFAULT 0"},
 };
 
 // The columns of kColumns: a file without all of them is not a packing journal.
@@ -115,6 +125,9 @@ JournalRow RowAt(const Statement& st) {
     r.labelName = st.Text(13);
     r.labelInfo = st.Text(14);
     r.account = st.Text(15);
+    if (sqlite3_column_type(s, 16) != SQLITE_NULL)
+        r.keyed = sqlite3_column_int(s, 16) != 0;
+    r.tare = sqlite3_column_double(s, 17);
     return r;
 }
 
@@ -153,7 +166,8 @@ bool CJournalFile::Exec(const char* sql) {
 
 QString CJournalFile::Selected() const {
     return QLatin1String(kColumns) +
-           (m_bHasAccount ? QStringLiteral(", account") : QStringLiteral(", ''"));
+           (m_bHasAccount ? QStringLiteral(", account") : QStringLiteral(", ''")) +
+           (m_bHasWeighing ? QStringLiteral(", keyed, tare") : QStringLiteral(", NULL, 0"));
 }
 
 bool CJournalFile::HasColumn(const QString& column) {
@@ -161,6 +175,15 @@ bool CJournalFile::HasColumn(const QString& column) {
     if (!st.get())
         return false;
     st.Bind(1, column);
+    return sqlite3_step(st.get()) == SQLITE_ROW;
+}
+
+bool CJournalFile::HasTable(const QString& table) {
+    Statement st(m_db,
+                 QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    if (!st.get())
+        return false;
+    st.Bind(1, table);
     return sqlite3_step(st.get()) == SQLITE_ROW;
 }
 
@@ -234,6 +257,8 @@ bool CJournalFile::Open(const QString& path, bool create) {
         return false;
     }
     m_bHasAccount = true;
+    m_bHasWeighing = true;
+    m_bHasShifts = true;
     return true;
 }
 
@@ -269,6 +294,9 @@ bool CJournalFile::OpenReadOnly(const QString& path) {
         }
     }
     m_bHasAccount = found.contains(QStringLiteral("account"));
+    m_bHasWeighing =
+        found.contains(QStringLiteral("keyed")) && found.contains(QStringLiteral("tare"));
+    m_bHasShifts = HasTable(QStringLiteral("shift_closes"));
     return true;
 }
 
@@ -283,8 +311,8 @@ bool CJournalFile::Append(const QList<JournalRow>& rows) {
         return Fail(QStringLiteral("The journal is not open"));
     if (!Exec("BEGIN IMMEDIATE;"))
         return false;
-    Statement st(m_db, QStringLiteral("INSERT OR IGNORE INTO labels (%1, account) VALUES "
-                                      "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+    Statement st(m_db, QStringLiteral("INSERT OR IGNORE INTO labels (%1, account, keyed, tare) "
+                                      "VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
                            .arg(QLatin1String(kColumns)));
     bool ok = st.get() != nullptr;
     for (const JournalRow& r : rows) {
@@ -311,6 +339,11 @@ bool CJournalFile::Append(const QList<JournalRow>& rows) {
         st.Bind(14, r.labelName);
         st.Bind(15, r.labelInfo);
         st.Bind(16, r.account);
+        if (r.keyed)
+            sqlite3_bind_int(s, 17, *r.keyed ? 1 : 0);
+        else
+            sqlite3_bind_null(s, 17);
+        sqlite3_bind_double(s, 18, r.tare);
         ok = sqlite3_step(s) == SQLITE_DONE;
     }
     if (!ok) {
@@ -542,6 +575,65 @@ QList<SetAsideRow> CJournalFile::SetAsideRows(bool* ok) {
     if (ok)
         *ok = true;
     return rows;
+}
+
+bool CJournalFile::AppendShiftCloses(const QList<ShiftClose>& closes) {
+    if (!m_db)
+        return Fail(QStringLiteral("The journal is not open"));
+    if (!Exec("BEGIN IMMEDIATE;"))
+        return false;
+    Statement st(m_db, QStringLiteral("INSERT OR IGNORE INTO shift_closes (id, moment, account) "
+                                      "VALUES (?,?,?)"));
+    bool ok = st.get() != nullptr;
+    for (const ShiftClose& c : closes) {
+        if (!ok)
+            break;
+        sqlite3_reset(st.get());
+        st.Bind(1, c.id);
+        st.Bind(2, MomentText(c.moment));
+        st.Bind(3, c.account);
+        ok = sqlite3_step(st.get()) == SQLITE_DONE;
+    }
+    if (!ok || !Exec("COMMIT;")) {
+        Fail(QStringLiteral("Cannot write the journal"));
+        const QString error = m_error;
+        Exec("ROLLBACK;");
+        m_error = error;
+        return false;
+    }
+    return true;
+}
+
+QList<ShiftClose> CJournalFile::ShiftCloses(const QDateTime& from, bool* ok) {
+    QList<ShiftClose> closes;
+    if (ok)
+        *ok = false;
+    if (!m_db) {
+        Fail(QStringLiteral("The journal is not open"));
+        return closes;
+    }
+    // A file of a version without shifts has no close in it.
+    if (m_bHasShifts) {
+        Statement st(m_db, QStringLiteral("SELECT id, moment, account FROM shift_closes "
+                                          "WHERE moment >= ? ORDER BY moment, rowid"));
+        if (st.get())
+            st.Bind(1, MomentText(from));
+        int rc = SQLITE_ERROR;
+        while (st.get() && (rc = sqlite3_step(st.get())) == SQLITE_ROW)
+            closes.append({st.Text(0), ParseMoment(st.Text(1)), st.Text(2)});
+        if (rc != SQLITE_DONE) {
+            Fail(QStringLiteral("Cannot read the journal"));
+            return {};
+        }
+    }
+    if (ok)
+        *ok = true;
+    return closes;
+}
+
+bool CJournalFile::RemoveShiftCloses(const QStringList& ids) {
+    return ForEachId(ids, "DELETE FROM shift_closes WHERE id = ?",
+                     QStringLiteral("Cannot remove rows from the journal"));
 }
 
 bool CJournalFile::KeepRefused(const QList<RefusedRow>& rows) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "journal/journalrow.h"
+#include "journal/journalshift.h"
 
 #include <QList>
 #include <QString>
@@ -85,6 +86,13 @@ public:
     bool KeepRefused(const QList<RefusedRow>& rows);
     QList<RefusedRow> RefusedRows(bool* ok = nullptr);
 
+    // The «Закрыть смену» of every account: written in one transaction (a close already
+    // there is kept), read from a moment on (oldest first), and removed by identifier (a
+    // file of what waits to go into a counter's journal is emptied so).
+    bool AppendShiftCloses(const QList<ShiftClose>& closes);
+    QList<ShiftClose> ShiftCloses(const QDateTime& from, bool* ok = nullptr);
+    bool RemoveShiftCloses(const QStringList& ids);
+
     // The moment as the file stores it: local time text that sorts as it reads.
     static QString MomentText(const QDateTime& dt);
 
@@ -92,6 +100,7 @@ private:
     bool Exec(const char* sql);
     bool AddColumns();
     bool HasColumn(const QString& column);
+    bool HasTable(const QString& table);
     // The columns a query reads, in the order RowAt takes them.
     QString Selected() const;
     // Runs sql, whose one parameter is a row's identifier, for each of ids in one transaction.
@@ -106,4 +115,6 @@ private:
     bool m_bDamaged = false;
     bool m_bHasAccount = false;
     bool m_bKeepWal = false;
+    bool m_bHasWeighing = false; // the columns keyed and tare
+    bool m_bHasShifts = false;
 };

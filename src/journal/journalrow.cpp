@@ -5,3 +5,9 @@
 QString JournalRow::NewId() {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
+
+QString JournalRow::EntryText() const {
+    if (!keyed)
+        return QString();
+    return *keyed ? QStringLiteral("вручную") : QStringLiteral("весы");
+}

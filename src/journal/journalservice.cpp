@@ -47,25 +47,37 @@ bool CJournalService::Open() {
     return m_file.Open(m_path);
 }
 
-bool CJournalService::Append(const QList<JournalRow>& rows) {
+bool CJournalService::Append(const QList<JournalRow>& rows, const QList<ShiftClose>& closes) {
+    const auto write = [&] { return m_file.Append(rows) && m_file.AppendShiftCloses(closes); };
     if (!Open())
         return false;
-    if (m_file.Append(rows))
+    if (write())
         return true;
     // Found damaged only now: set aside, and the rows go to a fresh file.
     if (!m_file.IsDamaged())
         return false;
     m_file.Close();
-    return Open() && m_file.Append(rows);
+    return Open() && write();
 }
 
 QByteArray CJournalService::Handle(const QByteArray& line, const QString& account) {
     QJsonParseError parsed{};
     const QJsonDocument request = QJsonDocument::fromJson(line, &parsed);
     const QJsonArray items = request.object().value(QStringLiteral("rows")).toArray();
-    if (parsed.error != QJsonParseError::NoError || !request.isObject() || items.isEmpty() ||
-        items.size() > kMaxRows)
+    const QJsonArray closeItems = request.object().value(QStringLiteral("closes")).toArray();
+    if (parsed.error != QJsonParseError::NoError || !request.isObject() ||
+        (items.isEmpty() && closeItems.isEmpty()) || items.size() > kMaxRows ||
+        closeItems.size() > kMaxRows)
         return Failure(QStringLiteral("неверный запрос к службе журнала"));
+    // A close of a shift is the account's own: the socket's, whatever was sent.
+    QList<ShiftClose> closes;
+    for (const QJsonValue& item : closeItems) {
+        ShiftClose close;
+        if (!journalwire::FromJson(item.toObject(), &close))
+            return Failure(QStringLiteral("неверный запрос к службе журнала"));
+        close.account = account;
+        closes.append(close);
+    }
     QList<JournalRow> accepted;
     QList<RefusedRow> refused;
     for (const QJsonValue& item : items) {
@@ -81,7 +93,7 @@ QByteArray CJournalService::Handle(const QByteArray& line, const QString& accoun
         row.account = account;
         accepted.append(row);
     }
-    if (!accepted.isEmpty() && !Append(accepted))
+    if ((!accepted.isEmpty() || !closes.isEmpty()) && !Append(accepted, closes))
         return Failure(m_file.Error());
     if (!refused.isEmpty() && !(Open() && m_file.KeepRefused(refused)))
         return Failure(m_file.Error());

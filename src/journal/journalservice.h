@@ -1,11 +1,13 @@
 // The journal service's side of the counter's journal: it alone writes the file on an
-// installed counter. Each request is a JSON line with the rows of labels that printed; the
+// installed counter. Each request is a JSON line with the rows of labels that printed (and the
+// closes of shifts); the
 // answer says how many rows the journal now holds and which it refused. The account of a row
 // is the one the socket reports for the program that sent it, never what the request says, and
 // a row no label could have printed is kept apart with the reason instead of joining the labels.
 #pragma once
 
 #include "journal/journalfile.h"
+#include "journal/journalshift.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,7 +29,7 @@ public:
     static constexpr int kMaxRows = 500;
 
 private:
-    bool Append(const QList<JournalRow>& rows);
+    bool Append(const QList<JournalRow>& rows, const QList<ShiftClose>& closes);
 
     QString m_path;
     CJournalFile m_file;

@@ -2,6 +2,8 @@
 
 #include "journal/journalfile.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QUuid>
 
 #include <cmath>
@@ -60,7 +62,37 @@ QJsonObject ToJson(const JournalRow& r) {
         {QStringLiteral("reprint"), r.reprint},
         {QStringLiteral("label_name"), r.labelName},
         {QStringLiteral("label_info"), r.labelInfo},
+        {QStringLiteral("keyed"), r.keyed.has_value() ? QJsonValue(*r.keyed) : QJsonValue()},
+        {QStringLiteral("tare"), r.tare},
     };
+}
+
+QJsonObject ToJson(const ShiftClose& c) {
+    return QJsonObject{{QStringLiteral("id"), c.id},
+                       {QStringLiteral("moment"), CJournalFile::MomentText(c.moment)}};
+}
+
+bool FromJson(const QJsonObject& o, ShiftClose* c) {
+    const QJsonValue id = o.value(QStringLiteral("id"));
+    const QJsonValue moment = o.value(QStringLiteral("moment"));
+    if (!id.isString() || !moment.isString())
+        return false;
+    c->id = id.toString();
+    c->moment = Moment(moment.toString());
+    c->account.clear();
+    return c->id.size() == 36 && !QUuid::fromString(c->id).isNull() && c->moment.isValid();
+}
+
+QByteArray Request(const QList<JournalRow>& rows, const QList<ShiftClose>& closes) {
+    QJsonArray rowItems;
+    for (const JournalRow& r : rows)
+        rowItems.append(ToJson(r));
+    QJsonArray closeItems;
+    for (const ShiftClose& c : closes)
+        closeItems.append(ToJson(c));
+    return QJsonDocument(QJsonObject{{QStringLiteral("rows"), rowItems},
+                                     {QStringLiteral("closes"), closeItems}})
+        .toJson(QJsonDocument::Compact);
 }
 
 bool FromJson(const QJsonObject& o, JournalRow* r) {
@@ -96,6 +128,14 @@ bool FromJson(const QJsonObject& o, JournalRow* r) {
         !text("job_id", &job) || !flag("reprint", &r->reprint) ||
         !text("label_name", &r->labelName) || !text("label_info", &r->labelInfo))
         return false;
+    // Older programs send neither; a keyed mark is a flag or nothing, a tare a number.
+    const QJsonValue keyed = o.value(QStringLiteral("keyed"));
+    const QJsonValue tare = o.value(QStringLiteral("tare"));
+    if ((!keyed.isUndefined() && !keyed.isNull() && !keyed.isBool()) ||
+        (!tare.isUndefined() && !tare.isDouble()))
+        return false;
+    r->keyed = keyed.isBool() ? std::optional<bool>(keyed.toBool()) : std::nullopt;
+    r->tare = tare.toDouble(0);
     bool ok = false;
     r->jobId = job.toLongLong(&ok);
     r->moment = Moment(moment);
@@ -121,6 +161,8 @@ QString Implausible(const JournalRow& r) {
     for (const double money : {r.price, r.sum})
         if (!std::isfinite(money) || money < 0 || money > kMaxJournalMoney)
             return QStringLiteral("сумма или цена %1 вне пределов журнала").arg(money);
+    if (!std::isfinite(r.tare) || r.tare < 0 || r.tare > kMaxQuantity)
+        return QStringLiteral("тара %1 вне пределов весов").arg(r.tare);
     if (r.jobId < 0)
         return QStringLiteral("неверный номер задания печати");
     return QString();

@@ -78,6 +78,17 @@ QString FormatFixed(double value, int decimals) {
     return QString::number(value, 'f', decimals);
 }
 
+QString FormatShort(double value, int decimals) {
+    QString text = FormatFixed(value, decimals);
+    if (text.contains(QLatin1Char('.'))) {
+        while (text.endsWith(QLatin1Char('0')))
+            text.chop(1);
+        if (text.endsWith(QLatin1Char('.')))
+            text.chop(1);
+    }
+    return text;
+}
+
 long long MoneyUnits(double amount, bool penny) {
     const double units = amount * (penny ? 100.0 : 1.0);
     return std::llround(std::round(units * 1e6) / 1e6);

@@ -19,6 +19,8 @@ uint64_t ParseLeadingUInt(const QString& text);
 
 // value with the given number of decimals and "." as the decimal point ("%.*f").
 QString FormatFixed(double value, int decimals);
+// The same without the zeros a reader does not need: 15.000 as "15", 6.500 as "6.5".
+QString FormatShort(double value, int decimals);
 
 // Money in the smallest unit in use, hundredths with penny and whole units without, rounded
 // to the nearest integer with halves away from zero; a price like 12.345, a hair below its

@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -38,6 +39,11 @@ public:
     // The scale sends its weights by itself (continuous output): each exchange waits for the
     // next line, so the poller asks again without a pause.
     virtual bool TalksByItself() const { return false; }
+    // Asks, where the protocol has a way to, for the heaviest weight the scale weighs, once,
+    // before the next weight; Capacity() then says it (kilograms), from any thread. 0 while
+    // unknown. A tool that sends nothing but weight requests never asks.
+    void AskCapacity() { m_bAskCapacity = true; }
+    double Capacity() const { return m_dCapacity.load(); }
 
     // Opens a device by its path with the line fields below (the diagnostic tool names the
     // device itself rather than a port number).
@@ -111,6 +117,8 @@ protected:
     platform::CSerialPort m_hPort;
     bool m_bOpen = false;
     bool m_bAnswered = false; // set by the protocol; cleared when an exchange starts
+    bool m_bAskCapacity = false;
+    std::atomic<double> m_dCapacity{0.0};
     ScaleState m_nState = ScaleState::Unknown;
 
 private:

@@ -12,4 +12,8 @@ public:
 protected:
     // "SI" CR LF and an answer of about twenty characters.
     std::size_t ExchangeBytes() const override { return 4 + 24; }
+
+private:
+    // "I2" CR LF: the scale's type and capacity, in an exchange of its own.
+    void ReadCapacity();
 };

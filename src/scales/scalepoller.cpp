@@ -83,6 +83,8 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& 
     m_pScale = CreateScale(nType, nPort, line);
     if (!m_pScale)
         return;
+    // The bound of a keyed weight, where the scale can say it.
+    m_pScale->AskCapacity();
     m_pScale->SetMessageHandler([this](const QString& text) { Report(text); });
     const bool opened = m_pScale->Open();
     m_strPortName = m_pScale->PortName();

@@ -1,6 +1,7 @@
 #include "scales/textreplies.h"
 
 #include <cstdint>
+#include <string>
 
 namespace scales {
 
@@ -139,6 +140,41 @@ LineReading ParseMtSicsLine(const char* line, std::size_t size) {
     default:
         return r;
     }
+}
+
+double ParseMtSicsCapacity(const char* line, std::size_t size) {
+    while (size > 0 && IsSpace(line[size - 1]))
+        --size;
+    static const char kHead[] = "I2 A ";
+    const std::size_t head = sizeof kHead - 1;
+    if (size < head + 2 || std::string(line, head) != kHead || line[size - 1] != '"')
+        return 0.0;
+    std::size_t begin = head;
+    while (begin < size && IsSpace(line[begin]))
+        ++begin;
+    if (begin >= size - 1 || line[begin] != '"')
+        return 0.0;
+    // The text in the quotes ends with the capacity and its unit.
+    std::size_t end = size - 1;
+    std::size_t unitStart = end;
+    while (unitStart > begin + 1 && IsLetter(line[unitStart - 1]))
+        --unitStart;
+    const std::string unit(line + unitStart, end - unitStart);
+    std::size_t numberEnd = unitStart;
+    while (numberEnd > begin + 1 && IsSpace(line[numberEnd - 1]))
+        --numberEnd;
+    std::size_t numberStart = numberEnd;
+    while (numberStart > begin + 1 && line[numberStart - 1] != ' ' && line[numberStart - 1] != '"')
+        --numberStart;
+    Text t{line + numberStart, numberEnd - numberStart};
+    double value = 0.0;
+    if (!ReadNumber(t, value) || !t.AtEnd())
+        return 0.0;
+    if (unit == "kg")
+        return value;
+    if (unit == "g")
+        return value / 1000.0;
+    return 0.0;
 }
 
 LineReading ParseContinuousLine(const char* line, std::size_t size) {

@@ -27,6 +27,10 @@ struct LineReading {
 
 // One answer line of an MT-SICS scale to SI or S, without its CR LF: "S S      0.512 kg".
 LineReading ParseMtSicsLine(const char* line, std::size_t size);
+// The answer of an MT-SICS scale to I2 (its type and capacity), without its CR LF:
+// "I2 A \"WMS404C-L/10 WMS-Bridge 410.0090 g\"". The capacity in kilograms; 0 for any other
+// line, or a unit other than g and kg.
+double ParseMtSicsCapacity(const char* line, std::size_t size);
 // One line of an indicator with continuous output, without its CR LF: "ST,GS,+0000.512kg".
 LineReading ParseContinuousLine(const char* line, std::size_t size);
 

@@ -76,11 +76,11 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Конфигурация"));
     SetDialogUnits(font());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(DluX(317), DluY(233));
+    setFixedSize(DluX(317), DluY(253));
 
     // The frames first, so the controls lie above them.
-    for (const QRect& r :
-         {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 42), DluRect(2, 130, 313, 78)})
+    for (const QRect& r : {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 42),
+                           DluRect(2, 130, 313, 78), DluRect(2, 208, 313, 22)})
         (new QGroupBox(this))->setGeometry(r);
 
     AddStatic(QStringLiteral("Принтер:"), 7, 10, 32, 8);
@@ -100,6 +100,7 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     AddStatic(QStringLiteral("Пароль:"), 193, 175, 28, 8);
     AddStatic(QStringLiteral("ИД секции:"), 20, 193, 39, 8);
     AddStatic(QStringLiteral("Начальный поиск товара по:"), 122, 193, 99, 8);
+    AddStatic(QStringLiteral("Вес вручную не больше, кг:"), 122, 217, 99, 8);
 
     // In tab order.
     m_pPrinters = AddList(IDC_PRINTER, 42, 8, 269);
@@ -153,14 +154,22 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     AddEdit(IDC_PASSWORD, 225, 173, 86, 13)->setEchoMode(QLineEdit::Password);
     AddEdit(IDC_SECTION, 65, 191, 35, 13);
     m_pFindOrder = AddList(IDC_FINDORDER, 225, 191, 86);
+    // Keyed weights: none for weighed goods, or none heavier than the scale can weigh.
+    m_pScaleOnly = new QCheckBox(QStringLiteral("Вес только с весов"), this);
+    m_pScaleOnly->setGeometry(DluRect(7, 216, 110, 10));
+    m_controls[IDC_SCALEONLY] = m_pScaleOnly;
+    QLineEdit* capacity = AddEdit(IDC_CAPACITY, 225, 214, 40, 13);
+    capacity->setPlaceholderText(QStringLiteral("весы / 30"));
+    capacity->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,5}([.,][0-9]{0,3})?")), capacity));
 
     auto* ok = new QPushButton(QStringLiteral("ОК"), this);
-    ok->setGeometry(DluRect(103, 211, 50, 14));
+    ok->setGeometry(DluRect(103, 234, 50, 14));
     ok->setDefault(true);
     m_controls[1] = ok;
     connect(ok, &QPushButton::clicked, this, &CAppConfig::accept);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setGeometry(DluRect(164, 211, 50, 14));
+    cancel->setGeometry(DluRect(164, 234, 50, 14));
     m_controls[2] = cancel;
     connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
 
@@ -302,6 +311,8 @@ void CAppConfig::PutValues(const AppConfigValues& v) {
         v.FindOrder >= 0 && v.FindOrder < m_pFindOrder->count() ? v.FindOrder : -1);
     setText(IDC_ROUNDTO, v.RoundTo);
     m_pPenny->setChecked(v.Penny);
+    m_pScaleOnly->setChecked(v.WeightFromScaleOnly);
+    setText(IDC_CAPACITY, v.Capacity);
     for (int id : {IDC_EIWEIGHT, IDC_EIQUANTITY, IDC_EICURRENCY})
         Control(id)->setEnabled(v.PrintEI);
 }
@@ -326,6 +337,8 @@ AppConfigValues CAppConfig::TakeValues() const {
     v.FindOrder = m_pFindOrder->currentIndex();
     v.RoundTo = LineText(Control(IDC_ROUNDTO));
     v.Penny = m_pPenny->isChecked();
+    v.WeightFromScaleOnly = m_pScaleOnly->isChecked();
+    v.Capacity = LineText(Control(IDC_CAPACITY));
     return v;
 }
 

@@ -54,4 +54,5 @@ private:
     QComboBox* m_pFindOrder = nullptr;
     QCheckBox* m_pPrintEI = nullptr;
     QCheckBox* m_pPenny = nullptr;
+    QCheckBox* m_pScaleOnly = nullptr;
 };

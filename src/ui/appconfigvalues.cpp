@@ -1,5 +1,7 @@
 #include "ui/appconfigvalues.h"
 
+#include "platform/numbers.h"
+
 #include <QRegularExpression>
 
 namespace {
@@ -22,6 +24,18 @@ std::optional<quint64> WholeNumber(const QString& text) {
     if (!ok)
         return std::nullopt;
     return value;
+}
+
+// A weight in kilograms above zero and below 100 tonnes, with a decimal point or comma.
+std::optional<double> Kilograms(const QString& text) {
+    QString t = text.trimmed();
+    t.replace(QLatin1Char(','), QLatin1Char('.'));
+    if (!QRegularExpression(QStringLiteral("^[0-9]{1,5}(\\.[0-9]{0,3})?$")).match(t).hasMatch())
+        return std::nullopt;
+    const double kg = t.toDouble();
+    if (kg <= 0)
+        return std::nullopt;
+    return kg;
 }
 
 } // namespace
@@ -72,6 +86,10 @@ std::optional<ConfigInputError> ValidateConfigValues(const AppConfigValues& v) {
     if (!step || *step > 999999)
         return ConfigInputError{
             IDC_ROUNDTO, QStringLiteral("Введите целое число от %1 до %2.").arg(0).arg(999999)};
+    if (!v.Capacity.trimmed().isEmpty() && !Kilograms(v.Capacity))
+        return ConfigInputError{IDC_CAPACITY,
+                                QStringLiteral("Введите наибольший вес в килограммах (например, 15 "
+                                               "или 6.5) или оставьте поле пустым.")};
     return std::nullopt;
 }
 
@@ -95,6 +113,8 @@ AppConfigValues ConfigValuesFromSettings(const AppSettings& s) {
     v.FindOrder = s.FindOrder >= 0 && s.FindOrder <= 2 ? s.FindOrder : -1;
     v.RoundTo = QString::number(s.RoundTo);
     v.Penny = s.Penny;
+    v.WeightFromScaleOnly = s.WeightFromScaleOnly;
+    v.Capacity = s.Capacity > 0 ? platform::FormatShort(s.Capacity, 3) : QString();
     return v;
 }
 
@@ -117,6 +137,8 @@ void StoreConfigValues(const AppConfigValues& v, AppSettings& s) {
     s.FindOrder = v.FindOrder;
     s.RoundTo = uint32_t(WholeNumber(v.RoundTo).value_or(0));
     s.Penny = v.Penny;
+    s.WeightFromScaleOnly = v.WeightFromScaleOnly;
+    s.Capacity = Kilograms(v.Capacity).value_or(0.0);
 }
 
 int ChooseListEntry(const QStringList& entries, const QString& text) {

@@ -5,6 +5,7 @@
 #include "labels/varnetcfg.h"
 #include "ui/appconfig.h"
 #include "ui/screenfit.h"
+#include "workstation/productlookup.h"
 
 #include <QScreen>
 #include <QWidget>
@@ -72,5 +73,6 @@ std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) 
     p.m_dPrice = dlg.m_dPrice;
     p.m_bWeighed = dlg.m_dSq != 1.0;
     p.m_stBestBefore = dlg.m_stBestBefore;
+    p.m_dTare = ReadPresetTare(app, p.m_strCode);
     return p;
 }

@@ -15,5 +15,6 @@ void RunSettingsDialog(QWidget* owner);
 // Shows the layout editor modally.
 void RunLayoutEditor(QWidget* owner);
 // Shows the product search over the catalogue with the codes that fit the barcode masks
-// (and the counter's section); the chosen product, or nothing when closed without a choice.
+// (and the counter's section); the chosen product with its preset tare, or nothing when
+// closed without a choice. Database errors of the tare's lookup propagate.
 std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app);

@@ -143,8 +143,9 @@ void CJournalDlg::Export() {
 
 bool CJournalDlg::ExportTo(const QString& path) {
     QList<JournalRow> oldestFirst(m_day.Rows().crbegin(), m_day.Rows().crend());
+    QList<QDateTime> shifts(m_day.Shifts().crbegin(), m_day.Shifts().crend());
     const platform::WriteResult written =
-        platform::WriteFileAtomically(path, journalcsv::Rows(oldestFirst));
+        platform::WriteFileAtomically(path, journalcsv::Rows(oldestFirst, shifts));
     if (written.ok())
         return true;
     platform::ReportMessage(platform::FileErrorText(written.error, path), platform::ErrorCaption(),

@@ -30,15 +30,20 @@ MainLayout ComputeMainLayout(int frameWidth, int frameHeight) {
     l.autoPrint.moveTopLeft({8, l.pageSize.top() - l.autoPrint.height() - 10});
 
     // The state strip fills the left column between the sum and auto-print, with the gaps
-    // the column already has.
+    // the column already has; the tare key, as wide as a key of the keypad, takes its right
+    // end at its whole height.
     const int top = l.sum.bottom() + 1 + 4;
     const int bottom = l.autoPrint.top() - 6;
     const int gap = 3;
     const int line = (bottom - top - 2 * gap) * 2 / 7;
-    l.scaleState = QRect(8, top, l.sum.width(), line);
-    l.printerState = QRect(8, l.scaleState.bottom() + 1 + gap, l.sum.width(), line);
-    l.lastLabel = QRect(8, l.printerState.bottom() + 1 + gap, l.sum.width(),
+    const int keyWidth = l.keys[IDC_KEY_7].width();
+    const int width = l.sum.width() - keyWidth - 4;
+    l.scaleState = QRect(8, top, width, line);
+    l.printerState = QRect(8, l.scaleState.bottom() + 1 + gap, width, line);
+    l.lastLabel = QRect(8, l.printerState.bottom() + 1 + gap, width,
                         bottom - (l.printerState.bottom() + 1 + gap));
+    l.tareKey = QRect(l.sum.right() + 1 - keyWidth, top, keyWidth, bottom - top);
+    l.netSign = QRect(l.weight.left() + 8, l.weight.top() + 14, 84, 26);
     return l;
 }
 

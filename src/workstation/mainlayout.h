@@ -38,10 +38,14 @@ struct MainLayout {
     QRect panel;     // 10005
     QRect pageSize;  // 10006 "Этикетка"
     QRect autoPrint; // 10006 "Автопечать"
-    // The state strip in the free area between "Сумма" and "Автопечать".
+    // The state strip in the free area between "Сумма" and "Автопечать", and the tare key
+    // at its right.
     QRect scaleState;
     QRect printerState;
     QRect lastLabel;
+    QRect tareKey;
+    // The sign «НЕТТО» inside the weight field, at its left under the caption.
+    QRect netSign;
     QMap<int, QRect> keys;
 };
 

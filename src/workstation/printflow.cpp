@@ -12,6 +12,7 @@
 #include "platform/printjob.h"
 #include "workstation/barcode.h"
 #include "workstation/printcheck.h"
+#include "workstation/weighing.h"
 
 #include <QImage>
 #include <QPainter>
@@ -152,8 +153,22 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
         return fail(NoPrinterMessage(label), platform::ErrorCaption());
 
     const double quantity = state.Quantity();
+    // A number typed on the keypad is the goods' own weight or count: no tare is taken off
+    // it. A piece count is always the operator's.
+    const bool keyed = state.m_bEntryActive || !product.m_bWeighed;
+    const double tare = keyed ? 0.0 : state.Tare();
+    if (tare > 0) {
+        if (const QString error = weighing::NetWeightError(quantity, tare); !error.isEmpty())
+            return fail(error, platform::ErrorCaption());
+    }
     if (quantity == 0.0)
         return;
+    if (keyed && product.m_bWeighed) {
+        if (const QString error =
+                weighing::KeyedWeightError(settings, state.m_dScaleCapacity, quantity);
+            !error.isEmpty())
+            return fail(error, platform::ErrorCaption());
+    }
     const BarcodeResult barcode = ComposeBarcode(
         settings, platform::ParseLeadingUInt(product.m_strCode), product.m_bWeighed, quantity);
     if (barcode.value == 0)
@@ -196,8 +211,10 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     row.labelName = data.strName;
     row.labelInfo = data.strInfo;
     row.account = platform::AccountName();
+    row.keyed = keyed;
+    row.tare = tare;
     AppJournal().Record(row);
-    state.OnLabelPrinted(product.m_bWeighed, quantity);
+    state.OnLabelPrinted(product.m_bWeighed, quantity + tare);
     LastLabel& last = state.m_lastLabel;
     last = LastLabel();
     last.kind = LastLabel::Printed;

@@ -13,11 +13,32 @@ QString SectionCondition(CVarnetApp& app) {
     return QStringLiteral(" AND sectionId = '%1'").arg(quoted);
 }
 
-QString LookupStatement(CVarnetApp& app, const QString& code) {
+namespace {
+QString ByCode(CVarnetApp& app, const QString& columns, const QString& code) {
     QString quoted = code;
     quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT pluName, price, sq, info, bHours, bDate FROM plu WHERE plu = '") +
-           quoted + QLatin1Char('\'') + SectionCondition(app);
+    return QStringLiteral("SELECT %1 FROM plu WHERE plu = '").arg(columns) + quoted +
+           QLatin1Char('\'') + SectionCondition(app);
+}
+} // namespace
+
+QString LookupStatement(CVarnetApp& app, const QString& code) {
+    return ByCode(app, QStringLiteral("pluName, price, sq, info, bHours, bDate"), code);
+}
+
+QString TareStatement(CVarnetApp& app, const QString& code) {
+    return ByCode(app, QStringLiteral("tare"), code);
+}
+
+double ReadPresetTare(CVarnetApp& app, const QString& code) {
+    if (!app.CatalogueHasTare())
+        return 0.0;
+    platform::odbc::Statement query(app.m_db);
+    query.SetReadOnly();
+    query.ExecDirect(TareStatement(app, code));
+    const double tare = query.Fetch() ? query.GetDouble(1).value_or(0.0) : 0.0;
+    query.CloseCursor();
+    return tare > 0 ? tare : 0.0;
 }
 
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
@@ -42,6 +63,7 @@ bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
     else if (date)
         p.m_stBestBefore = *date;
     query.CloseCursor();
+    p.m_dTare = ReadPresetTare(app, code);
     state.m_product = p;
     return true;
 }

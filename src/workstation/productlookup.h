@@ -15,9 +15,15 @@ QString SectionCondition(CVarnetApp& app);
 // The lookup statement for code (the same text on every supported database).
 QString LookupStatement(CVarnetApp& app, const QString& code);
 
+// The preset tare of the product with this code, in kilograms, from the catalogue's tare
+// column; 0 when the catalogue has no such column (CVarnetApp::CatalogueHasTare), no such
+// product or no tare (NULL, 0 or below). Database errors propagate.
+double ReadPresetTare(CVarnetApp& app, const QString& code);
+QString TareStatement(CVarnetApp& app, const QString& code);
+
 // Clears the current product, connects the database when needed and reads the product
-// with this code into state.m_product. False when there is no connection or no such
-// product. Database errors of the query propagate.
+// with this code, and its preset tare, into state.m_product. False when there is no connection or
+// no such product. Database errors of the query propagate.
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 
 // The product key with a typed number: looks it up and shows the product, or "Товар не

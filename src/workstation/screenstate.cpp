@@ -17,6 +17,7 @@ CScreenState::CScreenState(const AppSettings& settings) : m_settings(settings) {
     m_displays.sum = MoneyText(0.0);
     m_displays.weight = kZeroWeight;
     m_displays.autoPrint = QStringLiteral("Выкл");
+    ShowTare();
 }
 
 QString CScreenState::MoneyText(double amount) const {
@@ -29,7 +30,47 @@ QString CScreenState::WeightText(double weight) {
 
 void CScreenState::ClearProduct() {
     m_product = CurrentProduct();
-    m_displays.weightHeader = kWeightHeader;
+    ShowTare();
+}
+
+double CScreenState::Tare() const {
+    if (!m_product.m_bWeighed)
+        return 0.0;
+    return m_dKeyTare > 0 ? m_dKeyTare : qMax(0.0, m_product.m_dTare);
+}
+
+void CScreenState::ShowTare() {
+    m_displays.net = Tare() > 0 && m_product.m_bWeighed && !m_bEntryActive;
+    m_displays.weightHeader =
+        !m_product.m_bWeighed ? kCountHeader
+        : m_displays.net
+            ? QStringLiteral("Вес нетто, тара %1 кг").arg(platform::FormatFixed(Tare(), 3))
+            : kWeightHeader;
+    m_displays.tareKey = m_dKeyTare > 0
+                             ? QStringLiteral("Тара\n%1").arg(platform::FormatFixed(m_dKeyTare, 3))
+                             : QStringLiteral("Тара");
+}
+
+void CScreenState::ShowWeight() {
+    if (m_bEntryActive || !m_product.m_bWeighed)
+        return;
+    const double net = m_dGross - Tare();
+    const double price = m_product.m_strCode.isEmpty() ? 0.0 : m_product.m_dPrice;
+    m_displays.weight = WeightText(net);
+    m_displays.sum = MoneyText(CVarnetApp::RoundAmount(price * net, m_settings));
+}
+
+QString CScreenState::OnTareKey() {
+    if (m_dGross > 0) {
+        m_dKeyTare = m_dGross;
+    } else if (m_dKeyTare > 0) {
+        m_dKeyTare = 0;
+    } else {
+        return QStringLiteral("На весах нет веса: поставьте тару на весы и нажмите «Тара»");
+    }
+    ShowWeight();
+    ShowTare();
+    return QString();
 }
 
 void CScreenState::AppendKey(const QString& text) {
@@ -48,6 +89,7 @@ void CScreenState::AppendKey(const QString& text) {
     m_displays.weight = s + QLatin1Char(' ');
     m_bEntryActive = true;
     ShowPieceSum();
+    ShowTare();
 }
 
 void CScreenState::ShowPieceSum() {
@@ -71,6 +113,7 @@ bool CScreenState::OnClearKey() {
         m_displays.weight = m_product.m_bWeighed ? kZeroWeight : kOnePiece;
         m_bEntryActive = false;
         ShowPieceSum();
+        ShowTare();
         return false;
     }
     ClearProduct();
@@ -87,14 +130,12 @@ void CScreenState::OnAutoPrintKey() {
 }
 
 bool CScreenState::OnWeightUpdate(double weight) {
-    const double price = m_product.m_strCode.isEmpty() ? 0.0 : m_product.m_dPrice;
-    const double amount = CVarnetApp::RoundAmount(price * weight, m_settings);
-    if (!m_bEntryActive && m_product.m_bWeighed) {
-        m_displays.weight = WeightText(weight);
-        m_displays.sum = MoneyText(amount);
-    }
+    m_dGross = weight;
+    ShowWeight();
+    // The tare alone on the pan is nothing to label.
+    const bool goods = Tare() <= 0 || qRound64((weight - Tare()) * 1000) > 0;
     return m_bAutoPrint && m_product.m_bWeighed && !m_bPrinting && weight != 0.0 &&
-           weight != m_dLastAutoPrintWeight;
+           weight != m_dLastAutoPrintWeight && goods;
 }
 
 void CScreenState::ShowProductNotFound() {
@@ -103,17 +144,18 @@ void CScreenState::ShowProductNotFound() {
     m_displays.price = MoneyText(0.0);
     m_displays.sum = MoneyText(0.0);
     m_bEntryActive = false;
+    ShowTare();
 }
 
 void CScreenState::ShowProduct(const CurrentProduct& product) {
     m_product = product;
-    m_displays.weightHeader = product.m_bWeighed ? kWeightHeader : kCountHeader;
     m_displays.name = product.m_strName;
     m_displays.weight = product.m_bWeighed ? kZeroWeight : kOnePiece;
     m_displays.price = MoneyText(product.m_dPrice);
     m_displays.sum = MoneyText(0.0);
     m_bEntryActive = false;
     ShowPieceSum();
+    ShowTare();
 }
 
 double CScreenState::Quantity() const {

@@ -19,6 +19,9 @@ struct CurrentProduct {
     double m_dPrice = 0.0;
     bool m_bWeighed = true;
     QDateTime m_stBestBefore; // invalid: no best-before moment
+    // The product's preset tare in kilograms (0: none): the catalogue's, or one that another
+    // source of the product (a speed key) sets in its place.
+    double m_dTare = 0.0;
 };
 
 class CScreenState {
@@ -31,6 +34,8 @@ public:
         QString weight;       // 10004
         QString weightHeader; // header of 10004: "Вес" or "Количество"
         QString autoPrint;    // "Вкл" or "Выкл"
+        bool net = false;     // the weight field shows the scale's weight less a tare
+        QString tareKey;      // the tare key: "Тара", or the tare it took
     };
 
     explicit CScreenState(const AppSettings& settings);
@@ -59,9 +64,21 @@ public:
     // should be printed now (call AfterAutoPrint after the print).
     bool OnWeightUpdate(double weight);
     void AfterAutoPrint(double weightNow) { m_dLastAutoPrintWeight = weightNow; }
-    // A label the spooler accepted, by the print key or the auto-print alike: a weight it
-    // carried counts as printed for the auto-print rule.
+    // A label the spooler accepted, by the print key or the auto-print alike: the scale's
+    // weight it carried (its quantity and tare) counts as printed for the auto-print rule.
     void OnLabelPrinted(bool weighed, double quantity);
+
+    // The tare key: the scale's weight last shown becomes the tare of the next labels, until
+    // a press with the pan empty clears it. The operator's text when it can do neither, else
+    // empty.
+    QString OnTareKey();
+    // The tare in force for the current product: the tare key's, else the product's preset
+    // tare; none for goods by the piece.
+    double Tare() const;
+    // The tare taken by the tare key; 0 when none.
+    double KeyTare() const { return m_dKeyTare; }
+    // The capacity the scale reports; 0 when it reports none.
+    double m_dScaleCapacity = 0.0;
 
     // The typed number that the product key takes as a code.
     QString TypedCode() const { return m_displays.weight.trimmed(); }
@@ -82,7 +99,13 @@ public:
 
 private:
     void ShowPieceSum();
+    // The weight field and the sum from the scale's last weight less the tare, and the tare's
+    // signs.
+    void ShowWeight();
+    void ShowTare();
 
     const AppSettings& m_settings;
     Displays m_displays;
+    double m_dGross = 0.0;   // the scale's last weight
+    double m_dKeyTare = 0.0; // taken by the tare key
 };

@@ -3,6 +3,7 @@
 #include "app/errorboundary.h"
 #include "journal/journal.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/printerpage.h"
 #include "ui/aboutdlg.h"
 #include "ui/buttonctrl.h"
@@ -15,6 +16,7 @@
 #include "workstation/printerwatch.h"
 #include "workstation/printflow.h"
 #include "workstation/productlookup.h"
+#include "workstation/shiftdlg.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +26,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 
@@ -52,6 +55,7 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
 
     AddAboutAction(this);
     AddJournalActions();
+    AddShiftAction();
     // The menu opens by the right button and by a long press, with items a finger can hit.
     setContextMenuPolicy(Qt::DefaultContextMenu);
     m_longPress.setSingleShot(true);
@@ -122,6 +126,13 @@ void CVarnetDlg::CreateControls() {
         f->SetBackColor(palette().color(QPalette::Button));
         f->installEventFilter(this);
     }
+    // «НЕТТО» over the weight field while a tare is taken off the scale's weight.
+    m_pNetSign = field(QString(), 20, false, arial, Qt::AlignLeft, Qt::AlignHCenter);
+    m_pNetSign->SetBackColor(QColor(180, 0, 0));
+    m_pNetSign->SetTextColor(Qt::white);
+    m_pNetSign->setText(QStringLiteral("НЕТТО"));
+    m_pNetSign->installEventFilter(this);
+    m_pNetSign->hide();
 
     struct KeyDef {
         int id;
@@ -173,6 +184,11 @@ void CVarnetDlg::CreateControls() {
     connect(m_keys[IDC_KEY_AUTOPRINT], &CButtonCtrl::clicked, this, &CVarnetDlg::OnAutoPrintKey);
     connect(m_keys[IDC_KEY_PRODUCT], &CButtonCtrl::clicked, this, &CVarnetDlg::OnProductKey);
     connect(m_keys[IDC_KEY_PRINT], &CButtonCtrl::clicked, this, &CVarnetDlg::PrintLabel);
+    m_pTareKey = new CButtonCtrl(QStringLiteral("Тара"), this);
+    m_pTareKey->setObjectName(QStringLiteral("tareKey"));
+    m_pTareKey->SetFont(20, arial);
+    m_pTareKey->installEventFilter(this);
+    connect(m_pTareKey, &CButtonCtrl::clicked, this, &CVarnetDlg::OnTareKey);
     for (CLabel* f : m_fields)
         f->installEventFilter(this);
 
@@ -209,6 +225,9 @@ void CVarnetDlg::PlaceControls() {
     place(m_pScaleState, m_layout.scaleState);
     place(m_pPrinterState, m_layout.printerState);
     place(m_pLastLabel, m_layout.lastLabel);
+    place(m_pTareKey, m_layout.tareKey);
+    place(m_pNetSign, m_layout.netSign);
+    m_pNetSign->raise();
     for (auto it = m_layout.keys.begin(); it != m_layout.keys.end(); ++it)
         place(m_keys[it.key()], it.value());
     // The dialogs opened from the screen take the same scale through the program's font.
@@ -269,6 +288,11 @@ void CVarnetDlg::UpdateDisplays() {
     if (m_fields[IDC_WEIGHT]->Caption() != d.weightHeader)
         m_fields[IDC_WEIGHT]->SetCaption(d.weightHeader, kCaptionColour, CLabel::GrayTextColor());
     m_pAutoPrint->setText(d.autoPrint);
+    m_pNetSign->setVisible(d.net);
+    if (m_pTareKey->text() != d.tareKey) {
+        m_pTareKey->setText(d.tareKey);
+        m_pTareKey->update();
+    }
     UpdateStrip();
 }
 
@@ -334,6 +358,14 @@ void CVarnetDlg::OnEditorKey() {
     RunLayoutEditor(this);
 }
 
+void CVarnetDlg::OnTareKey() {
+    const QString refused = m_state.OnTareKey();
+    UpdateDisplays();
+    if (!refused.isEmpty())
+        platform::ReportMessage(refused, QStringLiteral("Тара"), platform::MessageIcon::Information,
+                                this);
+}
+
 void CVarnetDlg::OnProductKey() {
     CVarnetApp* app = CVarnetApp::Instance();
     if (!app)
@@ -364,6 +396,8 @@ void CVarnetDlg::PrintLabel() {
 }
 
 void CVarnetDlg::OnWeightUpdate() {
+    if (const IScale* scale = m_pPoller->Scale())
+        m_state.m_dScaleCapacity = scale->Capacity();
     if (m_state.OnWeightUpdate(m_pPoller->Weight())) {
         UpdateDisplays();
         PrintLabel();
@@ -530,4 +564,18 @@ void CVarnetDlg::AddJournalActions() {
                                     CJournal::Caption(), platform::MessageIcon::Information, this);
     });
     addAction(last);
+}
+
+void CVarnetDlg::AddShiftAction() {
+    auto* shift = new QAction(QStringLiteral("&Итоги смены..."), this);
+    shift->setObjectName(QStringLiteral("shiftAction"));
+    connect(shift, &QAction::triggered, this, [this] {
+        auto* dlg = new CShiftDlg(AppJournal(), platform::AccountName(), this);
+        dlg->setAttribute(Qt::WA_DeleteOnClose);
+        FitDialogToScale(*dlg, m_scale.Factor());
+        for (QPushButton* key : dlg->findChildren<QPushButton*>())
+            key->setMinimumHeight(TouchRowHeight(m_scale.Factor()));
+        dlg->open();
+    });
+    addAction(shift);
 }

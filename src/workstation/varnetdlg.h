@@ -38,9 +38,13 @@ public:
     void OnAutoPrintKey();
     void OnProductKey();
     void OnEditorKey();
+    // The tare key: the weight shown becomes the tare, or an empty pan clears it.
+    void OnTareKey();
     void PrintLabel();
     // "Журнал фасовки..." and "Повторить последнюю этикетку" in the context menu.
     void AddJournalActions();
+    // "Итоги смены..." in the context menu.
+    void AddShiftAction();
     void OnWeightUpdate();
 
     const CScreenState& State() const { return m_state; }
@@ -53,6 +57,8 @@ public:
     CLabel* ScaleStateField() const { return m_pScaleState; }
     CLabel* PrinterStateField() const { return m_pPrinterState; }
     CLabel* LastLabelField() const { return m_pLastLabel; }
+    CLabel* NetSign() const { return m_pNetSign; }
+    CButtonCtrl* TareKey() const { return m_pTareKey; }
     CPrinterWatch& PrinterWatch() const { return *m_pPrinterWatch; }
     // The screen's scale: the design's factor and where it stands in the window.
     const CScreenScale& ScreenScale() const { return m_scale; }
@@ -100,6 +106,8 @@ private:
     CLabel* m_pScaleState = nullptr;
     CLabel* m_pPrinterState = nullptr;
     CLabel* m_pLastLabel = nullptr;
+    CLabel* m_pNetSign = nullptr;
+    CButtonCtrl* m_pTareKey = nullptr;
     CPrinterWatch* m_pPrinterWatch = nullptr;
     QMap<int, CButtonCtrl*> m_keys;
     MainLayout m_layout;  // the design, for the frame the window had when first shown

@@ -190,6 +190,50 @@ private Q_SLOTS:
         QVERIFY2(file.startsWith("[Scale]\nRS232Port=1\nType=5\n" + saved + "["), file.constData());
     }
 
+    // The bounds of keyed weights in the Scale section: read when they hold a value they can
+    // take, written back only when set (or cleared where the file held one), else left as
+    // the installer wrote them.
+    void weighingKeys_data() {
+        QTest::addColumn<QByteArray>("keys");
+        QTest::addColumn<double>("capacity");
+        QTest::addColumn<bool>("scaleOnly");
+        QTest::addColumn<bool>("clear"); // the operator clears both before the save
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("both set") << QByteArray("Capacity=15\nWeightFromScaleOnly=1\n") << 15.0
+                                  << true << false
+                                  << QByteArray("Capacity=15\nWeightFromScaleOnly=1\n");
+        QTest::newRow("grams of a kilogram") << QByteArray("Capacity=6.5\n") << 6.5 << false
+                                             << false << QByteArray("Capacity=6.5\n");
+        QTest::newRow("cleared") << QByteArray("Capacity=15\nWeightFromScaleOnly=1\n") << 15.0
+                                 << true << true
+                                 << QByteArray("Capacity=\nWeightFromScaleOnly=0\n");
+        QTest::newRow("unreadable")
+            << QByteArray("Capacity=heavy\nWeightFromScaleOnly=no\n") << 0.0 << false << true
+            << QByteArray("Capacity=heavy\nWeightFromScaleOnly=no\n");
+        QTest::newRow("none") << QByteArray() << 0.0 << false << false << QByteArray();
+    }
+    void weighingKeys() {
+        QFETCH(QByteArray, keys);
+        QFETCH(double, capacity);
+        QFETCH(bool, scaleOnly);
+        QFETCH(bool, clear);
+        QFETCH(QByteArray, saved);
+        TestModuleDir dir;
+        MessageRecorder messages;
+        dir.Write(QStringLiteral("Varnet.ini"), "[Scale]\nRS232Port=1\nType=3\n" + keys);
+        CVarnetApp app;
+        app.LoadSettings();
+        QCOMPARE(app.m_settings.Capacity, capacity);
+        QCOMPARE(app.m_settings.WeightFromScaleOnly, scaleOnly);
+        if (clear) {
+            app.m_settings.Capacity = 0;
+            app.m_settings.WeightFromScaleOnly = false;
+        }
+        app.SaveSettings();
+        const QByteArray file = dir.Read(QStringLiteral("Varnet.ini"));
+        QVERIFY2(file.startsWith("[Scale]\nRS232Port=1\nType=3\n" + saved + "["), file.constData());
+    }
+
     void loadedValues_data() {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QString>("field");

@@ -116,7 +116,7 @@ private Q_SLOTS:
             return s.replace(QStringLiteral("dbo."), QString()).simplified();
         };
         QCOMPARE(squeeze(comment), squeeze(CCentralJournal::InsertStatement(
-                                       static_cast<platform::odbc::Dialect>(dialect), true)));
+                                       static_cast<platform::odbc::Dialect>(dialect), true, true)));
     }
 
     void outageLosesNothingAndRestartSendsNothingTwice() {
@@ -286,6 +286,49 @@ private Q_SLOTS:
             accounts.insert(r.id, r.account);
         QCOMPARE(accounts.value(first.id, QStringLiteral("missing")), QString());
         QCOMPARE(accounts.value(second.id), QStringLiteral("kassir2"));
+    }
+
+    // Whether each weight was keyed, and its tare, where the table keeps them: a table of an
+    // earlier version gets the rows without them (and its rows read as saying nothing of
+    // it), and gets them once the installer has run the definition again.
+    void keyedAndTareWhereTheTableKeepsThem() {
+        Exec(QStringLiteral("ALTER TABLE varnet_journal DROP COLUMN keyed"));
+        Exec(QStringLiteral("ALTER TABLE varnet_journal DROP COLUMN tare"));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        JournalRow first = Row(60);
+        first.keyed = true;
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(first);
+            QTRY_VERIFY_WITH_TIMEOUT(ServerIds().contains(first.id), 20000);
+        }
+        Exec(Definition());
+        JournalRow scale = Row(62);
+        scale.keyed = false;
+        scale.tare = 0.15;
+        JournalRow older = Row(64); // a row of an older version, which does not say
+        {
+            CJournal journal(path);
+            journal.SetCentral(m_connect, m_fast);
+            journal.Record(scale);
+            journal.Record(older);
+            QTRY_VERIFY_WITH_TIMEOUT(ServerIds().contains(older.id), 20000);
+        }
+        CCentralJournal central;
+        central.Open(m_connect);
+        QVERIFY(central.HasWeighing());
+        QMap<QString, JournalRow> rows;
+        for (const JournalRow& r : central.Rows(QDateTime::currentDateTime().addDays(-1),
+                                                QDateTime::currentDateTime().addDays(1), QString()))
+            rows.insert(r.id, r);
+        QVERIFY(!rows.value(first.id).keyed.has_value());
+        QCOMPARE(rows.value(scale.id).keyed, std::optional<bool>(false));
+        QCOMPARE(rows.value(scale.id).tare, 0.15);
+        QCOMPARE(rows.value(scale.id).quantity, scale.quantity);
+        QVERIFY(!rows.value(older.id).keyed.has_value());
+        QCOMPARE(rows.value(older.id).tare, 0.0);
     }
 
     // Another session holds the table locked: statements time out and the operator hears

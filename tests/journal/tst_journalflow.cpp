@@ -377,6 +377,46 @@ private slots:
         QCOMPARE(rows[0].quantity, 0.512);
         QCOMPARE(rows[0].account, QString());
         QCOMPARE(rows[1].account, platform::AccountName());
+        // Nor did it say whether the weight was keyed, nor take a tare.
+        QVERIFY(!rows[0].keyed.has_value());
+        QCOMPARE(rows[0].tare, 0.0);
+    }
+
+    // «Закрыть смену» while the journal cannot be written waits as a label does: in the
+    // account's own file across an exit, moved into the journal by the next start, once.
+    void shiftCloseWaitsLikeALabel() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            CJournalFile file;
+            QVERIFY2(file.Open(path), qPrintable(file.Error()));
+        }
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("+i"), path}));
+        const ShiftClose close =
+            ShiftClose::Make(QStringLiteral("kassir1"), QDateTime(QDate(2026, 3, 5), QTime(12, 0)));
+        {
+            MessageRecorder messages;
+            CJournal journal(path);
+            journal.CloseShift(close);
+            QCOMPARE(journal.Waiting(), 1);
+            QCOMPARE(messages.Texts(), QStringList{CJournal::UnwritableMessage(path)});
+            // Shown meanwhile from memory.
+            QCOMPARE(journal.ShiftCloses(close.moment.addDays(-1)).size(), 1);
+            QVERIFY(!journal.Close().isEmpty());
+        }
+        QVERIFY(Run(QStringLiteral("chattr"), {QStringLiteral("-i"), path}));
+        for (int start = 0; start < 2; ++start) {
+            CJournal journal(path);
+            journal.Prepare();
+            QCOMPARE(journal.Waiting(), 0);
+        }
+        CJournalFile file;
+        QVERIFY(file.OpenReadOnly(path));
+        const QList<ShiftClose> closes = file.ShiftCloses(close.moment.addDays(-1));
+        QCOMPARE(closes.size(), 1);
+        QCOMPARE(closes[0].id, close.id);
+        QCOMPARE(closes[0].account, close.account);
+        QVERIFY(!QFile::exists(CJournal(path).PendingPath()));
     }
 
     // Another account's link in the shared folder, in place of the journal, is never written

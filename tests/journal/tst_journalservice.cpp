@@ -192,6 +192,35 @@ private slots:
         QCOMPARE(RefusedReasons(path), refused);
     }
 
+    // A «Закрыть смену» sent to the service is the closing account's, and waits like a label
+    // while the service is away.
+    void shiftClosesCarryTheSocketsAccount() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        const QString socket = dir.filePath(QStringLiteral("journal.sock"));
+        Service service(path, socket);
+        ShiftClose close = ShiftClose::Make(QStringLiteral("somebody-else"),
+                                            QDateTime(QDate(2026, 12, 11), QTime(18, 0)));
+        {
+            MessageRecorder messages;
+            CJournal journal(path, socket);
+            journal.CloseShift(close);
+            QCOMPARE(journal.Waiting(), 1);
+            QCOMPARE(messages.Texts().size(), 1);
+            QVERIFY(!journal.Close().isEmpty());
+        }
+        QVERIFY(service.Start());
+        CJournal journal(path, socket);
+        journal.Prepare();
+        QCOMPARE(journal.Waiting(), 0);
+        CJournalFile file;
+        QVERIFY(file.OpenReadOnly(path));
+        const QList<ShiftClose> closes = file.ShiftCloses(QDateTime(QDate(2026, 1, 1), QTime()));
+        QCOMPARE(closes.size(), 1);
+        QCOMPARE(closes[0].id, close.id);
+        QCOMPARE(closes[0].account, platform::AccountName());
+    }
+
     // A program of this account writes through the service: the row carries this account,
     // whatever the program put into it.
     void rowsCarryTheSocketsAccount() {

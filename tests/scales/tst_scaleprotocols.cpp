@@ -2,6 +2,7 @@
 // sent, the replies accepted and the result of every kind of reply.
 #include "scales/oka.h"
 #include "scales/scalefactory.h"
+#include "scales/textreplies.h"
 #include "simulatedscale.h"
 #include "support/messagerecorder.h"
 
@@ -294,6 +295,47 @@ private Q_SLOTS:
             QVERIFY(x.sim.Received().startsWith("SI\r\nSI\r\n"));
         else
             QCOMPARE(x.sim.Received(), QByteArray()); // nothing is ever sent to an indicator
+    }
+
+    // The answer of an MT-SICS scale to I2: its type and capacity, the capacity last.
+    void mtsicsCapacityLine_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<double>("kg");
+        QTest::newRow("kilograms") << QByteArray("I2 A \"Varnet-Sim 6.100 kg\"") << 6.1;
+        QTest::newRow("grams, a type of several words")
+            << QByteArray("I2 A \"WMS404C-L/10 WMS-Bridge 410.0090 g\"") << 0.410009;
+        QTest::newRow("trailing blanks") << QByteArray("I2 A \"PB3002 3100.0 g\"  ") << 3.1;
+        QTest::newRow("pounds say nothing") << QByteArray("I2 A \"Scale 60 lb\"") << 0.0;
+        QTest::newRow("no number") << QByteArray("I2 A \"Scale kg\"") << 0.0;
+        QTest::newRow("not executable") << QByteArray("I2 I") << 0.0;
+        QTest::newRow("no closing quote") << QByteArray("I2 A \"Scale 6 kg") << 0.0;
+        QTest::newRow("a weight line") << QByteArray("S S      6.100 kg") << 0.0;
+        QTest::newRow("empty") << QByteArray() << 0.0;
+    }
+    void mtsicsCapacityLine() {
+        QFETCH(QByteArray, line);
+        QFETCH(double, kg);
+        QCOMPARE(scales::ParseMtSicsCapacity(line.constData(), std::size_t(line.size())), kg);
+    }
+
+    // Asked for, the capacity comes in an exchange of its own before the first weight; not
+    // asked for (a tool that sends weight requests only), nothing but SI is sent.
+    void mtsicsCapacityExchange_data() {
+        QTest::addColumn<bool>("ask");
+        QTest::newRow("asked") << true;
+        QTest::newRow("not asked") << false;
+    }
+    void mtsicsCapacityExchange() {
+        QFETCH(bool, ask);
+        Exchange x(Protocol::MtSics);
+        x.sim.SetWeight(0.512);
+        QVERIFY(x.Open(Protocol::MtSics));
+        if (ask)
+            x.scale->AskCapacity();
+        QCOMPARE(x.scale->GetWeight(), 0.512);
+        QCOMPARE(x.scale->GetWeight(), 0.512);
+        QCOMPARE(x.scale->Capacity(), ask ? 6.1 : 0.0);
+        QTRY_COMPARE(x.sim.Received(), QByteArray(ask ? "I2\r\nSI\r\nSI\r\n" : "SI\r\nSI\r\n"));
     }
 
     // An indicator's lines that came in before the exchange are never read: the newest line

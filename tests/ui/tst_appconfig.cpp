@@ -118,6 +118,17 @@ private Q_SLOTS:
                                    << int(IDC_EICURRENCY) << "Введите не более 5 знаков.";
         QTest::newRow("section of 5") << with([](auto& v) { v.SectionID = "12345"; })
                                       << int(IDC_SECTION) << "Введите не более 4 знаков.";
+        QTest::newRow("capacity empty: the scale's")
+            << with([](auto& v) { v.Capacity = " "; }) << 0 << "";
+        QTest::newRow("capacity 6,5") << with([](auto& v) { v.Capacity = "6,5"; }) << 0 << "";
+        const QString capacity = QStringLiteral("Введите наибольший вес в килограммах (например, "
+                                                "15 или 6.5) или оставьте поле пустым.");
+        QTest::newRow("capacity 0")
+            << with([](auto& v) { v.Capacity = "0"; }) << int(IDC_CAPACITY) << capacity;
+        QTest::newRow("capacity of letters")
+            << with([](auto& v) { v.Capacity = "30kg"; }) << int(IDC_CAPACITY) << capacity;
+        QTest::newRow("capacity of 100 tonnes")
+            << with([](auto& v) { v.Capacity = "100000"; }) << int(IDC_CAPACITY) << capacity;
         // The first failing value in exchange order wins.
         QTest::newRow("mask before port") << with([](auto& v) {
             v.RS232Port = "300";
@@ -393,6 +404,34 @@ private Q_SLOTS:
         QCOMPARE(ini.ReadString("SQL", "Driver", "", 255), QStringLiteral("SQLite3"));
         screen.m_poller.Stop();
         m_app->SetMainScreen(nullptr);
+    }
+
+    // «Вес только с весов» and the heaviest keyed weight, set in the dialog by touch, are in
+    // force and in the file once confirmed; opened again, the dialog shows them.
+    void weighingSettings() {
+        SetUpCounter(QStringLiteral("[Scale]\nRS232Port=0\nType=0\n"));
+        MessageRecorder messages;
+        {
+            CAppConfig dlg;
+            dlg.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+            auto* scaleOnly = qobject_cast<QCheckBox*>(dlg.Control(IDC_SCALEONLY));
+            QVERIFY(scaleOnly && !scaleOnly->isChecked());
+            QCOMPARE(Edit(dlg, IDC_CAPACITY)->text(), QString());
+            QTest::mouseClick(scaleOnly, Qt::LeftButton, Qt::NoModifier,
+                              QPoint(8, scaleOnly->height() / 2));
+            QTest::keyClicks(Edit(dlg, IDC_CAPACITY), QStringLiteral("15,5"));
+            dlg.accept();
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        }
+        QVERIFY(m_app->m_settings.WeightFromScaleOnly);
+        QCOMPARE(m_app->m_settings.Capacity, 15.5);
+        const platform::CIniFile ini = platform::CIniFile::Load(CVarnetApp::SettingsPath());
+        QCOMPARE(ini.ReadString("Scale", "Capacity", "", 255), QStringLiteral("15.5"));
+        QCOMPARE(ini.ReadString("Scale", "WeightFromScaleOnly", "", 255), QStringLiteral("1"));
+        CAppConfig again;
+        QVERIFY(qobject_cast<QCheckBox*>(again.Control(IDC_SCALEONLY))->isChecked());
+        QCOMPARE(Edit(again, IDC_CAPACITY)->text(), QStringLiteral("15.5"));
     }
 
     void screenshot() {

@@ -39,7 +39,8 @@ private Q_SLOTS:
     }
 
     // The strip lies between the sum and auto-print, in the left column, its three fields
-    // apart from each other and from every other control.
+    // apart from each other and from every other control; the tare key beside them at their
+    // right, as wide as a key of the keypad and at least as high.
     void stateStrip_data() {
         QTest::addColumn<int>("fw");
         QTest::addColumn<int>("fh");
@@ -51,17 +52,25 @@ private Q_SLOTS:
         QFETCH(int, fh);
         const MainLayout l = ComputeMainLayout(fw, fh);
         const QList<QRect> strip{l.scaleState, l.printerState, l.lastLabel};
-        const QList<QRect> others{l.name,  l.price,    l.weight,   l.sum,
-                                  l.panel, l.pageSize, l.autoPrint};
+        const QList<QRect> others{l.name,  l.price,    l.weight,    l.sum,
+                                  l.panel, l.pageSize, l.autoPrint, l.tareKey};
         for (const QRect& r : strip) {
             QVERIFY(r.top() > l.sum.bottom());
             QVERIFY(r.bottom() < l.autoPrint.top());
             QCOMPARE(r.left(), l.sum.left());
-            QCOMPARE(r.width(), l.sum.width());
+            QVERIFY(r.right() < l.tareKey.left());
             QVERIFY(r.height() >= 24);
             for (const QRect& o : others)
                 QVERIFY(!r.intersects(o));
         }
+        QCOMPARE(l.tareKey.right(), l.sum.right());
+        QCOMPARE(l.tareKey.width(), l.keys[IDC_KEY_7].width());
+        QVERIFY(l.tareKey.height() >= l.keys[IDC_KEY_7].height());
+        QCOMPARE(l.tareKey.top(), l.scaleState.top());
+        QCOMPARE(l.tareKey.bottom(), l.lastLabel.bottom());
+        for (const QRect& o : others.mid(0, others.size() - 1))
+            QVERIFY(!l.tareKey.intersects(o));
+        QVERIFY(l.weight.contains(l.netSign));
         QVERIFY(l.scaleState.bottom() < l.printerState.top());
         QVERIFY(l.printerState.bottom() < l.lastLabel.top());
     }

@@ -3,6 +3,7 @@
 #include "catalogue/cdlgplufind.h"
 #include "catalogue/cgrid.h"
 #include "democatalogue.h"
+#include "journal/journal.h"
 #include "platform/clock.h"
 #include "platform/printer.h"
 #include "support/messagerecorder.h"
@@ -12,6 +13,7 @@
 #include "ui/labelctrl.h"
 #include "ui/screenfit.h"
 #include "workstation/mainlayout.h"
+#include "workstation/shiftdlg.h"
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
@@ -20,6 +22,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -272,6 +275,71 @@ private Q_SLOTS:
         QTest::mouseClick(m_dlg->Key(IDC_KEY_CLEAR), Qt::LeftButton);
         QTest::mouseClick(m_dlg->Key(IDC_KEY_PRODUCT), Qt::LeftButton);
         QVERIFY(m_dlg->State().m_product.m_strCode.isEmpty());
+        QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // The tare key by touch: the weight shown becomes the tare, the weight field shows the
+    // net weight with «НЕТТО» over it; a tap with the pan empty clears it, and a tap with
+    // nothing to take says so.
+    void tareKeyShowsTheNetSign() {
+        MessageRecorder messages;
+        OpenScreen();
+        QTest::keyClicks(m_dlg.get(), QStringLiteral("12+"));
+        QVERIFY(!m_dlg->NetSign()->isVisible());
+        QTest::mouseClick(m_dlg->TareKey(), Qt::LeftButton);
+        QCOMPARE(messages.Texts(),
+                 QStringList{QStringLiteral("На весах нет веса: поставьте тару на весы и нажмите "
+                                            "«Тара»")});
+        m_dlg->State().OnWeightUpdate(0.15);
+        QTest::mouseClick(m_dlg->TareKey(), Qt::LeftButton);
+        QVERIFY(m_dlg->NetSign()->isVisible());
+        QCOMPARE(m_dlg->NetSign()->text(), QStringLiteral("НЕТТО"));
+        QCOMPARE(m_dlg->TareKey()->text(), QStringLiteral("Тара\n0.150"));
+        QCOMPARE(Weight(), QStringLiteral("0.000 "));
+        QCOMPARE(m_dlg->Field(10004)->Caption(), QStringLiteral("Вес нетто, тара 0.150 кг"));
+        // The key is a finger's size and lies apart from every field.
+        QVERIFY(m_dlg->TareKey()->height() >= m_dlg->Key(IDC_KEY_7)->height());
+        QVERIFY(!m_dlg->TareKey()->geometry().intersects(m_dlg->LastLabelField()->geometry()));
+        QVERIFY(m_dlg->Field(10004)->geometry().contains(m_dlg->NetSign()->geometry()));
+        // A number typed is the goods' own weight: no sign while it shows.
+        QTest::keyClick(m_dlg.get(), '5');
+        QVERIFY(!m_dlg->NetSign()->isVisible());
+        QTest::keyClick(m_dlg.get(), Qt::Key_Escape);
+        m_dlg->State().OnWeightUpdate(0.0);
+        QTest::mouseClick(m_dlg->TareKey(), Qt::LeftButton);
+        QVERIFY(!m_dlg->NetSign()->isVisible());
+        QCOMPARE(m_dlg->TareKey()->text(), QStringLiteral("Тара"));
+        QCOMPARE(messages.Texts().size(), 1);
+    }
+
+    // «Итоги смены...» in the screen's menu; «Закрыть смену» takes two taps, is kept in the
+    // journal and starts the shift afresh.
+    void shiftTotalsFromTheMenu() {
+        MessageRecorder messages;
+        OpenScreen();
+        QAction* shift = m_dlg->findChild<QAction*>(QStringLiteral("shiftAction"));
+        QVERIFY(shift);
+        QCOMPARE(shift->text(), QStringLiteral("&Итоги смены..."));
+        shift->trigger();
+        auto* dlg = m_dlg->findChild<CShiftDlg*>();
+        QVERIFY(dlg);
+        QVERIFY(QTest::qWaitForWindowExposed(dlg));
+        QVERIFY(dlg->CloseShiftKey()->height() >= TouchRowHeight(1.0));
+        const int closes =
+            int(AppJournal().ShiftCloses(QDateTime(QDate(2000, 1, 1), QTime())).size());
+        QTest::mouseClick(dlg->CloseShiftKey(), Qt::LeftButton);
+        QCOMPARE(dlg->CloseShiftKey()->text(), QStringLiteral("Нажмите ещё раз: закрыть смену"));
+        QCOMPARE(AppJournal().ShiftCloses(QDateTime(QDate(2000, 1, 1), QTime())).size(), closes);
+        QTest::mouseClick(dlg->CloseShiftKey(), Qt::LeftButton);
+        QCOMPARE(dlg->CloseShiftKey()->text(), QStringLiteral("Закрыть смену"));
+        QCOMPARE(AppJournal().ShiftCloses(QDateTime(QDate(2000, 1, 1), QTime())).size(),
+                 closes + 1);
+        QVERIFY2(dlg->HeadingText().contains(QStringLiteral("закрыта")),
+                 qPrintable(dlg->HeadingText()));
+        QCOMPARE(dlg->ShiftTable()->rowCount(), 0);
+        QTest::mouseClick(dlg->findChild<QPushButton*>(QStringLiteral("shiftDone")),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!m_dlg->findChild<CShiftDlg*>());
         QVERIFY(messages.Texts().isEmpty());
     }
 

@@ -147,6 +147,53 @@ private Q_SLOTS:
                                 "plu = '0012'"));
     }
 
+    // A catalogue with a tare column gives each product its preset tare in kilograms (none
+    // for NULL, zero or below); one without the column gives the products it always gave. The
+    // column is looked for once per connection: one added meanwhile counts from the next.
+    void presetTare_data() { Backends(); }
+    void presetTare() {
+        QFETCH(QString, backend);
+        CVarnetApp app;
+        app.m_settings = Catalogue(backend, 0);
+        QVERIFY(app.ConnectDatabase());
+        QVERIFY(!app.CatalogueHasTare());
+        CScreenState state(app.m_settings);
+        QVERIFY(LookupProduct(app, state, QStringLiteral("007")));
+        QCOMPARE(state.m_product.m_strName, QStringLiteral("Товар 007"));
+        QCOMPARE(state.m_product.m_dPrice, 101.0);
+        QCOMPARE(state.m_product.m_dTare, 0.0);
+        {
+            platform::odbc::Connection db;
+            db.Open(CVarnetApp::ConnectionString(app.m_settings));
+            democat::Exec(db, QStringLiteral("ALTER TABLE plu ADD tare NUMERIC(9, 3)"));
+            democat::Exec(db, QStringLiteral("UPDATE plu SET tare = 0.125 WHERE plu = '007'"));
+            democat::Exec(db, QStringLiteral("UPDATE plu SET tare = -0.2 WHERE plu = '30'"));
+        }
+        QVERIFY(LookupProduct(app, state, QStringLiteral("007")));
+        QCOMPARE(state.m_product.m_dTare, 0.0);
+        app.m_db.Close();
+        QVERIFY(app.ConnectDatabase());
+        QVERIFY(app.CatalogueHasTare());
+        const QList<std::pair<QString, double>> tares{{QStringLiteral("007"), 0.125},
+                                                      {QStringLiteral("7"), 0.0},
+                                                      {QStringLiteral("30"), 0.0}};
+        for (const auto& [code, tare] : tares) {
+            QVERIFY(LookupProduct(app, state, code));
+            QCOMPARE(state.m_product.m_strCode, code);
+            QCOMPARE(state.m_product.m_dTare, tare);
+            // The product the search list gives gets the same tare.
+            QCOMPARE(ReadPresetTare(app, code), tare);
+        }
+        QCOMPARE(state.m_product.m_strName, QStringLiteral("Товар 30"));
+        QVERIFY(!state.m_product.m_bWeighed);
+    }
+
+    void tareStatementText() {
+        CVarnetApp app;
+        QCOMPARE(TareStatement(app, QStringLiteral("O'12")),
+                 QStringLiteral("SELECT tare FROM plu WHERE plu = 'O''12'"));
+    }
+
     // A failed lookup leaves no product and says so on the screen; the typed number ends.
     void notFoundOnScreen_data() { Backends(); }
     void notFoundOnScreen() {

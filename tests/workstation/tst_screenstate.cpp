@@ -1,5 +1,5 @@
 // The main screen's decisions without a window: keypad entry and its limits, the clear key,
-// the weight display, the auto-print rule and the price sent to the scale.
+// the weight display, the auto-print rule, the price sent to the scale and the tare.
 #include "workstation/screenstate.h"
 
 #include <QTest>
@@ -259,6 +259,109 @@ private Q_SLOTS:
                  weighed ? QStringLiteral("0.00 ") : QStringLiteral("689.90 "));
         QCOMPARE(s.GetDisplays().name, QStringLiteral("Сыр Российский"));
         QVERIFY(!s.m_bEntryActive);
+    }
+
+    // Tare: the product's preset tare or the tare key's, taken off the scale's weight, with
+    // the sign and the header saying so. Steps: "W" or "Q" (":0.2" a preset tare) make a
+    // product current, "w0.5" is a weight from the scale, "T" the tare key, a digit is typed.
+    void tare_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("sum");
+        QTest::addColumn<bool>("net");
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("tareKey");
+        QTest::addColumn<bool>("refused"); // the last tare key said why it did nothing
+        QTest::newRow("the key takes the weight on the pan")
+            << "W w0.150 T w0.662"
+            << "0.512 "
+            << "6.65 " << true << "Вес нетто, тара 0.150 кг"
+            << "Тара\n0.150" << false;
+        QTest::newRow("an empty pan's press clears it") << "W w0.150 T w0 T w0.5"
+                                                        << "0.500 "
+                                                        << "6.50 " << false << "Вес"
+                                                        << "Тара" << false;
+        QTest::newRow("the product's preset tare") << "W:0.2 w0.712"
+                                                   << "0.512 "
+                                                   << "6.65 " << true << "Вес нетто, тара 0.200 кг"
+                                                   << "Тара" << false;
+        QTest::newRow("the key's tare before the preset one")
+            << "W:0.2 w0.1 T w0.612"
+            << "0.512 "
+            << "6.65 " << true << "Вес нетто, тара 0.100 кг"
+            << "Тара\n0.100" << false;
+        QTest::newRow("the key's tare stays for the next product")
+            << "W w0.15 T W:0.2 w0.662"
+            << "0.512 "
+            << "6.65 " << true << "Вес нетто, тара 0.150 кг"
+            << "Тара\n0.150" << false;
+        QTest::newRow("the tray alone: a net below zero")
+            << "W:0.2 w0.15"
+            << "-0.050 "
+            << "-0.65 " << true << "Вес нетто, тара 0.200 кг"
+            << "Тара" << false;
+        QTest::newRow("a typed number is the goods' own") << "W:0.2 w0.7 5"
+                                                          << "5 "
+                                                          << "6.50 " << false << "Вес"
+                                                          << "Тара" << false;
+        QTest::newRow("goods by the piece carry no tare") << "Q:0.2 w0.7"
+                                                          << "1 "
+                                                          << "12.99 " << false << "Количество"
+                                                          << "Тара" << false;
+        QTest::newRow("the key with nothing on the pan") << "W w0 T"
+                                                         << "0.000 "
+                                                         << "0.00 " << false << "Вес"
+                                                         << "Тара" << true;
+    }
+    void tare() {
+        QFETCH(QString, steps);
+        QFETCH(QString, display);
+        QFETCH(QString, sum);
+        QFETCH(bool, net);
+        QFETCH(QString, header);
+        QFETCH(QString, tareKey);
+        QFETCH(bool, refused);
+        m_settings.Penny = true;
+        CScreenState s(m_settings);
+        QString message;
+        for (const QString& step : steps.split(QLatin1Char(' '))) {
+            if (step.startsWith(QLatin1Char('W')) || step.startsWith(QLatin1Char('Q'))) {
+                CurrentProduct p = Product(step.startsWith(QLatin1Char('W')));
+                p.m_dTare = step.mid(2).toDouble();
+                s.ShowProduct(p);
+            } else if (step.startsWith(QLatin1Char('w'))) {
+                s.OnWeightUpdate(step.mid(1).toDouble());
+            } else if (step == QLatin1String("T")) {
+                message = s.OnTareKey();
+            } else {
+                s.AppendKey(step);
+            }
+        }
+        const CScreenState::Displays& d = s.GetDisplays();
+        QCOMPARE(d.weight, display);
+        QCOMPARE(d.sum, sum);
+        QCOMPARE(d.net, net);
+        QCOMPARE(d.weightHeader, header);
+        QCOMPARE(d.tareKey, tareKey);
+        QCOMPARE(!message.isEmpty(), refused);
+    }
+
+    // With a tare in force the tray alone on the pan is nothing to label: auto-print waits
+    // for goods on it.
+    void autoPrintWithTare() {
+        CScreenState s(m_settings);
+        CurrentProduct p = Product(true);
+        p.m_dTare = 0.2;
+        s.ShowProduct(p);
+        s.OnAutoPrintKey();
+        QList<double> printed;
+        for (double w : {0.2, 0.15, 0.712, 0.0, 0.2, 0.5}) {
+            if (s.OnWeightUpdate(w)) {
+                printed.append(w);
+                s.AfterAutoPrint(w);
+            }
+        }
+        QCOMPARE(printed, (QList<double>{0.712, 0.5}));
     }
 };
 

@@ -5,6 +5,7 @@
 #include "journal/journal.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
+#include "journal/journalshift.h"
 #include "journal/journaltotals.h"
 #include "platform/inifile.h"
 #include "platform/paths.h"
@@ -63,9 +64,10 @@ QString Fixed(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
-// The rows of [from, to) from the local file or the central journal; false with the reason.
-bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& to,
-              QList<JournalRow>* rows, QString* error) {
+// The rows of [from, to) from the local file or the central journal, and the closes of
+// shifts from `from` on (the central journal keeps none); false with the reason.
+bool ReadRows(const QCommandLineParser& parser, const QDateTime& from, const QDateTime& to,
+              QList<JournalRow>* rows, QList<ShiftClose>* closes, QString* error) {
     const QDir here(platform::ModuleDirectory());
     if (!parser.isSet(QStringLiteral("central"))) {
         const QString path = parser.isSet(QStringLiteral("file"))
@@ -74,7 +76,9 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
         CJournalFile file;
         bool ok = file.OpenReadOnly(path);
         if (ok)
-            *rows = file.Rows(from.startOfDay(), to.addDays(1).startOfDay(), &ok);
+            *rows = file.Rows(from, to, &ok);
+        if (ok)
+            *closes = file.ShiftCloses(from, &ok);
         if (!ok)
             *error = file.Error();
         else if (file.IsDamaged())
@@ -102,8 +106,7 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
         CCentralJournal central;
         central.SetTimeout(parser.value(QStringLiteral("timeout")).toInt());
         central.Open(connect);
-        *rows = central.Rows(from.startOfDay(), to.addDays(1).startOfDay(),
-                             parser.value(QStringLiteral("counter")));
+        *rows = central.Rows(from, to, parser.value(QStringLiteral("counter")));
         return true;
     } catch (const platform::odbc::DatabaseError& e) {
         *error = e.Text();
@@ -144,6 +147,71 @@ int ListRefused(const QCommandLineParser& parser) {
         out << '\n' << QStringLiteral("Не приняты службой журнала:") << '\n'
             << Table(kept, {false, false, false, false});
     }
+    return 0;
+}
+
+QStringList FiguresHeader() {
+    return {QStringLiteral("Этикеток"), QStringLiteral("Кг"), QStringLiteral("Шт"),
+            QStringLiteral("Сумма")};
+}
+
+QStringList Figures(const JournalTotal& t) {
+    return {QString::number(t.labels), Fixed(t.kilograms, 3), Fixed(t.pieces, 0), Fixed(t.sum, 2)};
+}
+
+// A table of totals per product, or per hour, with the grand total last.
+QString TotalsTable(const QList<JournalTotal>& totals, const JournalTotal& grand, bool byHour) {
+    const QStringList first = byHour ? QStringList{QStringLiteral("Час")}
+                                     : QStringList{QStringLiteral("Код"), QStringLiteral("Товар")};
+    QList<QStringList> lines{first + FiguresHeader()};
+    for (const JournalTotal& t : totals)
+        lines.append((byHour ? QStringList{t.key} : QStringList{t.key, t.name}) + Figures(t));
+    lines.append((byHour ? QStringList{QStringLiteral("Итого")}
+                         : QStringList{QStringLiteral("Итого"), QString()}) +
+                 Figures(grand));
+    return Table(lines, byHour ? QList<bool>{false, true, true, true, true}
+                               : QList<bool>{true, false, true, true, true, true});
+}
+
+// --shift: the account's current shift and the counter's day, as «Итоги смены» shows them.
+int PrintShift(const QCommandLineParser& parser) {
+    QTextStream err(stderr);
+    QDateTime now = QDateTime::currentDateTime();
+    if (parser.isSet(QStringLiteral("now"))) {
+        const QString text = parser.value(QStringLiteral("now"));
+        now = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+        if (!now.isValid())
+            now = QDateTime::fromString(text, QStringLiteral("yyyy-MM-ddTHH:mm"));
+        if (!now.isValid()) {
+            err << "varnet-journal: --now is yyyy-mm-ddThh:mm[:ss]\n";
+            return 2;
+        }
+    }
+    const QString account = parser.isSet(QStringLiteral("account"))
+                                ? parser.value(QStringLiteral("account"))
+                                : platform::AccountName();
+    QList<JournalRow> rows;
+    QList<ShiftClose> closes;
+    QString error;
+    if (!ReadRows(parser, ShiftReport::WindowStart(now), QDateTime(QDate(10000, 1, 1), QTime(0, 0)),
+                  &rows, &closes, &error)) {
+        err << "varnet-journal: " << error << '\n';
+        return 1;
+    }
+    const ShiftReport report = ShiftReport::Make(rows, closes, account, now);
+    if (parser.isSet(QStringLiteral("csv"))) {
+        const QByteArray bytes = journalcsv::Totals(report.totals, report.grand, false);
+        fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        return 0;
+    }
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    out << report.Heading() << '\n'
+        << TotalsTable(report.totals, report.grand, false) << '\n'
+        << QStringLiteral("Весь прилавок за %1")
+               .arg(report.day.toString(QStringLiteral("dd.MM.yyyy")))
+        << '\n'
+        << TotalsTable(report.dayTotals, report.dayGrand, false);
     return 0;
 }
 
@@ -205,9 +273,21 @@ int main(int argc, char** argv) {
         QStringLiteral("refused"),
         QStringLiteral("The labels the central journal refused, with the server's error, and the "
                        "rows the journal service kept apart."));
+    const QCommandLineOption shiftOption(
+        QStringLiteral("shift"),
+        QStringLiteral("The current shift of an account per product, and the counter's day."));
+    const QCommandLineOption accountOption(
+        QStringLiteral("account"),
+        QStringLiteral("With --shift: whose shift (default: the account running the tool)."),
+        QStringLiteral("name"));
+    const QCommandLineOption nowOption(
+        QStringLiteral("now"),
+        QStringLiteral("With --shift: the shift at this moment (default: now)."),
+        QStringLiteral("yyyy-mm-ddThh:mm"));
     parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
                        labelsOption, csvOption, centralOption, iniOption, connectOption,
-                       counterOption, timeoutOption, refusedOption});
+                       counterOption, timeoutOption, refusedOption, shiftOption, accountOption,
+                       nowOption});
     parser.process(app);
     if (parser.isSet(folderOption)) {
         std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
@@ -249,19 +329,33 @@ int main(int argc, char** argv) {
         }
         return ListRefused(parser);
     }
+    if (parser.isSet(shiftOption)) {
+        if (parser.isSet(dateOption) || parser.isSet(fromOption) || parser.isSet(toOption) ||
+            parser.isSet(labelsOption) || parser.isSet(byOption)) {
+            err << "varnet-journal: --shift takes --now, not dates, --labels or --by\n";
+            return 2;
+        }
+        return PrintShift(parser);
+    }
     QList<JournalRow> rows;
+    QList<ShiftClose> closes;
     QString error;
-    if (!ReadRows(parser, from, to, &rows, &error)) {
+    // The labels are read from before the first day too, for the shifts begun before it.
+    const QDateTime first = from.startOfDay();
+    const QDateTime readFrom = parser.isSet(labelsOption) ? journalshift::ReadFrom(first) : first;
+    if (!ReadRows(parser, readFrom, to.addDays(1).startOfDay(), &rows, &closes, &error)) {
         err << "varnet-journal: " << error << '\n';
         return 1;
     }
+    const journalshift::RowsWithShifts labels = journalshift::From(rows, closes, first);
+    rows = labels.rows;
     const bool byHour = by == QLatin1String("hour");
     const QList<JournalTotal> totals = byHour ? TotalsByHour(rows) : TotalsByProduct(rows);
     const JournalTotal grand = GrandTotal(rows);
 
     if (parser.isSet(csvOption)) {
         const QByteArray bytes = parser.isSet(labelsOption)
-                                     ? journalcsv::Rows(rows)
+                                     ? journalcsv::Rows(rows, labels.shifts)
                                      : journalcsv::Totals(totals, grand, byHour);
         fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         return 0;
@@ -274,30 +368,15 @@ int main(int argc, char** argv) {
         lines.append({QStringLiteral("Время"), QStringLiteral("Код"), QStringLiteral("Товар"),
                       QStringLiteral("Количество"), QStringLiteral("Сумма"),
                       QStringLiteral("Штрих-код"), QStringLiteral("Повтор"),
-                      QStringLiteral("Оператор")});
+                      QStringLiteral("Оператор"), QStringLiteral("Ввод"), QStringLiteral("Тара")});
         for (const JournalRow& r : rows)
             lines.append({r.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), r.code, r.name,
                           Fixed(r.quantity, r.weighed ? 3 : 0), Fixed(r.sum, 2), r.barcode,
-                          r.reprint ? QStringLiteral("да") : QString(), r.account});
-        out << Table(lines, {false, true, false, true, true, false, false, false});
+                          r.reprint ? QStringLiteral("да") : QString(), r.account, r.EntryText(),
+                          r.tare > 0 ? Fixed(r.tare, 3) : QString()});
+        out << Table(lines, {false, true, false, true, true, false, false, false, false, true});
         return 0;
     }
-    const QStringList figuresHeader{QStringLiteral("Этикеток"), QStringLiteral("Кг"),
-                                    QStringLiteral("Шт"), QStringLiteral("Сумма")};
-    const auto figures = [](const JournalTotal& t) {
-        return QStringList{QString::number(t.labels), Fixed(t.kilograms, 3), Fixed(t.pieces, 0),
-                           Fixed(t.sum, 2)};
-    };
-    if (byHour)
-        lines.append(QStringList{QStringLiteral("Час")} + figuresHeader);
-    else
-        lines.append(QStringList{QStringLiteral("Код"), QStringLiteral("Товар")} + figuresHeader);
-    for (const JournalTotal& t : totals)
-        lines.append((byHour ? QStringList{t.key} : QStringList{t.key, t.name}) + figures(t));
-    lines.append((byHour ? QStringList{QStringLiteral("Итого")}
-                         : QStringList{QStringLiteral("Итого"), QString()}) +
-                 figures(grand));
-    out << Table(lines, byHour ? QList<bool>{false, true, true, true, true}
-                               : QList<bool>{true, false, true, true, true, true});
+    out << TotalsTable(totals, grand, byHour);
     return 0;
 }
