@@ -64,6 +64,14 @@ bool CVarnetApp::ConnectDatabase() {
     // A connection whose server went away (restarted, network dropped) stays unusable;
     // the failure has been shown once, and this use connects afresh.
     m_db.Close();
+    // With no driver chosen (a first start) the driver manager would take any driver it has,
+    // and the SQLite one would make an empty file: the operator hears how to set it up.
+    if (m_settings.Driver.trimmed().isEmpty()) {
+        platform::ReportMessage(CatalogueNotSetUpText(CatalogueSetupProblem(QString(), {})),
+                                platform::ErrorCaption(), platform::MessageIcon::Exclamation,
+                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
+        return false;
+    }
     try {
         m_db.Open(ConnectionString(m_settings));
         m_dialect = m_db.GetDialect();

@@ -5,6 +5,7 @@
 #include "support/testdir.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTest>
 
 using platform::odbc::DriverInfo;
@@ -92,6 +93,8 @@ private Q_SLOTS:
                                                 "базу данных каталога и нажмите «ОК».")
                                      .arg(problem);
         QCOMPARE(messages.Texts(), (QStringList{expected, expected}));
+        // Nothing was made in the driver's name.
+        QVERIFY(!QFile::exists(app.m_settings.Database));
     }
 
     void choice_data() {
