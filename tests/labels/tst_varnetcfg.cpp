@@ -98,12 +98,12 @@ private Q_SLOTS:
         const EditorPlacement p = PlaceEditorControls(800, 600);
         QCOMPARE(p.preview, QRect(0, 0, 599, 599));
         // Keys a finger's height (34 pixels), none overlapping, all inside the window.
-        QCOMPARE(p.kindList, QRect(610, 8, 140, 34));
-        QCOMPARE(p.close, QRect(756, 8, 34, 34));
-        QCOMPARE(p.buttons[0], QRect(610, 48, 180, 34));
-        QCOMPARE(p.buttons[13], QRect(610, 516, 180, 34));
-        QCOMPARE(p.save, QRect(610, 558, 80, 34));
-        QCOMPARE(p.cancel, QRect(710, 558, 80, 34));
+        QCOMPARE(p.kindList, QRect(605, 8, 150, 34));
+        QCOMPARE(p.close, QRect(761, 8, 34, 34));
+        QCOMPARE(p.buttons[0], QRect(605, 48, 190, 34));
+        QCOMPARE(p.buttons[13], QRect(605, 516, 190, 34));
+        QCOMPARE(p.save, QRect(605, 558, 85, 34));
+        QCOMPARE(p.cancel, QRect(710, 558, 85, 34));
         QList<QRect> keys{p.kindList, p.close, p.save, p.cancel};
         keys += QList<QRect>(p.buttons.begin(), p.buttons.end());
         for (int i = 0; i < keys.size(); ++i) {
@@ -113,7 +113,7 @@ private Q_SLOTS:
                 QVERIFY(!keys[i].intersects(keys[j]));
         }
         // An odd width: the column's centre is cut toward the preview.
-        QCOMPARE(PlaceEditorControls(781, 561).kindList.left(), 471 + 110);
+        QCOMPARE(PlaceEditorControls(781, 561).kindList.left(), 466 + 110);
         QCOMPARE(EditorWindowPosition(QSize(1281, 1025)), QPoint(240, 212));
         QCOMPARE(PreviewPictureSize(QSize(597, 597), 464, 320), QSize(597, 411));
         QCOMPARE(PreviewPictureSize(QSize(597, 597), 320, 464), QSize(411, 597));
