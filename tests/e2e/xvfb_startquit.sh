@@ -19,10 +19,11 @@ run_one() { # CASE
   case $name in
   port-busy)
     # The scale is there, but another program holds its port.
-    sleep 600 | "$bin/varnet-scale-sim" --protocol cas --link-dir "$work" --port 1 >/dev/null 2>&1 &
+    "$bin/varnet-scale-sim" --protocol cas --link-dir "$work" --port 1 </dev/null >/dev/null 2>&1 &
     pids+=($!)
     for _ in $(seq 50); do [ -e "$work/COM1" ] && break; sleep 0.1; done
-    flock -n "$work/COM1" sleep 600 &
+    # A holder of the port's lock that is a single process (the lock goes with it).
+    (exec 9<"$work/COM1" && flock -n 9 && exec sleep 600) >/dev/null 2>&1 &
     pids+=($!)
     ;;
   settings-unreadable)
