@@ -14,6 +14,12 @@ foreach(_program ${_programs})
   install(FILES ${_links}/${_program} DESTINATION usr/bin)
 endforeach()
 
+# The kiosk start, a shell script that runs the workstation full screen with or without a
+# window manager (see packaging/varnet-kiosk), beside the programs and on the PATH.
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/packaging/varnet-kiosk DESTINATION ${VARNET_PROGRAM_DIR})
+file(CREATE_LINK /${VARNET_PROGRAM_DIR}/varnet-kiosk ${_links}/varnet-kiosk SYMBOLIC)
+install(FILES ${_links}/varnet-kiosk DESTINATION usr/bin)
+
 # The weight and piece layouts of a 58 x 40 mm label, drawn by the program's own sample; the
 # maintainer script puts them into the counter folder where none is there yet.
 set(_layouts ${CMAKE_BINARY_DIR}/package/layouts)

@@ -49,6 +49,31 @@ bool CVarnetApp::IsSQLiteDriver(const QString& driver) {
     return driver.contains(QLatin1String("SQLite"), Qt::CaseInsensitive);
 }
 
+QString CVarnetApp::CatalogueSetupProblem(const QString& driver,
+                                          const QList<platform::odbc::DriverInfo>& installed) {
+    if (driver.trimmed().isEmpty())
+        return QStringLiteral("не выбран драйвер ODBC");
+    // A driver given as a file is checked, with its owner, as the connection opens.
+    if (driver.contains(QLatin1Char('/')))
+        return QString();
+    for (const platform::odbc::DriverInfo& d : installed) {
+        if (d.description.compare(driver, Qt::CaseInsensitive) != 0)
+            continue;
+        if (platform::odbc::DriverLibraryPresent(d))
+            return QString();
+        return QStringLiteral("у драйвера ODBC «%1» не установлена его библиотека %2")
+            .arg(driver, platform::odbc::DriverLibrary(d));
+    }
+    return QStringLiteral("драйвер ODBC «%1» не установлен").arg(driver);
+}
+
+QString CVarnetApp::CatalogueNotSetUpText(const QString& problem) {
+    return QStringLiteral("Каталог товаров не настроен: %1.\n\nОткройте настройки клавишей с "
+                          "шестерёнкой (или клавишей «*»), выберите драйвер ODBC, сервер и базу "
+                          "данных каталога и нажмите «ОК».")
+        .arg(problem);
+}
+
 bool CVarnetApp::ConnectDatabase() {
     if (m_db.IsOpen() && !m_db.IsLost())
         return true;
@@ -56,6 +81,14 @@ bool CVarnetApp::ConnectDatabase() {
     // the failure has been shown once, and this use connects afresh.
     m_db.Close();
     m_bCatalogueTare = false;
+    // With no driver chosen (a first start) the driver manager would take any driver it has,
+    // and the SQLite one would make an empty file: the operator hears how to set it up.
+    if (m_settings.Driver.trimmed().isEmpty()) {
+        platform::ReportMessage(CatalogueNotSetUpText(CatalogueSetupProblem(QString(), {})),
+                                platform::ErrorCaption(), platform::MessageIcon::Exclamation,
+                                m_pMainWnd ? m_pMainWnd->Window() : nullptr);
+        return false;
+    }
     try {
         m_db.Open(ConnectionString(m_settings, SettingsPath()));
         m_dialect = m_db.GetDialect();
@@ -66,10 +99,20 @@ bool CVarnetApp::ConnectDatabase() {
         const bool missingFile = IsSQLiteDriver(m_settings.Driver) &&
                                  !m_settings.Database.isEmpty() &&
                                  !QFileInfo::exists(m_settings.Database);
-        platform::ReportMessage(missingFile ? platform::FileErrorText(platform::FileError::NotFound,
-                                                                      m_settings.Database)
-                                            : e.Text(),
-                                platform::ErrorCaption(), platform::MessageIcon::Exclamation,
+        // A catalogue not set up yet (a first start) is told as such, in the operator's words
+        // rather than the driver manager's.
+        QList<platform::odbc::DriverInfo> installed;
+        try {
+            installed = platform::odbc::InstalledDrivers();
+        } catch (const DatabaseError&) {
+        }
+        const QString problem = CatalogueSetupProblem(m_settings.Driver, installed);
+        QString text = e.Text();
+        if (!problem.isEmpty())
+            text = CatalogueNotSetUpText(problem);
+        else if (missingFile)
+            text = platform::FileErrorText(platform::FileError::NotFound, m_settings.Database);
+        platform::ReportMessage(text, platform::ErrorCaption(), platform::MessageIcon::Exclamation,
                                 m_pMainWnd ? m_pMainWnd->Window() : nullptr);
         return false;
     }

@@ -183,7 +183,7 @@ void CVarnetApp::SaveSettings() {
 
 QString CVarnetApp::FindDefaultOdbcDriver() {
     try {
-        return ChooseDefaultOdbcDriver(platform::odbc::InstalledDrivers());
+        return ChooseDefaultOdbcDriver(platform::odbc::UsableDrivers());
     } catch (const platform::odbc::DatabaseError&) {
         return QString();
     }

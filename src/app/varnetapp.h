@@ -61,6 +61,12 @@ public:
     // others may change that file.
     static QString ConnectionString(const AppSettings& settings, const QString& file = QString());
     static bool IsSQLiteDriver(const QString& driver);
+    // Why no connection can be made with the driver the settings name, among the installed
+    // drivers: none chosen, one not installed, or one whose library is not there; empty when
+    // the driver is there. The operator's message for it says how to open the settings.
+    static QString CatalogueSetupProblem(const QString& driver,
+                                         const QList<platform::odbc::DriverInfo>& installed);
+    static QString CatalogueNotSetUpText(const QString& problem);
     // Opens the connection when it is not open yet, or again when an earlier call found the
     // link to the server lost, and reads the section switch. A failed
     // open is shown to the operator and yields false; a failure of the configuration query

@@ -177,7 +177,51 @@ QStringList BreakWords(const QString& line, const QFontMetricsF& fm, qreal width
     return out;
 }
 
+// The line shortened until it and an ellipsis fit the width, the ellipsis after it.
+QString WithEllipsis(const QString& line, const QFontMetricsF& fm, qreal width) {
+    const QString mark(QChar(0x2026));
+    qsizetype lo = 0;
+    qsizetype hi = line.size();
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi + 1) / 2;
+        if (fm.horizontalAdvance(line.left(mid) + mark) <= width)
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    if (lo > 0 && line.at(lo - 1).isHighSurrogate())
+        --lo;
+    QString kept = line.left(lo);
+    while (kept.endsWith(QLatin1Char(' ')))
+        kept.chop(1);
+    return kept + mark;
+}
+
 } // namespace
+
+QStringList LabelTextLines(const QString& text, const QFontMetricsF& fm, qreal width, qreal height,
+                           bool wordBreak) {
+    QStringList lines;
+    for (const QString& line : SplitLines(text)) {
+        if (wordBreak)
+            lines += BreakWords(line, fm, width);
+        else
+            lines.append(line);
+    }
+    // The lines whose baseline lies inside the rectangle are shown, at least the first; a
+    // text cut below them or at the right edge ends in an ellipsis where it is cut.
+    qsizetype shown = 1;
+    while (shown < lines.size() && shown * fm.height() + fm.ascent() <= height)
+        ++shown;
+    const bool cutBelow = shown < lines.size();
+    lines = lines.mid(0, shown);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const bool cutHere = cutBelow && i + 1 == lines.size();
+        if (cutHere || fm.horizontalAdvance(lines[i]) > width)
+            lines[i] = WithEllipsis(lines[i], fm, width);
+    }
+    return lines;
+}
 
 void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
                                     bool wordBreak) const {
@@ -204,13 +248,8 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     const int boxWidth = across ? height : width;
     const int boxHeight = across ? width : height;
 
-    QStringList lines;
-    for (const QString& line : SplitLines(e.m_strText)) {
-        if (wordBreak)
-            lines += BreakWords(line, fm, boxWidth / scale);
-        else
-            lines.append(line);
-    }
+    const QStringList lines =
+        LabelTextLines(e.m_strText, fm, boxWidth / scale, boxHeight, wordBreak);
 
     painter.save();
     painter.setClipRect(QRect(left, top, width, height));
@@ -225,8 +264,6 @@ void CBarCodeLabel::DrawTextElement(QPainter& painter, const LabelElement& e,
     }
     qreal y = 0;
     for (const QString& line : lines) {
-        if (y >= boxHeight)
-            break;
         const qreal advance = fm.horizontalAdvance(line) * scale;
         qreal x = 0;
         if (e.m_nAlign == 1)

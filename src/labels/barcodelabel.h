@@ -7,9 +7,11 @@
 #include "platform/printerpage.h"
 
 #include <QImage>
+#include <QStringList>
 
 #include <cstdint>
 
+class QFontMetricsF;
 class QPainter;
 
 // Millimetres to device pixels: the integer part of dpi * mm * 3937 / 100000 + 0.5.
@@ -18,6 +20,12 @@ int MmToPixels(int dpi, double mm);
 // The text of a date element for its format (0 date, 1 time, 2 both); empty when the value
 // has no date or cannot be a calendar moment. Any other format keeps current.
 QString FormatLabelDate(const SYSTEMTIME& st, int nDateFormat, const QString& current);
+
+// The lines a text element shows in a rectangle of width x height (in the font's units):
+// broken at its line breaks, and between words when wordBreak; a text that does not fit
+// whole ends in an ellipsis where it is cut, on its last shown line or on a line too wide.
+QStringList LabelTextLines(const QString& text, const QFontMetricsF& fm, qreal width, qreal height,
+                           bool wordBreak);
 
 class CBarCodeLabel {
 public:

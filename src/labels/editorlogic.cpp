@@ -121,12 +121,15 @@ QString EditorCaption(bool bPrinter, int widthMM, int heightMM) {
 EditorPlacement PlaceEditorControls(int W, int H) {
     EditorPlacement p;
     p.preview = QRect(0, 0, H - 1, H - 1);
-    const int x0 = H - 90 + (W - H) / 2;
-    p.kindList = QRect(x0, 10, 180, 27);
+    const int x0 = H - 95 + (W - H) / 2;
+    // Every key a finger's height (34 pixels, about 9 mm) at the design's size; the close key
+    // beside the kind list is the way out where no window manager draws a title bar.
+    p.kindList = QRect(x0, 8, 150, 34);
+    p.close = QRect(x0 + 156, 8, 34, 34);
     for (int i = 0; i < 14; ++i)
-        p.buttons[i] = QRect(x0, 70 + 30 * i, 180, 27);
-    p.save = QRect(x0, H - 40, 80, 30);
-    p.cancel = QRect(x0 + 100, H - 40, 80, 30);
+        p.buttons[i] = QRect(x0, 48 + 36 * i, 190, 34);
+    p.save = QRect(x0, H - 42, 85, 34);
+    p.cancel = QRect(x0 + 105, H - 42, 85, 34);
     return p;
 }
 

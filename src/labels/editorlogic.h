@@ -43,12 +43,13 @@ QString EditorCaption(bool bPrinter, int widthMM, int heightMM);
 struct EditorPlacement {
     QRect preview;
     QRect kindList;
+    QRect close;
     std::array<QRect, 14> buttons;
     QRect save;
     QRect cancel;
 };
 // Control rectangles for a client area of W x H pixels: the square preview on the left and
-// a 180-pixel column centred in the space right of it.
+// a 190-pixel column of keys a finger can hit centred in the space right of it.
 EditorPlacement PlaceEditorControls(int W, int H);
 // The top-left corner of the 800 x 600 editor centred on a screen.
 QPoint EditorWindowPosition(const QSize& screen);

@@ -28,11 +28,16 @@ CPropertyCfg::CPropertyCfg(QWidget* parent, double scale) : QDialog(parent) {
     m_wndPropList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
     m_wndPropList->setGeometry(0, 0, width(), height() - qRound(40 * factor));
 
+    // The keys a finger's height (34 pixels, about 9 mm, grown with the editor), in the middle
+    // of the band below the list.
+    const int band = qRound(40 * factor);
+    const int keyHeight = std::max(DluY(14), qRound(34 * factor));
+    const int keyTop = height() - band + (band - keyHeight) / 2;
     m_pOk = new QPushButton(QStringLiteral("ОК"), this);
     m_pOk->setDefault(true);
-    m_pOk->setGeometry(DluX(26), DluY(164), DluX(50), DluY(14));
+    m_pOk->setGeometry(DluX(26), keyTop, DluX(50), keyHeight);
     m_pCancel = new QPushButton(QStringLiteral("Отмена"), this);
-    m_pCancel->setGeometry(DluX(83), DluY(164), DluX(50), DluY(14));
+    m_pCancel->setGeometry(DluX(83), keyTop, DluX(50), keyHeight);
     connect(m_pOk, &QPushButton::clicked, this, &CPropertyCfg::accept);
     connect(m_pCancel, &QPushButton::clicked, this, &CPropertyCfg::reject);
 }

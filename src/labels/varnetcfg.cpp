@@ -68,6 +68,13 @@ CVarnetCfg::CVarnetCfg(QWidget* parent) : QDialog(parent) {
     connect(m_pSave, &QPushButton::clicked, this, &CVarnetCfg::OnSave);
     m_pRevert = new QPushButton(QStringLiteral("Отмена"), this);
     connect(m_pRevert, &QPushButton::clicked, this, &CVarnetCfg::OnRevert);
+    // A kiosk without a window manager has no title bar: a finger closes the editor here.
+    m_pClose = new QPushButton(QStringLiteral("✕"), this);
+    m_pClose->setObjectName(QStringLiteral("closeKey"));
+    m_pClose->setToolTip(QStringLiteral("Закрыть"));
+    m_pClose->setAccessibleName(QStringLiteral("Закрыть"));
+    m_pClose->setAutoDefault(false);
+    connect(m_pClose, &QPushButton::clicked, this, &CVarnetCfg::reject);
 }
 
 QPushButton* CVarnetCfg::Button(int id) const {
@@ -76,13 +83,15 @@ QPushButton* CVarnetCfg::Button(int id) const {
 }
 
 double CVarnetCfg::Scale() const {
-    return std::max(1.0, std::min(width() / 800.0, height() / 600.0));
+    const double scale = std::min(width() / 800.0, height() / 600.0);
+    return scale > 0.0 ? scale : 1.0;
 }
 
 void CVarnetCfg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
-    // Grown with a scaled main screen, the editor keeps the placement of its 800 by 600
-    // design, scaled as a whole; at its own size it is placed as designed.
+    // Grown with a scaled main screen, or shrunk to fit below a title bar, the editor keeps
+    // the placement of its 800 by 600 design, scaled as a whole; at its own size it is placed
+    // as designed.
     const double f = Scale();
     const auto at = [f](const QRect& r) {
         if (f == 1.0)
@@ -95,6 +104,7 @@ void CVarnetCfg::resizeEvent(QResizeEvent* event) {
     const EditorPlacement p = PlaceEditorControls(qRound(width() / f), qRound(height() / f));
     m_pPreview->setGeometry(at(p.preview));
     m_pKind->setGeometry(at(p.kindList));
+    m_pClose->setGeometry(at(p.close));
     for (std::size_t i = 0; i < EditorButtons().size(); ++i)
         m_buttons[EditorButtons()[i].nId]->setGeometry(at(p.buttons[i]));
     m_pSave->setGeometry(at(p.save));

@@ -1,6 +1,6 @@
 // The layout editor: a live preview of the label on the configured printer, the label kind,
-// one button per element opening its property dialog, "Сохранить" and "Отмена". It edits
-// the application's two layouts in place; closing it reloads both from their files.
+// one button per element opening its property dialog, "Сохранить", "Отмена" and a close key.
+// It edits the application's two layouts in place; closing it reloads both from their files.
 #pragma once
 
 #include "labels/editorlogic.h"
@@ -46,6 +46,8 @@ public:
 
     QComboBox* KindList() const { return m_pKind; }
     QPushButton* Button(int id) const;
+    // The key that closes the editor as its window's close command does.
+    QPushButton* CloseKey() const { return m_pClose; }
     CPreviewArea* Preview() const { return m_pPreview; }
 
     // Draws the sample label of the kind being edited and shows it; bRealChange: after a
@@ -61,7 +63,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // How far the editor has grown beyond its 800 by 600 design with a scaled screen.
+    // How far the editor has grown beyond its 800 by 600 design with a scaled screen (or shrunk
+    // below it to fit a small one).
     double Scale() const;
     void OnKindChanged(int index);
     void OnElementButton(const EditorButton& b);
@@ -74,6 +77,7 @@ private:
     std::map<int, QPushButton*> m_buttons;
     QPushButton* m_pSave = nullptr;
     QPushButton* m_pRevert = nullptr;
+    QPushButton* m_pClose = nullptr;
     CPreviewArea* m_pPreview = nullptr;
     CPrinterWarning m_printerWarning;
     bool m_bRebuilding = false;

@@ -591,4 +591,34 @@ QList<DriverInfo> InstalledDrivers() {
     return drivers;
 }
 
+QString DriverLibrary(const DriverInfo& driver) {
+    for (const QString& entry : driver.attributes)
+        if (entry.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive))
+            return entry.mid(7).trimmed();
+    return QString();
+}
+
+bool DriverLibraryPresent(const DriverInfo& driver) {
+    const QString library = DriverLibrary(driver);
+    // A driver manager that names no file keeps its drivers itself.
+    if (library.isEmpty())
+        return true;
+    if (QFileInfo(library).isAbsolute())
+        return QFileInfo::exists(library);
+    // A bare name is looked for where the driver manager looks for it.
+    const QStringList folders =
+        QStringLiteral(VARNET_ODBC_DRIVER_FOLDERS).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    if (folders.isEmpty())
+        return true;
+    return std::any_of(folders.cbegin(), folders.cend(), [&](const QString& folder) {
+        return QFileInfo::exists(folder + QLatin1Char('/') + library);
+    });
+}
+
+QList<DriverInfo> UsableDrivers() {
+    QList<DriverInfo> drivers = InstalledDrivers();
+    drivers.removeIf([](const DriverInfo& d) { return !DriverLibraryPresent(d); });
+    return drivers;
+}
+
 } // namespace platform::odbc

@@ -187,5 +187,12 @@ struct DriverInfo {
 // The driver manager's list of installed drivers, fetched one at a time with a buffer of
 // 256 characters for the description and 1024 for the attributes.
 QList<DriverInfo> InstalledDrivers();
+// The library file an installed driver names (its "Driver" attribute); empty when none.
+QString DriverLibrary(const DriverInfo& driver);
+// Whether that file is there: a driver can stay registered after its package went, or be
+// registered by a package that does not carry its library (Debian's "SQLite" entry).
+bool DriverLibraryPresent(const DriverInfo& driver);
+// The installed drivers whose library is there: the ones a connection can use.
+QList<DriverInfo> UsableDrivers();
 
 } // namespace platform::odbc

@@ -7,6 +7,7 @@
 #include "app/varnetapp.h"
 #include "platform/messages.h"
 #include "platform/printer.h"
+#include "ui/screenfit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,7 +60,7 @@ QString ChosenText(const QComboBox* box) {
 
 QStringList InstalledDriverEntries(const QString& stored) {
     try {
-        return DriverEntries(platform::odbc::InstalledDrivers(), stored);
+        return DriverEntries(platform::odbc::UsableDrivers(), stored);
     } catch (const platform::odbc::DatabaseError&) {
         // No driver manager environment: the list keeps only what the settings name.
         return DriverEntries({}, stored);
@@ -163,13 +164,19 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     capacity->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,5}([.,][0-9]{0,3})?")), capacity));
 
+    // The two keys a finger's height at least, grown down into the dialog's bottom margin.
+    const auto key = [](int x) {
+        QRect r = DluRect(x, 234, 50, 14);
+        r.setHeight(std::max(r.height(), TouchRowHeight(1.0)));
+        return r;
+    };
     auto* ok = new QPushButton(QStringLiteral("ОК"), this);
-    ok->setGeometry(DluRect(103, 234, 50, 14));
+    ok->setGeometry(key(103));
     ok->setDefault(true);
     m_controls[1] = ok;
     connect(ok, &QPushButton::clicked, this, &CAppConfig::accept);
     auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
-    cancel->setGeometry(DluRect(164, 234, 50, 14));
+    cancel->setGeometry(key(164));
     m_controls[2] = cancel;
     connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
 

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPen>
 
+#include <algorithm>
+
 namespace ui {
 
 namespace {
@@ -66,6 +68,39 @@ int LabelTextFlags(int nTextWidth, const QRect& rcText, bool bWordWrap, Qt::Alig
     return lines | static_cast<int>(h);
 }
 
+QString ShownLabelText(const QString& text, const QFont& font, const QRect& rcText, bool bWordWrap,
+                       Qt::Alignment align) {
+    const QFontMetrics fm(font);
+    const int flags = LabelTextFlags(fm.horizontalAdvance(text), rcText, bWordWrap, align);
+    // One line is shown even where the field is lower than the font.
+    const int height = std::max(rcText.height(), fm.height());
+    const auto fits = [&](const QString& t) {
+        const QRect r = fm.boundingRect(rcText, flags, t);
+        return r.width() <= rcText.width() && r.height() <= height;
+    };
+    if (fits(text))
+        return text;
+    const QString mark(QChar(0x2026));
+    const auto cut = [&](qsizetype n) {
+        if (n > 0 && text.at(n - 1).isHighSurrogate())
+            --n;
+        QString kept = text.left(n);
+        while (!kept.isEmpty() && kept.back().isSpace())
+            kept.chop(1);
+        return kept + mark;
+    };
+    qsizetype lo = 0;
+    qsizetype hi = text.size() - 1;
+    while (lo < hi) {
+        const qsizetype mid = (lo + hi + 1) / 2;
+        if (fits(cut(mid)))
+            lo = mid;
+        else
+            hi = mid - 1;
+    }
+    return cut(lo);
+}
+
 void PaintLabel(QPainter& p, QSize size, const LabelLook& look) {
     const QString caption = SpacedCaption(look.strCaption);
     QSize szCaption;
@@ -103,10 +138,13 @@ void PaintLabel(QPainter& p, QSize size, const LabelLook& look) {
     if (!look.bFrameOnly && !look.strText.isEmpty() && g.rcText.isValid()) {
         p.setFont(look.fontText);
         p.setPen(look.crText);
-        const int tw = QFontMetrics(look.fontText).horizontalAdvance(look.strText);
+        // A text cut to one line is placed as one that fits.
+        const QString shown =
+            ShownLabelText(look.strText, look.fontText, g.rcText, look.bWordWrap, look.textAlign);
+        const int tw = QFontMetrics(look.fontText).horizontalAdvance(shown);
         const int flags = LabelTextFlags(tw, g.rcText, look.bWordWrap, look.textAlign);
         p.setClipRect(g.rcText, Qt::IntersectClip);
-        p.drawText(g.rcText, flags, look.strText);
+        p.drawText(g.rcText, flags, shown);
     }
     p.restore();
 }

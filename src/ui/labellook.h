@@ -32,6 +32,11 @@ LabelGeometry LayoutLabel(QSize size, QSize szCaption, Qt::Alignment captionAlig
 // and it does not fit on one line; otherwise it is one line, vertically centred.
 int LabelTextFlags(int nTextWidth, const QRect& rcText, bool bWordWrap, Qt::Alignment align);
 
+// The value text as the field shows it in rcText: whole where it fits, else cut where it
+// leaves the field and ended by an ellipsis, so that nobody takes the rest for the whole.
+QString ShownLabelText(const QString& text, const QFont& font, const QRect& rcText, bool bWordWrap,
+                       Qt::Alignment align);
+
 struct LabelLook {
     bool bFrameOnly = false;
     QString strCaption;

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScreen>
 #include <QStyleOptionComplex>
 #include <QTableView>
 #include <QTimer>
@@ -74,12 +75,12 @@ public:
         return rect;
     }
 
-    // Keys, lists and spin boxes that a layout sizes are a finger's height, and as much wider
-    // as their arrows have grown.
+    // Keys, lists and spin boxes that a layout sizes are a finger's height at every size, and
+    // as much wider as their arrows have grown.
     QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
                            const QWidget* widget) const override {
         QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
-        if (m_factor <= 1.0 || !option)
+        if (!option)
             return size;
         if (type != CT_PushButton && type != CT_ComboBox && type != CT_SpinBox)
             return size;
@@ -118,21 +119,20 @@ int TouchRowHeight(double factor) {
 
 void ScaleProgramControls(double factor) {
     static std::optional<QFont> design;
-    static double current = 1.0;
+    static double current = 0.0;
     if (factor <= 0.0 || factor == current)
         return;
     if (!design)
         design = QApplication::font();
     current = factor;
-    // The style goes in once the screen is first scaled; at the design's size the program
-    // keeps the style it started with.
+    // The style goes in with the screen's first size, the design's included: the keys a
+    // finger presses are a finger's height at every size.
     static QPointer<CTouchStyle> style;
-    if (!style && factor != 1.0) {
+    if (!style) {
         style = new CTouchStyle(QApplication::style()->name());
         QApplication::setStyle(style); // the application owns it
     }
-    if (style)
-        style->SetFactor(factor);
+    style->SetFactor(factor);
     QFont font = *design;
     if (design->pixelSize() > 0)
         font.setPixelSize(std::max(1, qRound(design->pixelSize() * factor)));
@@ -178,8 +178,11 @@ void FitDialogToScale(QWidget& dialog, double factor) {
         for (QTableView* view : guard->findChildren<QTableView*>()) {
             if (!view->model())
                 continue;
+            // Columns that size themselves (to their contents, or to the room left) already
+            // have the scaled font's widths.
             for (int c = 0; c < view->model()->columnCount(); ++c)
-                view->setColumnWidth(c, qRound(view->columnWidth(c) * factor));
+                if (view->horizontalHeader()->sectionResizeMode(c) == QHeaderView::Interactive)
+                    view->setColumnWidth(c, qRound(view->columnWidth(c) * factor));
         }
     });
 }
@@ -191,11 +194,61 @@ ScaledWindowPlace PlaceScaledWindow(const QSize& design, double factor, const QR
     const int frameHeight = frame.top() + frame.bottom();
     const double fitsWidth = double(available.width() - frameWidth) / design.width();
     const double fitsHeight = double(available.height() - frameHeight) / design.height();
-    place.factor = std::max(1.0, std::min({factor, fitsWidth, fitsHeight}));
+    // Down to a quarter of the design, the least a window of the screen may have.
+    place.factor = std::max(0.25, std::min({factor, fitsWidth, fitsHeight}));
     place.size = (QSizeF(design) * place.factor).toSize();
     place.framePos = QPoint(
         available.left() + std::max(0, (available.width() - place.size.width() - frameWidth) / 2),
         available.top() +
             std::max(0, (available.height() - place.size.height() - frameHeight) / 2));
     return place;
+}
+
+bool KeepWindowOnScreen(QWidget& window) {
+    if (!window.isWindow() || window.isFullScreen() || window.isMaximized() || window.isMinimized())
+        return false;
+    const QScreen* screen = window.screen();
+    if (!screen)
+        return false;
+    const QRect area = screen->availableGeometry();
+    const QRect outer = window.frameGeometry();
+    // A window moved partly off the screen by hand stays where it was put.
+    if (outer.width() <= area.width() && outer.height() <= area.height())
+        return false;
+    const QRect inner = window.geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    const ScaledWindowPlace place = PlaceScaledWindow(window.size(), 1.0, area, frame);
+    if (window.minimumSize() == window.maximumSize())
+        window.setFixedSize(place.size);
+    else
+        window.resize(place.size);
+    window.move(place.framePos);
+    return true;
+}
+
+namespace {
+class CKeepOnScreen : public QObject {
+public:
+    explicit CKeepOnScreen(QWidget& window) : QObject(&window), m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (watched == &m_window && !m_bBusy &&
+            (type == QEvent::Show || type == QEvent::Move || type == QEvent::Resize)) {
+            m_bBusy = true;
+            KeepWindowOnScreen(m_window);
+            m_bBusy = false;
+        }
+        return false;
+    }
+
+private:
+    QWidget& m_window;
+    bool m_bBusy = false;
+};
+} // namespace
+
+void KeepOnScreenWhenFramed(QWidget& window) {
+    window.installEventFilter(new CKeepOnScreen(window));
 }

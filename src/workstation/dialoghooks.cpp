@@ -51,6 +51,9 @@ void RunLayoutEditor(QWidget* owner) {
         dlg.setFixedSize(place.size);
         dlg.move(place.framePos);
     }
+    // The frame a window manager gives it once shown may still leave it too large for the
+    // screen (an 800 by 600 one): it then shrinks to fit, as a whole.
+    KeepOnScreenWhenFramed(dlg);
     dlg.exec();
 }
 

@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 
 namespace {
+// Every column as wide as its contents in the font of the moment (the screen's scale), the
+// product's name taking the room that is left, so that all columns show at every scale.
 QTableWidget* MakeTable(const QStringList& header, QWidget* parent) {
     auto* t = new QTableWidget(0, int(header.size()), parent);
     t->setHorizontalHeaderLabels(header);
@@ -24,7 +26,11 @@ QTableWidget* MakeTable(const QStringList& header, QWidget* parent) {
     t->setSelectionBehavior(QAbstractItemView::SelectRows);
     t->setSelectionMode(QAbstractItemView::SingleSelection);
     t->verticalHeader()->hide();
-    t->horizontalHeader()->setStretchLastSection(true);
+    QHeaderView* columns = t->horizontalHeader();
+    columns->setSectionResizeMode(QHeaderView::ResizeToContents);
+    const int name = int(header.indexOf(QStringLiteral("Товар")));
+    if (name >= 0)
+        columns->setSectionResizeMode(name, QHeaderView::Stretch);
     return t;
 }
 

@@ -81,8 +81,11 @@ int RunVarnet(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();
     // A logout, a shutdown or a kill closes the screen as its close button does; nothing
-    // waits for an operator's answer on the way out.
-    const platform::CQuitSignals quitSignals([] {
+    // waits for an operator's answer on the way out. One that comes while a message of the
+    // start waits (the screen not open yet) ends the program before its screen opens.
+    bool bQuitting = false;
+    const platform::CQuitSignals quitSignals([&bQuitting] {
+        bQuitting = true;
         platform::SetMessageSink({});
         QApplication::closeAllWindows();
     });
@@ -115,7 +118,8 @@ int RunVarnet(int argc, char** argv) {
         auto dlg = std::make_unique<CVarnetDlg>();
         if (bFullScreen)
             dlg->setWindowState(dlg->windowState() | Qt::WindowFullScreen);
-        dlg->exec();
+        if (!bQuitting)
+            dlg->exec();
     }
     // The outbox stops while the application object it posts to still exists; rows the journal
     // could not take are kept in the account's own file, and the operator hears of them once.

@@ -239,6 +239,22 @@ void CVarnetDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     if (m_bSized)
         PlaceControls();
+    KeepWholeOnScreen();
+}
+
+void CVarnetDlg::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    // A window manager frames the window after it is shown: its title bar may then push the
+    // window's bottom off a screen of the window's own size.
+    KeepWholeOnScreen();
+}
+
+void CVarnetDlg::KeepWholeOnScreen() {
+    if (!m_bSized || m_bKeepingOnScreen)
+        return;
+    m_bKeepingOnScreen = true;
+    KeepWindowOnScreen(*this);
+    m_bKeepingOnScreen = false;
 }
 
 void CVarnetDlg::showEvent(QShowEvent* event) {
@@ -249,6 +265,7 @@ void CVarnetDlg::showEvent(QShowEvent* event) {
     SizeControls();
     PlaceAtScreenCentre();
     PlaceControls();
+    KeepWholeOnScreen();
     // The database comes last, once the screen is up: a server that cannot be reached
     // costs one message box over the screen and nothing else.
     QTimer::singleShot(0, this, &CVarnetDlg::OnInitDialog);

@@ -80,6 +80,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
@@ -89,6 +90,9 @@ private:
     void SizeControls();
     void PlaceControls();
     void PlaceAtScreenCentre();
+    // Shrinks a window whose frame puts part of it off the screen's free area to the room
+    // there is; the design scales down with it.
+    void KeepWholeOnScreen();
     void OnInitDialog();
     void UpdateDisplays();
     void UpdatePageSize();
@@ -119,4 +123,5 @@ private:
     QPointer<QMenu> m_pMenu;
     bool m_bInitialised = false;
     bool m_bSized = false;
+    bool m_bKeepingOnScreen = false;
 };

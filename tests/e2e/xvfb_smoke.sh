@@ -55,7 +55,7 @@ DISPLAY=$display xdotool windowfocus "$win" 2>/dev/null || true
 key slash
 shot editor-xvfb '^Конфигурация этикетки'
 # The first element button, "Штрих-код", at the top of the editor's button column.
-DISPLAY=$display xdotool mousemove --window "$w" 699 83 click 1
+DISPLAY=$display xdotool mousemove --window "$w" 700 65 click 1
 sleep 0.3
 shot property-xvfb '^Параметры штрих-кода$'
 key Escape

@@ -154,6 +154,34 @@ private slots:
                  qPrintable(out));
     }
 
+    // Codes of different lengths (right-aligned) leave every name starting in one column,
+    // the header's and the total's too.
+    void toolTableColumnsLineUp() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Journal.db"));
+        {
+            CJournalFile file;
+            QVERIFY(file.Open(path));
+            QVERIFY(file.Append(
+                {Row(QStringLiteral("7"), QStringLiteral("Анис"), true, 0.5, 100, m_today),
+                 Row(QStringLiteral("1234567"), QStringLiteral("Баранина"), true, 1.5, 600,
+                     m_today),
+                 Row(QStringLiteral("31"), QStringLiteral("Вафли"), false, 2, 80, m_today)}));
+        }
+        const QString out = QString::fromUtf8(RunTool({QStringLiteral("--file"), path}));
+        const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        const QStringList names{QStringLiteral("Товар"), QStringLiteral("Анис"),
+                                QStringLiteral("Баранина"), QStringLiteral("Вафли")};
+        const qsizetype column = lines[0].indexOf(names[0]);
+        QVERIFY2(column > 0, qPrintable(out));
+        for (int i = 1; i < names.size(); ++i)
+            QVERIFY2(lines[i].indexOf(names[i]) == column, qPrintable(out));
+        // The figures end in one column as well.
+        for (const QString& line : lines)
+            QVERIFY2(line.size() == lines[0].size(), qPrintable(out));
+    }
+
     void toolCsvReadsBack_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("header");

@@ -3,6 +3,7 @@
 #include "app/varnetapp.h"
 #include "labels/barcodelabel.h"
 #include "labels/ean13reader.h"
+#include "labels/editorlogic.h"
 #include "labels/labelfont.h"
 #include "labels/samplelayout.h"
 #include "platform/clock.h"
@@ -112,6 +113,9 @@ private slots:
     void noPrinterNoPage();
     void skipsEmptyAndZeroSizedElements();
     void clipsLinesToRectangle();
+    void cutTextEndsInEllipsis_data();
+    void cutTextEndsInEllipsis();
+    void longNameOnTheSampleLabel();
     void lineBreaks_data();
     void lineBreaks();
     void alignment_data();
@@ -125,6 +129,8 @@ private slots:
     void drawToStretches();
     void barcodeReadsBack_data();
     void barcodeReadsBack();
+    void samplesKeepClearOfTheEdges_data();
+    void samplesKeepClearOfTheEdges();
 
 private:
     std::unique_ptr<CVarnetApp> m_app;
@@ -366,6 +372,81 @@ void TestBarCodeLabel::clipsLinesToRectangle() {
     QCOMPARE(LineBands(image, r), 2);
     QVERIFY(r.contains(DarkBox(image, image.rect())));
     QCOMPARE(LineBands(Render(OneText(three, 40, 20)), TextRect(40, 20)), 3);
+}
+
+void TestBarCodeLabel::cutTextEndsInEllipsis_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<double>("heightMM");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<bool>("cut");
+    // 25 mm take about eight of these letters at -16; 10 mm hold two lines.
+    QTest::newRow("fits") << "ЖЖЖ ЖЖЖ" << true << 10.0 << 1 << false;
+    QTest::newRow("two lines fit") << "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ" << true << 10.0 << 2 << false;
+    QTest::newRow("more lines than the height")
+        << "ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ ЖЖЖ" << true << 10.0 << 2 << true;
+    QTest::newRow("line breaks below") << "ЖЖ\nЖЖ\nЖЖ" << false << 10.0 << 2 << true;
+    QTest::newRow("one line too wide") << "ЖЖЖ ЖЖЖ ЖЖЖ" << false << 10.0 << 1 << true;
+    QTest::newRow("a word too wide") << "ЖЖЖЖЖЖЖЖЖЖЖЖ" << true << 10.0 << 1 << true;
+    QTest::newRow("lower than a line") << "ЖЖЖ ЖЖЖ ЖЖЖ" << true << 2.0 << 1 << true;
+}
+
+void TestBarCodeLabel::cutTextEndsInEllipsis() {
+    QFETCH(QString, text);
+    QFETCH(bool, wrap);
+    QFETCH(double, heightMM);
+    QFETCH(int, lines);
+    QFETCH(bool, cut);
+    LOGFONTW lf = DefaultLabelFont();
+    lf.lfHeight = labels::PrinterFontHeight(-16, labels::kScreenDpi, 203);
+    const QFontMetricsF fm(labels::FontFromLogFont(lf, 203));
+    const int width = MmToPixels(203, 25);
+    const QStringList shown = LabelTextLines(text, fm, width, MmToPixels(203, heightMM), wrap);
+    QCOMPARE(shown.size(), lines);
+    for (const QString& line : shown)
+        QVERIFY2(fm.horizontalAdvance(line) <= width, qPrintable(line));
+    QString joined = shown.join(QLatin1Char(' '));
+    QCOMPARE(joined.endsWith(QChar(0x2026)), cut);
+    if (cut)
+        joined.chop(1);
+    // What is shown is the text's beginning, never anything else.
+    QString source = text;
+    source.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    QVERIFY2(source.startsWith(joined) && (cut ? joined.size() < source.size() : joined == source),
+             qPrintable(joined));
+}
+
+// A 105-character name on the sample label: the page shows its first lines and an ellipsis
+// where it is cut, the same page every time.
+void TestBarCodeLabel::longNameOnTheSampleLabel() {
+    const QString name = QStringLiteral(
+        "Колбаса варёная «Докторская» высшего сорта в натуральной оболочке, ГОСТ, весовая, "
+        "охлаждённая, фасованная");
+    QCOMPARE(name.size(), 105);
+    CBarCodeLabelInfo layout = SampleLayout(true, 58, 40);
+    LabelData d;
+    d.nBarcode = 123456789012;
+    d.strName = name;
+    layout.SetValues(d);
+    const QImage page = Render(layout);
+    QCOMPARE(Render(layout), page);
+
+    const LabelElement& e = layout.m_Name;
+    LOGFONTW lf = e.m_lfFont;
+    lf.lfHeight = labels::PrinterFontHeight(lf.lfHeight, labels::kScreenDpi, 203);
+    const QFont font = labels::FontFromLogFont(lf, 203);
+    const QStringList lines = LabelTextLines(
+        name, QFontMetricsF(font), MmToPixels(203, e.m_dWidth) / labels::WidthScale(lf, font),
+        MmToPixels(203, e.m_dHeight), true);
+    QVERIFY2(lines.size() >= 1 && lines.last().endsWith(QChar(0x2026)),
+             qPrintable(lines.join('|')));
+    QString shown = lines.join(QLatin1Char(' '));
+    shown.chop(1);
+    QVERIFY2(name.startsWith(shown) && shown.size() < name.size(), qPrintable(shown));
+    // What the page shows is those lines, the ellipsis with them.
+    CBarCodeLabelInfo drawn = layout;
+    drawn.m_Name.m_strText = lines.join(QLatin1Char('\n'));
+    QCOMPARE(Render(drawn), page);
 }
 
 void TestBarCodeLabel::lineBreaks_data() {
@@ -631,6 +712,55 @@ void TestBarCodeLabel::barcodeReadsBack() {
     const QString own = label.CheckPage();
     SetBarcodeAreaReader(previous);
     QCOMPARE(own, QString());
+}
+
+void TestBarCodeLabel::samplesKeepClearOfTheEdges_data() {
+    QTest::addColumn<bool>("weight");
+    QTest::addColumn<QSize>("sizeMM");
+    QTest::addColumn<int>("dpi");
+    for (const bool weight : {true, false})
+        for (const QSize size : {QSize(58, 40), QSize(58, 30), QSize(58, 60), QSize(100, 60)})
+            for (const int dpi : {203, 300})
+                QTest::addRow("%s %dx%d at %d", weight ? "weight" : "piece", size.width(),
+                              size.height(), dpi)
+                    << weight << size << dpi;
+}
+
+// The sample layouts leave 1.5 mm clear at every edge, with the longest values a label holds:
+// a page a dot or two short (a queue defined in whole points) and a printer's own placement
+// of a millimetre either way cut nothing, and the barcode still reads.
+void TestBarCodeLabel::samplesKeepClearOfTheEdges() {
+    QFETCH(bool, weight);
+    QFETCH(QSize, sizeMM);
+    QFETCH(int, dpi);
+    m_app->m_settings.Penny = true;
+    m_app->m_settings.PrintEI = true;
+    CBarCodeLabelInfo layout = SampleLayout(weight, sizeMM.width(), sizeMM.height());
+    layout.SetValues(
+        SampleLabelData(weight, m_app->m_settings, QDateTime(QDate(2026, 12, 20), QTime(18, 0))));
+    const platform::PrinterPage page =
+        platform::PageFromSize(sizeMM.width(), sizeMM.height(), dpi, dpi);
+    CBarCodeLabel label(page);
+    QVERIFY(label.Draw(layout));
+    const QImage& drawn = label.m_bmpPage;
+    const int mx = MmToPixels(dpi, 1.5);
+    const QRect inside = drawn.rect().adjusted(mx, mx, -mx, -mx);
+    const QRect ink = DarkBox(drawn, drawn.rect());
+    QVERIFY2(inside.contains(ink), qPrintable(QStringLiteral("ink %1,%2 %3x%4 on %5x%6 dots")
+                                                  .arg(ink.x())
+                                                  .arg(ink.y())
+                                                  .arg(ink.width())
+                                                  .arg(ink.height())
+                                                  .arg(drawn.width())
+                                                  .arg(drawn.height())));
+    QCOMPARE(label.CheckPage(), QString());
+    // Two dots short in each direction, as a queue of whole points gives it.
+    platform::PrinterPage shorter = page;
+    shorter.m_nPageWidth -= 2;
+    shorter.m_nPageHeight -= 2;
+    CBarCodeLabel onShorter(shorter);
+    QVERIFY(onShorter.Draw(layout));
+    QCOMPARE(onShorter.CheckPage(), QString());
 }
 
 QTEST_MAIN(TestBarCodeLabel)

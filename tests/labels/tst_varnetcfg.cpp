@@ -97,13 +97,23 @@ private Q_SLOTS:
     void placement() {
         const EditorPlacement p = PlaceEditorControls(800, 600);
         QCOMPARE(p.preview, QRect(0, 0, 599, 599));
-        QCOMPARE(p.kindList, QRect(610, 10, 180, 27));
-        QCOMPARE(p.buttons[0], QRect(610, 70, 180, 27));
-        QCOMPARE(p.buttons[13], QRect(610, 460, 180, 27));
-        QCOMPARE(p.save, QRect(610, 560, 80, 30));
-        QCOMPARE(p.cancel, QRect(710, 560, 80, 30));
+        // Keys a finger's height (34 pixels), none overlapping, all inside the window.
+        QCOMPARE(p.kindList, QRect(605, 8, 150, 34));
+        QCOMPARE(p.close, QRect(761, 8, 34, 34));
+        QCOMPARE(p.buttons[0], QRect(605, 48, 190, 34));
+        QCOMPARE(p.buttons[13], QRect(605, 516, 190, 34));
+        QCOMPARE(p.save, QRect(605, 558, 85, 34));
+        QCOMPARE(p.cancel, QRect(710, 558, 85, 34));
+        QList<QRect> keys{p.kindList, p.close, p.save, p.cancel};
+        keys += QList<QRect>(p.buttons.begin(), p.buttons.end());
+        for (int i = 0; i < keys.size(); ++i) {
+            QVERIFY(keys[i].height() >= 34);
+            QVERIFY(QRect(600, 0, 200, 600).contains(keys[i]));
+            for (int j = i + 1; j < keys.size(); ++j)
+                QVERIFY(!keys[i].intersects(keys[j]));
+        }
         // An odd width: the column's centre is cut toward the preview.
-        QCOMPARE(PlaceEditorControls(781, 561).kindList.left(), 471 + 110);
+        QCOMPARE(PlaceEditorControls(781, 561).kindList.left(), 466 + 110);
         QCOMPARE(EditorWindowPosition(QSize(1281, 1025)), QPoint(240, 212));
         QCOMPARE(PreviewPictureSize(QSize(597, 597), 464, 320), QSize(597, 411));
         QCOMPARE(PreviewPictureSize(QSize(597, 597), 320, 464), QSize(411, 597));
@@ -195,6 +205,37 @@ private Q_SLOTS:
         }
         QCOMPARE(sizes[0], QSize(240, 297));
         QCOMPARE(sizes[1], QSize(360, 446));
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join('\n')));
+    }
+
+    // Without a window manager there is no title bar: the close key alone closes the editor,
+    // as the window's close command would, at the design's size and grown with the screen.
+    void closedByTouch_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("800x600") << QSize(800, 600);
+        QTest::newRow("1440x1080") << QSize(1440, 1080);
+    }
+    void closedByTouch() {
+        QFETCH(QSize, size);
+        SetUpCounter(printcapture::Queue());
+        MessageRecorder messages;
+        CVarnetCfg editor;
+        editor.setFixedSize(size);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        EditElement(editor, 1017, [](CPropertyCfg& dlg) { TypeRow(dlg, 0, "20"); });
+        QCOMPARE(AppLayouts().Layout(true).m_Name.m_dOffsetX, 20.0);
+        QPushButton* close = editor.CloseKey();
+        QVERIFY(close->isVisible());
+        QVERIFY(QRect(QPoint(), size).contains(close->geometry()));
+        QVERIFY(close->height() >= 34);
+        const QPoint centre = close->geometry().center();
+        QTest::mouseClick(editor.childAt(centre), Qt::LeftButton, {},
+                          editor.childAt(centre)->mapFrom(&editor, centre));
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(editor.result(), int(QDialog::Rejected));
+        // Closing discards what was not saved, as every way of closing does.
+        QVERIFY(AppLayouts().Layout(true).m_Name.m_dOffsetX != 20.0);
         QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join('\n')));
     }
 

@@ -221,7 +221,7 @@ dpkg-statoverride --list $programs >/dev/null && fail "$programs still has a sta
 # Nothing but the package's programs is left beside them; what the operator had put there is in
 # a folder only root can open, and the upgrade said where.
 left=$(cd "$programs" && ls -A | sort | tr '\n' ' ')
-[ "$left" = "libvarnet_sqlite.so varnet varnet-democat varnet-journal varnet-journald varnet-label varnet-scale varnet-scale-sim " ] ||
+[ "$left" = "libvarnet_sqlite.so varnet varnet-democat varnet-journal varnet-journald varnet-kiosk varnet-label varnet-scale varnet-scale-sim " ] ||
   fail "$programs holds: $left"
 [ "$(stat -c '%a %U' "$leftovers")" = "700 root" ] || fail "$leftovers is $(stat -c '%a %U' "$leftovers")"
 for f in evil.so qt.conf plugins "my notes.txt" "varnet"$'\n'"evil" varnet-journald; do

@@ -58,6 +58,8 @@ private slots:
     void withoutCaptionTheFrameStartsAtTheTop();
     void wordWrap_data();
     void wordWrap();
+    void cutTextEndsInEllipsis_data();
+    void cutTextEndsInEllipsis();
     void textAlignment_data();
     void textAlignment();
     void frameOnly_data();
@@ -190,6 +192,52 @@ void TestLabelCtrl::wordWrap() {
     const QRect ink = pixels::Bounds(image, inside, pixels::Dark);
     QVERIFY2(ink.left() >= 5 && ink.right() <= size.width() - 6,
              qPrintable(QStringLiteral("%1..%2").arg(ink.left()).arg(ink.right())));
+}
+
+void TestLabelCtrl::cutTextEndsInEllipsis_data() {
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("fontHeight");
+    QTest::addColumn<bool>("wrap");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("cut");
+    const QString longName = QStringLiteral(
+        "Колбаса варёная «Докторская» высшего сорта в натуральной оболочке, ГОСТ, весовая, "
+        "охлаждённая, фасованная");
+    // The main screen's name field at its design size, and a line of the state strip.
+    QTest::newRow("short name") << QSize(785, 100) << 40 << true
+                                << QStringLiteral("Колбаса докторская") << false;
+    QTest::newRow("105-character name") << QSize(785, 100) << 40 << true << longName << true;
+    QTest::newRow("one line too wide") << QSize(300, 60) << 40 << false << longName << true;
+    QTest::newRow("a word too wide")
+        << QSize(300, 110) << 40 << true << QStringLiteral("Колбасадокторскаявысшегосорта") << true;
+}
+
+void TestLabelCtrl::cutTextEndsInEllipsis() {
+    QFETCH(QSize, size);
+    QFETCH(int, fontHeight);
+    QFETCH(bool, wrap);
+    QFETCH(QString, text);
+    QFETCH(bool, cut);
+    Field field(size);
+    field.label->SetCaption(QStringLiteral("Название товара"), kCaption, kFrame);
+    field.label->SetTextFont(fontHeight, true, "Times New Roman");
+    field.label->SetTextAlign(Qt::AlignHCenter);
+    field.label->SetWordWrap(wrap);
+    const ui::LabelGeometry g =
+        ui::LayoutLabel(size, QSize(0, field.CaptionHeight()), Qt::AlignHCenter);
+    const QString shown =
+        ui::ShownLabelText(text, field.label->TextFont(), g.rcText, wrap, Qt::AlignHCenter);
+    if (!cut) {
+        QCOMPARE(shown, text);
+        return;
+    }
+    QVERIFY2(shown.endsWith(QChar(0x2026)), qPrintable(shown));
+    QVERIFY2(text.startsWith(shown.chopped(1)) && shown.size() > 1, qPrintable(shown));
+    // The field shows exactly that: the text it was given, cut, with the ellipsis.
+    field.label->setText(text);
+    const QImage drawn = field.Grab();
+    field.label->setText(shown);
+    QCOMPARE(field.Grab(), drawn);
 }
 
 void TestLabelCtrl::textAlignment_data() {

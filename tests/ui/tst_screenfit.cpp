@@ -72,9 +72,12 @@ private Q_SLOTS:
         // Room to spare: the screen's factor, centred in the free area below a panel.
         QTest::newRow("panel") << QRect(0, 30, 1280, 994) << 1.5 << QMargins(0, 30, 0, 0) << 1.5
                                << QRect(40, 62, 1200, 900);
-        // Never smaller than the design, even where the design itself does not fit.
-        QTest::newRow("800x600") << QRect(0, 0, 800, 600) << 1.0 << title << 1.0
-                                 << QRect(0, 0, 800, 600);
+        // Smaller than the design where the design itself does not fit below a title bar.
+        QTest::newRow("800x600") << QRect(0, 0, 800, 600) << 1.0 << title << 0.9333
+                                 << QRect(26, 0, 747, 560);
+        QTest::newRow("800x600 below a panel")
+            << QRect(0, 24, 800, 576) << 1.0 << QMargins(1, 20, 1, 1) << 0.925
+            << QRect(29, 24, 740, 555);
         QTest::newRow("second screen") << QRect(1920, 0, 1920, 1200) << 1.8 << QMargins(8, 32, 8, 8)
                                        << 1.8 << QRect(2152, 40, 1440, 1080);
     }
@@ -89,28 +92,33 @@ private Q_SLOTS:
         QVERIFY2(qAbs(place.factor - placedFactor) < 1e-3,
                  qPrintable(QString::number(place.factor)));
         QCOMPARE(QRect(place.framePos, place.size), frameAndSize);
-        if (place.factor > 1.0) {
-            const QSize framed =
-                place.size + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
-            QVERIFY(available.contains(QRect(place.framePos, framed)));
-        }
+        const QSize framed =
+            place.size + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+        QVERIFY(available.contains(QRect(place.framePos, framed)));
     }
 
-    // At the design's size the program keeps the style and the controls it started with; at a
-    // scaled screen check boxes, arrows and keys grow with the screen, a date field still shows
-    // its whole date, and its calendar has days a finger can hit. Back at the design's size,
-    // every part is as it was.
+    // At the design's size and below it check boxes and arrows are as the program's style
+    // draws them, but keys and date fields are a finger's height; at a scaled screen check
+    // boxes, arrows and keys grow with the screen, a date field still shows its whole date,
+    // and its calendar has days a finger can hit. Back at the design's size, every part is as
+    // it was.
     void controlsGrowWithTheScreen() {
-        const QStyle* started = QApplication::style();
         int indicator = 0;
-        int keyHeight = 0;
         {
-            ScaleProgramControls(1.0);
-            QCOMPARE(QApplication::style(), started);
             Controls c;
             QVERIFY(QTest::qWaitForWindowExposed(&c.dialog));
             indicator = c.Indicator();
+        }
+        int keyHeight = 0;
+        for (const double factor : {0.9667, 1.0}) {
+            ScaleProgramControls(factor);
+            Controls c;
+            QVERIFY(QTest::qWaitForWindowExposed(&c.dialog));
+            QCOMPARE(c.Indicator(), indicator);
             keyHeight = c.key->sizeHint().height();
+            QVERIFY2(keyHeight >= TouchRowHeight(1.0), qPrintable(QString::number(keyHeight)));
+            QVERIFY(c.key->height() >= TouchRowHeight(1.0));
+            QVERIFY(c.date->height() >= TouchRowHeight(1.0));
             QVERIFY(c.DateShownWhole());
         }
         {

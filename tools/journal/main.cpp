@@ -55,7 +55,12 @@ QString Table(QList<QStringList> lines, const QList<bool>& rightAligned) {
         for (qsizetype i = 0; i < line.size(); ++i)
             cells.append(rightAligned.value(i) ? line[i].rightJustified(widths[i])
                                                : line[i].leftJustified(widths[i]));
-        out += cells.join(QStringLiteral("  ")).trimmed() + QLatin1Char('\n');
+        // Only the end of the line is trimmed: a column padded on its left keeps the columns
+        // after it in line.
+        QString text = cells.join(QStringLiteral("  "));
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        out += text + QLatin1Char('\n');
     }
     return out;
 }
