@@ -85,12 +85,12 @@ stop_service() {
   rm -f "$socket"
 }
 cleanup() {
+  stop_service
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   wait 2>/dev/null || true
   # The workstation's own words stay for whoever reads a failure.
   mkdir -p "$build/package-test-logs"
   cp "$work"/*.log "$work"/*.out "$build/package-test-logs/" 2>/dev/null || true
-  stop_service
   dpkg --purge varnet >/dev/null 2>&1 || true
   rm -rf "$counter" "$programs" "$journal" "$leftovers" "$trusted" "$canary" "$socket"
   [ -n "$made_etc" ] && rm -rf /etc/varnet
