@@ -108,13 +108,20 @@ bool SetModemLines(int fd, int lines, bool raise) {
 
 } // namespace
 
-QString SerialDeviceForPort(unsigned nPort) {
-    const QString link = ModuleDirectory() + QStringLiteral("/COM") + QString::number(nPort);
+QString SerialPortLink(unsigned nPort) {
+    return ModuleDirectory() + QStringLiteral("/COM") + QString::number(nPort);
+}
+
+bool SerialPortLinkExists(unsigned nPort) {
     // lstat, not stat: a link whose target has gone must fail to open rather than fall back
     // to another port silently.
     struct stat st;
-    if (::lstat(QFile::encodeName(link).constData(), &st) == 0)
-        return link;
+    return ::lstat(QFile::encodeName(SerialPortLink(nPort)).constData(), &st) == 0;
+}
+
+QString SerialDeviceForPort(unsigned nPort) {
+    if (SerialPortLinkExists(nPort))
+        return SerialPortLink(nPort);
     return QStringLiteral("/dev/ttyS") + QString::number(nPort - 1);
 }
 

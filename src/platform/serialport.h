@@ -14,6 +14,10 @@ namespace platform {
 // folder when it exists (usually a link to a tty or to a scale simulator's pseudo-terminal),
 // otherwise /dev/ttyS<N-1>.
 QString SerialDeviceForPort(unsigned nPort);
+// The entry "COM<N>" in the program's folder, whether or not it exists.
+QString SerialPortLink(unsigned nPort);
+// The entry exists (a link, even one whose target has gone).
+bool SerialPortLinkExists(unsigned nPort);
 
 // The serial devices present under root (/dev): the stable names under serial/by-id/ where
 // they exist (instead of the device they point to), then ttyUSB*, ttyACM* and the ttyS*

@@ -49,6 +49,15 @@ QString SerialDeviceForPort(unsigned nPort) {
     return QStringLiteral("\\\\.\\COM%1").arg(nPort);
 }
 
+// A Windows port is its number: there are no links.
+QString SerialPortLink(unsigned nPort) {
+    return SerialDeviceForPort(nPort);
+}
+
+bool SerialPortLinkExists(unsigned) {
+    return false;
+}
+
 QStringList SerialDevices(const QString&) {
     // The ports the system's serial drivers announce, by number.
     const QSettings map(QStringLiteral("HKEY_LOCAL_MACHINE\\HARDWARE\\DEVICEMAP\\SERIALCOMM"),
