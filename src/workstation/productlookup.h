@@ -17,7 +17,8 @@ QString LookupStatement(CVarnetApp& app, const QString& code);
 
 // Clears the current product, connects the database when needed and reads the product
 // with this code into state.m_product. False when there is no connection or no such
-// product. Database errors of the query propagate.
+// product. A connection the server cut is made again once, silently; other database errors
+// of the query, and a failure of the query on the new connection, propagate.
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 
 // The product key with a typed number: looks it up and shows the product, or "Товар не
