@@ -224,6 +224,9 @@ QString PortDisplayName(unsigned nPort, const QString& device) {
     // The link's target is what an installer recognises (/dev/ttyUSB0); a link pointing at
     // nothing is named by its target all the same.
     const QFileInfo info(device);
+    // The port's own link that is gone (its device went with it) names no device at all.
+    if (!info.isSymLink() && !info.exists() && device == SerialPortLink(nPort))
+        return QStringLiteral("%1 (нет ссылки)").arg(com);
     const QString target = info.isSymLink() ? info.symLinkTarget() : device;
     return QStringLiteral("%1 (%2)").arg(com, target);
 }

@@ -30,8 +30,9 @@ unsigned PortForDevice(const QString& device, bool* needsLink = nullptr);
 
 // The system's reason for a failed port step (an errno value), in the operator's language.
 QString PortErrorReason(int err);
-// How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link;
-// a device opened by its path (nPort 0) is named by that path alone.
+// How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link
+// ("COM3 (нет ссылки)" while the link is missing); a device opened by its path (nPort 0) is
+// named by that path alone.
 QString PortDisplayName(unsigned nPort, const QString& device);
 
 // Line settings in the codes the scale classes keep: parity 0 none, 1 odd, 2 even, 3 mark,

@@ -139,15 +139,15 @@ NoLabel CScreenState::NothingToPrint() const {
         // The weight field keeps the last weight the scale gave; it is no longer the pack
         // on the pan.
         if (m_scale.state == ScaleState::PortClosed) {
-            no.reason =
-                QStringLiteral("весы не передают вес (порт %1 не открыт)").arg(m_scale.port);
+            // The strip's scale line says why, with the port.
+            no.reason = QStringLiteral("весы не передают вес");
             no.message =
                 QStringLiteral("Весы не передают вес: порт %1 не открыт. Этикетка не напечатана.")
                     .arg(m_scale.port);
             return no;
         }
         if (m_scale.state == ScaleState::NoAnswer) {
-            no.reason = QStringLiteral("весы не отвечают (%1)").arg(m_scale.port);
+            no.reason = QStringLiteral("весы не отвечают");
             no.message =
                 QStringLiteral("Весы не отвечают (%1). Этикетка не напечатана.").arg(m_scale.port);
             return no;
