@@ -15,6 +15,7 @@
 #include "workstation/varnetdlg.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -79,6 +80,10 @@ class TstWorkstationE2E : public QObject {
         QVERIFY2(m_scale->LinkAs(m_counter->Dir().File(QStringLiteral("COM1")), &error),
                  qPrintable(error));
     }
+
+    // The link goes with its device, as varnet-scale-sim's does: a link left pointing at a
+    // closed pseudo-terminal would name whatever terminal another test opens next.
+    void Unlink() { QVERIFY(QFile::remove(m_counter->Dir().File(QStringLiteral("COM1")))); }
 
     // Puts a weight on the scale and lets the screen see it in a few exchanges.
     void Weigh(CVarnetDlg& dlg, double kg) {
@@ -163,6 +168,7 @@ private Q_SLOTS:
         const QStringList before = printcapture::Jobs(queue);
 
         m_scale->Stop(); // the pseudo-terminal closed: the adapter is pulled out
+        Unlink();
         QTRY_VERIFY_WITH_TIMEOUT(
             dlg.ScaleStateField()->text().endsWith(QStringLiteral(" не открыт")), 5000);
         QTRY_COMPARE(messages.Texts().size(), 1);
@@ -291,6 +297,7 @@ private Q_SLOTS:
         QVERIFY(messages.Texts().isEmpty());
 
         m_scale->Stop(); // the adapter is pulled out
+        Unlink();
         QTRY_VERIFY_WITH_TIMEOUT(strip().startsWith(QStringLiteral("Весы: порт COM1 (")), 5000);
         QVERIFY(strip().endsWith(QStringLiteral(" не открыт")));
         // Several reopening attempts while it is away: still one message.
