@@ -97,6 +97,7 @@ void CDlgPluFind::OnOK() {
     m_dSq = t->m_sqLength[k] == SQL_NULL_DATA ? 0.0 : t->m_sq[k];
 
     m_stBestBefore = QDateTime();
+    m_nShelfLifeHours = 0;
     const bool hasHours = t->m_bHoursLength[k] != SQL_NULL_DATA && t->m_bHours[k] != 0;
     if (hasHours) {
         // A shelf life that ends outside the years a label can show is refused as a fixed
@@ -108,6 +109,7 @@ void CDlgPluFind::OnOK() {
             return;
         }
         m_stBestBefore = best.toLocalTime();
+        m_nShelfLifeHours = t->m_bHours[k];
     } else if (t->m_bDateLength[k] != SQL_NULL_DATA) {
         const SQL_TIMESTAMP_STRUCT& d = t->m_bDate[k];
         const QDateTime best(QDate(d.year, d.month, d.day), QTime(d.hour, d.minute, d.second),

@@ -23,6 +23,9 @@ public:
     double m_dSq = 0.0;
     // Local date and time; invalid means the product has no best-before moment.
     QDateTime m_stBestBefore;
+    // The shelf life in hours when the best-before moment counts from now; 0 for a fixed
+    // date or none.
+    qint64 m_nShelfLifeHours = 0;
 
     // The message when a product's fixed best-before date cannot be taken.
     static QString BadBestBeforeText();

@@ -227,11 +227,13 @@ void OutboxCore::Run() {
     }
     CJournalFile file;
     bool reported = false;
-    int pauseMs = 0; // 0 while the last attempt went well
+    int failures = 0; // attempts in a row that failed
+    int pauseMs = 0;  // 0 while the last attempt went well
     for (;;) {
         QString reason;
         if (SendAll(central, file, &reason)) {
             pauseMs = 0;
+            failures = 0;
             reported = false;
             if (m_state.load() == CJournalOutbox::State::Failing)
                 m_state = CJournalOutbox::State::Idle;
@@ -239,7 +241,10 @@ void OutboxCore::Run() {
             m_state = CJournalOutbox::State::Failing;
             pauseMs =
                 pauseMs == 0 ? m_timing.firstRetryMs : std::min(pauseMs * 2, m_timing.lastRetryMs);
-            if (!reported) {
+            // A server that was restarted cuts the connection the outbox held: the first
+            // attempt fails on it and the retry a moment later connects again. Only a retry
+            // that fails too is an outage the operator must hear of.
+            if (++failures >= 2 && !reported) {
                 reported = true;
                 Report(CJournalOutbox::UnreachableMessage(reason));
             }

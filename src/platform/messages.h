@@ -23,9 +23,14 @@ struct OperatorMessage {
     QString caption;
     MessageIcon icon = MessageIcon::Stop;
     QWidget* owner = nullptr;
+    // A message about a passing state (a scale port that is gone) names that state here;
+    // WithdrawMessages takes it back once the state is over. Empty: stays until confirmed.
+    QString topic;
 };
 
 using MessageSink = std::function<void(const OperatorMessage&)>;
+// Takes back the messages of a topic that are still shown.
+using WithdrawSink = std::function<void(const QString& topic)>;
 
 // The caption of ordinary error messages.
 QString ErrorCaption();
@@ -34,8 +39,15 @@ QString ErrorCaption();
 void ReportMessage(const QString& text, const QString& caption = ErrorCaption(),
                    MessageIcon icon = MessageIcon::Stop, QWidget* owner = nullptr);
 
+// Shows one message about a passing state; see OperatorMessage::topic.
+void ReportMessage(const OperatorMessage& message);
+// The state that the messages of topic reported is over: those still shown are closed.
+void WithdrawMessages(const QString& topic);
+
 // Installs a sink and returns the previous one; an empty sink restores the default, which
 // writes the message to the standard error stream.
 MessageSink SetMessageSink(MessageSink sink);
+// The same for withdrawals; the default has nothing to close.
+WithdrawSink SetWithdrawSink(WithdrawSink sink);
 
 } // namespace platform

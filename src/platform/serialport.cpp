@@ -108,13 +108,20 @@ bool SetModemLines(int fd, int lines, bool raise) {
 
 } // namespace
 
-QString SerialDeviceForPort(unsigned nPort) {
-    const QString link = ModuleDirectory() + QStringLiteral("/COM") + QString::number(nPort);
+QString SerialPortLink(unsigned nPort) {
+    return ModuleDirectory() + QStringLiteral("/COM") + QString::number(nPort);
+}
+
+bool SerialPortLinkExists(unsigned nPort) {
     // lstat, not stat: a link whose target has gone must fail to open rather than fall back
     // to another port silently.
     struct stat st;
-    if (::lstat(QFile::encodeName(link).constData(), &st) == 0)
-        return link;
+    return ::lstat(QFile::encodeName(SerialPortLink(nPort)).constData(), &st) == 0;
+}
+
+QString SerialDeviceForPort(unsigned nPort) {
+    if (SerialPortLinkExists(nPort))
+        return SerialPortLink(nPort);
     return QStringLiteral("/dev/ttyS") + QString::number(nPort - 1);
 }
 
@@ -221,6 +228,9 @@ QString PortDisplayName(unsigned nPort, const QString& device) {
     // The link's target is what an installer recognises (/dev/ttyUSB0); a link pointing at
     // nothing is named by its target all the same.
     const QFileInfo info(device);
+    // The port's own link that is gone (its device went with it) names no device at all.
+    if (!info.isSymLink() && !info.exists() && device == SerialPortLink(nPort))
+        return QStringLiteral("%1 (нет ссылки)").arg(com);
     const QString target = info.isSymLink() ? info.symLinkTarget() : device;
     return QStringLiteral("%1 (%2)").arg(com, target);
 }

@@ -14,6 +14,10 @@ namespace platform {
 // folder when it exists (usually a link to a tty or to a scale simulator's pseudo-terminal),
 // otherwise /dev/ttyS<N-1>.
 QString SerialDeviceForPort(unsigned nPort);
+// The entry "COM<N>" in the program's folder, whether or not it exists.
+QString SerialPortLink(unsigned nPort);
+// The entry exists (a link, even one whose target has gone).
+bool SerialPortLinkExists(unsigned nPort);
 
 // The serial devices present under root (/dev): the stable names under serial/by-id/ where
 // they exist (instead of the device they point to), then ttyUSB*, ttyACM* and the ttyS*
@@ -33,8 +37,9 @@ unsigned PortForDevice(const QString& device, bool* needsLink = nullptr);
 
 // The system's reason for a failed port step (an errno value), in the operator's language.
 QString PortErrorReason(int err);
-// How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link;
-// a device opened by its path (nPort 0) is named by that path alone.
+// How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link
+// ("COM3 (нет ссылки)" while the link is missing); a device opened by its path (nPort 0) is
+// named by that path alone.
 QString PortDisplayName(unsigned nPort, const QString& device);
 
 // Line settings in the codes the scale classes keep: parity 0 none, 1 odd, 2 even, 3 mark,

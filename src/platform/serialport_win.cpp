@@ -52,6 +52,15 @@ QString SerialDeviceForPort(unsigned nPort) {
     return QStringLiteral("\\\\.\\COM%1").arg(nPort);
 }
 
+// A Windows port is its number: there are no links.
+QString SerialPortLink(unsigned nPort) {
+    return SerialDeviceForPort(nPort);
+}
+
+bool SerialPortLinkExists(unsigned) {
+    return false;
+}
+
 namespace {
 
 // The ports the system's serial drivers announce: the values of HARDWARE\DEVICEMAP\SERIALCOMM,

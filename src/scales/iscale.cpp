@@ -14,7 +14,13 @@ IScale::~IScale() {
 bool IScale::Open() {
     if (m_nPortNumber == 0)
         return false;
-    return OpenDevice(platform::SerialDeviceForPort(m_nPortNumber));
+    // A link that vanished (the device unplugged, a simulator restarting) is the same port
+    // gone, not a port that never had a link: the scale waits for it to come back rather
+    // than open whatever /dev/ttyS<N-1> is.
+    if (!m_bKeepToLink && platform::SerialPortLinkExists(m_nPortNumber))
+        m_bKeepToLink = true;
+    return OpenDevice(m_bKeepToLink ? platform::SerialPortLink(m_nPortNumber)
+                                    : platform::SerialDeviceForPort(m_nPortNumber));
 }
 
 bool IScale::OpenDevice(const QString& device) {
@@ -22,7 +28,10 @@ bool IScale::OpenDevice(const QString& device) {
         Close();
     // Named here so that a failure names the device it was about.
     m_strDevice = device;
-    m_nOpenedPort = device == platform::SerialDeviceForPort(m_nPortNumber) ? m_nPortNumber : 0;
+    m_nOpenedPort = device == platform::SerialDeviceForPort(m_nPortNumber) ||
+                            device == platform::SerialPortLink(m_nPortNumber)
+                        ? m_nPortNumber
+                        : 0;
     m_nState = ScaleState::Unknown;
     m_strCarry.clear();
     m_bCarryValid = false;

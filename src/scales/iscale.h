@@ -28,7 +28,8 @@ public:
     IScale(const IScale&) = delete;
     IScale& operator=(const IScale&) = delete;
 
-    // Opens the port named by m_nPortNumber; port 0 fails without a message.
+    // Opens the port named by m_nPortNumber; port 0 fails without a message. A port whose
+    // COM<N> link has been seen keeps to that link (see KeepToLink).
     virtual bool Open();
     virtual void Close();
     // One request/reply exchange: -1.0 no reading, 0.0 nothing to weigh or port closed,
@@ -59,6 +60,11 @@ public:
     // "COM3 (/dev/ttyUSB0)", or the device opened by its path.
     QString PortName() const;
     void SetMessageHandler(MessageHandler handler);
+    // From now on the port is its COM<N> link only: while the link is missing the port is
+    // missing, and /dev/ttyS<N-1> is never opened in its place. Open() does this itself
+    // when it finds the link; a new scale object for the same port takes it over.
+    void KeepToLink() { m_bKeepToLink = true; }
+    bool KeepsToLink() const { return m_bKeepToLink; }
     // errno of the last failed port step, for tools that explain a failure.
     int LastErrno() const { return m_hPort.LastErrno(); }
 
@@ -129,6 +135,7 @@ private:
     MessageHandler m_fnReport;
     QString m_strDevice; // the device last opened, as it was named (a COM<N> link or a path)
     unsigned m_nOpenedPort = 0;
+    bool m_bKeepToLink = false;
     std::string m_strCarry;         // ReadNewestLine with carry: the unfinished line
     bool m_bCarryValid = false;     // m_strCarry starts at a line start
     bool m_bTimeoutFailing = false; // the time-out error was shown and has not cleared since

@@ -12,6 +12,7 @@
 namespace {
 
 const QEvent::Type kScaleMessageEvent = static_cast<QEvent::Type>(QEvent::User + 2025);
+const QEvent::Type kScaleAnsweredEvent = static_cast<QEvent::Type>(QEvent::User + 2027);
 
 QString ThreadErrorText() {
     return QStringLiteral("Ошибка чтения веса. Поток прерван");
@@ -27,6 +28,10 @@ public:
     explicit CMessageRelay(CScalePoller* poller) : m_poller(poller) {}
 
     bool event(QEvent* e) override {
+        if (e->type() == kScaleAnsweredEvent) {
+            platform::WithdrawMessages(MessageTopic());
+            return true;
+        }
         if (e->type() != kScaleMessageEvent)
             return QObject::event(e);
         m_poller->ReportQueuedMessages();
@@ -40,8 +45,13 @@ private:
 CScalePoller::CScalePoller(QObject* pReceiver, QWidget* pOwner)
     : m_pReceiver(pReceiver), m_pOwner(pOwner), m_pRelay(std::make_unique<CMessageRelay>(this)) {}
 
+QString CScalePoller::MessageTopic() {
+    return QStringLiteral("scale");
+}
+
 void CScalePoller::Report(const QString& text) const {
-    platform::ReportMessage(text, platform::ErrorCaption(), platform::MessageIcon::Stop, m_pOwner);
+    platform::ReportMessage(platform::OperatorMessage{
+        text, platform::ErrorCaption(), platform::MessageIcon::Stop, m_pOwner, MessageTopic()});
 }
 
 CScalePoller::~CScalePoller() {
@@ -66,6 +76,9 @@ void CScalePoller::JoinThread() {
 
 void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& line) {
     JoinThread();
+    // A port whose link was seen stays that link for the scale that replaces this one.
+    const bool keepToLink =
+        m_pScale && m_pScale->KeepsToLink() && m_pScale->m_nPortNumber == (nPort & 0xFFu);
     if (m_pScale) {
         m_pScale->Close();
         m_pScale.reset();
@@ -77,7 +90,7 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& 
         std::lock_guard<std::mutex> lock(m_mxWake);
         m_nPendingPrice = -1;
     }
-    m_strPortName.clear();
+    SetPortName(QString());
     m_bPortOpen.store(false);
     m_nState.store(ScaleState::Unknown);
     m_pScale = CreateScale(nType, nPort, line);
@@ -85,17 +98,23 @@ void CScalePoller::ConnectScale(unsigned int nPort, int nType, const ScaleLine& 
         return;
     // The bound of a keyed weight, where the scale can say it.
     m_pScale->AskCapacity();
-    m_pScale->SetMessageHandler([this](const QString& text) { Report(text); });
+    if (keepToLink)
+        m_pScale->KeepToLink();
+    // Port errors are collected and shown on the user-interface thread from its event loop,
+    // also this first one: the box is then withdrawn when the port comes back meanwhile.
+    m_pScale->SetMessageHandler(
+        [this](const QString& text) { m_exchangeMessages.push_back(text); });
     const bool opened = m_pScale->Open();
-    m_strPortName = m_pScale->PortName();
+    SetPortName(m_pScale->PortName());
     if (m_pScale->m_nPortNumber == 0)
         return; // no port configured: nothing to wait for
     m_bPortOpen.store(opened);
     m_nState.store(opened ? ScaleState::Unknown : ScaleState::PortClosed);
-    // From now on port errors come from the polling thread, under the scale lock; they are
-    // collected and shown after the lock is released.
-    m_pScale->SetMessageHandler(
-        [this](const QString& text) { m_exchangeMessages.push_back(text); });
+    if (!m_exchangeMessages.empty()) {
+        std::vector<QString> messages;
+        messages.swap(m_exchangeMessages);
+        QueueMessages(messages);
+    }
     StartThread();
 }
 
@@ -110,7 +129,18 @@ void CScalePoller::StartThread() {
 }
 
 QString CScalePoller::PortName() const {
+    std::lock_guard<std::mutex> lock(m_mxPortName);
     return m_strPortName;
+}
+
+void CScalePoller::SetPortName(const QString& name) {
+    std::lock_guard<std::mutex> lock(m_mxPortName);
+    m_strPortName = name;
+}
+
+void CScalePoller::ScaleAnswered() {
+    if (m_bMessageOut.exchange(false))
+        QCoreApplication::postEvent(m_pRelay.get(), new QEvent(kScaleAnsweredEvent));
 }
 
 void CScalePoller::Stop() {
@@ -156,6 +186,8 @@ void CScalePoller::TryReopen() {
         // of the outage once, and its end is the weight coming back.
         opened = m_pScale->Open();
         m_exchangeMessages.clear();
+        // The device behind the link may be another one now.
+        SetPortName(m_pScale->PortName());
     }
     if (opened) {
         m_bPortOpen.store(true);
@@ -210,7 +242,8 @@ void CScalePoller::PollScaleThread() {
                 messages.swap(m_exchangeMessages);
             }
             m_nExchanges.fetch_add(1);
-            if (!messages.empty())
+            const bool told = !messages.empty();
+            if (told)
                 QueueMessages(messages);
             if (lost) {
                 m_bPortOpen.store(false);
@@ -222,6 +255,9 @@ void CScalePoller::PollScaleThread() {
                 SetState(state); // no reading: the last weight stays
                 continue;
             }
+            // An exchange that raised a message of its own does not end it.
+            if (state != ScaleState::NoAnswer && !told)
+                ScaleAnswered();
             // Stored before the stop flag is looked at: a stop during the exchange keeps its
             // weight but posts nothing.
             m_dWeight.store(weight);
@@ -239,6 +275,7 @@ void CScalePoller::PollScaleThread() {
 }
 
 void CScalePoller::QueueMessages(const std::vector<QString>& texts) {
+    m_bMessageOut.store(true);
     {
         std::lock_guard<std::mutex> lock(m_mxMessages);
         for (const QString& text : texts)

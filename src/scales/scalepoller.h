@@ -58,6 +58,9 @@ public:
 
     // How often a missing port is tried again.
     static constexpr int kReopenMs = 3000;
+    // The topic of the scale's messages: a box still open when the scale answers again is
+    // withdrawn (platform::WithdrawMessages), since what it reported is over.
+    static QString MessageTopic();
 
     const IScale* Scale() const { return m_pScale.get(); }
     // Weight exchanges finished since the poller was made.
@@ -72,6 +75,9 @@ private:
     // One attempt to open a missing port, on the polling thread; silent either way.
     void TryReopen();
     void SetState(ScaleState state);
+    void SetPortName(const QString& name);
+    // An exchange got an answer: messages about the scale are over.
+    void ScaleAnswered();
     bool Pause(int ms, long long& price);
     void StartThread();
     void RequestStop();
@@ -92,7 +98,8 @@ private:
     std::atomic<double> m_dWeight{0.0};
     std::atomic<ScaleState> m_nState{ScaleState::Unknown};
     std::atomic<bool> m_bPortOpen{false};
-    QString m_strPortName; // set while no thread runs
+    mutable std::mutex m_mxPortName;
+    QString m_strPortName; // m_mxPortName; the thread renames it when the port comes back
     std::atomic<int> m_nExchanges{0};
 
     std::mutex m_csScale;                    // held by the polling thread for one exchange
@@ -104,4 +111,6 @@ private:
 
     std::mutex m_mxMessages;
     QStringList m_queuedMessages; // waiting for the user-interface thread; m_mxMessages
+    // A message was handed over since the scale last answered: the next answer withdraws it.
+    std::atomic<bool> m_bMessageOut{false};
 };

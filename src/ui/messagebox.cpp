@@ -3,7 +3,9 @@
 #include "app/errorboundary.h"
 #include "platform/messages.h"
 
+#include <QList>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace ui {
 
@@ -21,13 +23,33 @@ QMessageBox::Icon BoxIcon(platform::MessageIcon icon) {
     }
     return QMessageBox::Critical;
 }
+
+// The boxes open now that report a passing state, with their topic.
+struct OpenBox {
+    QPointer<QMessageBox> box;
+    QString topic;
+};
+QList<OpenBox>& OpenBoxes() {
+    static QList<OpenBox> boxes;
+    return boxes;
+}
 } // namespace
 
 void InstallMessageBoxSink() {
     platform::SetMessageSink([](const platform::OperatorMessage& m) {
         QWidget* owner = m.owner ? m.owner : QApplication::activeWindow();
         QMessageBox box(BoxIcon(m.icon), m.caption, m.text, QMessageBox::Ok, owner);
+        if (!m.topic.isEmpty())
+            OpenBoxes().append({&box, m.topic});
         box.exec();
+        OpenBoxes().removeIf([&box](const OpenBox& b) { return b.box == &box || !b.box; });
+    });
+    platform::SetWithdrawSink([](const QString& topic) {
+        // Closed as if confirmed: nested boxes unwind in their own order.
+        for (const OpenBox& b : OpenBoxes()) {
+            if (b.topic == topic && b.box)
+                b.box->done(QMessageBox::Ok);
+        }
     });
 }
 

@@ -1,6 +1,7 @@
 #include "ui/resources.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <mutex>
 
@@ -19,9 +20,14 @@ QString VarnetIconPath(int nIconId) {
 }
 
 QIcon VarnetIcon(int nIconId) {
+    // One icon per number for the whole run: an icon made afresh from its drawing has its
+    // own engine, whose pictures pile up in the pixmap cache at every swap of a key's icon.
+    static QHash<int, QIcon> made;
+    if (const auto it = made.constFind(nIconId); it != made.cend())
+        return *it;
     InitVarnetResources();
     const QString path = VarnetIconPath(nIconId);
     if (!QFile::exists(path))
         return QIcon();
-    return QIcon(path);
+    return *made.insert(nIconId, QIcon(path));
 }

@@ -12,4 +12,5 @@ void InitVarnetResources();
 QString VarnetIconPath(int nIconId);
 
 // Icon nIconId, registering the resources first; a null icon for a number we do not have.
+// The same icon every time (user-interface thread only).
 QIcon VarnetIcon(int nIconId);

@@ -77,5 +77,6 @@ std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) 
     p.m_bWeighed = dlg.m_dSq != 1.0;
     p.m_stBestBefore = dlg.m_stBestBefore;
     p.m_dTare = ReadPresetTare(app, p.m_strCode);
+    p.m_nShelfLifeHours = dlg.m_nShelfLifeHours;
     return p;
 }

@@ -8,6 +8,10 @@ bool IsPrintableBestBefore(const QDateTime& moment) {
     return year >= 1970 && year <= 3000;
 }
 
+QString BadBestBeforeMessage() {
+    return QStringLiteral("Недопустимая дата срока годности товара.");
+}
+
 bool IsPrintableMoney(double value) {
     return std::isfinite(value) && value > 0.0 && value <= kMaxJournalMoney;
 }
@@ -31,6 +35,6 @@ QString ProductPrintError(const CurrentProduct& product) {
         return BadPriceMessage(product);
     // A moment years beyond what the label's date fields can hold would print a wrong date.
     if (product.m_stBestBefore.isValid() && !IsPrintableBestBefore(product.m_stBestBefore))
-        return QStringLiteral("Недопустимая дата срока годности товара.");
+        return BadBestBeforeMessage();
     return QString();
 }

@@ -9,6 +9,8 @@
 
 // The years a best-before moment may lie in, as the label's date fields can show them.
 bool IsPrintableBestBefore(const QDateTime& moment);
+// The operator's message for a best-before moment a label cannot show.
+QString BadBestBeforeMessage();
 
 // A price or sum a label may carry: positive, and one every journal holds.
 bool IsPrintableMoney(double value);

@@ -59,11 +59,18 @@ bool SplitProductInfo(const QString& name, const QString& info, QString* printed
 
 namespace {
 
+// How SendLabel tells of a stopped printer.
+struct StopNotice {
+    bool quiet = false;   // it has been told: the strip is enough
+    bool stopped = false; // set when the printer was found stopped
+};
+
 // Draws the label of the given values on the layout of its kind, reads it back and sends it
 // to the spooler. True when the spooler accepted the job; its id is then in *jobId. Every
-// failure is told to the operator.
+// failure is told to the operator, a stopped printer unless stop says it has been.
 bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& packed,
-               const AppSettings& settings, QWidget* owner, int* jobId, QString* failure) {
+               const AppSettings& settings, QWidget* owner, int* jobId, QString* failure,
+               StopNotice* stop = nullptr) {
     const auto fail = [owner, failure](const QString& text, const QString& caption) {
         *failure = text;
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
@@ -109,8 +116,17 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     }
     if (failed == PrintStep::Open && !job.PageProblem().isEmpty())
         return fail(job.PageProblem(), platform::ErrorCaption());
-    if (failed == PrintStep::Open && job.IsStopped())
-        return fail(platform::StoppedPrinterMessage(job.StopReason()), PrintCaption());
+    if (failed == PrintStep::Open && job.IsStopped()) {
+        const QString text = platform::StoppedPrinterMessage(job.StopReason());
+        if (stop) {
+            stop->stopped = true;
+            if (stop->quiet) {
+                *failure = text;
+                return false;
+            }
+        }
+        return fail(text, PrintCaption());
+    }
     if (failed)
         return fail(platform::PrintStepFailure(*failed),
                     *failed == PrintStep::Open ? platform::ErrorCaption() : PrintCaption());
@@ -133,10 +149,10 @@ QString BarcodeDigits(uint64_t value) {
 
 } // namespace
 
-void PrintLabel(CScreenState& state, QWidget* owner) {
+void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by) {
     CVarnetApp* app = CVarnetApp::Instance();
     const CurrentProduct& product = state.m_product;
-    if (!app || product.m_strCode.isEmpty() || state.m_bPrinting)
+    if (!app || state.m_bPrinting)
         return;
     PrintingGuard printing(state.m_bPrinting);
     const AppSettings& settings = app->m_settings;
@@ -145,6 +161,15 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
         refused(text);
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
     };
+    // Nothing to print says why on the strip, so that the line of an earlier label is not
+    // taken for this one.
+    if (const NoLabel no = state.NothingToPrint(); !no.reason.isEmpty()) {
+        refused(no.reason);
+        if (!no.message.isEmpty())
+            platform::ReportMessage(no.message, platform::ErrorCaption(),
+                                    platform::MessageIcon::Stop, owner);
+        return;
+    }
     if (const QString error = ProductPrintError(product); !error.isEmpty())
         return fail(error, platform::ErrorCaption());
 
@@ -161,8 +186,6 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
         if (const QString error = weighing::NetWeightError(quantity, tare); !error.isEmpty())
             return fail(error, platform::ErrorCaption());
     }
-    if (quantity == 0.0)
-        return;
     if (keyed && product.m_bWeighed) {
         if (const QString error =
                 weighing::KeyedWeightError(settings, state.m_dScaleCapacity, quantity);
@@ -186,14 +209,24 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     data.dSum = app->RoundAmount(quantity * product.m_dPrice);
     if (!IsPrintableMoney(data.dSum))
         return fail(BadPriceMessage(product), platform::ErrorCaption());
-    if (product.m_stBestBefore.isValid())
-        data.stExpiry = ToSystemTime(product.m_stBestBefore);
-
+    // Both dates of the label count from the moment it is printed.
     const QDateTime packed = platform::Now();
+    const QDateTime bestBefore = BestBeforeAt(product, packed);
+    if (bestBefore.isValid() && !IsPrintableBestBefore(bestBefore))
+        return fail(BadBestBeforeMessage(), platform::ErrorCaption());
+    if (bestBefore.isValid())
+        data.stExpiry = ToSystemTime(bestBefore);
+
     int jobId = 0;
     QString failure;
-    if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure))
+    StopNotice stop;
+    // Auto-print meets a stopped printer with every pack: one box per stop, then the strip.
+    stop.quiet = by == PrintBy::AutoPrint && state.m_bPrinterStopTold;
+    if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure, &stop)) {
+        if (stop.stopped)
+            state.m_bPrinterStopTold = true;
         return refused(failure);
+    }
 
     JournalRow row;
     row.id = JournalRow::NewId();
@@ -205,7 +238,7 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     row.price = product.m_dPrice;
     row.sum = data.dSum;
     row.barcode = BarcodeDigits(data.nBarcode);
-    row.bestBefore = product.m_stBestBefore;
+    row.bestBefore = bestBefore;
     row.printer = settings.PrinterName;
     row.jobId = jobId;
     row.labelName = data.strName;

@@ -17,9 +17,13 @@ class QWidget;
 bool SplitProductInfo(const QString& name, const QString& info, QString* printedName,
                       QString* printedInfo);
 
-// The print key of the main screen. Does nothing without a product or while a print runs.
-// A label the spooler accepted is recorded in the packing journal.
-void PrintLabel(CScreenState& state, QWidget* owner);
+// What started a print: the print key (or Enter), or auto-print on a new pack.
+enum class PrintBy { Key, AutoPrint };
+
+// The print key of the main screen. Does nothing while a print runs; a print that gives no
+// label says why on the state strip. A label the spooler accepted is recorded in the packing
+// journal. A stopped printer is told of in a box once per stop when auto-print finds it.
+void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by = PrintBy::Key);
 
 // Prints a label of the journal again with the same values, barcode and pack date, and
 // records it as a reprint. False when it did not print (the operator was told why).

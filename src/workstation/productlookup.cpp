@@ -41,10 +41,9 @@ double ReadPresetTare(CVarnetApp& app, const QString& code) {
     return tare > 0 ? tare : 0.0;
 }
 
-bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
-    state.ClearProduct();
-    if (!app.ConnectDatabase())
-        return false;
+namespace {
+// The lookup on the connection as it is; database errors propagate.
+bool ReadProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
     platform::odbc::Statement query(app.m_db);
     query.SetReadOnly();
     query.ExecDirect(LookupStatement(app, code));
@@ -58,14 +57,33 @@ bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
     p.m_strInfo = query.GetText(4).value_or(QString());
     const int64_t hours = platform::ParseLeadingInt(query.GetText(5).value_or(QString()));
     const std::optional<QDateTime> date = query.GetTimestamp(6);
-    if (hours != 0)
+    if (hours != 0) {
         p.m_stBestBefore = platform::Now().addSecs(hours * 3600);
-    else if (date)
+        p.m_nShelfLifeHours = hours;
+    } else if (date)
         p.m_stBestBefore = *date;
     query.CloseCursor();
     p.m_dTare = ReadPresetTare(app, code);
     state.m_product = p;
     return true;
+}
+} // namespace
+
+bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {
+    state.ClearProduct();
+    // A server restarted since the last use has cut the connection, which only a statement
+    // finds out: the lookup connects again once, silently, and only a failure of that is
+    // the operator's business.
+    for (bool retried = false;; retried = true) {
+        if (!app.ConnectDatabase())
+            return false;
+        try {
+            return ReadProduct(app, state, code);
+        } catch (const platform::odbc::DatabaseError&) {
+            if (retried || !app.m_db.IsLost())
+                throw;
+        }
+    }
 }
 
 bool OnTypedProductKey(CVarnetApp& app, CScreenState& state) {

@@ -22,8 +22,9 @@ double ReadPresetTare(CVarnetApp& app, const QString& code);
 QString TareStatement(CVarnetApp& app, const QString& code);
 
 // Clears the current product, connects the database when needed and reads the product
-// with this code, and its preset tare, into state.m_product. False when there is no connection or
-// no such product. Database errors of the query propagate.
+// with this code, and its preset tare, into state.m_product. False when there is no connection
+// or no such product. A connection the server cut is made again once, silently; other database
+// errors of the query, and a failure of the query on the new connection, propagate.
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 
 // The product key with a typed number: looks it up and shows the product, or "Товар не

@@ -11,6 +11,12 @@ const QString kZeroWeight = QStringLiteral("0.000 ");
 const QString kOnePiece = QStringLiteral("1 ");
 } // namespace
 
+QDateTime BestBeforeAt(const CurrentProduct& product, const QDateTime& packed) {
+    if (product.m_nShelfLifeHours != 0)
+        return packed.addSecs(product.m_nShelfLifeHours * 3600).toLocalTime();
+    return product.m_stBestBefore;
+}
+
 CScreenState::CScreenState(const AppSettings& settings) : m_settings(settings) {
     ClearProduct();
     m_displays.price = MoneyText(0.0);
@@ -74,7 +80,8 @@ QString CScreenState::OnTareKey() {
 }
 
 void CScreenState::AppendKey(const QString& text) {
-    QString s = m_bEntryActive ? m_displays.weight.trimmed() : QString();
+    // A typed number that went on a label is done with: the next key starts a new one.
+    QString s = m_bEntryActive && !m_bEntryPrinted ? m_displays.weight.trimmed() : QString();
     if (text == QLatin1String(".")) {
         if (!m_product.m_bWeighed || s.contains(QLatin1Char('.')))
             return;
@@ -88,8 +95,14 @@ void CScreenState::AppendKey(const QString& text) {
     }
     m_displays.weight = s + QLatin1Char(' ');
     m_bEntryActive = true;
+    m_bEntryPrinted = false;
     ShowPieceSum();
     ShowTare();
+}
+
+void CScreenState::EndEntry() {
+    m_bEntryActive = false;
+    m_bEntryPrinted = false;
 }
 
 void CScreenState::ShowPieceSum() {
@@ -102,21 +115,32 @@ void CScreenState::ShowPieceSum() {
 }
 
 void CScreenState::OnLabelPrinted(bool weighed, double quantity) {
+    m_bPrinterStopTold = false;
+    if (m_bEntryActive) {
+        m_bEntryPrinted = true;
+        return;
+    }
     // The goods just printed stay on the scale; turning auto-print on must not print them
     // again.
     if (weighed)
-        m_dLastAutoPrintWeight = quantity;
+        AfterAutoPrint(quantity);
+}
+
+void CScreenState::AfterAutoPrint(double weightNow) {
+    m_dLastAutoPrintWeight = weightNow;
+    m_bAutoPrintArmed = false;
 }
 
 bool CScreenState::OnClearKey() {
     if (m_bEntryActive) {
         m_displays.weight = m_product.m_bWeighed ? kZeroWeight : kOnePiece;
-        m_bEntryActive = false;
+        EndEntry();
         ShowPieceSum();
         ShowTare();
         return false;
     }
     ClearProduct();
+    m_bProductNotFound = false;
     m_displays.name.clear();
     m_displays.price = MoneyText(0.0);
     m_displays.sum = MoneyText(0.0);
@@ -129,13 +153,65 @@ void CScreenState::OnAutoPrintKey() {
     m_displays.autoPrint = m_bAutoPrint ? QStringLiteral("Вкл") : QStringLiteral("Выкл");
 }
 
-bool CScreenState::OnWeightUpdate(double weight) {
+bool CScreenState::OnWeightUpdate(double weight, ScaleState state) {
     m_dGross = weight;
     ShowWeight();
-    // The tare alone on the pan is nothing to label.
-    const bool goods = Tare() <= 0 || qRound64((weight - Tare()) * 1000) > 0;
-    return m_bAutoPrint && m_product.m_bWeighed && !m_bPrinting && weight != 0.0 &&
-           weight != m_dLastAutoPrintWeight && goods;
+    // A moving weight (a scale that reads it as 0) is neither an empty pan nor a pack; the
+    // tare alone on the pan is an empty pan, and nothing to label.
+    const bool settled =
+        state == ScaleState::Stable || state == ScaleState::Zero || state == ScaleState::Underload;
+    const double goods = weight - Tare();
+    if (settled && goods < kEmptyPanKg)
+        m_bAutoPrintArmed = true;
+    return m_bAutoPrint && m_product.m_bWeighed && !m_bPrinting && m_bAutoPrintArmed &&
+           state == ScaleState::Stable && goods >= kEmptyPanKg;
+}
+
+NoLabel CScreenState::NothingToPrint() const {
+    NoLabel no;
+    if (m_product.m_strCode.isEmpty()) {
+        no.reason = m_bProductNotFound ? QStringLiteral("товар не найден")
+                                       : QStringLiteral("товар не выбран");
+        return no;
+    }
+    const double quantity = Quantity();
+    const bool fromScale = m_product.m_bWeighed && !m_bEntryActive;
+    if (fromScale && m_scale.bConnected) {
+        // The weight field keeps the last weight the scale gave; it is no longer the pack
+        // on the pan.
+        if (m_scale.state == ScaleState::PortClosed) {
+            // The strip's scale line says why, with the port.
+            no.reason = QStringLiteral("весы не передают вес");
+            no.message =
+                QStringLiteral("Весы не передают вес: порт %1 не открыт. Этикетка не напечатана.")
+                    .arg(m_scale.port);
+            return no;
+        }
+        if (m_scale.state == ScaleState::NoAnswer) {
+            no.reason = QStringLiteral("весы не отвечают");
+            no.message =
+                QStringLiteral("Весы не отвечают (%1). Этикетка не напечатана.").arg(m_scale.port);
+            return no;
+        }
+        if (m_scale.state == ScaleState::Unknown && quantity != 0.0) {
+            no.reason = QStringLiteral("весы ещё не передали вес");
+            return no;
+        }
+    }
+    if (quantity != 0.0)
+        return no;
+    if (!fromScale)
+        no.reason = m_product.m_bWeighed ? QStringLiteral("вес равен нулю")
+                                         : QStringLiteral("количество равно нулю");
+    else if (m_scale.state == ScaleState::Moving)
+        no.reason = QStringLiteral("вес не стабилен");
+    else if (m_scale.state == ScaleState::Overload)
+        no.reason = QStringLiteral("перегруз весов");
+    else if (m_scale.state == ScaleState::Underload)
+        no.reason = QStringLiteral("вес меньше нуля");
+    else
+        no.reason = QStringLiteral("на весах нет товара");
+    return no;
 }
 
 void CScreenState::ShowProductNotFound() {
@@ -143,7 +219,8 @@ void CScreenState::ShowProductNotFound() {
     m_displays.weight = kZeroWeight;
     m_displays.price = MoneyText(0.0);
     m_displays.sum = MoneyText(0.0);
-    m_bEntryActive = false;
+    m_bProductNotFound = true;
+    EndEntry();
     ShowTare();
 }
 
@@ -153,7 +230,8 @@ void CScreenState::ShowProduct(const CurrentProduct& product) {
     m_displays.weight = product.m_bWeighed ? kZeroWeight : kOnePiece;
     m_displays.price = MoneyText(product.m_dPrice);
     m_displays.sum = MoneyText(0.0);
-    m_bEntryActive = false;
+    m_bProductNotFound = false;
+    EndEntry();
     ShowPieceSum();
     ShowTare();
 }

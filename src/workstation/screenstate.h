@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/varnetapp.h"
+#include "scales/scalestate.h"
 #include "workstation/statusstrip.h"
 
 #include <QDateTime>
@@ -22,6 +23,27 @@ struct CurrentProduct {
     // The product's preset tare in kilograms (0: none): the catalogue's, or one that another
     // source of the product (a speed key) sets in its place.
     double m_dTare = 0.0;
+    // A shelf life in hours counts from the moment a label is packed; m_stBestBefore then
+    // holds the moment as it was when the product was chosen. 0: a fixed date, or none.
+    qint64 m_nShelfLifeHours = 0;
+};
+
+// The best-before moment of a label of product packed at packed: its shelf life from then,
+// or its fixed date; invalid for none.
+QDateTime BestBeforeAt(const CurrentProduct& product, const QDateTime& packed);
+
+// What the scale says now, as the print key must know it.
+struct ScaleReading {
+    bool bConnected = false; // a scale with a port is configured
+    ScaleState state = ScaleState::Unknown;
+    QString port; // "COM1 (/dev/ttyUSB0)"
+};
+
+// Why a print gives no label before anything is sent, and whether the operator must be
+// told in a box (a weight the scale no longer gives) or the state strip is enough.
+struct NoLabel {
+    QString reason;  // for the strip; empty: the print may go on
+    QString message; // for a box; empty: none
 };
 
 class CScreenState {
@@ -44,8 +66,17 @@ public:
     CurrentProduct m_product;
     bool m_bEntryActive = false;
     bool m_bAutoPrint = false;
+    // The weight of the last label printed of the goods on the scale.
     double m_dLastAutoPrintWeight = 0.0;
+    // The pan has been empty since the last label of the goods on it: the next settled
+    // weight is a new pack and auto-prints.
+    bool m_bAutoPrintArmed = true;
     bool m_bPrinting = false;
+    // The scale as the screen last heard of it.
+    ScaleReading m_scale;
+    // A stopped printer has been told of once; auto-print then notes it on the strip only,
+    // until a label prints or the printer is seen ready.
+    bool m_bPrinterStopTold = false;
     // The last label tried, for the state strip.
     LastLabel m_lastLabel;
 
@@ -60,13 +91,25 @@ public:
     // scale must be sent the price 0.
     bool OnClearKey();
     void OnAutoPrintKey();
-    // A new weight: updates the weight and amount fields and answers whether a label
-    // should be printed now (call AfterAutoPrint after the print).
-    bool OnWeightUpdate(double weight);
-    void AfterAutoPrint(double weightNow) { m_dLastAutoPrintWeight = weightNow; }
-    // A label the spooler accepted, by the print key or the auto-print alike: the scale's
-    // weight it carried (its quantity and tare) counts as printed for the auto-print rule.
+    // Weights below this are an empty pan (crumbs, drift of the zero): they re-arm the
+    // auto-print and never start it.
+    static constexpr double kEmptyPanKg = 0.005;
+    // A new weight in the state the scale gave with it: updates the weight and amount
+    // fields and answers whether a label should be printed now (call AfterAutoPrint after
+    // the print). One label per pack: a settled weight prints once after the pan was
+    // empty; a pack nudged on the pan prints nothing more.
+    bool OnWeightUpdate(double weight, ScaleState state);
+    // A settled weight (a scale that does not report its state).
+    bool OnWeightUpdate(double weight) { return OnWeightUpdate(weight, SettledState(weight)); }
+    // Whether a label came out or not: the pack on the pan has had its turn.
+    void AfterAutoPrint(double weightNow);
+    // A label the spooler accepted, by the print key or the auto-print alike: the goods on
+    // the scale count as printed for the auto-print rule when it carried their weight, and
+    // a typed number that was printed is replaced by the next key.
     void OnLabelPrinted(bool weighed, double quantity);
+    // Why a print of what the screen shows now would give no label, before the printer is
+    // asked: no product, a weight the scale no longer gives, nothing on the pan.
+    NoLabel NothingToPrint() const;
 
     // The tare key: the scale's weight last shown becomes the tare of the next labels, until
     // a press with the pan empty clears it. The operator's text when it can do neither, else
@@ -104,8 +147,14 @@ private:
     void ShowWeight();
     void ShowTare();
 
+    double m_dGross = 0.0;   // the scale's last weight
+    double m_dKeyTare = 0.0; // taken by the tare key
+    void EndEntry();
+
     const AppSettings& m_settings;
     Displays m_displays;
+    bool m_bProductNotFound = false; // the last lookup found nothing
+    bool m_bEntryPrinted = false;    // the typed number has been printed
     double m_dGross = 0.0;   // the scale's last weight
     double m_dKeyTare = 0.0; // taken by the tare key
 };

@@ -65,7 +65,7 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     setWindowTitle(QStringLiteral("Ведант"));
     CreateControls();
     m_pPrinterWatch = new CPrinterWatch(this);
-    connect(m_pPrinterWatch, &CPrinterWatch::StatusChanged, this, &CVarnetDlg::UpdateStrip);
+    connect(m_pPrinterWatch, &CPrinterWatch::StatusChanged, this, &CVarnetDlg::OnPrinterStatus);
     m_pPrinterWatch->SetPrinter(Settings().PrinterName);
     resize(kScreenWidth, kScreenHeight);
 }
@@ -402,22 +402,40 @@ void CVarnetDlg::OnProductKey() {
 }
 
 void CVarnetDlg::PrintLabel() {
+    Print(PrintBy::Key);
+}
+
+void CVarnetDlg::Print(PrintBy by) {
+    // The print takes the weight only while the scale still gives it.
+    const IScale* scale = m_pPoller->Scale();
+    m_state.m_scale.bConnected = scale != nullptr && scale->m_nPortNumber != 0;
+    m_state.m_scale.state = m_pPoller->State();
+    m_state.m_scale.port = m_pPoller->PortName();
     const QDateTime before = m_state.m_lastLabel.moment;
     const LastLabel::Kind kind = m_state.m_lastLabel.kind;
-    ::PrintLabel(m_state, this);
-    if (m_state.m_lastLabel.moment != before || m_state.m_lastLabel.kind != kind) {
+    const QString reason = m_state.m_lastLabel.reason;
+    ::PrintLabel(m_state, this, by);
+    if (m_state.m_lastLabel.moment != before || m_state.m_lastLabel.kind != kind ||
+        m_state.m_lastLabel.reason != reason) {
         UpdateStrip();
         // A label tried is a good moment to hear the spooler again.
         m_pPrinterWatch->AskNow();
     }
 }
 
+void CVarnetDlg::OnPrinterStatus() {
+    // A printer seen ready again ends the stop that auto-print told of.
+    if (m_pPrinterWatch->Status().kind == PrinterStatus::Ready)
+        m_state.m_bPrinterStopTold = false;
+    UpdateStrip();
+}
+
 void CVarnetDlg::OnWeightUpdate() {
     if (const IScale* scale = m_pPoller->Scale())
         m_state.m_dScaleCapacity = scale->Capacity();
-    if (m_state.OnWeightUpdate(m_pPoller->Weight())) {
+    if (m_state.OnWeightUpdate(m_pPoller->Weight(), m_pPoller->State())) {
         UpdateDisplays();
-        PrintLabel();
+        Print(PrintBy::AutoPrint);
         m_state.AfterAutoPrint(m_pPoller->Weight());
     }
     UpdateDisplays();

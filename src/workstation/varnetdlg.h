@@ -6,6 +6,7 @@
 #include "app/varnetapp.h"
 #include "scales/scalepoller.h"
 #include "workstation/mainlayout.h"
+#include "workstation/printflow.h"
 #include "workstation/screenstate.h"
 
 #include <QDialog>
@@ -97,6 +98,9 @@ private:
     void UpdateDisplays();
     void UpdatePageSize();
     void UpdateStrip();
+    void OnPrinterStatus();
+    // A print by the key or by auto-print, with the scale's state as it is now.
+    void Print(PrintBy by);
     void SendPriceToScale();
     // Long press: a press that stays put for kLongPressMs opens the menu.
     void WatchPress(QObject* watched, QEvent* event);

@@ -203,6 +203,23 @@ private Q_SLOTS:
         QCOMPARE(messages.Texts().size(), 1);
     }
 
+    // A server restarted under the outbox cuts the connection it holds: the retry a moment
+    // later connects again, and the operator hears of nothing.
+    void restartTellsNothing() {
+        QTemporaryDir dir;
+        MessageRecorder messages;
+        CJournal journal(dir.filePath(CJournal::FileName()));
+        journal.SetCentral(m_connect, m_fast);
+        const int before = ServerIds().size();
+        journal.Record(Row(30));
+        QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), before + 1, 20000);
+        QVERIFY2(m_server.Restart(), qPrintable(m_server.Error()));
+        journal.Record(Row(31));
+        QTRY_COMPARE_WITH_TIMEOUT(ServerIds().size(), before + 2, 20000);
+        QTest::qWait(500);
+        QCOMPARE(messages.Texts(), QStringList());
+    }
+
     // A price of 1e13 overflows the table's NUMERIC(14, 2): that row stays behind with the
     // server's words, every other row arrives, and later rows go on arriving.
     void refusedRowIsSetAside() {

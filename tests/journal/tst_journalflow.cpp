@@ -3,7 +3,9 @@
 // survives the program killed right after the job, a folder that cannot be written costs
 // one message and no row; the journal dialog shows the day and reprints a label exactly.
 #include "journal/journal.h"
+#include "labels/labellayouts.h"
 #include "platform/clock.h"
+#include "platform/odbc.h"
 #include "platform/paths.h"
 #include "platform/printer.h"
 #include "support/messagerecorder.h"
@@ -11,6 +13,7 @@
 #include "support/testcounter.h"
 #include "workstation/journaldlg.h"
 #include "workstation/printflow.h"
+#include "workstation/productlookup.h"
 #include "workstation/screenstate.h"
 
 #include <QApplication>
@@ -115,6 +118,46 @@ private slots:
     }
 
     void cleanupTestCase() { m_counter.reset(); }
+
+    // Both dates of a label count from the moment it prints: product 12, kept 24 hours,
+    // chosen at 03:11 and printed at 03:12, is packed at 03:12 and good until 03:12 the next
+    // day, on the label and in the journal.
+    void datesCountFromThePrint() {
+        CVarnetApp& app = m_counter->App();
+        {
+            platform::odbc::Connection c;
+            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") +
+                   m_counter->Dir().File(QStringLiteral("catalogue.db")));
+            platform::odbc::Statement st(c);
+            st.ExecDirect(QStringLiteral("UPDATE plu SET bHours = 24, sq = 0 WHERE plu = '12'"));
+        }
+        // Years before the other labels of this test, whose rows it counts in order.
+        const QDateTime chosen(QDate(2020, 6, 3), QTime(3, 11, 0));
+        const QDateTime printed = chosen.addSecs(60);
+        const QDateTime bestBefore = printed.addSecs(24 * 3600);
+        CScreenState state(app.m_settings);
+        {
+            platform::ScopedFixedClock clock(chosen);
+            state.AppendKey(QStringLiteral("12"));
+            QVERIFY(OnTypedProductKey(app, state));
+        }
+        state.OnWeightUpdate(0.512);
+        const int jobs = m_cups.CapturedJobs().size();
+        MessageRecorder recorder;
+        {
+            platform::ScopedFixedClock clock(printed);
+            PrintLabel(state, nullptr);
+        }
+        QVERIFY2(recorder.Texts().isEmpty(), qPrintable(recorder.Texts().join(QLatin1Char('\n'))));
+        QTRY_COMPARE_WITH_TIMEOUT(m_cups.CapturedJobs().size(), jobs + 1, 30000);
+        const CBarCodeLabelInfo& label = AppLayouts().Layout(true);
+        QCOMPARE(label.m_PackDate.m_stValue, ToSystemTime(printed));
+        QCOMPARE(label.m_Expiry.m_stValue, ToSystemTime(bestBefore));
+        const QList<JournalRow> rows = AppJournal().Rows(chosen, bestBefore);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].moment, printed);
+        QCOMPARE(rows[0].bestBefore, bestBefore);
+    }
 
     void threeLabelsThreeRows() {
         const QDateTime packed(QDate(2024, 3, 5), QTime(10, 15, 30));

@@ -12,6 +12,7 @@
 #include "support/messagerecorder.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTest>
 #include <QThread>
 
@@ -412,6 +413,49 @@ private Q_SLOTS:
         QVERIFY(!s.poller.IsPolling());
         QVERIFY(!s.poller.Scale());
         QCOMPARE(s.poller.Weight(), 0.5);
+    }
+
+    // A COM<N> link that vanishes with its device (a simulator restarting, an adapter pulled
+    // out) is the same port gone: told once and waited for, never replaced by /dev/ttyS<N-1>.
+    // The device that comes back behind the link is read without a reconnect, the port's
+    // name follows it, and the box about the outage is withdrawn. (Port 200: no ttyS199 here
+    // to be opened by mistake.)
+    void vanishedLinkIsWaitedFor() {
+        TestModuleDir dir;
+        const QString link = dir.File(QStringLiteral("COM200"));
+        auto sim = std::make_unique<CScaleSimulator>(Protocol::Cas);
+        sim->SetWeight(0.45);
+        QVERIFY(LinkSimulator(*sim, dir, 200));
+        MessageRecorder messages;
+        Screen s;
+        s.poller.ConnectScale(200, kScaleCas);
+        QTRY_VERIFY(s.receiver.m_weights.contains(0.45));
+        sim.reset();
+        QVERIFY(QFile::remove(link));
+        QTRY_COMPARE_WITH_TIMEOUT(s.poller.State(), ScaleState::PortClosed, 5000);
+        // Tried again while the link is missing: the port stays missing, named by its link.
+        QTest::qWait(2 * CScalePoller::kReopenMs + 500);
+        QCOMPARE(s.poller.State(), ScaleState::PortClosed);
+        QVERIFY(!s.poller.IsReading());
+        QCOMPARE(s.poller.PortName(), QStringLiteral("COM200 (нет ссылки)"));
+        QCOMPARE(messages.Texts().size(), 1);
+        QCOMPARE(messages.Messages()[0].topic, CScalePoller::MessageTopic());
+        QVERIFY(messages.Withdrawn().isEmpty());
+
+        CScaleSimulator back(Protocol::Cas);
+        back.SetWeight(0.734);
+        QVERIFY(LinkSimulator(back, dir, 200));
+        QTRY_VERIFY_WITH_TIMEOUT(s.receiver.m_weights.contains(0.734), 3 * CScalePoller::kReopenMs);
+        QCOMPARE(s.poller.PortName(), QStringLiteral("COM200 (%1)").arg(back.DevicePath()));
+        QTRY_COMPARE(messages.Withdrawn(), QStringList{CScalePoller::MessageTopic()});
+        QCOMPARE(messages.Texts().size(), 1);
+
+        // The settings confirmed while the link is missing: the new scale keeps to it too.
+        back.Stop();
+        QVERIFY(QFile::remove(link));
+        s.poller.ConnectScale(200, kScaleCas);
+        QCOMPARE(s.poller.PortName(), QStringLiteral("COM200 (нет ссылки)"));
+        s.poller.Stop();
     }
 };
 

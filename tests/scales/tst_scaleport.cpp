@@ -64,6 +64,36 @@ private Q_SLOTS:
         QCOMPARE(platform::SerialDeviceForPort(3), QString(expected).replace("DIR", dir.Path()));
     }
 
+    // A port keeps to the COM<N> link it was opened through: with the link gone it fails
+    // as missing, named by the link, and never falls back to /dev/ttyS<N-1>. A port that
+    // never had a link is /dev/ttyS<N-1>. (Port 200: no ttyS199 here to be opened.)
+    void linkThatVanishes_data() {
+        QTest::addColumn<bool>("linkedFirst");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("link seen, then gone") << true << "нет ссылки";
+        QTest::newRow("never a link") << false << "/dev/ttyS199";
+    }
+    void linkThatVanishes() {
+        QFETCH(bool, linkedFirst);
+        QFETCH(QString, named);
+        TestModuleDir dir;
+        CScaleSimulator sim(Protocol::Cas);
+        const std::unique_ptr<IScale> scale = CreateScale(kScaleCas, 200);
+        if (linkedFirst) {
+            QVERIFY(LinkSimulator(sim, dir, 200));
+            QVERIFY(scale->Open());
+            scale->Close();
+            QVERIFY(QFile::remove(dir.File(QStringLiteral("COM200"))));
+        }
+        MessageRecorder messages;
+        QVERIFY(!scale->Open());
+        QCOMPARE(
+            messages.Texts(),
+            QStringList{QStringLiteral("Ошибка открытия порта COM200 (%1): нет такого устройства")
+                            .arg(named)});
+        QCOMPARE(scale->KeepsToLink(), linkedFirst);
+    }
+
     void portZeroOpensNothing() {
         TestModuleDir dir;
         CScaleSimulator sim(Protocol::Massa);

@@ -40,8 +40,9 @@ void TestIcons::iconsDraw_data() {
     QTest::newRow("145 printer") << 145 << 0 << 0;
     QTest::newRow("147 gear wheel") << 147 << -1 << -1;
     QTest::newRow("148 page with a gear wheel") << 148 << -1 << -1;
-    QTest::newRow("149 page with a red cross: auto-print on") << 149 << 1 << -1;
-    QTest::newRow("150 page with a green arrow: auto-print off") << 150 << -1 << 1;
+    // The auto-print key shows its state: green while on, a red cross while off.
+    QTest::newRow("149 page with a green arrow: auto-print on") << 149 << -1 << 1;
+    QTest::newRow("150 page with a red cross: auto-print off") << 150 << 1 << -1;
     QTest::newRow("151 shopping trolley") << 151 << 0 << 0;
     QTest::newRow("153 magnifier") << 153 << -1 << -1;
 }

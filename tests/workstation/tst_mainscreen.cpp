@@ -1,5 +1,6 @@
 // The main screen as a window under the offscreen platform: its keyboard, the product key
 // with and without a typed code, and the print failures that the spooler can cause.
+#include "../ui/pixels.h"
 #include "catalogue/cdlgplufind.h"
 #include "catalogue/cgrid.h"
 #include "democatalogue.h"
@@ -341,6 +342,62 @@ private Q_SLOTS:
                           Qt::LeftButton);
         QTRY_VERIFY(!m_dlg->findChild<CShiftDlg*>());
         QVERIFY(messages.Texts().isEmpty());
+    }
+
+    // «Печать» that gives no label says why on the strip, in place of the line of the last
+    // label, which was of another product; none of these raises a box.
+    void printKeySaysWhyNothingPrinted() {
+        MessageRecorder messages;
+        OpenScreen();
+        LastLabel earlier;
+        earlier.kind = LastLabel::Printed;
+        earlier.moment = kNow;
+        earlier.name = QStringLiteral("Сыр Российский");
+        earlier.quantity = 0.3;
+        earlier.sum = QStringLiteral("207.00 ");
+        earlier.barcode = QStringLiteral("2700007003001");
+        m_dlg->State().m_lastLabel = earlier;
+        const auto line = [this] { return m_dlg->LastLabelField()->text(); };
+        const auto refused = [](const char* why) {
+            return QStringLiteral("Этикетка не напечатана: ") + QString::fromUtf8(why);
+        };
+
+        QTest::keyClick(m_dlg.get(), Qt::Key_Return);
+        QCOMPARE(line(), refused("товар не выбран"));
+        QTest::keyClicks(m_dlg.get(), QStringLiteral("99999+"));
+        QCOMPARE(m_dlg->Field(10001)->text(), QStringLiteral("Товар не найден"));
+        QTest::mouseClick(m_dlg->Key(IDC_KEY_PRINT), Qt::LeftButton);
+        QCOMPARE(line(), refused("товар не найден"));
+        // A weighed product with nothing on the pan (this counter has no scale).
+        QTest::keyClicks(m_dlg.get(), QStringLiteral("12+"));
+        QTest::keyClick(m_dlg.get(), Qt::Key_Return);
+        QCOMPARE(line(), refused("на весах нет товара"));
+        QCOMPARE(m_dlg->LastLabelField()->TextColor(), QColor(180, 0, 0));
+        QVERIFY2(messages.Texts().isEmpty(), qPrintable(messages.Texts().join(QLatin1Char('\n'))));
+    }
+
+    // The auto-print key shows the state it is in: a red cross while off, green while on.
+    void autoPrintKeyShowsItsState() {
+        MessageRecorder messages;
+        OpenScreen();
+        CButtonCtrl* key = m_dlg->Key(IDC_KEY_AUTOPRINT);
+        const auto greenOverRed = [key] {
+            const QImage image = pixels::Flat(key->grab());
+            const int reds = pixels::Count(image, image.rect(), [](const QColor& c) {
+                return c.red() > 180 && c.green() < 90 && c.blue() < 90;
+            });
+            const int greens = pixels::Count(image, image.rect(), [](const QColor& c) {
+                return c.green() > 120 && c.red() < 110 && c.blue() < 110;
+            });
+            return greens - reds;
+        };
+        QVERIFY2(greenOverRed() < -20, qPrintable(QString::number(greenOverRed())));
+        QTest::keyClick(m_dlg.get(), '-');
+        QVERIFY(m_dlg->State().m_bAutoPrint);
+        QVERIFY2(greenOverRed() > 20, qPrintable(QString::number(greenOverRed())));
+        QTest::mouseClick(key, Qt::LeftButton);
+        QVERIFY(!m_dlg->State().m_bAutoPrint);
+        QVERIFY2(greenOverRed() < -20, qPrintable(QString::number(greenOverRed())));
     }
 
     // The spooler refuses the job: the operator is told, the screen stays as it was.

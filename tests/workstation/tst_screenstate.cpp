@@ -15,12 +15,14 @@ CurrentProduct Product(bool weighed, double price = 12.99) {
 }
 
 // Runs keys: digits, "00", "." append; "C" clears; "W" and "Q" make a weighed or a piece
-// product current.
+// product current; "P" is a label printed of what the weight field shows.
 void Run(CScreenState& s, const QStringList& keys, int* productClears = nullptr) {
     for (const QString& k : keys) {
         if (k == QLatin1String("C")) {
             if (s.OnClearKey() && productClears)
                 ++*productClears;
+        } else if (k == QLatin1String("P")) {
+            s.OnLabelPrinted(s.m_product.m_bWeighed, s.Quantity());
         } else if (k == QLatin1String("W") || k == QLatin1String("Q")) {
             s.ShowProduct(Product(k == QLatin1String("W")));
         } else {
@@ -61,6 +63,13 @@ private Q_SLOTS:
         QTest::newRow("C while typing, piece") << keys("Q 1 2 C") << "1 " << false;
         QTest::newRow("C twice") << keys("Q 1 2 C C") << "0.000 " << false;
         QTest::newRow("typing after C starts afresh") << keys("1 2 C 3") << "3 " << true;
+        // A typed number that went on a label stays shown, for another label of it; the
+        // next key starts a new number instead of growing it.
+        QTest::newRow("printed number stays") << keys("Q 2 P") << "2 " << true;
+        QTest::newRow("key after a label starts afresh") << keys("Q 2 P 3") << "3 " << true;
+        QTest::newRow("then it grows again") << keys("Q 2 P 3 4") << "34 " << true;
+        QTest::newRow("point after a label") << keys("W 1 . 5 P .") << "0. " << true;
+        QTest::newRow("ignored key after a label") << keys("Q 2 P . 3") << "3 " << true;
     }
     void keypad() {
         QFETCH(QStringList, keys);
@@ -93,20 +102,43 @@ private Q_SLOTS:
         QCOMPARE(s.ScalePrice(), 0LL);
     }
 
+    // Readings as a scale gives them, "KG:C" with C the state: S settled (stable, zero or
+    // below zero by the weight), D moving (a CAS scale then reads 0), + overload.
     void autoPrint_data() {
         QTest::addColumn<QString>("product"); // "", "W" or "Q"
-        QTest::addColumn<QList<double>>("weights");
+        QTest::addColumn<QString>("readings");
         QTest::addColumn<QList<double>>("printedAt");
-        QTest::newRow("one label per new weight")
-            << "W" << QList<double>{0.0, 0.512, 0.512, 0.0, 0.512} << QList<double>{0.512};
-        QTest::newRow("each change prints")
-            << "W" << QList<double>{0.512, 0.3, 0.0, 0.512} << QList<double>{0.512, 0.3, 0.512};
-        QTest::newRow("piece product never") << "Q" << QList<double>{0.512, 0.7} << QList<double>{};
-        QTest::newRow("no product never") << "" << QList<double>{0.512, 0.7} << QList<double>{};
+        QTest::newRow("one label per pack")
+            << "W"
+            << "0:S 0.512:S 0.512:S 0:S 0.512:S" << QList<double>{0.512, 0.512};
+        QTest::newRow("three equal packs, the pan empty between")
+            << "W"
+            << "0:S 0:D 0.5:S 0:D 0:S 0:D 0.5:S 0.5:S 0:D 0:S 0:D 0.5:S"
+            << QList<double>{0.5, 0.5, 0.5};
+        QTest::newRow("one pack nudged on the pan")
+            << "W"
+            << "0:S 0:D 0.512:S 0:D 0.514:S 0:D 0.511:S" << QList<double>{0.512};
+        QTest::newRow("a weight change without an empty pan")
+            << "W"
+            << "0.512:S 0.3:S 0.7:S" << QList<double>{0.512};
+        QTest::newRow("crumbs below the threshold count as an empty pan")
+            << "W"
+            << "0.5:S 0.004:S 0.5:S 0.003:S" << QList<double>{0.5, 0.5};
+        QTest::newRow("the threshold itself is a pack") << "W"
+                                                        << "0:S 0.005:S" << QList<double>{0.005};
+        QTest::newRow("moving and overloaded weights never print")
+            << "W"
+            << "0:S 0.3:D 0:+ 0.4:D" << QList<double>{};
+        QTest::newRow("below zero re-arms") << "W"
+                                            << "0.5:S -0.1:S 0.5:S" << QList<double>{0.5, 0.5};
+        QTest::newRow("piece product never") << "Q"
+                                             << "0.512:S 0:S 0.7:S" << QList<double>{};
+        QTest::newRow("no product never") << ""
+                                          << "0.512:S 0:S 0.7:S" << QList<double>{};
     }
     void autoPrint() {
         QFETCH(QString, product);
-        QFETCH(QList<double>, weights);
+        QFETCH(QString, readings);
         QFETCH(QList<double>, printedAt);
         CScreenState s(m_settings);
         if (!product.isEmpty())
@@ -114,8 +146,13 @@ private Q_SLOTS:
         s.OnAutoPrintKey();
         QCOMPARE(s.GetDisplays().autoPrint, QStringLiteral("Вкл"));
         QList<double> printed;
-        for (double w : weights) {
-            if (s.OnWeightUpdate(w)) {
+        for (const QString& r : readings.split(QLatin1Char(' '))) {
+            const double w = r.section(QLatin1Char(':'), 0, 0).toDouble();
+            const QChar c = r.section(QLatin1Char(':'), 1).at(0);
+            const ScaleState state = c == QLatin1Char('D')   ? ScaleState::Moving
+                                     : c == QLatin1Char('+') ? ScaleState::Overload
+                                                             : SettledState(w);
+            if (s.OnWeightUpdate(w, state)) {
                 // The print flow prints nothing without a product.
                 if (!s.m_product.m_strCode.isEmpty())
                     printed.append(w);
@@ -125,10 +162,10 @@ private Q_SLOTS:
         QCOMPARE(printed, printedAt);
     }
 
-    // Without a product every new weight still goes to the print flow (which prints
-    // nothing) and is remembered, so choosing a weighed product while the same goods stay
-    // on the scale prints nothing until the weight changes.
-    void autoPrintRemembersWeightsWithoutAProduct() {
+    // Without a product a pack still has its turn (the print flow prints nothing), so
+    // choosing a weighed product while the same goods stay on the scale prints nothing until
+    // the pan has been emptied. A label by the print key is the pack's label too.
+    void autoPrintWaitsForAnEmptyPan() {
         CScreenState s(m_settings);
         s.OnAutoPrintKey();
         QVERIFY(s.OnWeightUpdate(0.512));
@@ -136,14 +173,95 @@ private Q_SLOTS:
         QCOMPARE(s.GetDisplays().weight, QStringLiteral("0.512 "));
         s.ShowProduct(Product(true));
         QVERIFY(!s.OnWeightUpdate(0.512));
-        // A print running (a message box open) turns new weights into nothing.
+        QVERIFY(!s.OnWeightUpdate(0.7));
+        QVERIFY(!s.OnWeightUpdate(0.0));
+        // A print running (a message box open) turns the pack into nothing for now; it
+        // prints at its next weight once the print is over.
         s.m_bPrinting = true;
         QVERIFY(!s.OnWeightUpdate(0.7));
         s.m_bPrinting = false;
         QVERIFY(s.OnWeightUpdate(0.7));
+        s.AfterAutoPrint(0.7);
+        QVERIFY(!s.OnWeightUpdate(0.0));
+        // The print key labelled this pack: auto-print leaves it alone.
+        QVERIFY(!s.OnWeightUpdate(0.3, ScaleState::Moving));
         s.OnAutoPrintKey();
+        QVERIFY(!s.OnWeightUpdate(0.3));
+        s.OnLabelPrinted(true, 0.3);
+        s.OnAutoPrintKey();
+        QVERIFY(!s.OnWeightUpdate(0.3));
+        s.OnAutoPrintKey();
+        QVERIFY(!s.OnWeightUpdate(0.0));
         QVERIFY(!s.OnWeightUpdate(0.9));
         QCOMPARE(s.GetDisplays().autoPrint, QStringLiteral("Выкл"));
+    }
+
+    // Why the print key gives no label, before any printer is asked: said on the strip,
+    // and in a box only for a weight the scale no longer gives.
+    void nothingToPrint_data() {
+        QTest::addColumn<QStringList>("keys"); // as in Run; "N" is a code not found
+        QTest::addColumn<int>("scale");        // ScaleState; -1: no scale configured
+        QTest::addColumn<double>("weight");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("box");
+        const auto keys = [](const char* s) {
+            return QString::fromLatin1(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        };
+        const int stable = int(ScaleState::Stable);
+        QTest::newRow("no product") << keys("") << stable << 0.5 << "товар не выбран" << false;
+        QTest::newRow("after a code not found")
+            << keys("N") << stable << 0.5 << "товар не найден" << false;
+        QTest::newRow("cleared after not found")
+            << keys("N C") << stable << 0.5 << "товар не выбран" << false;
+        QTest::newRow("nothing on the pan")
+            << keys("W") << int(ScaleState::Zero) << 0.0 << "на весах нет товара" << false;
+        QTest::newRow("moving") << keys("W") << int(ScaleState::Moving) << 0.0 << "вес не стабилен"
+                                << false;
+        QTest::newRow("overload") << keys("W") << int(ScaleState::Overload) << 0.0
+                                  << "перегруз весов" << false;
+        QTest::newRow("port gone, last weight shown")
+            << keys("W") << int(ScaleState::PortClosed) << 0.45 << "весы не передают вес" << true;
+        QTest::newRow("scale silent, last weight shown")
+            << keys("W") << int(ScaleState::NoAnswer) << 0.45 << "весы не отвечают" << true;
+        QTest::newRow("port back, nothing read yet")
+            << keys("W") << int(ScaleState::Unknown) << 0.45 << "весы ещё не передали вес" << false;
+        QTest::newRow("a typed weight needs no scale")
+            << keys("W 1 . 5") << int(ScaleState::PortClosed) << 0.45 << "" << false;
+        QTest::newRow("a typed zero") << keys("W 0") << stable << 0.45 << "вес равен нулю" << false;
+        QTest::newRow("a piece product needs no scale")
+            << keys("Q") << int(ScaleState::PortClosed) << 0.45 << "" << false;
+        QTest::newRow("a typed count of zero")
+            << keys("Q 0") << stable << 0.0 << "количество равно нулю" << false;
+        QTest::newRow("a stable weight prints") << keys("W") << stable << 0.45 << "" << false;
+        QTest::newRow("no scale configured, weight 0")
+            << keys("W") << -1 << 0.0 << "на весах нет товара" << false;
+    }
+    void nothingToPrint() {
+        QFETCH(QStringList, keys);
+        QFETCH(int, scale);
+        QFETCH(double, weight);
+        QFETCH(QString, reason);
+        QFETCH(bool, box);
+        CScreenState s(m_settings);
+        s.m_scale.bConnected = scale >= 0;
+        s.m_scale.state = ScaleState::Stable;
+        s.m_scale.port = QStringLiteral("COM1 (/dev/ttyUSB0)");
+        for (const QString& k : keys) {
+            if (k == QLatin1String("N"))
+                s.ShowProductNotFound();
+            else
+                Run(s, {k});
+            if (k == QLatin1String("W"))
+                s.OnWeightUpdate(weight);
+        }
+        if (scale >= 0)
+            s.m_scale.state = ScaleState(scale);
+        const NoLabel no = s.NothingToPrint();
+        QCOMPARE(no.reason, reason);
+        QCOMPARE(!no.message.isEmpty(), box);
+        if (box)
+            QVERIFY2(no.message.endsWith(QStringLiteral("Этикетка не напечатана.")),
+                     qPrintable(no.message));
     }
 
     // A piece product's sum is the count times the price, on the screen as on its label.

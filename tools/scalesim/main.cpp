@@ -59,6 +59,21 @@ bool Apply(const QString& line, CScaleSimulator& sim, CScaleSimulator::Faults& f
         sim.SetReadings(readings);
         return true;
     }
+    if (cmd == QLatin1String("timeline")) {
+        // KG:C:MS, each held for MS milliseconds from now; the last stays.
+        std::vector<CScaleSimulator::Step> steps;
+        for (int i = 1; i < words.size(); ++i) {
+            const QStringList parts = words[i].split(QLatin1Char(':'));
+            bool okMs = false;
+            const int ms = parts.value(2).toInt(&okMs);
+            if (parts.size() != 3 || parts[1].size() != 1 || !ToDouble(parts[0], kg) || !okMs ||
+                ms < 0)
+                return false;
+            steps.push_back({{kg, parts[1].at(0).toLatin1()}, ms});
+        }
+        sim.SetTimeline(steps);
+        return true;
+    }
     if (cmd == QLatin1String("weights")) {
         std::vector<double> kgs;
         for (int i = 1; i < words.size(); ++i) {
@@ -123,7 +138,8 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "A scale on a pseudo-terminal (Windows: on the COM port --device, one end of a\n"
         "null-modem pair). Standard input takes one command a line:\n"
-        "  KG | weights KG... | readings KG:C... | silent on|off | cut N|off |\n"
+        "  KG | weights KG... | readings KG:C... | timeline KG:C:MS... |\n"
+        "  silent on|off | cut N|off |\n"
         "  naks N | bcc good|bad |\n"
         "  status C | digit I|off | delay MS | pace on|off | gap MS | unit U |\n"
         "  mode G|N|none | burst N | garbage on|off | period MS | baud N | normal | quit\n"

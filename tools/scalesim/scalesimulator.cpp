@@ -175,6 +175,22 @@ void CScaleSimulator::SetWeights(const std::vector<double>& kgs) {
 void CScaleSimulator::SetReadings(const std::vector<Reading>& readings) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_readings = readings.empty() ? std::vector<Reading>{Reading()} : readings;
+    m_timeline.clear();
+}
+
+void CScaleSimulator::SetTimeline(const std::vector<Step>& steps) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_timeline = steps;
+    m_timelineStart = Clock::now();
+    if (steps.empty())
+        m_readings = {Reading()};
+}
+
+int CScaleSimulator::TimelineMs(const std::vector<Step>& steps) {
+    int ms = 0;
+    for (std::size_t i = 0; i + 1 < steps.size(); ++i)
+        ms += steps[i].nMs;
+    return ms;
 }
 
 void CScaleSimulator::SetBaudRate(int baud) {
@@ -390,6 +406,16 @@ void CScaleSimulator::TakeByte(std::uint8_t byte, Clock::time_point arrival) {
 }
 
 CScaleSimulator::Reading CScaleSimulator::NextReading() {
+    if (!m_timeline.empty()) {
+        auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_timelineStart);
+        for (const Step& step : m_timeline) {
+            if (left.count() < step.nMs)
+                return step.reading;
+            left -= std::chrono::milliseconds(step.nMs);
+        }
+        return m_timeline.back().reading;
+    }
     const Reading reading = m_readings.front();
     if (m_readings.size() > 1)
         m_readings.erase(m_readings.begin());

@@ -36,6 +36,12 @@ public:
         char status = 0;
     };
 
+    // A reading that stays on the pan for a time.
+    struct Step {
+        Reading reading;
+        int nMs = 0;
+    };
+
     // Ways to misbehave; the default answers every request correctly.
     struct Faults {
         bool bSilent = false;   // answers nothing at all
@@ -80,6 +86,12 @@ public:
     // One weight per exchange; the last one stays.
     void SetWeights(const std::vector<double>& kgs);
     void SetReadings(const std::vector<Reading>& readings);
+    // Readings that follow the clock, not the exchanges, as goods at a counter do: from now
+    // on each step holds for its time, however often the scale is asked, and the last one
+    // stays. Replaced by the next SetWeight, SetWeights or SetReadings.
+    void SetTimeline(const std::vector<Step>& steps);
+    // The time the steps before the last one take.
+    static int TimelineMs(const std::vector<Step>& steps);
     // The line speed the simulated scale is set to (its protocol's usual one by default); an
     // opener at another speed is not heard, and hears only noise.
     void SetBaudRate(int baud);
@@ -158,6 +170,8 @@ private:
     mutable std::mutex m_mutex; // guards everything below
     mutable std::condition_variable m_changed;
     std::vector<Reading> m_readings{Reading()};
+    std::vector<Step> m_timeline; // when not empty, in place of m_readings
+    Clock::time_point m_timelineStart;
     int m_nBaud = 0;
     Faults m_faults;
     bool m_bPacing = false;
