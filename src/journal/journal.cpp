@@ -89,8 +89,13 @@ void CJournal::Prepare() {
         return;
     CJournalFile pending;
     bool ok = false;
-    if (!pending.Open(path, false))
+    if (!pending.Open(path, false)) {
+        // A FIFO or the like in its place is never waited on: said once, and labels print.
+        if (pending.IsNotAFile())
+            platform::ReportMessage(PendingNotAFileMessage(pending.Error()), Caption(),
+                                    platform::MessageIcon::Exclamation);
         return;
+    }
     const QList<JournalRow> kept = pending.All(&ok);
     pending.Close();
     for (const JournalRow& r : kept)
@@ -101,7 +106,7 @@ void CJournal::Prepare() {
         return;
     if (!m_bReported) {
         m_bReported = true;
-        platform::ReportMessage(UnwritableMessage(m_path), Caption(),
+        platform::ReportMessage(UnwritableMessage(m_path, NotAFileReason()), Caption(),
                                 platform::MessageIcon::Exclamation);
     }
     ScheduleRetry();
@@ -124,10 +129,21 @@ QString CJournal::Caption() {
     return QStringLiteral("Журнал фасовки");
 }
 
-QString CJournal::UnwritableMessage(const QString& path) {
+QString CJournal::UnwritableMessage(const QString& path, const QString& reason) {
     return QStringLiteral("Журнал фасовки не записывается:\n%1\n\nЭтикетки печатаются, "
                           "записи будут сохранены, когда файл станет доступен")
-        .arg(path);
+        .arg(reason.isEmpty() ? path : reason);
+}
+
+QString CJournal::PendingNotAFileMessage(const QString& reason) {
+    return QStringLiteral("Этикетки, которые не удастся сразу записать в журнал фасовки, "
+                          "хранить негде:\n%1\n\nПока его не уберут, такие записи хранятся "
+                          "только до закрытия программы")
+        .arg(reason);
+}
+
+QString CJournal::NotAFileReason() const {
+    return m_file.IsNotAFile() ? m_file.Error() : QString();
 }
 
 void CJournal::SetRetryInterval(int ms) {
@@ -199,7 +215,7 @@ void CJournal::Record(const JournalRow& row) {
     Stash();
     if (!m_bReported) {
         m_bReported = true;
-        platform::ReportMessage(UnwritableMessage(m_path), Caption(),
+        platform::ReportMessage(UnwritableMessage(m_path, NotAFileReason()), Caption(),
                                 platform::MessageIcon::Exclamation);
     }
     ScheduleRetry();

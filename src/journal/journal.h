@@ -59,8 +59,11 @@ public:
                     const CJournalOutbox::Timing& timing = CJournalOutbox::Timing());
     CJournalOutbox* Outbox() const { return m_outbox.get(); }
 
-    // The message the operator gets when the journal cannot be written.
-    static QString UnwritableMessage(const QString& path);
+    // The message the operator gets when the journal cannot be written; reason, when given,
+    // names the path and what stands there instead of a file.
+    static QString UnwritableMessage(const QString& path, const QString& reason = QString());
+    // The message for a pending file (reason names it) that is not a file.
+    static QString PendingNotAFileMessage(const QString& reason);
     static QString Caption();
     // The file name of a counter's journal, beside the executable.
     static QString FileName();
@@ -69,6 +72,9 @@ public:
 
 private:
     bool EnsureOpen();
+    // What the last open of the journal found in its place instead of a file; empty when it
+    // found a file or nothing.
+    QString NotAFileReason() const;
     // Moves a damaged file (with its -wal and -shm) aside, unchanged, and opens a fresh one;
     // the operator is told once.
     bool SetDamagedFileAside(const QString& reason);
