@@ -19,7 +19,6 @@
 
 #include <QCommandLineParser>
 #include <QDateTime>
-#include <QFile>
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTextStream>
@@ -180,9 +179,12 @@ int main(int argc, char* argv[]) {
     // The layout: a given file, else the kind's file beside the program, else the defaults.
     CBarCodeLabelInfo layout;
     if (p.isSet(QStringLiteral("layout"))) {
-        QFile f(p.value(QStringLiteral("layout")));
-        if (!f.open(QIODevice::ReadOnly) || !labels::ParseLayout(f.readAll(), layout))
-            return Fail(QStringLiteral("cannot read the layout file %1").arg(f.fileName()));
+        const QString path = p.value(QStringLiteral("layout"));
+        const labels::LayoutFileRead read = labels::ReadLayoutFile(path, layout);
+        if (platform::IsNotAFile(read.error))
+            return Fail(platform::FileErrorText(read.error, path));
+        if (!read.ok())
+            return Fail(QStringLiteral("cannot read the layout file %1").arg(path));
     } else {
         labels::LoadLayout(CVarnetApp::GetModuleDirectory() + labels::LayoutFileName(bWeight),
                            bWeight, layout);

@@ -6,7 +6,8 @@
  * CUPS runs a backend of mode 0700 as root, so this program never trusts the folder: it
  * must be a real folder owned by root and writable by nobody else, the job is written to a
  * new file that no one else can have named (O_EXCL, O_NOFOLLOW) and renamed into place, and
- * no path is followed through a symbolic link. */
+ * no path is followed through a symbolic link. A job file is root's alone (0600), as the
+ * test and demo set-up makes its folder (0700): a label holds what the counter sold. */
 #define _GNU_SOURCE
 #include <errno.h>
 #include <fcntl.h>
@@ -68,8 +69,7 @@ int main(int argc, char* argv[]) {
     struct stat st;
     errno = 0;
     if (fstat(dfd, &st) != 0 || st.st_uid != 0 || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0)
-        return fail("the capture folder must be owned by root and writable by no one else",
-                    dir);
+        return fail("the capture folder must be owned by root and writable by no one else", dir);
 
     int in = 0;
     if (argc == 7) {
@@ -112,7 +112,7 @@ int main(int argc, char* argv[]) {
             return fail("cannot write the job", dir);
         }
     }
-    if (fchmod(out, 0644) != 0 || fsync(out) != 0 || close(out) != 0) {
+    if (fchmod(out, 0600) != 0 || fsync(out) != 0 || close(out) != 0) {
         unlinkat(dfd, tmp, 0);
         return fail("cannot finish the job file", dir);
     }

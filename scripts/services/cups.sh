@@ -16,11 +16,14 @@
 
 cups_here() { cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd; }
 
-# A capture folder that only root can write to: the backend refuses any other.
+# A capture folder that only root can write to (the backend refuses any other) and only root
+# can read: a label holds what the counter sold, and the tests read it as root. Jobs that an
+# earlier version left readable are closed too.
 cups_folder() {
   local d=$1
   if [ -L "$d" ] || { [ -e "$d" ] && [ ! -d "$d" ]; }; then rm -f "$d"; fi
-  mkdir -p "$d" && chown root:root "$d" && chmod 0755 "$d"
+  mkdir -p "$d" && chown root:root "$d" && chmod 0700 "$d" &&
+    find "$d" -maxdepth 1 -type f -perm /077 -exec chmod go= {} +
 }
 
 cups_backend() {
@@ -113,12 +116,30 @@ cups_avahi() {
   return 1
 }
 
-# The driverless printer: ippeveprinter needs a DNS-SD daemon (Avahi on the system bus).
+# The ippeveprinters on the printer's port that listen beyond loopback (an earlier version
+# of this script started them so), by process id.
+cups_ipp_exposed() {
+  ss -Hltnp "sport = :$VARNET_IPP_PORT" 2>/dev/null |
+    awk '$4 !~ /^(127\.0\.0\.1|\[::1\]):/' |
+    grep -o '"ippeveprinter",pid=[0-9]*' | sed 's/.*pid=//' | sort -u
+}
+
+# The driverless printer: ippeveprinter needs a DNS-SD daemon (Avahi on the system bus). It
+# stays on this machine: it listens on loopback only (-n localhost) and announces itself
+# nowhere (-r off); what it receives is kept in a folder only root reads.
 cups_ipp_printer() {
-  local src=$1 spool="$VARNET_CUPS_CAPTURE-ipp"
+  local src=$1 spool="$VARNET_CUPS_CAPTURE-ipp" exposed pid i
   cups_folder "$spool" || return 1
   cups_bus || return 1
   cups_avahi || return 1
+  exposed=$(cups_ipp_exposed)
+  if [ -n "$exposed" ]; then
+    for pid in $exposed; do kill "$pid" 2>/dev/null || true; done
+    for i in $(seq 1 50); do
+      [ -z "$(cups_ipp_exposed)" ] && break
+      sleep 0.1
+    done
+  fi
   if ! ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
     2>/dev/null; then
     # A new printer numbers its jobs from 1 again: files kept by an earlier one would bear
@@ -126,9 +147,9 @@ cups_ipp_printer() {
     find "$spool" -mindepth 1 -delete
     # Nothing of ours stays open in it: whoever reads this script's output (CTest) would
     # wait for the printer to end.
-    (cd / && exec setsid ippeveprinter -a "$src/cups/varnet-ipp.conf" -c /bin/true -k \
-      -d "$spool" -p "$VARNET_IPP_PORT" VarnetIPPPrinter) </dev/null >/dev/null 2>&1 &
-    local i
+    (cd / && umask 077 && exec setsid ippeveprinter -a "$src/cups/varnet-ipp.conf" -c /bin/true \
+      -k -d "$spool" -n localhost -r off -p "$VARNET_IPP_PORT" VarnetIPPPrinter) \
+      </dev/null >/dev/null 2>&1 &
     for i in $(seq 1 100); do
       ipptool -q "ipp://127.0.0.1:$VARNET_IPP_PORT/ipp/print" get-printer-attributes.test \
         2>/dev/null && return 0

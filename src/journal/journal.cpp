@@ -108,8 +108,13 @@ void CJournal::Prepare() {
         return;
     CJournalFile pending;
     bool ok = false;
-    if (!pending.Open(path, false))
+    if (!pending.Open(path, false)) {
+        // A FIFO or the like in its place is never waited on: said once, and labels print.
+        if (pending.IsNotAFile())
+            platform::ReportMessage(PendingNotAFileMessage(pending.Error()), Caption(),
+                                    platform::MessageIcon::Exclamation);
         return;
+    }
     const QList<JournalRow> kept = pending.All(&ok);
     bool closesOk = false;
     const QList<ShiftClose> keptCloses = pending.ShiftCloses(QDateTime(), &closesOk);
@@ -133,7 +138,7 @@ void CJournal::ReportOutage() {
         return;
     m_bReported = true;
     platform::ReportMessage(IsServiced() ? ServiceDownMessage(m_serviceError)
-                                         : UnwritableMessage(m_path),
+                                         : UnwritableMessage(m_path, NotAFileReason()),
                             Caption(), platform::MessageIcon::Exclamation);
 }
 
@@ -168,10 +173,21 @@ QString CJournal::RefusedByServiceMessage(int count, const QString& reason) {
         .arg(reason);
 }
 
-QString CJournal::UnwritableMessage(const QString& path) {
+QString CJournal::UnwritableMessage(const QString& path, const QString& reason) {
     return QStringLiteral("Журнал фасовки не записывается:\n%1\n\nЭтикетки печатаются, "
                           "записи будут сохранены, когда файл станет доступен")
-        .arg(path);
+        .arg(reason.isEmpty() ? path : reason);
+}
+
+QString CJournal::PendingNotAFileMessage(const QString& reason) {
+    return QStringLiteral("Этикетки, которые не удастся сразу записать в журнал фасовки, "
+                          "хранить негде:\n%1\n\nПока его не уберут, такие записи хранятся "
+                          "только до закрытия программы")
+        .arg(reason);
+}
+
+QString CJournal::NotAFileReason() const {
+    return m_file.IsNotAFile() ? m_file.Error() : QString();
 }
 
 void CJournal::SetRetryInterval(int ms) {

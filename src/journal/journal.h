@@ -67,8 +67,11 @@ public:
                     const CJournalOutbox::Timing& timing = CJournalOutbox::Timing());
     CJournalOutbox* Outbox() const { return m_outbox.get(); }
 
-    // The message the operator gets when the journal cannot be written.
-    static QString UnwritableMessage(const QString& path);
+    // The message the operator gets when the journal cannot be written; reason, when given,
+    // names the path and what stands there instead of a file.
+    static QString UnwritableMessage(const QString& path, const QString& reason = QString());
+    // The message for a pending file (reason names it) that is not a file.
+    static QString PendingNotAFileMessage(const QString& reason);
     // The same when the journal service cannot be reached, with the reason.
     static QString ServiceDownMessage(const QString& reason);
     // Rows the journal service refused (kept apart by it): how many, the first one's reason.
@@ -85,6 +88,9 @@ private:
     bool FlushToService();
     // The operator's message of the current outage, once per outage.
     void ReportOutage();
+    // What the last open of the journal found in its place instead of a file; empty when it
+    // found a file or nothing.
+    QString NotAFileReason() const;
     // Moves a damaged file (with its -wal and -shm) aside, unchanged, and opens a fresh one;
     // the operator is told once.
     bool SetDamagedFileAside(const QString& reason);

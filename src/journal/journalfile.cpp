@@ -1,6 +1,8 @@
 #include "journal/journalfile.h"
 
+#include "platform/atomicfile.h"
 #include "platform/clock.h"
+#include "platform/fileopen.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 #include <sqlite3.h>
 
@@ -75,6 +78,54 @@ bool IsDamageCode(int code) {
     return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
 }
 
+// SQLite opens a FIFO in the journal's place, or in the place of its -wal or -shm, and then
+// waits for ever to read it; a socket, a device or a folder is no journal either. They are
+// looked at before SQLite opens anything (the companions at the end of the journal's links,
+// where SQLite puts them); the operator's text for the first one found, else empty.
+QString NotAFileText(const QString& path) {
+    const QString file = platform::ResolveLinks(path);
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const QString part = file + QLatin1String(suffix);
+        const platform::FileError kind = platform::CheckIsFile(part);
+        if (platform::IsNotAFile(kind))
+            return platform::FileErrorText(kind, *suffix ? part : path);
+    }
+    return QString();
+}
+
+// The longest text a journal row holds (a label's information is a few lines); a longer
+// value in a file is not read.
+constexpr int kLongestValue = 1024 * 1024;
+// The most memory that SQLite as a whole may hold while a journal statement runs: far above
+// what a day's or a year's journal needs, far below what a machine has. The same library
+// serves the catalogue's ODBC driver in this process, so no limit is put on the library
+// itself; only the journal's statement stops.
+constexpr sqlite3_int64 kMemoryBound = 512LL * 1024 * 1024;
+
+int StopAtMemoryBound(void*) {
+    return sqlite3_memory_used() > kMemoryBound ? 1 : 0;
+}
+
+// Whatever the file holds, a connection to it runs our statements and nothing of the file's:
+// no view, trigger or foreign-key action runs, no function of the schema that is not
+// harmless, no extension loads, the schema cannot be written, and temporary data stays in a
+// memory that is bounded. False when the library refuses any of it.
+bool Harden(sqlite3* db) {
+    const std::pair<int, int> settings[] = {
+        {SQLITE_DBCONFIG_DEFENSIVE, 1},   {SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0},
+        {SQLITE_DBCONFIG_ENABLE_VIEW, 0}, {SQLITE_DBCONFIG_ENABLE_TRIGGER, 0},
+        {SQLITE_DBCONFIG_ENABLE_FKEY, 0}, {SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0},
+    };
+    for (const auto& [option, value] : settings) {
+        int now = -1;
+        if (sqlite3_db_config(db, option, value, &now) != SQLITE_OK || now != value)
+            return false;
+    }
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kLongestValue);
+    sqlite3_progress_handler(db, 1000, StopAtMemoryBound, nullptr);
+    return sqlite3_exec(db, "PRAGMA temp_store=MEMORY;", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 // Statements are finalized on every way out.
 class Statement {
 public:
@@ -99,6 +150,76 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
 };
+
+// What the file's `labels` is: absent (a new file), a table of the journal's columns, or
+// something the readers must not touch.
+struct LabelsShape {
+    int rc = SQLITE_OK;    // the library's code when the schema could not be read
+    bool bPresent = false; // the file has something named labels
+    QString problem;       // why labels is no journal table; empty when it is one
+    QStringList columns;   // the table's stored columns
+};
+
+// A view (which may never end), a virtual table, a trigger, or one of the journal's columns
+// missing or computed makes labels no journal table: reading it would run what the file's
+// author wrote. Columns beyond the journal's are left alone: a later version may add some.
+LabelsShape ReadLabelsShape(sqlite3* db) {
+    LabelsShape shape;
+    const auto stepFailed = [&](int rc) {
+        shape.rc = rc != SQLITE_OK ? rc : SQLITE_ERROR;
+        return shape;
+    };
+    {
+        Statement st(db, QStringLiteral("SELECT type, sql FROM sqlite_master "
+                                        "WHERE name = 'labels' COLLATE NOCASE"));
+        const int rc = st.get() ? sqlite3_step(st.get()) : sqlite3_errcode(db);
+        if (rc == SQLITE_DONE)
+            return shape;
+        if (rc != SQLITE_ROW)
+            return stepFailed(rc);
+        shape.bPresent = true;
+        if (st.Text(0) != QLatin1String("table")) {
+            shape.problem = QStringLiteral("labels is not a table but a %1").arg(st.Text(0));
+            return shape;
+        }
+        if (st.Text(1).simplified().startsWith(QLatin1String("CREATE VIRTUAL"),
+                                               Qt::CaseInsensitive)) {
+            shape.problem = QStringLiteral("labels is a virtual table");
+            return shape;
+        }
+    }
+    {
+        Statement st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' "
+                                        "AND tbl_name = 'labels' COLLATE NOCASE"));
+        const int rc = st.get() ? sqlite3_step(st.get()) : sqlite3_errcode(db);
+        if (rc == SQLITE_ROW) {
+            shape.problem = QStringLiteral("labels has a trigger (%1)").arg(st.Text(0));
+            return shape;
+        }
+        if (rc != SQLITE_DONE)
+            return stepFailed(rc);
+    }
+    QStringList computed;
+    {
+        Statement st(db, QStringLiteral("SELECT name, hidden FROM pragma_table_xinfo('labels')"));
+        int rc = sqlite3_errcode(db);
+        while (st.get() && (rc = sqlite3_step(st.get())) == SQLITE_ROW)
+            (sqlite3_column_int(st.get(), 1) == 0 ? shape.columns : computed).append(st.Text(0));
+        if (rc != SQLITE_DONE)
+            return stepFailed(rc);
+    }
+    for (const QString& column : JournalColumns()) {
+        if (computed.contains(column, Qt::CaseInsensitive)) {
+            shape.problem = QStringLiteral("the column %1 of labels is computed").arg(column);
+            break;
+        }
+        if (!shape.columns.contains(column, Qt::CaseInsensitive)) {
+            shape.problem = QStringLiteral("labels has no column %1").arg(column);
+            break;
+        }
+    }
+    return shape;
+}
 
 QDateTime ParseMoment(const QString& text) {
     return text.isEmpty() ? QDateTime()
@@ -200,6 +321,9 @@ bool CJournalFile::AddColumns() {
 }
 
 bool CJournalFile::IsIntact(const QString& path, QString* reason) {
+    // Not damage: Open names what stands there instead of a file.
+    if (!NotAFileText(path).isEmpty())
+        return true;
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     bool intact = true;
@@ -207,7 +331,7 @@ bool CJournalFile::IsIntact(const QString& path, QString* reason) {
         intact = !IsDamageCode(rc);
         if (!intact)
             *reason = QString::fromUtf8(sqlite3_errstr(rc));
-    } else {
+    } else if (Harden(db)) {
         sqlite3_busy_timeout(db, 250);
         sqlite3_stmt* st = nullptr;
         int step = sqlite3_prepare_v2(db, "PRAGMA quick_check;", -1, &st, nullptr);
@@ -221,27 +345,48 @@ bool CJournalFile::IsIntact(const QString& path, QString* reason) {
             }
         }
         const int code = step == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(st);
         if (IsDamageCode(code)) {
             intact = false;
-            *reason = QString::fromUtf8(sqlite3_errmsg(db));
+            *reason = message;
         } else if (!findings.isEmpty()) {
             intact = false;
             *reason = findings.join(QStringLiteral("; "));
+        } else if (code == SQLITE_OK) {
+            // Sound pages that make no journal are set aside as damage is.
+            const LabelsShape shape = ReadLabelsShape(db);
+            if (IsDamageCode(shape.rc)) {
+                intact = false;
+                *reason = QString::fromUtf8(sqlite3_errmsg(db));
+            } else if (!shape.problem.isEmpty()) {
+                intact = false;
+                *reason = shape.problem;
+            }
         }
-        sqlite3_finalize(st);
     }
     sqlite3_close_v2(db);
     return intact;
 }
 
-bool CJournalFile::Open(const QString& path, bool create) {
+bool CJournalFile::OpenConnection(const QString& path, int flags) {
     Close();
     m_path = path;
     m_bDamaged = false;
-    const int flags =
-        SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_FULLMUTEX;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
+    m_bNotAFile = false;
+    if (const QString text = NotAFileText(path); !text.isEmpty()) {
+        m_error = text;
+        m_bNotAFile = true;
+        return false;
+    }
+    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags | SQLITE_OPEN_FULLMUTEX, nullptr) !=
+        SQLITE_OK) {
         Fail(QStringLiteral("Cannot open %1").arg(path));
+        Close();
+        return false;
+    }
+    if (!Harden(m_db)) {
+        Fail(QStringLiteral("Cannot open %1 with the safety settings of a journal").arg(path));
         Close();
         return false;
     }
@@ -251,8 +396,41 @@ bool CJournalFile::Open(const QString& path, bool create) {
     sqlite3_busy_timeout(m_db, 250);
     int persist = m_bKeepWal ? 1 : 0;
     sqlite3_file_control(m_db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
-    if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;") || !Exec(kSchema) ||
-        !AddColumns()) {
+    return true;
+}
+
+bool CJournalFile::CheckShape(bool* present) {
+    const LabelsShape shape = ReadLabelsShape(m_db);
+    if (shape.rc != SQLITE_OK) {
+        m_error = QStringLiteral("%1 is not a packing journal: %2")
+                      .arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
+        m_bDamaged = IsDamageCode(shape.rc);
+    } else if (!shape.problem.isEmpty()) {
+        m_error = QStringLiteral("%1 is not a packing journal (%2)").arg(m_path, shape.problem);
+        m_bDamaged = true;
+    } else {
+        *present = shape.bPresent;
+        m_bHasAccount = shape.columns.contains(QStringLiteral("account"), Qt::CaseInsensitive);
+        m_bHasWeighing = shape.columns.contains(QStringLiteral("keyed"), Qt::CaseInsensitive) &&
+                         shape.columns.contains(QStringLiteral("tare"), Qt::CaseInsensitive);
+        m_bHasShifts = HasTable(QStringLiteral("shift_closes"));
+        return true;
+    }
+    Close();
+    return false;
+}
+
+bool CJournalFile::Open(const QString& path, bool create) {
+    if (!OpenConnection(path, SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0)))
+        return false;
+    bool present = false;
+    if (!Exec("PRAGMA journal_mode=WAL;") || !Exec("PRAGMA synchronous=FULL;")) {
+        Close();
+        return false;
+    }
+    if (!CheckShape(&present))
+        return false;
+    if (!Exec(kSchema) || !AddColumns()) {
         Close();
         return false;
     }
@@ -263,40 +441,17 @@ bool CJournalFile::Open(const QString& path, bool create) {
 }
 
 bool CJournalFile::OpenReadOnly(const QString& path) {
-    Close();
-    m_path = path;
-    m_bDamaged = false;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX, nullptr) != SQLITE_OK) {
-        Fail(QStringLiteral("Cannot open %1").arg(path));
+    if (!OpenConnection(path, SQLITE_OPEN_READONLY))
+        return false;
+    bool present = false;
+    if (!CheckShape(&present))
+        return false;
+    if (!present) {
+        m_error =
+            QStringLiteral("%1 is not a packing journal (it has no table of labels)").arg(path);
         Close();
         return false;
     }
-    sqlite3_busy_timeout(m_db, 250);
-    QStringList found;
-    {
-        Statement st(m_db, QStringLiteral("SELECT name FROM pragma_table_info('labels')"));
-        int rc = SQLITE_ERROR;
-        while (st.get() && (rc = sqlite3_step(st.get())) == SQLITE_ROW)
-            found.append(st.Text(0));
-        if (rc != SQLITE_DONE) {
-            Fail(QStringLiteral("%1 is not a packing journal").arg(path));
-            Close();
-            return false;
-        }
-    }
-    for (const QString& column : JournalColumns()) {
-        if (!found.contains(column)) {
-            m_error =
-                QStringLiteral("%1 is not a packing journal (it has no table of labels)").arg(path);
-            Close();
-            return false;
-        }
-    }
-    m_bHasAccount = found.contains(QStringLiteral("account"));
-    m_bHasWeighing =
-        found.contains(QStringLiteral("keyed")) && found.contains(QStringLiteral("tare"));
-    m_bHasShifts = HasTable(QStringLiteral("shift_closes"));
     return true;
 }
 

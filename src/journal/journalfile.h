@@ -37,6 +37,11 @@ public:
     CJournalFile(const CJournalFile&) = delete;
     CJournalFile& operator=(const CJournalFile&) = delete;
 
+    // Both ways of opening run only the program's own statements, whatever the file holds: no
+    // view, trigger or extension of the file's runs, and temporary data stays in bounded
+    // memory. A file whose labels is no journal table is refused (IsDamaged), and so is
+    // something else than a file in its place (IsNotAFile).
+
     // Opens (creating when asked) the file and its table; false with Error() set.
     bool Open(const QString& path, bool create = true);
     // The -wal and -shm files stay when this writer closes (set before Open), so that accounts
@@ -50,11 +55,17 @@ public:
     QString Path() const { return m_path; }
     QString Error() const { return m_error; }
     // The last failure was damage to the file itself (SQLite finds it malformed, or no
-    // database at all), not a lock or a missing right.
+    // database at all, or its labels are no journal table: a view, a table with a trigger or
+    // without the journal's columns), not a lock or a missing right.
     bool IsDamaged() const { return m_bDamaged; }
+    // The last failure was something other than a file in the place of the journal, its -wal
+    // or its -shm (a FIFO, a socket, a device or a folder), which is never opened; Error()
+    // names it and what it is.
+    bool IsNotAFile() const { return m_bNotAFile; }
 
     // Reads the whole file through a connection that cannot change it (SQLite's quick
-    // check); false with the reason when it is damaged. A missing or unreadable file is not.
+    // check, and the shape of its labels); false with the reason when it is damaged. A
+    // missing or unreadable file is not, nor something that is not a file.
     static bool IsIntact(const QString& path, QString* reason);
 
     // Writes the rows in one transaction; a row whose identifier is already there is kept
@@ -97,6 +108,11 @@ public:
     static QString MomentText(const QDateTime& dt);
 
 private:
+    // Opens the connection with its safety settings, after looking at what stands at path.
+    bool OpenConnection(const QString& path, int flags);
+    // Refuses (closing) a file whose labels is no journal table; present tells whether it has
+    // labels at all.
+    bool CheckShape(bool* present);
     bool Exec(const char* sql);
     bool AddColumns();
     bool HasColumn(const QString& column);
@@ -113,6 +129,7 @@ private:
     QString m_path;
     QString m_error;
     bool m_bDamaged = false;
+    bool m_bNotAFile = false;
     bool m_bHasAccount = false;
     bool m_bKeepWal = false;
     bool m_bHasWeighing = false; // the columns keyed and tare

@@ -2,6 +2,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/cp1251.h"
+#include "platform/fileopen.h"
 #include "platform/messages.h"
 
 #include <QFile>
@@ -257,14 +258,18 @@ bool ParseLayout(const QByteArray& bytes, CBarCodeLabelInfo& layout) {
     return true;
 }
 
+LayoutFileRead ReadLayoutFile(const QString& path, CBarCodeLabelInfo& layout) {
+    LayoutFileRead read;
+    QFile f;
+    read.error = platform::OpenFileToRead(path, f);
+    if (read.error == platform::FileError::None)
+        read.bDamaged = f.size() > kMaxLayoutSize || !ParseLayout(f.read(kMaxLayoutSize), layout);
+    return read;
+}
+
 void LoadLayout(const QString& path, bool bWeight, CBarCodeLabelInfo& layout) {
-    QFile f(path);
-    if (f.open(QIODevice::ReadOnly) && f.size() <= kMaxLayoutSize) {
-        const QByteArray bytes = f.read(kMaxLayoutSize);
-        if (ParseLayout(bytes, layout))
-            return;
-    }
-    layout.SetDefaults(bWeight);
+    if (!ReadLayoutFile(path, layout).ok())
+        layout.SetDefaults(bWeight);
 }
 
 QString LayoutFileProblem(const QString& path, bool bWeight) {
@@ -272,16 +277,17 @@ QString LayoutFileProblem(const QString& path, bool bWeight) {
         QStringLiteral("Создайте макет в редакторе этикеток или образец 58 × 40 мм командой\n"
                        "varnet-label sample --kind %1 --page 58x40 --out %2")
             .arg(bWeight ? QStringLiteral("weight") : QStringLiteral("piece"), path);
-    QFile f(path);
-    if (!f.exists())
+    CBarCodeLabelInfo layout;
+    const LayoutFileRead read = ReadLayoutFile(path, layout);
+    if (read.error == platform::FileError::NotFound)
         return QStringLiteral("Нет файла макета этикетки %1, поэтому этикетка пуста. ").arg(path) +
                hint;
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("Файл макета этикетки %1 не читается (нет доступа), поэтому "
-                              "этикетка пуста.")
-            .arg(path);
-    CBarCodeLabelInfo layout;
-    if (f.size() > kMaxLayoutSize || !ParseLayout(f.read(kMaxLayoutSize), layout))
+    if (read.error != platform::FileError::None)
+        return QStringLiteral("Файл макета этикетки %1 не читается (%2), поэтому этикетка пуста.")
+            .arg(path, platform::IsNotAFile(read.error)
+                           ? QStringLiteral("это ") + platform::NotAFileText(read.error)
+                           : QStringLiteral("нет доступа"));
+    if (read.bDamaged)
         return QStringLiteral("Файл макета этикетки %1 повреждён, поэтому этикетка пуста. ")
                    .arg(path) +
                hint;

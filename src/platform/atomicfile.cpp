@@ -1,5 +1,7 @@
 #include "platform/atomicfile.h"
 
+#include "platform/fileopen.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -119,6 +121,10 @@ WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, un
     const QString resolved = ResolveLinks(path, &foreignLink);
     if (!foreignLink.isEmpty())
         return {FileError::ForeignLink};
+    // Something other than a file is never replaced: renaming over a device would replace the
+    // device node itself (for root, /dev/null), and a FIFO or a socket is someone's channel.
+    if (const FileError kind = CheckIsFile(resolved); IsNotAFile(kind))
+        return {kind};
     const QFileInfo info(resolved);
     const QString dirPath = info.absolutePath();
     const QByteArray target = QFile::encodeName(resolved);

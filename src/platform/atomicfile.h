@@ -17,6 +17,12 @@ enum class FileError {
     DiskFull,
     HardIO,
     ForeignLink, // a link that another account made: never written through
+    // Something other than a file stands at the path (links followed). It is neither read,
+    // since reading a FIFO or a device may wait for ever, nor replaced.
+    Folder,
+    Fifo,
+    Socket,
+    Device,
     Generic,
 };
 
@@ -25,6 +31,12 @@ QString FileErrorText(FileError error, const QString& path);
 
 // Maps an errno value to a FileError.
 FileError FileErrorFromErrno(int err);
+
+// Whether error says that something other than a file stands at the path.
+bool IsNotAFile(FileError error);
+// What stands there, for the operator: "не файл, а канал FIFO" (or папка, сокет,
+// устройство); empty for the other errors.
+QString NotAFileText(FileError error);
 
 struct WriteResult {
     FileError error = FileError::None;

@@ -28,6 +28,11 @@ QString FileErrorText(FileError error, const QString& path) {
         return QStringLiteral("%1 — ссылка, созданная другим пользователем. Запись через "
                               "чужую ссылку запрещена; файл не сохранён.")
             .arg(path);
+    case FileError::Folder:
+    case FileError::Fifo:
+    case FileError::Socket:
+    case FileError::Device:
+        return QStringLiteral("%1 — %2.").arg(path, NotAFileText(error));
     case FileError::Generic:
         break;
     }
@@ -63,6 +68,26 @@ FileError FileErrorFromErrno(int err) {
         return FileError::HardIO;
     default:
         return FileError::Generic;
+    }
+}
+
+bool IsNotAFile(FileError error) {
+    return error == FileError::Folder || error == FileError::Fifo || error == FileError::Socket ||
+           error == FileError::Device;
+}
+
+QString NotAFileText(FileError error) {
+    switch (error) {
+    case FileError::Folder:
+        return QStringLiteral("не файл, а папка");
+    case FileError::Fifo:
+        return QStringLiteral("не файл, а канал FIFO");
+    case FileError::Socket:
+        return QStringLiteral("не файл, а сокет");
+    case FileError::Device:
+        return QStringLiteral("не файл, а устройство");
+    default:
+        return QString();
     }
 }
 

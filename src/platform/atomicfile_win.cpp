@@ -3,6 +3,7 @@
 // written through. The file's access rights come from its folder, so the mode bits of the
 // POSIX build have nothing to set here.
 #include "platform/atomicfile.h"
+#include "platform/fileopen.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -117,6 +118,8 @@ bool IsOwnLink(const QString&) {
 WriteResult WriteFileAtomically(const QString& path, const QByteArray& bytes, unsigned, FileMode) {
     // A link to the file stays a link: the bytes replace its target.
     const QString resolved = ResolveLinks(path);
+    if (const FileError kind = CheckIsFile(resolved); IsNotAFile(kind))
+        return {kind};
     const QFileInfo info(resolved);
     const QString dirPath = info.absolutePath();
 

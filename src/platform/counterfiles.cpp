@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,17 +30,6 @@ FileError PrepareCounterFile(const QString& path) {
     ::close(fd);
     return FileErrorFromErrno(err);
 }
-
-namespace {
-QString GroupName(gid_t gid) {
-    struct group gr {};
-    struct group* found = nullptr;
-    char buf[4096];
-    if (::getgrgid_r(gid, &gr, buf, sizeof buf, &found) == 0 && found && found->gr_name)
-        return QString::fromLocal8Bit(found->gr_name);
-    return QString::number(gid);
-}
-} // namespace
 
 QStringList CheckCounterFiles(const QString& dir, const QStringList& names) {
     QStringList problems;
@@ -69,7 +57,7 @@ QStringList CheckCounterFiles(const QString& dir, const QStringList& names) {
         }
         if (::access(encoded.constData(), R_OK | W_OK) == 0)
             continue;
-        const QString group = haveFolder ? GroupName(folder.st_gid) : QStringLiteral("varnet");
+        const QString group = haveFolder ? GroupNameOf(folder.st_gid) : QStringLiteral("varnet");
         problems.append(
             QStringLiteral("Файл %1 принадлежит пользователю %2 и закрыт для других операторов "
                            "прилавка. Чтобы открыть его, выполните от имени администратора:\n"

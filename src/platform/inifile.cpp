@@ -1,14 +1,12 @@
 #include "platform/inifile.h"
 
 #include "platform/cp1251.h"
+#include "platform/fileopen.h"
 #include "platform/numbers.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
-
-#include <cerrno>
 
 #include <optional>
 
@@ -109,23 +107,15 @@ QByteArray EncodeText(const QString& text, CIniFile::Encoding encoding, bool* ok
 } // namespace
 
 CIniFile CIniFile::Load(const QString& path) {
-    QFile f(path);
-    errno = 0;
-    if (!f.open(QIODevice::ReadOnly)) {
-        const int err = errno;
+    QFile f;
+    // A missing file, or a link to a file still to be made, reads as a missing file: saving
+    // makes it. Anything else that cannot be read is said, with what stands there when it is
+    // no file (a FIFO would hold the program up for ever).
+    if (const FileError opened = OpenFileToRead(path, f); opened != FileError::None) {
         CIniFile ini;
         ini.m_strPath = path;
-        // A link to a file still to be made reads as a missing file: saving makes it.
-        if (QFileInfo(path).isDir())
-            ini.m_readError = FileError::AccessDenied;
-        else if (err != ENOENT && (f.exists() || QFileInfo(path).isSymLink()))
-            ini.m_readError = err != 0 ? FileErrorFromErrno(err) : FileError::Generic;
-        return ini;
-    }
-    if (!QFileInfo(path).isFile()) {
-        CIniFile ini;
-        ini.m_strPath = path;
-        ini.m_readError = FileError::AccessDenied;
+        if (opened != FileError::NotFound)
+            ini.m_readError = opened;
         return ini;
     }
     if (f.size() > kMaxSize) {
@@ -170,6 +160,12 @@ QString CIniFile::ProblemText(bool saving) const {
         break;
     case FileError::BadPath:
         reason = QStringLiteral("неверный путь");
+        break;
+    case FileError::Folder:
+    case FileError::Fifo:
+    case FileError::Socket:
+    case FileError::Device:
+        reason = QStringLiteral("это ") + NotAFileText(m_readError);
         break;
     default:
         reason = QStringLiteral("ошибка чтения");

@@ -22,8 +22,9 @@ public:
     // Reads the file; a missing file gives an empty document. The text is UTF-16 or UTF-8 by
     // its byte-order mark, else UTF-8 when the bytes are valid UTF-8, else Windows-1251. A
     // file over kMaxSize, or one whose bytes are no such text, gives an empty document marked
-    // damaged; a file that exists but cannot be read (permissions, a folder in its place, an
-    // I/O error) gives an empty document marked unreadable.
+    // damaged; a file that exists but cannot be read (permissions, an I/O error) gives an
+    // empty document marked unreadable, and so does something else in the file's place (a
+    // folder, a FIFO, a socket or a device), which is never waited on.
     static CIniFile Load(const QString& path);
     // The same from the file's bytes.
     static CIniFile FromBytes(const QByteArray& bytes, const QString& path = QString());
@@ -32,6 +33,8 @@ public:
     // what it holds, so callers show ProblemText instead.
     bool IsDamaged() const { return m_bDamaged || m_readError != FileError::None; }
     bool IsUnreadable() const { return m_readError != FileError::None; }
+    // Why the file could not be read (None when it could).
+    FileError ReadError() const { return m_readError; }
     static QString DamagedText(const QString& path);
     // What is wrong with the file, for the operator: DamagedText, or that it cannot be read
     // and why, and what that means when loading (the defaults are in force) or saving (the

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <climits>
+#include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -88,6 +89,16 @@ QString AccountNameOf(unsigned uid) {
         found->pw_name)
         return QString::fromLocal8Bit(found->pw_name);
     return QString::number(uid);
+}
+
+QString GroupNameOf(unsigned gid) {
+    struct group gr {};
+    struct group* found = nullptr;
+    char buf[4096];
+    if (::getgrgid_r(static_cast<gid_t>(gid), &gr, buf, sizeof buf, &found) == 0 && found &&
+        found->gr_name)
+        return QString::fromLocal8Bit(found->gr_name);
+    return QString::number(gid);
 }
 
 QString AccountName() {

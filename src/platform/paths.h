@@ -47,4 +47,7 @@ QString AccountName();
 // The name of the account with this user id, or the id as digits.
 QString AccountNameOf(unsigned uid);
 
+// The name of the group with this group id, or the id as digits.
+QString GroupNameOf(unsigned gid);
+
 } // namespace platform

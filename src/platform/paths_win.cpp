@@ -96,6 +96,10 @@ QString AccountNameOf(unsigned uid) {
     return QString::number(uid);
 }
 
+QString GroupNameOf(unsigned gid) {
+    return QString::number(gid);
+}
+
 QString ComputerName() {
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
     DWORD size = MAX_COMPUTERNAME_LENGTH + 1;

@@ -12,12 +12,15 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <vector>
 
 namespace platform {
 
@@ -196,7 +199,69 @@ unsigned PortForDevice(const QString& device, bool* needsLink) {
     return firstFree;
 }
 
-QString PortErrorReason(int err) {
+namespace {
+// The mode as `ls -l` shows it: "crw-rw----".
+QString ModeText(mode_t mode) {
+    QString text = S_ISCHR(mode)    ? QStringLiteral("c")
+                   : S_ISBLK(mode)  ? QStringLiteral("b")
+                   : S_ISDIR(mode)  ? QStringLiteral("d")
+                   : S_ISFIFO(mode) ? QStringLiteral("p")
+                   : S_ISSOCK(mode) ? QStringLiteral("s")
+                                    : QStringLiteral("-");
+    const char letters[] = "rwx";
+    for (int bit = 8; bit >= 0; --bit)
+        text += (mode & (1u << bit)) ? QLatin1Char(letters[(8 - bit) % 3]) : QLatin1Char('-');
+    return text;
+}
+
+// Whether this process has the group's rights.
+bool ProcessInGroup(gid_t gid) {
+    if (::getegid() == gid)
+        return true;
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(groups.size()), groups.data());
+    return count > 0 &&
+           std::find(groups.begin(), groups.begin() + count, gid) != groups.begin() + count;
+}
+
+// Whether the system's list of groups puts this account in the group (a process started
+// before the account was added does not have its rights yet).
+bool AccountListedInGroup(gid_t gid) {
+    struct passwd pw {};
+    struct passwd* found = nullptr;
+    char buf[4096];
+    if (::getpwuid_r(::geteuid(), &pw, buf, sizeof buf, &found) != 0 || !found)
+        return false;
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(pw.pw_name, pw.pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (::getgrouplist(pw.pw_name, pw.pw_gid, groups.data(), &count) < 0)
+            return false;
+    }
+    return std::find(groups.begin(), groups.begin() + count, gid) != groups.begin() + count;
+}
+
+// Who may open the device, and, where it is the cause, that the account lacks the group of
+// serial ports: "нет доступа (владелец root, группа dialout, права crw-rw----; учётная
+// запись не в группе dialout)".
+QString NoAccessReason(const QString& device) {
+    struct stat st {};
+    if (device.isEmpty() || ::stat(QFile::encodeName(device).constData(), &st) != 0)
+        return QStringLiteral("нет доступа");
+    const QString group = GroupNameOf(st.st_gid);
+    QString text = QStringLiteral("нет доступа (владелец %1, группа %2, права %3")
+                       .arg(AccountNameOf(st.st_uid), group, ModeText(st.st_mode));
+    if (group == QLatin1String("dialout") && !ProcessInGroup(st.st_gid))
+        text += AccountListedInGroup(st.st_gid)
+                    ? QStringLiteral("; учётная запись включена в группу dialout после входа "
+                                     "в систему: войдите в систему заново")
+                    : QStringLiteral("; учётная запись не в группе dialout");
+    return text + QLatin1Char(')');
+}
+} // namespace
+
+QString PortErrorReason(int err, const QString& device) {
     switch (err) {
     case ENOENT:
     case ENODEV:
@@ -204,7 +269,7 @@ QString PortErrorReason(int err) {
         return QStringLiteral("нет такого устройства");
     case EACCES:
     case EPERM:
-        return QStringLiteral("нет доступа (учётная запись не в группе dialout)");
+        return NoAccessReason(device);
     case EBUSY:
     case EWOULDBLOCK:
         return QStringLiteral("порт занят другой программой");

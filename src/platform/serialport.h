@@ -36,7 +36,9 @@ QString SerialDeviceLabel(const QString& device);
 unsigned PortForDevice(const QString& device, bool* needsLink = nullptr);
 
 // The system's reason for a failed port step (an errno value), in the operator's language.
-QString PortErrorReason(int err);
+// For a lack of rights it names the owner, group and mode of device (the path opened, links
+// followed) and, where that is the cause, that the account is not in its group dialout.
+QString PortErrorReason(int err, const QString& device = QString());
 // How messages name a port: "COM3 (/dev/ttyUSB0)", the port and the device behind its link
 // ("COM3 (нет ссылки)" while the link is missing); a device opened by its path (nPort 0) is
 // named by that path alone.

@@ -165,7 +165,7 @@ unsigned PortForDevice(const QString& device, bool* needsLink) {
     return n <= 255 ? n : 0;
 }
 
-QString PortErrorReason(int err) {
+QString PortErrorReason(int err, const QString&) {
     switch (err) {
     case ENOENT:
         return QStringLiteral("нет такого устройства");

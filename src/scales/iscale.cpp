@@ -90,13 +90,14 @@ void IScale::ReportPortError(const QString& text) {
         text.endsWith(QStringLiteral("порта")) ? QStringLiteral(" ") : QStringLiteral(" порта ");
     message += PortName();
     if (const int err = m_hPort.LastErrno(); err != 0)
-        message += QStringLiteral(": ") + platform::PortErrorReason(err);
+        message += QStringLiteral(": ") + platform::PortErrorReason(err, m_strDevice);
     m_fnReport(message);
 }
 
 QString IScale::LostPortMessage() const {
     const int err = m_hPort.LastErrno() != 0 ? m_hPort.LastErrno() : EIO;
-    return QStringLiteral("Порт %1 отключён: %2").arg(PortName(), platform::PortErrorReason(err));
+    return QStringLiteral("Порт %1 отключён: %2")
+        .arg(PortName(), platform::PortErrorReason(err, m_strDevice));
 }
 
 void IScale::NoReading() {

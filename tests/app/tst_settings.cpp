@@ -6,6 +6,7 @@
 #include "platform/inifile.h"
 #include "platform/paths.h"
 #include "support/messagerecorder.h"
+#include "support/notafile.h"
 #include "support/testdir.h"
 
 #include <QDir>
@@ -393,30 +394,39 @@ private Q_SLOTS:
         QCOMPARE(st.st_mode & 07777, 0660u);
     }
 
-    // A settings file that cannot be read is named with the reason at load; the defaults are
-    // in force, and no save replaces the file while it cannot be read.
+    // Something in the settings file's place that is not a file is named for what it is at
+    // load, and never waited on (a FIFO); the defaults are in force, and no save replaces it.
+    void unreadableFileIsNeverOverwritten_data() {
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : notafile::Kinds())
+            QTest::newRow(qPrintable(kind)) << kind;
+    }
     void unreadableFileIsNeverOverwritten() {
+        QFETCH(QString, kind);
         TestModuleDir dir;
-        QVERIFY(QDir(dir.Path()).mkdir(QStringLiteral("Varnet.ini")));
         const QString path = dir.File(QStringLiteral("Varnet.ini"));
+        QVERIFY(notafile::Make(kind, path));
+        const QString reason = QStringLiteral("это не файл, а ") + notafile::Word(kind);
+        const notafile::FifoRelease release(path, 10000);
         MessageRecorder messages;
         CVarnetApp app;
         app.LoadSettings();
         QCOMPARE(messages.Texts(),
-                 QStringList{
-                     QStringLiteral("Файл настроек %1 не читается (нет доступа). Пока он не станет "
-                                    "доступен, программа работает с настройками по умолчанию, а "
-                                    "сохранить настройки в этот файл нельзя.")
-                         .arg(path)});
+                 QStringList{QStringLiteral("Файл настроек %1 не читается (%2). Пока он не станет "
+                                            "доступен, программа работает с настройками по "
+                                            "умолчанию, а сохранить настройки в этот файл нельзя.")
+                                 .arg(path, reason)});
         QCOMPARE(app.m_settings.User, QStringLiteral("sa"));
         messages.Clear();
         app.SaveSettings();
         QVERIFY(!messages.Texts().isEmpty());
         QCOMPARE(messages.Texts().first(),
-                 QStringLiteral("Файл настроек %1 не читается (нет доступа), поэтому настройки в "
-                                "него не сохранены: они действуют до закрытия программы.")
-                     .arg(path));
-        QVERIFY(QFileInfo(path).isDir());
+                 QStringLiteral("Файл настроек %1 не читается (%2), поэтому настройки в него не "
+                                "сохранены: они действуют до закрытия программы.")
+                     .arg(path, reason));
+        QVERIFY(!release.Released());
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
+        QCOMPARE(QFileInfo(path).isSymLink(), kind == QLatin1String("device"));
     }
 
     // The first operator's file, left 0600 by an earlier version, is what a second operator's

@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <sqlite3.h>
+
 namespace {
 
 constexpr int kRows = 400;
@@ -128,6 +130,50 @@ private slots:
         QCOMPARE(shown[2], QStringLiteral("2"));
         QCOMPARE(messages.Texts().size(), 1);
         QCOMPARE(FileBytes(asidePath), damaged);
+    }
+
+    void tamperedFileIsSetAside_data() {
+        QTest::addColumn<QByteArray>("sql");
+        QTest::newRow("labels an endless view")
+            << QByteArray("DROP TABLE labels; CREATE VIEW labels AS WITH RECURSIVE n(i) AS "
+                          "(SELECT 1 UNION ALL SELECT i + 1 FROM n) SELECT i AS id FROM n;");
+        QTest::newRow("labels with a trigger")
+            << QByteArray("CREATE TRIGGER planted AFTER INSERT ON labels "
+                          "BEGIN INSERT INTO canary VALUES (1); END;");
+    }
+    void tamperedFileIsSetAside() {
+        QFETCH(QByteArray, sql);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            CJournalFile file;
+            QVERIFY2(file.Open(path), qPrintable(file.Error()));
+            QVERIFY(file.Append({Row(0)}));
+        }
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(
+                     db, ("PRAGMA journal_mode=DELETE; CREATE TABLE canary (n);" + sql).constData(),
+                     nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+        const QByteArray tampered = FileBytes(path);
+
+        MessageRecorder messages;
+        CJournal journal(path);
+        journal.Record(Row(1));
+        QCOMPARE(messages.Texts().size(), 1);
+        QVERIFY2(messages.Texts().first().startsWith(
+                     QStringLiteral("Файл журнала фасовки повреждён (labels ")),
+                 qPrintable(messages.Texts().first()));
+        const QStringList aside =
+            QDir(dir.path()).entryList({QStringLiteral("Journal-damaged-*.db")}, QDir::Files);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(FileBytes(dir.filePath(aside.first())), tampered);
+        CJournalFile fresh;
+        QVERIFY2(fresh.OpenReadOnly(path), qPrintable(fresh.Error()));
+        QCOMPARE(fresh.All().size(), 1);
+        QCOMPARE(journal.Waiting(), 0);
     }
 
     // A journal that cannot be read is no day without labels.

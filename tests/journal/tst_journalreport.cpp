@@ -2,12 +2,15 @@
 // per product and hour leave reprints out, and varnet-journal's CSV reads back through a
 // real CSV reader with the Cyrillic, the quotes and the decimal commas intact, no text in it
 // ever a formula. The last label is the last row written, whatever the clock said; reading
-// never changes the file it reads, and a file that is not a journal is refused.
+// never changes the file it reads, and a file that is not a journal is refused at once,
+// whatever its author put in it (an endless view, a trigger), with no temporary file made;
+// nor does the tool wait on a FIFO or the like in a journal's or settings file's place.
 #include "journal/journal.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
 #include "journal/journaltotals.h"
 #include "platform/clock.h"
+#include "support/notafile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,6 +20,7 @@
 #include <QtTest>
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -60,6 +64,36 @@ QByteArray RunTool(const QStringList& args) {
         return QByteArray("failed");
     }
     return p.readAllStandardOutput();
+}
+
+// Far beyond what reading a small journal takes: only a tool that waits gets there.
+constexpr int kWaitingMs = 10000;
+
+// Runs the tool with its temporary files (SQLite's too) in tmp and a file size limit that
+// stops one that would fill the disk; false when it had to be stopped.
+bool RunBounded(QProcess& p, const QStringList& args, const QString& tmp) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), tmp);
+    env.insert(QStringLiteral("SQLITE_TMPDIR"), tmp);
+    p.setProcessEnvironment(env);
+    p.setChildProcessModifier([] {
+        const struct rlimit limit { 64 << 20, 64 << 20 };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    p.start(Tool(), args);
+    if (p.waitForFinished(kWaitingMs))
+        return true;
+    p.kill();
+    p.waitForFinished();
+    return false;
+}
+
+qint64 FolderSize(const QString& path) {
+    qint64 size = 0;
+    for (const QFileInfo& f :
+         QDir(path).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks))
+        size += f.size();
+    return size;
 }
 
 // Python's csv module on the bytes as Excel would be told to read them: UTF-8 with BOM, ';'.
@@ -338,6 +372,10 @@ private slots:
         QTest::newRow("a catalogue") << "catalogue" << false;
         QTest::newRow("a text file") << "text" << false;
         QTest::newRow("an empty file") << "empty" << false;
+        // Each of these once kept a reader busy, or ran what the file's author wrote.
+        QTest::newRow("labels an endless view") << "view" << false;
+        QTest::newRow("labels with a trigger") << "trigger" << false;
+        QTest::newRow("labels with a computed column") << "computed" << false;
     }
 
     void toolReadsOnlyJournals() {
@@ -356,17 +394,55 @@ private slots:
                                   nullptr, nullptr, nullptr),
                      SQLITE_OK);
             sqlite3_close(db);
-        } else {
+        } else if (kind == QLatin1String("text") || kind == QLatin1String("empty")) {
             QFile f(path);
             QVERIFY(f.open(QIODevice::WriteOnly));
             if (kind == QLatin1String("text"))
                 f.write("code;name\r\n12;Филе\r\n");
+        } else {
+            QVERIFY(QFile::copy(m_path, path));
+            const char* sql = nullptr;
+            if (kind == QLatin1String("view"))
+                // Every column of a journal, a rowid too, and rows without end: sorting them
+                // by moment once filled /var/tmp with gigabytes within seconds.
+                sql = "DROP TABLE labels;"
+                      "CREATE VIEW labels AS WITH RECURSIVE n(i) AS "
+                      "(SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                      "SELECT printf('%012d', i) AS id, strftime('%Y-%m-%d %H:%M:%f', 'now', "
+                      "'localtime') AS moment, '12' AS code, hex(randomblob(64)) AS name, "
+                      "1 AS weighed, 1.0 AS quantity, 1.0 AS price, 1.0 AS sum, "
+                      "'2700012005005' AS barcode, NULL AS best_before, 'p' AS printer, "
+                      "0 AS job_id, 0 AS reprint, 'x' AS label_name, 'x' AS label_info, "
+                      "'x' AS account, i AS rowid FROM n;";
+            else if (kind == QLatin1String("trigger"))
+                sql = "CREATE TABLE canary (n INTEGER);"
+                      "CREATE TRIGGER planted AFTER INSERT ON labels "
+                      "BEGIN INSERT INTO canary VALUES (1); END;";
+            else
+                sql = "ALTER TABLE labels RENAME TO old;"
+                      "CREATE TABLE labels (id TEXT, moment TEXT AS ('2024-01-01'), code TEXT,"
+                      " name TEXT, weighed INTEGER, quantity REAL, price REAL, sum REAL,"
+                      " barcode TEXT, best_before TEXT, printer TEXT, job_id INTEGER,"
+                      " reprint INTEGER, label_name TEXT, label_info TEXT);";
+            sqlite3* db = nullptr;
+            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+            // Out of WAL mode, so that reading it makes no -wal or -shm.
+            QCOMPARE(sqlite3_exec(db, "PRAGMA journal_mode=DELETE;", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+            QCOMPARE(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(db);
         }
         const QByteArray hash = FileHash(path);
         const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        QTemporaryDir tmp;
         QProcess p;
-        p.start(Tool(), {QStringLiteral("--file"), path, QStringLiteral("--labels")});
-        QVERIFY(p.waitForFinished(30000));
+        QVERIFY2(
+            RunBounded(p, {QStringLiteral("--file"), path, QStringLiteral("--labels")}, tmp.path()),
+            "the tool keeps reading");
+        // SQLite unlinks its temporary files as it makes them: the file size limit is what
+        // stops one that grows, and the tool would not end normally.
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(FolderSize(tmp.path()), 0);
         const QString err = QString::fromUtf8(p.readAllStandardError());
         if (journal) {
             QVERIFY2(p.exitCode() == 0, qPrintable(err));
@@ -389,6 +465,39 @@ private slots:
                 QCOMPARE(QFileInfo(path + QStringLiteral("-wal")).size(), 0);
         }
         QCOMPARE(after, files);
+    }
+
+    // A FIFO, socket, folder or device link where the tool would read a journal or its
+    // companions, or the settings naming the central journal: named, never waited on.
+    void toolNamesWhatIsNoFile_data() {
+        QTest::addColumn<QString>("file"); // Journal.db, Journal.db-wal or Varnet.ini
+        QTest::addColumn<QString>("kind");
+        for (const QString& kind : notafile::Kinds())
+            for (const char* file : {"Journal.db", "Journal.db-wal", "Varnet.ini"})
+                QTest::addRow("%s as %s", qPrintable(kind), file)
+                    << QString::fromLatin1(file) << kind;
+    }
+    void toolNamesWhatIsNoFile() {
+        QFETCH(QString, file);
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString journal = dir.filePath(QStringLiteral("Journal.db"));
+        const QString target = dir.filePath(file);
+        if (file != QLatin1String("Journal.db"))
+            QVERIFY(QFile::copy(m_path, journal));
+        QVERIFY(notafile::Make(kind, target));
+        const QStringList args =
+            file == QLatin1String("Varnet.ini")
+                ? QStringList{QStringLiteral("--central"), QStringLiteral("--ini"), target}
+                : QStringList{QStringLiteral("--file"), journal, QStringLiteral("--labels")};
+        QTemporaryDir tmp;
+        QProcess p;
+        QVERIFY2(RunBounded(p, args, tmp.path()), "the tool waits");
+        QCOMPARE(p.exitCode(), 1);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+                 QStringLiteral("varnet-journal: %1 — не файл, а %2.\n")
+                     .arg(target, notafile::Word(kind)));
+        QVERIFY(p.readAllStandardOutput().isEmpty());
     }
 
     void badArguments_data() {

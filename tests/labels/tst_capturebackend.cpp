@@ -1,6 +1,7 @@
 // The capture backend of the test and demo queues runs as root: it writes only into a
 // folder that root owns and nobody else can write to, never through a symbolic link, and a
-// reader never sees half a job.
+// reader never sees half a job. What the test printers receive stays on this machine and
+// with root: the IPP printer listens on loopback only, and no other account reads a job.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -127,6 +128,47 @@ private slots:
 
     // In a sound folder the job replaces whatever bears its name, a link included, without
     // writing through it, and no temporary file stays behind.
+    // The jobs of the shared queues, and a job the backend stores: another account reads
+    // none of them (what a label holds is what the counter sold).
+    void jobsAreRootsAlone() {
+        const QString shared =
+            qEnvironmentVariable("VARNET_CUPS_CAPTURE", QStringLiteral("/var/spool/varnet-jobs"));
+        for (const QString& folder :
+             {shared, shared + QStringLiteral("/VarnetZPL"), shared + QStringLiteral("-ipp")}) {
+            QFileInfo info(folder);
+            QVERIFY2(info.isDir() && !info.isSymLink(), qPrintable(folder));
+            QCOMPARE(info.ownerId(), 0u);
+            QCOMPARE(int(info.permissions() &
+                         (QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther)),
+                     0);
+        }
+        const QString folder = m_dir.filePath(QStringLiteral("closed"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(::chmod(QFile::encodeName(folder).constData(), 0755) == 0);
+        QCOMPARE(RunBackend(folder), 0);
+        const QString job = folder + QStringLiteral("/job-7-Pelgrin.prn");
+        QCOMPARE(Read(job), kJob);
+        QCOMPARE(int(QFileInfo(job).permissions() & (QFile::ReadGroup | QFile::ReadOther)), 0);
+        // Even in a folder others may enter.
+        QVERIFY(!AsNobody({QStringLiteral("cat"), job}));
+    }
+
+    // The IPP printer of the tests answers on loopback and nowhere else.
+    void ippPrinterListensOnLoopbackOnly() {
+        QProcess ss;
+        ss.start(QStringLiteral("ss"), {QStringLiteral("-Hltn"), QStringLiteral("sport = :8631")});
+        QVERIFY(ss.waitForFinished(30000));
+        const QStringList lines =
+            QString::fromLatin1(ss.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(!lines.isEmpty(), "nothing listens on port 8631");
+        for (const QString& line : lines) {
+            const QString local = line.simplified().section(QLatin1Char(' '), 3, 3);
+            QVERIFY2(local.startsWith(QLatin1String("127.0.0.1:")) ||
+                         local.startsWith(QLatin1String("[::1]:")),
+                     qPrintable(line));
+        }
+    }
+
     void soundFolderStoresTheJob() {
         const QString folder = m_dir.filePath(QStringLiteral("sound"));
         QVERIFY(QDir().mkpath(folder));

@@ -341,12 +341,13 @@ void TestLayoutFile::failedSaveKeepsOldFileAndReports() {
     QCOMPARE(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Varnet.cfg"});
     QCOMPARE(layouts.m_layoutWeight, Busy()); // the edits stay in memory
 
-    // A folder in the file's place: no access.
+    // A folder in the file's place is named as one, and stays.
     messages.Clear();
     QVERIFY(QDir(dir.Path()).mkdir(QStringLiteral("QLabel.cfg")));
     QVERIFY(!layouts.SaveLayout(false));
     QCOMPARE(messages.Texts(),
-             QStringList{QStringLiteral("Нет доступа к %1/QLabel.cfg.").arg(dir.Path())});
+             QStringList{QStringLiteral("%1/QLabel.cfg — не файл, а папка.").arg(dir.Path())});
+    QVERIFY(QFileInfo(dir.File(QStringLiteral("QLabel.cfg"))).isDir());
 }
 
 // An installer may link the layouts of several counters to one shared file: the link stays,

@@ -1,5 +1,7 @@
-// The command-line tool varnet-label: layout files, rendering to a picture, and its errors.
+// The command-line tool varnet-label: layout files, rendering to a picture, and its errors;
+// a FIFO or the like in a layout file's place is named, never waited on.
 #include "labels/layoutfile.h"
+#include "support/notafile.h"
 
 #include <QImage>
 #include <QProcess>
@@ -13,8 +15,14 @@ struct Run {
     QString err;
 };
 
-Run Tool(const QStringList& args) {
+// counterDir, when given, is the tool's counter folder.
+Run Tool(const QStringList& args, const QString& counterDir = QString()) {
     QProcess p;
+    if (!counterDir.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VARNET_COUNTER_DIR"), counterDir);
+        p.setProcessEnvironment(env);
+    }
     p.start(qEnvironmentVariable("VARNET_BINARY_DIR") + QStringLiteral("/bin/varnet-label"), args);
     Run r;
     if (!p.waitForFinished(60000))
@@ -47,6 +55,8 @@ private slots:
     void sampleRendersAndReadsBack();
     void errors_data();
     void errors();
+    void layoutIsNoFile_data();
+    void layoutIsNoFile();
 
 private:
     QTemporaryDir m_dir;
@@ -183,6 +193,37 @@ void TestVarnetLabel::errors() {
     const Run r = Tool(args);
     QVERIFY(r.code > 0);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+void TestVarnetLabel::layoutIsNoFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("given"); // --layout, or the weight label's file of the counter
+    for (const QString& kind : notafile::Kinds()) {
+        QTest::addRow("%s given", qPrintable(kind)) << kind << true;
+        QTest::addRow("%s in the counter folder", qPrintable(kind)) << kind << false;
+    }
+}
+
+void TestVarnetLabel::layoutIsNoFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, given);
+    QTemporaryDir dir;
+    const QString layout = dir.filePath(QStringLiteral("Varnet.cfg"));
+    QVERIFY(notafile::Make(kind, layout));
+    const QString picture = dir.filePath(QStringLiteral("label.png"));
+    QStringList args{"render", "--barcode", "1",     "--page", "58x40",
+                     "--dpi",  "203",       "--out", picture};
+    if (given)
+        args << QStringLiteral("--layout") << layout;
+    const Run r = Tool(args, dir.path());
+    QCOMPARE(r.code, 1);
+    const QString named = given ? QStringLiteral("%1 — не файл, а %2.")
+                                : QStringLiteral("Файл макета этикетки %1 не читается (это не "
+                                                 "файл, а %2), поэтому этикетка пуста.");
+    QVERIFY2(r.err.contains(named.arg(layout, notafile::Word(kind))), qPrintable(r.err));
+    QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+    // The blank label is drawn all the same, to show what is wrong.
+    QCOMPARE(QFile::exists(picture), !given);
 }
 
 QTEST_GUILESS_MAIN(TestVarnetLabel)

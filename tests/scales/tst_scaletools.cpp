@@ -1,5 +1,6 @@
 // The installers' diagnostic varnet-scale and the simulator program varnet-scale-sim, run as
-// the programs they are.
+// the programs they are; a port an ordinary account may not open is explained by the
+// device's owner, group and mode.
 #include "app/varnetapp.h"
 #include "scales/scalefactory.h"
 #include "simulatedscale.h"
@@ -12,6 +13,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Protocol = CScaleSimulator::Protocol;
 Q_DECLARE_METATYPE(Protocol)
@@ -33,9 +40,14 @@ struct Run {
     QString err;
 };
 
-Run RunScaleTool(const QStringList& args, int timeoutMs = 30000) {
+// prefix, when given, runs the tool through it (setpriv as another account).
+Run RunScaleTool(const QStringList& args, int timeoutMs = 30000,
+                 const QStringList& prefix = QStringList()) {
     QProcess p;
-    p.start(Program("varnet-scale"), args);
+    if (prefix.isEmpty())
+        p.start(Program("varnet-scale"), args);
+    else
+        p.start(prefix.first(), prefix.mid(1) + QStringList{Program("varnet-scale")} + args);
     Run r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -259,6 +271,62 @@ private Q_SLOTS:
         QCOMPARE(r.exitCode, exitCode);
         QVERIFY2(r.err.contains(error), qPrintable(r.err));
         QCOMPARE(r.out, QByteArray());
+    }
+
+    // A terminal this account may not open. The message names who may (owner, group, mode),
+    // and says that the account lacks the group dialout only where that is the cause: a
+    // device of that group, an account outside it (or put in it after it logged in).
+    void portClosedToTheAccount_data() {
+        QTest::addColumn<QString>("group"); // the device's
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("as"); // setpriv's account and groups
+        QTest::addColumn<QString>("reason");
+        const QStringList nobody{"--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+        const QStringList op{"--reuid=varnet-operator", "--regid=varnet-operator"};
+        QTest::newRow("dialout device, account outside dialout")
+            << "dialout" << 0660 << nobody
+            << "нет доступа (владелец root, группа dialout, права crw-rw----; учётная запись не "
+               "в группе dialout)";
+        QTest::newRow("dialout device, account put in dialout after it logged in")
+            << "dialout" << 0660 << (op + QStringList{"--clear-groups"})
+            << "нет доступа (владелец root, группа dialout, права crw-rw----; учётная запись "
+               "включена в группу dialout после входа в систему: войдите в систему заново)";
+        QTest::newRow("dialout device closed to its group")
+            << "dialout" << 0600 << (op + QStringList{"--init-groups"})
+            << "нет доступа (владелец root, группа dialout, права crw-------)";
+        QTest::newRow("device of another group")
+            << "tty" << 0620 << (op + QStringList{"--init-groups"})
+            << "нет доступа (владелец root, группа tty, права crw--w----)";
+    }
+    void portClosedToTheAccount() {
+        QFETCH(QString, group);
+        QFETCH(int, mode);
+        QFETCH(QStringList, as);
+        QFETCH(QString, reason);
+        if (::geteuid() != 0)
+            QSKIP("giving a terminal away and running as another account needs root");
+        // The tests' operator accounts (varnet-operator, in dialout), made once per machine.
+        QCOMPARE(QProcess::execute(QStringLiteral("bash"),
+                                   {QStringLiteral("-c"),
+                                    QStringLiteral("source \"$0\" && ensure_operator"),
+                                    qEnvironmentVariable("VARNET_SOURCE_DIR") +
+                                        QStringLiteral("/tests/package/testuser.sh")}),
+                 0);
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0);
+        QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        const QByteArray device = ::ptsname(master);
+        const struct group* gr = ::getgrnam(group.toLatin1().constData());
+        QVERIFY(gr);
+        QCOMPARE(::chown(device.constData(), 0, gr->gr_gid), 0);
+        QCOMPARE(::chmod(device.constData(), mode_t(mode)), 0);
+        const Run r = RunScaleTool({"--protocol", "cas", "--device", QString::fromLatin1(device)},
+                                   30000, QStringList{QStringLiteral("setpriv")} + as);
+        ::close(master);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("Ошибка открытия порта %1: %2")
+                                    .arg(QString::fromLatin1(device), reason)),
+                 qPrintable(r.err));
     }
 
     // The simulator program's commands for the text families: an unstable run, busy, a

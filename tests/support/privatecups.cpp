@@ -40,7 +40,7 @@ bool PrivateScheduler::Start(QString* error) {
     for (const char* sub : {"etc/ppd", "spool/tmp", "cache", "state", "log", "capture"})
         d.mkpath(QString::fromLatin1(sub));
     ::chmod(QFile::encodeName(d.path()).constData(), 0755);
-    ::chmod(QFile::encodeName(CaptureFolder()).constData(), 0755);
+    ::chmod(QFile::encodeName(CaptureFolder()).constData(), 0700);
     const QByteArray root = QFile::encodeName(d.path());
     if (!Write(d.filePath(QStringLiteral("etc/cupsd.conf")),
                "Listen " + QFile::encodeName(Socket()) +

@@ -22,7 +22,7 @@ public:
     void Kill();
 
     QString Socket() const;
-    // A folder for captured jobs that the backend accepts (root's, mode 0755).
+    // A folder for captured jobs that the backend accepts (root's alone, mode 0700).
     QString CaptureFolder() const;
     // A queue of CUPS's sample Zebra ZPL driver for a 58 x 40 mm label at 203 dpi that
     // stores its jobs in the capture folder.

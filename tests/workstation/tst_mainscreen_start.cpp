@@ -1,8 +1,13 @@
 // The main screen's start: it comes up at 800 by 600 whatever the database does, connects
-// the database last, and nothing but the close command ends it.
+// the database last, and nothing but the close command ends it; a FIFO in the settings
+// file's place holds nothing up.
 #include "app/varnetapp.h"
 #include "democatalogue.h"
+#include "journal/journal.h"
+#include "labels/labellayouts.h"
+#include "platform/counterfiles.h"
 #include "support/messagerecorder.h"
+#include "support/notafile.h"
 #include "support/testdb.h"
 #include "support/testdir.h"
 #include "workstation/varnetdlg.h"
@@ -55,6 +60,41 @@ private Q_SLOTS:
                  qPrintable(messages.Texts()[0]));
         QVERIFY(dlg.isVisible());
         QVERIFY(app.m_db.IsOpen());
+    }
+
+    // Another operator left a FIFO as the settings file. The program starts as it does on a
+    // counter: the settings with their defaults, the layouts, the journal, then the screen,
+    // which comes up; the operator is told once what stands in the file's place.
+    void settingsFileIsAFifo() {
+        TestModuleDir dir;
+        const QString path = dir.File(QStringLiteral("Varnet.ini"));
+        QVERIFY(notafile::Make(QStringLiteral("FIFO"), path));
+        const notafile::FifoRelease release(path, 10000);
+        MessageRecorder messages;
+        {
+            CVarnetApp app;
+            app.SetLabelLayouts(std::make_unique<CLabelLayouts>());
+            app.LoadSettings();
+            QVERIFY(platform::CheckCounterFiles(dir.Path()).isEmpty());
+            app.LoadLabelLayouts();
+            AppJournal().Prepare();
+            CVarnetDlg dlg;
+            ShowAndSettle(dlg);
+            QVERIFY(!release.Released());
+            QVERIFY(dlg.isVisible());
+            QCOMPARE(dlg.windowTitle(), QStringLiteral("Ведант"));
+            QCOMPARE(app.m_settings.User, QStringLiteral("sa"));
+        }
+        AppJournal().Close();
+        QVERIFY(!messages.Texts().isEmpty());
+        QCOMPARE(messages.Texts().first(),
+                 QStringLiteral("Файл настроек %1 не читается (это не файл, а канал FIFO). Пока "
+                                "он не станет доступен, программа работает с настройками по "
+                                "умолчанию, а сохранить настройки в этот файл нельзя.")
+                     .arg(path));
+        // The rest is the database that the defaults name, which is not there.
+        QCOMPARE(messages.Texts().filter(QStringLiteral("FIFO")).size(), 1);
+        QVERIFY(QFileInfo(path).exists() && !QFileInfo(path).isFile());
     }
 
     void onlyTheCloseCommandCloses_data() {

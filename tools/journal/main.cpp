@@ -99,8 +99,12 @@ bool ReadRows(const QCommandLineParser& parser, const QDateTime& from, const QDa
             const QString ini = parser.isSet(QStringLiteral("ini"))
                                     ? parser.value(QStringLiteral("ini"))
                                     : here.filePath(QStringLiteral("Varnet.ini"));
-            connect =
-                CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
+            const platform::CIniFile settings = platform::CIniFile::Load(ini);
+            if (settings.IsUnreadable()) {
+                *error = platform::FileErrorText(settings.ReadError(), ini);
+                return false;
+            }
+            connect = CentralJournalSettings::Load(settings).ConnectionString();
             if (connect.isEmpty()) {
                 *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or "
                                         "Driver and Server); or give --connect")
