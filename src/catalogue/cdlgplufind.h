@@ -24,6 +24,10 @@ public:
     // Local date and time; invalid means the product has no best-before moment.
     QDateTime m_stBestBefore;
 
+    // Takes the selected row into the members above, as confirming does; false when there
+    // is none or it cannot be taken (the operator has been told why).
+    bool TakeSelected();
+
     // The message when a product's fixed best-before date cannot be taken.
     static QString BadBestBeforeText();
 

@@ -7,6 +7,7 @@
 #include "app/varnetapp.h"
 #include "platform/messages.h"
 #include "platform/printer.h"
+#include "ui/touchscroll.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -153,6 +154,10 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     AddEdit(IDC_SECTION, 65, 191, 35, 13);
     m_pFindOrder = AddList(IDC_FINDORDER, 225, 191, 86);
 
+    m_pSound = new QCheckBox(QStringLiteral("Звук при печати"), this);
+    m_pSound->setGeometry(DluRect(7, 213, 90, 10));
+    m_controls[IDC_SOUND] = m_pSound;
+
     auto* ok = new QPushButton(QStringLiteral("ОК"), this);
     ok->setGeometry(DluRect(103, 211, 50, 14));
     ok->setDefault(true);
@@ -162,6 +167,17 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     cancel->setGeometry(DluRect(164, 211, 50, 14));
     m_controls[2] = cancel;
     connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
+    auto* speedKeys = new QPushButton(QStringLiteral("Быстрые клавиши..."), this);
+    speedKeys->setGeometry(DluRect(225, 211, 86, 14));
+    speedKeys->setAutoDefault(false);
+    speedKeys->hide();
+    m_controls[IDC_SPEEDKEYS] = speedKeys;
+    connect(speedKeys, &QPushButton::clicked, this, [this] {
+        if (m_pfnSpeedKeys)
+            m_pfnSpeedKeys(this);
+    });
+    // The device list scrolls by a finger's swipe.
+    EnableSwipeScrolling(m_pDevices->view());
 
     const CVarnetApp* app = CVarnetApp::Instance();
     const AppSettings settings = app ? app->m_settings : AppSettings();
@@ -171,6 +187,11 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     m_pFindOrder->addItems(SearchOrderEntries());
     PutValues(ConfigValuesFromSettings(settings));
     ShowPortDevice();
+}
+
+void CAppConfig::SetSpeedKeysEditor(std::function<void(QWidget*)> open) {
+    m_pfnSpeedKeys = std::move(open);
+    Control(IDC_SPEEDKEYS)->setVisible(bool(m_pfnSpeedKeys));
 }
 
 void CAppConfig::OnDeviceChosen(int index) {
@@ -292,6 +313,7 @@ void CAppConfig::PutValues(const AppConfigValues& v) {
         v.FindOrder >= 0 && v.FindOrder < m_pFindOrder->count() ? v.FindOrder : -1);
     setText(IDC_ROUNDTO, v.RoundTo);
     m_pPenny->setChecked(v.Penny);
+    m_pSound->setChecked(v.Sound);
     for (int id : {IDC_EIWEIGHT, IDC_EIQUANTITY, IDC_EICURRENCY})
         Control(id)->setEnabled(v.PrintEI);
 }
@@ -316,6 +338,7 @@ AppConfigValues CAppConfig::TakeValues() const {
     v.FindOrder = m_pFindOrder->currentIndex();
     v.RoundTo = LineText(Control(IDC_ROUNDTO));
     v.Penny = m_pPenny->isChecked();
+    v.Sound = m_pSound->isChecked();
     return v;
 }
 

@@ -95,6 +95,7 @@ AppConfigValues ConfigValuesFromSettings(const AppSettings& s) {
     v.FindOrder = s.FindOrder >= 0 && s.FindOrder <= 2 ? s.FindOrder : -1;
     v.RoundTo = QString::number(s.RoundTo);
     v.Penny = s.Penny;
+    v.Sound = s.Sound;
     return v;
 }
 
@@ -117,6 +118,7 @@ void StoreConfigValues(const AppConfigValues& v, AppSettings& s) {
     s.FindOrder = v.FindOrder;
     s.RoundTo = uint32_t(WholeNumber(v.RoundTo).value_or(0));
     s.Penny = v.Penny;
+    s.Sound = v.Sound;
 }
 
 int ChooseListEntry(const QStringList& entries, const QString& text) {

@@ -32,6 +32,8 @@ enum AppConfigControl {
     IDC_FINDORDER = 1066,
     IDC_ROUNDTO = 1069,
     IDC_PENNY = 1071,
+    IDC_SOUND = 1072,
+    IDC_SPEEDKEYS = 1073,
 };
 
 struct AppConfigValues {
@@ -53,6 +55,7 @@ struct AppConfigValues {
     int FindOrder = -1; // index of the chosen search-order entry, -1 for none
     QString RoundTo;    // as typed
     bool Penny = false;
+    bool Sound = true;
 };
 
 // The typing limit of a text control, 0 for none.

@@ -112,13 +112,21 @@ private:
 };
 } // namespace
 
+namespace {
+double g_dProgramScale = 1.0;
+} // namespace
+
+double ProgramControlsScale() {
+    return g_dProgramScale;
+}
+
 int TouchRowHeight(double factor) {
     return qRound(kTouchRow * std::max(1.0, factor));
 }
 
 void ScaleProgramControls(double factor) {
     static std::optional<QFont> design;
-    static double current = 1.0;
+    double& current = g_dProgramScale;
     if (factor <= 0.0 || factor == current)
         return;
     if (!design)

@@ -59,10 +59,11 @@ bool SplitProductInfo(const QString& name, const QString& info, QString* printed
 namespace {
 
 // Draws the label of the given values on the layout of its kind, reads it back and sends it
-// to the spooler. True when the spooler accepted the job; its id is then in *jobId. Every
-// failure is told to the operator.
+// to the spooler. True when the spooler accepted the job; its id is then in *jobId and the
+// page it got, dot for dot, in *sent. Every failure is told to the operator.
 bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& packed,
-               const AppSettings& settings, QWidget* owner, int* jobId, QString* failure) {
+               const AppSettings& settings, QWidget* owner, int* jobId, QString* failure,
+               QImage* sent) {
     const auto fail = [owner, failure](const QString& text, const QString& caption) {
         *failure = text;
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
@@ -89,7 +90,7 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     // a label and a wrong sale at the till.
     const std::optional<PrintStep> failed =
         platform::PrintOnePage(job, settings.PrinterName, QStringLiteral("Pelgrin"),
-                               [&label, &unreadable](const QSize& size) {
+                               [&label, &unreadable, sent](const QSize& size) {
                                    QImage page = label.m_bmpPage;
                                    if (page.size() != size) {
                                        page = QImage(size, QImage::Format_Grayscale8);
@@ -98,7 +99,10 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
                                        label.DrawTo(painter, size.width(), size.height());
                                    }
                                    unreadable = label.CheckPage(page);
-                                   return unreadable.isEmpty() ? page : QImage();
+                                   if (!unreadable.isEmpty())
+                                       return QImage();
+                                   *sent = page;
+                                   return page;
                                });
     if (failed == PrintStep::CheckPage && !unreadable.isEmpty()) {
         // A layout that did not come from its file draws nothing: the file is what to name.
@@ -130,13 +134,42 @@ QString BarcodeDigits(uint64_t value) {
     return digits + QString::number(ean13::CheckDigit(digits));
 }
 
+// A label the spooler accepted, in the packing journal.
+void RecordPrinted(const CurrentProduct& product, const LabelData& data, const QDateTime& packed,
+                   int jobId, const QString& printer) {
+    JournalRow row;
+    row.id = JournalRow::NewId();
+    row.moment = packed;
+    row.code = product.m_strCode;
+    row.name = product.m_strName;
+    row.weighed = product.m_bWeighed;
+    row.quantity = data.dQuantity;
+    row.price = product.m_dPrice;
+    row.sum = data.dSum;
+    row.barcode = BarcodeDigits(data.nBarcode);
+    row.bestBefore = product.m_stBestBefore;
+    row.printer = printer;
+    row.jobId = jobId;
+    row.labelName = data.strName;
+    row.labelInfo = data.strInfo;
+    row.account = platform::AccountName();
+    AppJournal().Record(row);
+}
+
 } // namespace
 
-void PrintLabel(CScreenState& state, QWidget* owner) {
+void PrintLabel(CScreenState& state, QWidget* owner, int copies) {
     CVarnetApp* app = CVarnetApp::Instance();
     const CurrentProduct& product = state.m_product;
-    if (!app || product.m_strCode.isEmpty() || state.m_bPrinting)
+    if (!app || product.m_strCode.isEmpty() || state.m_bPrinting || copies < 1)
         return;
+    if (copies > 1 && product.m_bWeighed) {
+        // Each pack of weighed goods has its own weight and gets its own label.
+        platform::ReportMessage(QStringLiteral("Копии печатаются только для штучного товара"),
+                                platform::ErrorCaption(), platform::MessageIcon::Information,
+                                owner);
+        return;
+    }
     PrintingGuard printing(state.m_bPrinting);
     const AppSettings& settings = app->m_settings;
     const auto refused = [&state](const QString& text) { NoteRefused(state, text); };
@@ -174,30 +207,23 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     if (product.m_stBestBefore.isValid())
         data.stExpiry = ToSystemTime(product.m_stBestBefore);
 
+    // Copies are the same label: one pack moment, each its own job and journal row.
     const QDateTime packed = platform::Now();
-    int jobId = 0;
-    QString failure;
-    if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure))
-        return refused(failure);
-
-    JournalRow row;
-    row.id = JournalRow::NewId();
-    row.moment = packed;
-    row.code = product.m_strCode;
-    row.name = product.m_strName;
-    row.weighed = product.m_bWeighed;
-    row.quantity = quantity;
-    row.price = product.m_dPrice;
-    row.sum = data.dSum;
-    row.barcode = BarcodeDigits(data.nBarcode);
-    row.bestBefore = product.m_stBestBefore;
-    row.printer = settings.PrinterName;
-    row.jobId = jobId;
-    row.labelName = data.strName;
-    row.labelInfo = data.strInfo;
-    row.account = platform::AccountName();
-    AppJournal().Record(row);
+    QImage page;
+    int printed = 0;
+    for (; printed < copies; ++printed) {
+        int jobId = 0;
+        QString failure;
+        if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure, &page)) {
+            if (printed == 0)
+                return refused(failure);
+            // The copies printed so far are in the journal and on the strip.
+            break;
+        }
+        RecordPrinted(product, data, packed, jobId, settings.PrinterName);
+    }
     state.OnLabelPrinted(product.m_bWeighed, quantity);
+    state.m_lastPrinted = PrintedLabel{product, quantity};
     LastLabel& last = state.m_lastLabel;
     last = LastLabel();
     last.kind = LastLabel::Printed;
@@ -206,7 +232,9 @@ void PrintLabel(CScreenState& state, QWidget* owner) {
     last.weighed = product.m_bWeighed;
     last.quantity = quantity;
     last.sum = state.MoneyText(data.dSum);
-    last.barcode = row.barcode;
+    last.barcode = BarcodeDigits(data.nBarcode);
+    last.copies = printed;
+    last.page = page;
 }
 
 bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owner) {
@@ -236,7 +264,8 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
 
     int jobId = 0;
     QString failure;
-    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure)) {
+    QImage page;
+    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure, &page)) {
         NoteRefused(state, failure);
         return false;
     }
@@ -258,5 +287,6 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     last.quantity = original.quantity;
     last.sum = state.MoneyText(original.sum);
     last.barcode = original.barcode;
+    last.page = page;
     return true;
 }

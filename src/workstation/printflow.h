@@ -18,8 +18,9 @@ bool SplitProductInfo(const QString& name, const QString& info, QString* printed
                       QString* printedInfo);
 
 // The print key of the main screen. Does nothing without a product or while a print runs.
-// A label the spooler accepted is recorded in the packing journal.
-void PrintLabel(CScreenState& state, QWidget* owner);
+// A label the spooler accepted is recorded in the packing journal. Copies of a piece label
+// are as many identical labels, each its own job and journal row.
+void PrintLabel(CScreenState& state, QWidget* owner, int copies = 1);
 
 // Prints a label of the journal again with the same values, barcode and pack date, and
 // records it as a reprint. False when it did not print (the operator was told why).

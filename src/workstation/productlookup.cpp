@@ -13,11 +13,35 @@ QString SectionCondition(CVarnetApp& app) {
     return QStringLiteral(" AND sectionId = '%1'").arg(quoted);
 }
 
+namespace {
+QString Quoted(QString text) {
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+} // namespace
+
 QString LookupStatement(CVarnetApp& app, const QString& code) {
-    QString quoted = code;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT pluName, price, sq, info, bHours, bDate FROM plu WHERE plu = '") +
-           quoted + QLatin1Char('\'') + SectionCondition(app);
+    return QStringLiteral("SELECT pluName, price, sq, info, bHours, bDate FROM plu WHERE plu = ") +
+           Quoted(code) + SectionCondition(app);
+}
+
+QMap<QString, double> LookupPrices(CVarnetApp& app, const QStringList& codes) {
+    QMap<QString, double> prices;
+    if (codes.isEmpty() || !app.m_db.IsOpen() || app.m_db.IsLost())
+        return prices;
+    QStringList quoted;
+    for (const QString& code : codes)
+        quoted.append(Quoted(code));
+    platform::odbc::Statement query(app.m_db);
+    query.SetReadOnly();
+    query.ExecDirect(QStringLiteral("SELECT plu, price FROM plu WHERE plu IN (%1)")
+                         .arg(quoted.join(QLatin1Char(','))) +
+                     SectionCondition(app));
+    while (query.Fetch())
+        prices.insert(query.GetText(1).value_or(QString()).trimmed(),
+                      platform::ParseLeadingDouble(query.GetText(2).value_or(QString())));
+    query.CloseCursor();
+    return prices;
 }
 
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {

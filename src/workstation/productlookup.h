@@ -5,7 +5,9 @@
 #include "app/varnetapp.h"
 #include "workstation/screenstate.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 // The section condition " AND sectionId = '...'" when the database restricts products to
 // sections, else empty. Trims the setting SectionID in place (a later save writes the
@@ -24,3 +26,7 @@ bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 // найден". True when a product became current (the caller then sends its price to the
 // scale).
 bool OnTypedProductKey(CVarnetApp& app, CScreenState& state);
+
+// The catalogue's prices of the given codes (of those it has), for the speed keys that show
+// their price; nothing without a connection. Database errors propagate.
+QMap<QString, double> LookupPrices(CVarnetApp& app, const QStringList& codes);

@@ -19,6 +19,14 @@ struct CurrentProduct {
     double m_dPrice = 0.0;
     bool m_bWeighed = true;
     QDateTime m_stBestBefore; // invalid: no best-before moment
+    // A tare in kilograms set for the product on its speed key; none by default.
+    std::optional<double> m_dPresetTare = std::nullopt;
+};
+
+// The product and quantity of the last label the spooler accepted, for the repeat key.
+struct PrintedLabel {
+    CurrentProduct product;
+    double quantity = 0.0;
 };
 
 class CScreenState {
@@ -43,6 +51,8 @@ public:
     bool m_bPrinting = false;
     // The last label tried, for the state strip.
     LastLabel m_lastLabel;
+    // The last label printed, for the repeat key.
+    std::optional<PrintedLabel> m_lastPrinted;
 
     const Displays& GetDisplays() const { return m_displays; }
 
@@ -69,6 +79,12 @@ public:
     void ShowProductNotFound();
     // Makes product current and shows it; the caller sends ScalePrice() to the scale.
     void ShowProduct(const CurrentProduct& product);
+
+    // The repeat key: makes the last printed label's product current with the quantity that
+    // label carried, when a weighed label's weight is still what the scale shows
+    // (scaleWeight). Empty when that label can be printed again now, else the operator's
+    // text why not.
+    QString PrepareRepeat(double scaleWeight);
 
     // What the weight field says, as a number: the weight or count to print.
     double Quantity() const;

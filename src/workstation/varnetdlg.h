@@ -7,6 +7,7 @@
 #include "scales/scalepoller.h"
 #include "workstation/mainlayout.h"
 #include "workstation/screenstate.h"
+#include "workstation/speedkeys.h"
 
 #include <QDialog>
 #include <QMap>
@@ -18,7 +19,10 @@
 
 class CButtonCtrl;
 class CLabel;
+class CLabelPreview;
+class CPrintPage;
 class CPrinterWatch;
+class CSpeedKeyPad;
 
 class CVarnetDlg : public QDialog, public IMainScreen {
     Q_OBJECT
@@ -42,6 +46,32 @@ public:
     // "Журнал фасовки..." and "Повторить последнюю этикетку" in the context menu.
     void AddJournalActions();
     void OnWeightUpdate();
+
+    // A speed key: its product becomes current (with its preset tare), fresh from the
+    // catalogue; a free key or a product gone from the catalogue says so.
+    void OnSpeedKey(int number);
+    // The speed keys as a page over the keypad (the 4:3 screens' way to them; also by a
+    // long press on «Товар», Insert, or the menu).
+    void ShowSpeedKeyPage();
+    // The page of copies and the repeat (a long press on «Печать», or the menu).
+    void ShowPrintPage();
+    void ClosePages();
+    // Identical labels of the current piece product, each journalled.
+    void PrintCopies(int copies);
+    // The last label again, for its product and weight, while the scale shows that weight.
+    void RepeatLabel();
+    // The last label large, as printed.
+    void ShowLastLabel();
+    // Puts a product on a speed key chosen over owner, and saves the keys.
+    void AssignSpeedKey(QWidget* owner, const CurrentProduct& product);
+    // The speed keys' editor over owner (from the settings).
+    void RunSpeedKeyEditor(QWidget* owner);
+    const CSpeedKeys& SpeedKeys() const { return m_speedKeys; }
+    // The bands of keys beside the design (0 left, 1 right) and the pages over the keypad.
+    CSpeedKeyPad* SpeedKeyBand(int side) const { return side == 0 ? m_pBandLeft : m_pBandRight; }
+    CSpeedKeyPad* SpeedKeyPage() const { return m_pSpeedPage; }
+    CPrintPage* PrintPage() const { return m_pPrintPage; }
+    CLabelPreview* LabelPreview() const { return m_pPreview; }
 
     const CScreenState& State() const { return m_state; }
     CScreenState& State() { return m_state; }
@@ -88,6 +118,14 @@ private:
     void UpdatePageSize();
     void UpdateStrip();
     void SendPriceToScale();
+    void AddTouchActions();
+    // The keys, their texts and prices shown anew; prices come from the catalogue.
+    void ShowSpeedKeys(bool askPrices);
+    void SaveSpeedKeys(const QList<SpeedKey>& changes, QWidget* owner);
+    void PlaceSpeedKeys();
+    // After a label was tried: the strip, the preview, its flash and the sound.
+    void AfterLabel(const LastLabel& before);
+    void HideKeypad(bool hide);
     // Long press: a press that stays put for kLongPressMs opens the menu.
     void WatchPress(QObject* watched, QEvent* event);
     void OnLongPress();
@@ -101,6 +139,13 @@ private:
     CLabel* m_pPrinterState = nullptr;
     CLabel* m_pLastLabel = nullptr;
     CPrinterWatch* m_pPrinterWatch = nullptr;
+    CSpeedKeys m_speedKeys;
+    QMap<QString, QString> m_speedKeyPrices; // by product code, as the screen shows money
+    CSpeedKeyPad* m_pBandLeft = nullptr;
+    CSpeedKeyPad* m_pBandRight = nullptr;
+    CSpeedKeyPad* m_pSpeedPage = nullptr;
+    CPrintPage* m_pPrintPage = nullptr;
+    CLabelPreview* m_pPreview = nullptr;
     QMap<int, CButtonCtrl*> m_keys;
     MainLayout m_layout;  // the design, for the frame the window had when first shown
     QSize m_szDesign;     // the client size the design is made for
