@@ -20,6 +20,7 @@
 const QString CTouchKeyboard::kBackspace = QStringLiteral("⌫");
 const QString CTouchKeyboard::kShift = QStringLiteral("⇧");
 const QString CTouchKeyboard::kSpace = QStringLiteral("Пробел");
+const QString CTouchKeyboard::kEnter = QStringLiteral("Ввод");
 const QString CTouchKeyboard::kHide = QStringLiteral("Скрыть");
 const QString CTouchKeyboard::kLatin = QStringLiteral("EN");
 const QString CTouchKeyboard::kCyrillic = QStringLiteral("РУ");
@@ -38,9 +39,9 @@ QStringList Letters(const char* utf8) {
 // How many key widths a key takes; a row is twelve.
 double Weight(const QString& token) {
     if (token == CTouchKeyboard::kSpace)
-        return 4.5;
-    if (token == CTouchKeyboard::kHide)
-        return 2.0;
+        return 3.5;
+    if (token == CTouchKeyboard::kHide || token == CTouchKeyboard::kEnter)
+        return 2.5;
     if (token == CTouchKeyboard::kLatin || token == CTouchKeyboard::kCyrillic)
         return 1.5;
     return 1.0;
@@ -49,7 +50,8 @@ double Weight(const QString& token) {
 bool IsSpecial(const QString& token) {
     return token == CTouchKeyboard::kBackspace || token == CTouchKeyboard::kShift ||
            token == CTouchKeyboard::kSpace || token == CTouchKeyboard::kHide ||
-           token == CTouchKeyboard::kLatin || token == CTouchKeyboard::kCyrillic;
+           token == CTouchKeyboard::kEnter || token == CTouchKeyboard::kLatin ||
+           token == CTouchKeyboard::kCyrillic;
 }
 
 // Opens the keyboard when a text field of a dialog is pressed. Keys typed on a real keyboard
@@ -110,13 +112,13 @@ QList<QStringList> CTouchKeyboard::Rows(bool latin) {
     QStringList digits = Letters("1234567890-");
     digits.append(kBackspace);
     QStringList third = {kShift};
-    third += Letters(latin ? "zxcvbnm.,=#" : "ячсмитьбю.,");
+    third += Letters(latin ? "zxcvbnm.,=:" : "ячсмитьбю.,");
     return {digits,
             Letters(latin ? "qwertyuiop[]" : "йцукенгшщзхъ"),
             Letters(latin ? "asdfghjkl;'\\" : "фывапролджэё"),
             third,
-            {latin ? kCyrillic : kLatin, QStringLiteral("_"), QStringLiteral("/"), kSpace,
-             QStringLiteral(":"), QStringLiteral("@"), kHide}};
+            {latin ? kCyrillic : kLatin, QStringLiteral("_"), QStringLiteral("/"), kSpace, kEnter,
+             kHide}};
 }
 
 CTouchKeyboard::CTouchKeyboard(QWidget* window) : QWidget(window), m_pWindow(window) {
@@ -317,6 +319,10 @@ void CTouchKeyboard::Press(const QString& token) {
     }
     if (token == kSpace) {
         SendKey(Qt::Key_Space, QStringLiteral(" "));
+        return;
+    }
+    if (token == kEnter) {
+        SendKey(Qt::Key_Return, QStringLiteral("\r"));
         return;
     }
     const QString text = m_bShift ? token.toUpper() : token;

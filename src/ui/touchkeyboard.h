@@ -1,5 +1,5 @@
 // A Russian on-screen keyboard for the text fields of the program's dialogs, for a counter
-// without a keyboard: ЙЦУКЕН with digits, backspace, space, a shift key and a Latin layout
+// without a keyboard: ЙЦУКЕН with digits, backspace, space, Enter, a shift key and a Latin layout
 // (for server and account names). A press of a finger (or the mouse) on a text field opens it
 // at the bottom of that field's dialog, which grows to make room and stays on the screen; it
 // types into the field by key events, so the field's validator and length limit apply.
@@ -24,6 +24,7 @@ public:
     static const QString kBackspace; // "⌫"
     static const QString kShift;     // "⇧"
     static const QString kSpace;     // "Пробел"
+    static const QString kEnter;     // "Ввод": the Enter key, which takes what was typed
     static const QString kHide;      // "Скрыть"
     static const QString kLatin;     // "EN": switches to the Latin layout
     static const QString kCyrillic;  // "РУ": switches back

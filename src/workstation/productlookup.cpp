@@ -25,23 +25,27 @@ QString LookupStatement(CVarnetApp& app, const QString& code) {
            Quoted(code) + SectionCondition(app);
 }
 
-QMap<QString, double> LookupPrices(CVarnetApp& app, const QStringList& codes) {
-    QMap<QString, double> prices;
+QMap<QString, CatalogueEntry> LookupEntries(CVarnetApp& app, const QStringList& codes) {
+    QMap<QString, CatalogueEntry> entries;
     if (codes.isEmpty() || !app.m_db.IsOpen() || app.m_db.IsLost())
-        return prices;
+        return entries;
     QStringList quoted;
     for (const QString& code : codes)
         quoted.append(Quoted(code));
     platform::odbc::Statement query(app.m_db);
     query.SetReadOnly();
-    query.ExecDirect(QStringLiteral("SELECT plu, price FROM plu WHERE plu IN (%1)")
+    query.ExecDirect(QStringLiteral("SELECT plu, pluName, price FROM plu WHERE plu IN (%1)")
                          .arg(quoted.join(QLatin1Char(','))) +
                      SectionCondition(app));
-    while (query.Fetch())
-        prices.insert(query.GetText(1).value_or(QString()).trimmed(),
-                      platform::ParseLeadingDouble(query.GetText(2).value_or(QString())));
+    while (query.Fetch()) {
+        CatalogueEntry entry;
+        const QString code = query.GetText(1).value_or(QString()).trimmed();
+        entry.name = query.GetText(2).value_or(QString());
+        entry.price = platform::ParseLeadingDouble(query.GetText(3).value_or(QString()));
+        entries.insert(code, entry);
+    }
     query.CloseCursor();
-    return prices;
+    return entries;
 }
 
 bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code) {

@@ -27,6 +27,11 @@ bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 // scale).
 bool OnTypedProductKey(CVarnetApp& app, CScreenState& state);
 
-// The catalogue's prices of the given codes (of those it has), for the speed keys that show
-// their price; nothing without a connection. Database errors propagate.
-QMap<QString, double> LookupPrices(CVarnetApp& app, const QStringList& codes);
+// A product's name and price as the catalogue has them, for the speed keys.
+struct CatalogueEntry {
+    QString name;
+    double price = 0.0;
+};
+// The catalogue's entries of the given codes (of those it has); nothing without a connection.
+// Database errors propagate.
+QMap<QString, CatalogueEntry> LookupEntries(CVarnetApp& app, const QStringList& codes);

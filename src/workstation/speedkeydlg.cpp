@@ -185,7 +185,7 @@ void CSpeedKeyEditor::FreeKey() {
 
 void CSpeedKeyEditor::ShowKeys() {
     for (CSpeedKeyButton* button : m_pPad->KeyButtons())
-        button->SetKey(m_keys[button->Number()], QString());
+        button->SetKey(m_keys[button->Number()], SpeedKeyProduct());
 }
 
 QList<SpeedKey> CSpeedKeyEditor::Changes() const {

@@ -14,18 +14,27 @@ const QColor kNameColour(0, 0, 160);
 const QColor kPriceColour(0, 100, 220);
 const QColor kChosenColour(150, 200, 255);
 
-// The largest font, up to the given pixel size, in which text fits the box by words.
-QFont FittingFont(const QString& text, const QRect& box, int pixels) {
+QFont KeyFont(int pixels, bool bold) {
     QFont font(QStringLiteral("Arial"));
-    font.setBold(true);
-    for (; pixels > 8; --pixels) {
-        font.setPixelSize(pixels);
-        const QRect needed =
-            QFontMetrics(font).boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, text);
-        if (needed.width() <= box.width() && needed.height() <= box.height())
-            break;
-    }
+    font.setBold(bold);
+    font.setPixelSize(pixels);
     return font;
+}
+
+// The font of the number and the price: a sixth of the key's height, narrower where a price
+// would not fit across.
+QFont SmallFont(const QString& widest, int height, int width) {
+    int pixels = std::clamp(height / 6, 9, 18);
+    while (pixels > 8 && QFontMetrics(KeyFont(pixels, false)).horizontalAdvance(widest) > width)
+        --pixels;
+    return KeyFont(pixels, false);
+}
+
+// Whether text fits the box by words at the given size.
+bool Fits(const QString& text, const QRect& box, int pixels) {
+    const QRect needed = QFontMetrics(KeyFont(pixels, true))
+                             .boundingRect(box, Qt::AlignCenter | Qt::TextWordWrap, text);
+    return needed.width() <= box.width() && needed.height() <= box.height();
 }
 } // namespace
 
@@ -35,10 +44,11 @@ CSpeedKeyButton::CSpeedKeyButton(int number, QWidget* parent)
     setObjectName(QStringLiteral("speedKey%1").arg(number));
 }
 
-void CSpeedKeyButton::SetKey(const SpeedKey& key, const QString& price) {
+void CSpeedKeyButton::SetKey(const SpeedKey& key, const SpeedKeyProduct& product) {
     m_key = key;
-    m_strPrice = key.IsAssigned() && key.showPrice ? price : QString();
-    setText(key.IsAssigned() ? (key.name.isEmpty() ? key.code : key.name) : QString());
+    m_strPrice = key.IsAssigned() && key.showPrice ? product.price : QString();
+    const QString name = !key.name.isEmpty() ? key.name : product.name;
+    setText(key.IsAssigned() ? (name.isEmpty() ? key.code : name) : QString());
     setToolTip(key.IsAssigned() ? QStringLiteral("%1: %2").arg(key.code, text()) : QString());
     update();
 }
@@ -46,6 +56,26 @@ void CSpeedKeyButton::SetKey(const SpeedKey& key, const QString& price) {
 void CSpeedKeyButton::SetChosen(bool chosen) {
     m_bChosen = chosen;
     update();
+}
+
+void CSpeedKeyButton::SetNamePixels(int pixels) {
+    m_nNamePixels = pixels;
+    update();
+}
+
+int CSpeedKeyButton::LargestNamePixels() const {
+    int pixels = std::clamp(height() / 4, 10, 26);
+    while (pixels > 8 && !Fits(text(), NameBox(), pixels))
+        --pixels;
+    return pixels;
+}
+
+QRect CSpeedKeyButton::NameBox() const {
+    const int h = height();
+    const int pad = std::max(3, h / 14);
+    const int line = QFontMetrics(SmallFont(m_strPrice, h, width() - 2 * pad)).height();
+    return QRect(pad, pad / 2 + line * 3 / 4, width() - 2 * pad,
+                 h - pad - line * 3 / 4 - (m_strPrice.isEmpty() ? pad : line + pad));
 }
 
 void CSpeedKeyButton::paintEvent(QPaintEvent*) {
@@ -57,24 +87,29 @@ void CSpeedKeyButton::paintEvent(QPaintEvent*) {
 
     const int h = height();
     const int pad = std::max(3, h / 14);
-    QFont small(QStringLiteral("Arial"));
-    small.setPixelSize(std::clamp(h / 6, 9, 18));
-    const int smallLine = QFontMetrics(small).height();
+    const QFont small = SmallFont(m_strPrice, h, width() - 2 * pad);
+    const int line = QFontMetrics(small).height();
     p.setFont(small);
     p.setPen(kNumberColour);
-    p.drawText(QRect(pad, pad / 2, width() - 2 * pad, smallLine), Qt::AlignLeft | Qt::AlignTop,
+    p.drawText(QRect(pad, pad / 2, width() - 2 * pad, line), Qt::AlignLeft | Qt::AlignTop,
                QString::number(m_nNumber));
     if (!m_key.IsAssigned())
         return;
-    QRect body(pad, pad / 2 + smallLine * 3 / 4, width() - 2 * pad,
-               h - pad - smallLine * 3 / 4 - (m_strPrice.isEmpty() ? pad : smallLine + pad));
-    p.setFont(FittingFont(text(), body, std::clamp(h / 4, 10, 26)));
+    const int pixels = m_nNamePixels > 0 ? m_nNamePixels : LargestNamePixels();
+    p.setFont(KeyFont(pixels, true));
     p.setPen(isEnabled() ? kNameColour : ui::kKeyDisabledText);
-    p.drawText(body, Qt::AlignCenter | Qt::TextWordWrap, text());
+    // A word longer than the key is broken where the key ends rather than cut off.
+    const QRect box = NameBox();
+    p.setClipRect(box);
+    p.drawText(box,
+               Qt::AlignCenter |
+                   (Fits(text(), box, pixels) ? Qt::TextWordWrap : Qt::TextWrapAnywhere),
+               text());
+    p.setClipping(false);
     if (!m_strPrice.isEmpty()) {
         p.setFont(small);
         p.setPen(kPriceColour);
-        p.drawText(QRect(pad, h - pad - smallLine, width() - 2 * pad, smallLine),
+        p.drawText(QRect(pad, h - pad - line, width() - 2 * pad, line),
                    Qt::AlignRight | Qt::AlignBottom, m_strPrice);
     }
 }
@@ -95,16 +130,33 @@ CSpeedKeyPad::CSpeedKeyPad(int first, int count, bool page, QWidget* parent)
     }
 }
 
-void CSpeedKeyPad::SetKeys(const CSpeedKeys& keys, const QMap<QString, QString>& prices) {
+void CSpeedKeyPad::SetKeys(const CSpeedKeys& keys, const QMap<QString, SpeedKeyProduct>& products) {
     for (CSpeedKeyButton* button : m_keys) {
         const SpeedKey key = keys.Key(button->Number());
-        button->SetKey(key, prices.value(key.code));
+        button->SetKey(key, products.value(key.code));
     }
+    EvenNames();
+}
+
+void CSpeedKeyPad::EvenNames() {
+    // One size for every name of the pad, the largest at which all of them fit, but never so
+    // small that it cannot be read at arm's length: keys side by side read as a set.
+    int pixels = 0;
+    int least = 12;
+    for (const CSpeedKeyButton* button : m_keys) {
+        least = std::max(least, button->height() / 10);
+        if (button->Key().IsAssigned())
+            pixels = pixels == 0 ? button->LargestNamePixels()
+                                 : std::min(pixels, button->LargestNamePixels());
+    }
+    for (CSpeedKeyButton* button : m_keys)
+        button->SetNamePixels(pixels == 0 ? 0 : std::max(pixels, least));
 }
 
 void CSpeedKeyPad::PlaceKeys(const QList<QRect>& keys, const QRect& close) {
     for (int i = 0; i < m_keys.size() && i < keys.size(); ++i)
         m_keys[i]->setGeometry(keys[i]);
+    EvenNames();
     if (m_pClose && !close.isEmpty())
         m_pClose->setGeometry(close);
 }

@@ -12,28 +12,41 @@
 #include <QRect>
 #include <QWidget>
 
+// What the catalogue says of a key's product: its name (shown when the key has no text of its
+// own) and its price as the screen shows money (shown when the key asks for it).
+struct SpeedKeyProduct {
+    QString name;
+    QString price;
+};
+
 class CSpeedKeyButton : public CButtonCtrl {
     Q_OBJECT
 
 public:
     explicit CSpeedKeyButton(int number, QWidget* parent = nullptr);
 
-    // The key as set, and the price text it shows (empty: none).
-    void SetKey(const SpeedKey& key, const QString& price);
+    // The key as set, with what the catalogue says of its product.
+    void SetKey(const SpeedKey& key, const SpeedKeyProduct& product);
     int Number() const { return m_nNumber; }
     const SpeedKey& Key() const { return m_key; }
     const QString& PriceText() const { return m_strPrice; }
     // Marks the key chosen in a dialog that assigns keys.
     void SetChosen(bool chosen);
+    // The size of the name's letters in pixels (0: the largest that fits this key).
+    void SetNamePixels(int pixels);
+    int LargestNamePixels() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    QRect NameBox() const;
+
     int m_nNumber;
     SpeedKey m_key;
     QString m_strPrice;
     bool m_bChosen = false;
+    int m_nNamePixels = 0;
 };
 
 class CSpeedKeyPad : public QWidget {
@@ -44,8 +57,8 @@ public:
     // closes it.
     CSpeedKeyPad(int first, int count, bool page, QWidget* parent = nullptr);
 
-    // The keys as set, with the prices by product code (texts as the screen shows money).
-    void SetKeys(const CSpeedKeys& keys, const QMap<QString, QString>& prices);
+    // The keys as set, with what the catalogue says of their products, by product code.
+    void SetKeys(const CSpeedKeys& keys, const QMap<QString, SpeedKeyProduct>& products);
     // Places the keys (in this widget's coordinates, in their order) and the close key.
     void PlaceKeys(const QList<QRect>& keys, const QRect& close = QRect());
     // Places the keys as a grid filling the pad, now and whenever it is resized.
@@ -64,6 +77,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void EvenNames();
+
     int m_nFirst;
     bool m_bPage;
     int m_nGridGap = 0; // a grid filling the pad, when not 0

@@ -624,25 +624,26 @@ void CVarnetDlg::AddTouchActions() {
         &CVarnetDlg::ShowLastLabel);
 }
 
-void CVarnetDlg::ShowSpeedKeys(bool askPrices) {
-    if (askPrices) {
-        m_speedKeyPrices.clear();
+void CVarnetDlg::ShowSpeedKeys(bool askCatalogue) {
+    if (askCatalogue) {
+        m_speedKeyProducts.clear();
         QStringList codes;
         for (const SpeedKey& key : m_speedKeys.Keys())
-            if (key.showPrice)
-                codes.append(key.code);
+            codes.append(key.code);
         CVarnetApp* app = CVarnetApp::Instance();
         try {
-            const QMap<QString, double> prices =
-                app ? LookupPrices(*app, codes) : QMap<QString, double>();
-            for (auto it = prices.begin(); it != prices.end(); ++it)
-                m_speedKeyPrices.insert(it.key(), m_state.MoneyText(it.value()).trimmed());
+            const QMap<QString, CatalogueEntry> entries =
+                app ? LookupEntries(*app, codes) : QMap<QString, CatalogueEntry>();
+            for (auto it = entries.begin(); it != entries.end(); ++it)
+                m_speedKeyProducts.insert(
+                    it.key(), {it.value().name, m_state.MoneyText(it.value().price).trimmed()});
         } catch (const platform::odbc::DatabaseError&) {
-            // The keys show no prices; a tap on one tells the operator what the catalogue says.
+            // The keys show their own texts and no prices; a tap on one tells the operator
+            // what the catalogue says.
         }
     }
     for (CSpeedKeyPad* pad : {m_pBandLeft, m_pBandRight, m_pSpeedPage})
-        pad->SetKeys(m_speedKeys, m_speedKeyPrices);
+        pad->SetKeys(m_speedKeys, m_speedKeyProducts);
 }
 
 void CVarnetDlg::PlaceSpeedKeys() {
@@ -738,8 +739,8 @@ void CVarnetDlg::OnSpeedKey(int number) {
             product.m_dPresetTare = key.tare;
             m_state.ShowProduct(product);
             shown = true;
-            if (key.showPrice)
-                m_speedKeyPrices.insert(key.code, m_state.MoneyText(product.m_dPrice).trimmed());
+            m_speedKeyProducts.insert(
+                key.code, {product.m_strName, m_state.MoneyText(product.m_dPrice).trimmed()});
         } else {
             m_state.ShowProductNotFound();
             vanished = app->m_db.IsOpen() && !app->m_db.IsLost();

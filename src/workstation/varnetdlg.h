@@ -7,6 +7,7 @@
 #include "scales/scalepoller.h"
 #include "workstation/mainlayout.h"
 #include "workstation/screenstate.h"
+#include "workstation/speedkeypad.h"
 #include "workstation/speedkeys.h"
 
 #include <QDialog>
@@ -119,8 +120,8 @@ private:
     void UpdateStrip();
     void SendPriceToScale();
     void AddTouchActions();
-    // The keys, their texts and prices shown anew; prices come from the catalogue.
-    void ShowSpeedKeys(bool askPrices);
+    // The keys shown anew; askCatalogue: with their products' names and prices read afresh.
+    void ShowSpeedKeys(bool askCatalogue);
     void SaveSpeedKeys(const QList<SpeedKey>& changes, QWidget* owner);
     void PlaceSpeedKeys();
     // After a label was tried: the strip, the preview, its flash and the sound.
@@ -140,7 +141,7 @@ private:
     CLabel* m_pLastLabel = nullptr;
     CPrinterWatch* m_pPrinterWatch = nullptr;
     CSpeedKeys m_speedKeys;
-    QMap<QString, QString> m_speedKeyPrices; // by product code, as the screen shows money
+    QMap<QString, SpeedKeyProduct> m_speedKeyProducts; // the catalogue's, by product code
     CSpeedKeyPad* m_pBandLeft = nullptr;
     CSpeedKeyPad* m_pBandRight = nullptr;
     CSpeedKeyPad* m_pSpeedPage = nullptr;

@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QScroller>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -96,6 +97,9 @@ private Q_SLOTS:
         QCOMPARE(field->text(), QStringLiteral("Сыр 50q\\й"));
         // The keys never took the focus from the field.
         QVERIFY(field->hasFocus());
+        QSignalSpy entered(field, &QLineEdit::returnPressed);
+        Tap(keyboard->KeyFor(CTouchKeyboard::kEnter));
+        QCOMPARE(entered.count(), 1);
 
         Tap(keyboard->KeyFor(CTouchKeyboard::kHide));
         QVERIFY(!keyboard->isVisible());
@@ -220,6 +224,14 @@ private Q_SLOTS:
         QTRY_VERIFY(list->verticalScrollBar()->value() > released);
         QTRY_COMPARE_WITH_TIMEOUT(QScroller::scroller(area)->state(), QScroller::Inactive, 10000);
         QCOMPARE(list->currentRow(), 0); // the swipe chose nothing
+
+        // A double tap on a row is still a double click (the search takes its product so).
+        QSignalSpy twice(list, &QListWidget::itemDoubleClicked);
+        const QPoint row = list->visualItemRect(list->itemAt(start.x(), 100)).center();
+        QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, row);
+        QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier, row);
+        QTRY_COMPARE(twice.count(), 1);
+        QCOMPARE(list->currentRow(), list->row(list->itemAt(row)));
     }
 };
 

@@ -93,9 +93,10 @@ bool JobsArrive(const QString& queue, const QList<JournalRow>& rows) {
     return false;
 }
 
-// Keys 1 to 3: a weighed product showing its price, a piece product with a preset tare, and
-// a product that is no longer in the catalogue.
-const QByteArray kKeys = "1\t12\tФиле\t1\t\n2\t33\tПирожок\t0\t0.200\n3\t999\tСнятый товар\t0\t\n";
+// Keys 1 to 4: a weighed product showing its price, a piece product with a preset tare, a
+// product that is no longer in the catalogue, and one given by its code alone.
+const QByteArray kKeys = "1\t12\tФиле\t1\t\n2\t33\tПирожок\t0\t0.200\n3\t999\tСнятый товар\t0\t\n"
+                         "4\t14\n";
 } // namespace
 
 class TstTouchScreen : public QObject {
@@ -131,9 +132,9 @@ class TstTouchScreen : public QObject {
     QString Name() const { return m_dlg->Field(10001)->text(); }
     // A product's price in the catalogue as the screen shows money.
     QString CatalogueMoney(const QString& code) const {
-        const QMap<QString, double> prices = LookupPrices(m_counter->App(), {code});
-        return prices.contains(code) ? m_dlg->State().MoneyText(prices[code]).trimmed()
-                                     : QStringLiteral("none");
+        const QMap<QString, CatalogueEntry> entries = LookupEntries(m_counter->App(), {code});
+        return entries.contains(code) ? m_dlg->State().MoneyText(entries[code].price).trimmed()
+                                      : QStringLiteral("none");
     }
 
 private Q_SLOTS:
@@ -161,6 +162,9 @@ private Q_SLOTS:
         }
         QCOMPARE(BandKey(1)->PriceText(), CatalogueMoney(QStringLiteral("12")));
         QVERIFY(BandKey(2)->PriceText().isEmpty());
+        QCOMPARE(BandKey(1)->text(), QStringLiteral("Филе"));
+        QCOMPARE(BandKey(4)->text(), QStringLiteral("Свинина шейка")); // the catalogue's name
+        QVERIFY(!BandKey(5)->Key().IsAssigned());
 
         QTest::mouseClick(BandKey(1), Qt::LeftButton);
         QCOMPARE(m_dlg->State().m_product.m_strCode, QStringLiteral("12"));
