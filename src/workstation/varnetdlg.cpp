@@ -456,6 +456,11 @@ bool CVarnetDlg::HandleKey(const QKeyEvent& event) {
         ShowSpeedKeyPage();
         return true;
     }
+    // The menu key opens the menu of a long press, in the middle of the design.
+    if (event.key() == Qt::Key_Menu) {
+        ShowScreenMenu(mapToGlobal(m_scale.Design().center()));
+        return true;
+    }
     switch (event.key()) {
     case Qt::Key_Escape:
         OnClearKey();

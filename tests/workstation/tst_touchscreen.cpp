@@ -242,6 +242,24 @@ private Q_SLOTS:
         QVERIFY(m_messages->Texts().isEmpty());
     }
 
+    // The keyboard's menu key opens the screen's menu, where the new pages and the label in
+    // sight are, as a long press does.
+    void menuByTheKeyboard() {
+        OpenScreen(kKeys);
+        QStringList items;
+        QTimer::singleShot(500, this, [&] {
+            if (QMenu* menu = m_dlg->OpenMenu()) {
+                for (QAction* a : menu->actions())
+                    items << a->objectName();
+                menu->close();
+            }
+        });
+        QTest::keyClick(m_dlg->Key(IDC_KEY_7), Qt::Key_Menu);
+        QTest::qWait(800);
+        for (const char* name : {"speedKeysAction", "printPageAction", "labelViewAction"})
+            QVERIFY2(items.contains(QLatin1String(name)), name);
+    }
+
     // A damaged key file: the operator is told its name once, every key is free, and nothing
     // else is lost: the settings, the catalogue and printing work; the first key set keeps
     // the damaged file beside the new one.
@@ -311,6 +329,33 @@ private Q_SLOTS:
         CSpeedKeys saved;
         QVERIFY(saved.Load(m_counter->Dir().File(CSpeedKeys::FileName())));
         QCOMPARE(saved.Key(9).name, QStringLiteral("Колбаса Молочная"));
+        QVERIFY(m_messages->Texts().isEmpty());
+    }
+
+    // The same by the keyboard: a row chosen with the arrows, F2, the key by Tab and Enter.
+    void assignFromTheSearchByKeyboard() {
+        OpenScreen(QByteArray(), QSize(1366, 768));
+        OnNextModal([](QWidget* modal) {
+            auto* find = qobject_cast<CDlgPluFind*>(modal);
+            QVERIFY(find);
+            QVERIFY(QTest::qWaitForWindowExposed(find));
+            QTRY_VERIFY(find->Grid()->model()->rowCount() > 5);
+            QTest::keyClick(find->Edit(), Qt::Key_Down);
+            QTRY_COMPARE(find->Grid()->m_nSelected, 1);
+            OnNextModal(
+                [find](QWidget* chooser) {
+                    auto* c = qobject_cast<CSpeedKeyChooser*>(chooser);
+                    QVERIFY(c);
+                    QVERIFY(c->Pad()->KeyButton(1)->hasFocus());
+                    QTest::keyClick(c->Pad()->KeyButton(1), Qt::Key_Tab);
+                    QTest::keyClick(c->Pad()->KeyButton(2), Qt::Key_Return);
+                    OnNextModal([](QWidget* again) { QTest::keyClick(again, Qt::Key_Escape); }, c);
+                },
+                find);
+            QTest::keyClick(find->Grid(), Qt::Key_F2);
+        });
+        QTest::keyClick(m_dlg.get(), '+');
+        QCOMPARE(BandKey(2)->Key().code, QStringLiteral("2"));
         QVERIFY(m_messages->Texts().isEmpty());
     }
 
