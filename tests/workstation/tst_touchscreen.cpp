@@ -368,6 +368,9 @@ private Q_SLOTS:
             QVERIFY(config);
             auto* button = qobject_cast<QPushButton*>(config->Control(IDC_SPEEDKEYS));
             QVERIFY(button && button->isVisible());
+            auto* sound = qobject_cast<QCheckBox*>(config->Control(IDC_SOUND));
+            QVERIFY(sound && sound->isChecked() &&
+                    sound->text() == QStringLiteral("Звук при печати"));
             OnNextModal(
                 [this, config](QWidget* modal) {
                     auto* editor = qobject_cast<CSpeedKeyEditor*>(modal);
