@@ -3,7 +3,6 @@
 #include "app/errorboundary.h"
 #include "journal/journal.h"
 #include "platform/messages.h"
-#include "platform/numbers.h"
 #include "platform/printerpage.h"
 #include "ui/aboutdlg.h"
 #include "ui/buttonctrl.h"
@@ -203,7 +202,6 @@ void CVarnetDlg::CreateControls() {
     m_pBandRight->setObjectName(QStringLiteral("speedKeysRight"));
     m_pSpeedPage = new CSpeedKeyPad(1, CSpeedKeys::kCount, true, this);
     m_pSpeedPage->setObjectName(QStringLiteral("speedKeysPage"));
-    m_pSpeedPage->hide();
     for (CSpeedKeyPad* pad : {m_pBandLeft, m_pBandRight, m_pSpeedPage}) {
         pad->hide();
         connect(pad, &CSpeedKeyPad::KeyTapped, this, &CVarnetDlg::OnSpeedKey);
