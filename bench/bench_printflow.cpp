@@ -4,9 +4,12 @@
 // up to the driver's bytes at the printer's backend. Side by side: a queue without a driver,
 // to which the page goes as PDF and is rasterised again by CUPS, and a queue of CUPS's Zebra
 // ZPL driver, to which it goes as raster dot for dot. Then the time the read-back of a label
-// takes on its own. Needs the test queues: scripts/services.sh start cups.
+// takes on its own; and from a tap on a speed key (the product read from a SQLite catalogue,
+// with goods already settled on the pan) to the job accepted. Needs the test queues:
+// scripts/services.sh start cups.
 //   bench_printflow [labels per queue]
 #include "benchstats.h"
+#include "democatalogue.h"
 #include "journal/journal.h"
 #include "labels/barcodelabel.h"
 #include "labels/labellayouts.h"
@@ -16,6 +19,8 @@
 #include "platform/printjob.h"
 #include "workstation/printerwatch.h"
 #include "workstation/printflow.h"
+#include "workstation/productlookup.h"
+#include "workstation/speedkeys.h"
 #include "workstation/statusstrip.h"
 
 #include <QApplication>
@@ -140,6 +145,51 @@ PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder
     return f;
 }
 
+// From a tap on a speed key to the job accepted: the key's product fresh from the catalogue
+// (as the screen's speed keys read it), shown, and the goods already on the pan printed by
+// the auto-print rule at once. lookup gets the catalogue's share.
+PathFigures MeasureSpeedKeys(CVarnetApp& app, const CSpeedKeys& keys, const QString& queue,
+                             const QString& folder, int runs, Timings* lookup) {
+    PathFigures f;
+    app.m_settings.PrinterName = queue;
+    CScreenState state(app.m_settings);
+    state.OnAutoPrintKey();
+    std::vector<double> looked, accepted, backend;
+    QElapsedTimer t;
+    for (int i = 0; i < runs; ++i) {
+        const int before = JobFiles(folder);
+        const SpeedKey key = keys.Key(1 + i % CSpeedKeys::kCount);
+        const double weight = 0.400 + 0.001 * i;
+        t.start();
+        if (!LookupProduct(app, state, key.code)) {
+            std::fprintf(stderr, "bench_printflow: no product %s\n", key.code.toUtf8().constData());
+            return f;
+        }
+        CurrentProduct product = state.m_product;
+        product.m_dPresetTare = key.tare;
+        state.ShowProduct(product);
+        looked.push_back(t.nsecsElapsed() / 1e6);
+        if (state.OnWeightUpdate(weight)) {
+            PrintLabel(state, nullptr);
+            state.AfterAutoPrint(weight);
+        }
+        accepted.push_back(t.nsecsElapsed() / 1e6);
+        while (JobFiles(folder) == before && t.elapsed() < 60000)
+            QThread::usleep(500);
+        if (JobFiles(folder) == before) {
+            std::fprintf(stderr, "bench_printflow: no job of %s reached %s\n",
+                         queue.toUtf8().constData(), folder.toUtf8().constData());
+            return f;
+        }
+        backend.push_back(t.nsecsElapsed() / 1e6);
+    }
+    *lookup = Summarise(looked);
+    f.accepted = Summarise(accepted);
+    f.atBackend = Summarise(backend);
+    f.ok = true;
+    return f;
+}
+
 void PrintSteps(const PathFigures& f) {
     std::printf("    steps begin at (medians):");
     for (size_t i = 0; i < f.steps.size(); ++i)
@@ -221,6 +271,46 @@ int main(int argc, char** argv) {
         std::printf("    one question to the spooler (watch thread only): median %.2f ms, max "
                     "%.2f ms\n",
                     at.median, at.max);
+    }
+
+    {
+        // A speed key's tap beside the weight: the 24 keys on the first 24 products (all
+        // weighed) of a demo catalogue in SQLite, next to today's weight path on the same queue.
+        const QString db = dir.filePath(QStringLiteral("catalogue.db"));
+        {
+            platform::odbc::Connection c;
+            c.Open(QStringLiteral("Driver={SQLite3};DATABASE=") + db);
+            democat::Options o;
+            o.rows = 1000;
+            democat::CreateDemoCatalogue(c, o);
+        }
+        app.m_settings.Driver = QStringLiteral("SQLite3");
+        app.m_settings.Database = db;
+        if (!app.ConnectDatabase())
+            return 1;
+        QList<SpeedKey> set;
+        for (int n = 1; n <= CSpeedKeys::kCount; ++n)
+            set.append(SpeedKey{n, QString::number(n), QString(), true, std::nullopt});
+        CSpeedKeys keys;
+        QStringList notes;
+        if (!keys.Save(CSpeedKeys::CounterPath(), set, &notes))
+            return 1;
+        Timings lookup;
+        const PathFigures tap =
+            MeasureSpeedKeys(app, keys, QStringLiteral("VarnetZPL"),
+                             CaptureRoot() + QStringLiteral("/VarnetZPL"), runs, &lookup);
+        const PathFigures weight = Measure(app, QStringLiteral("VarnetZPL"),
+                                           CaptureRoot() + QStringLiteral("/VarnetZPL"), runs);
+        if (!tap.ok || !weight.ok)
+            return 1;
+        std::printf("speed-key tap to the printer, raster to VarnetZPL, goods already on the pan "
+                    "(budget: job accepted in 100 ms):\n");
+        Print("tap to the job accepted", tap.accepted);
+        Print("tap to the driver's bytes", tap.atBackend);
+        Print("of it the catalogue lookup", lookup);
+        Print("weight to the job accepted", weight.accepted);
+        std::printf("    with auto-print the scale's next reading comes within its polling "
+                    "period (100 ms) when the goods go on after the tap\n");
     }
 
     // The read-back alone, on the page of a drawn label.

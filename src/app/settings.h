@@ -20,6 +20,9 @@ struct AppSettings {
     QString EICurrency;
     bool Penny = false;   // money has hundredths
     uint32_t RoundTo = 0; // rounding step in the smallest money unit; 0 means one unit
+    // Optional: a sound when a label is accepted or refused; written back only when it is off
+    // or the file already has it.
+    bool Sound = true;
     // Section "Scale"
     int RS232Port = 0; // serial port number; 0: no scale port
     int Type = 0;      // 0 none, 1 OKA, 2 Massa-K, 3 CAS, 4 MT-SICS, 5 continuous output

@@ -110,6 +110,7 @@ void CVarnetApp::LoadSettings() {
         ini.ReadString(kVarnet, QStringLiteral("EICurrency"), QStringLiteral("руб"), kLongText);
     s.Penny = ini.ReadInt(kVarnet, QStringLiteral("Penny"), 0) != 0;
     s.RoundTo = static_cast<uint32_t>(ini.ReadInt(kVarnet, QStringLiteral("RoundTo"), 0));
+    s.Sound = ini.ReadInt(kVarnet, QStringLiteral("Sound"), 1) != 0;
 
     s.RS232Port = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("RS232Port"), 0));
     s.Type = static_cast<int>(ini.ReadInt(kScale, QStringLiteral("Type"), 0));
@@ -145,6 +146,9 @@ void CVarnetApp::SaveSettings() {
     ini.WriteString(kVarnet, QStringLiteral("EICurrency"), s.EICurrency);
     ini.WriteString(kVarnet, QStringLiteral("Penny"), flag(s.Penny));
     ini.WriteString(kVarnet, QStringLiteral("RoundTo"), QString::number(s.RoundTo));
+    // A file without the key keeps its bytes while the sound stays on, as it always was.
+    if (!s.Sound || ini.HasKey(kVarnet, QStringLiteral("Sound")))
+        ini.WriteString(kVarnet, QStringLiteral("Sound"), flag(s.Sound));
 
     ini.WriteString(kScale, QStringLiteral("RS232Port"), Unsigned(s.RS232Port));
     ini.WriteString(kScale, QStringLiteral("Type"), Unsigned(s.Type));

@@ -38,6 +38,7 @@ CDlgFind::CDlgFind(QWidget* parent)
         // For a touch screen without a keyboard: a finger chooses the row and takes it, or
         // leaves. The keys keep the focus where the keyboard had it.
         auto* buttons = new QHBoxLayout;
+        m_buttons = buttons;
         auto* choose = new QPushButton(QStringLiteral("Выбрать"), this);
         choose->setObjectName(QStringLiteral("chooseButton"));
         auto* cancel = new QPushButton(QStringLiteral("Отмена"), this);
@@ -69,6 +70,16 @@ CDlgFind::CDlgFind(QWidget* parent)
 }
 
 CDlgFind::~CDlgFind() = default;
+
+QPushButton* CDlgFind::AddButton(const QString& text) {
+    auto* button = new QPushButton(text, this);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(fontMetrics().height() * 2);
+    // After the stretch, before "Выбрать" and "Отмена".
+    m_buttons->insertWidget(1, button);
+    return button;
+}
 
 void CDlgFind::showEvent(QShowEvent* event) {
     if (!m_bInitialised) {

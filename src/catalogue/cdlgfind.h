@@ -8,7 +8,9 @@
 #include <QDialog>
 
 class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
+class QPushButton;
 
 class CDlgFind : public QDialog {
     Q_OBJECT
@@ -20,6 +22,8 @@ public:
     CGrid* Grid() const { return m_grid; }
     QLineEdit* Edit() const { return m_edit; }
     QGroupBox* OrderBox() const { return m_orderBox; }
+    // A key of the dialog's own beside "Выбрать", for a finger (it never takes the focus).
+    QPushButton* AddButton(const QString& text);
 
     QString m_strTitle;
     QString m_strBaseFilter;
@@ -49,6 +53,7 @@ private:
     CGrid* m_grid;
     QLineEdit* m_edit;
     QGroupBox* m_orderBox;
+    QHBoxLayout* m_buttons = nullptr;
     bool m_bInitialised = false;
     const QEvent* m_pForwarded = nullptr;
 };

@@ -78,17 +78,22 @@ void CDlgPluFind::OnColumnClick(int column) {
 }
 
 void CDlgPluFind::OnOK() {
+    if (TakeSelected())
+        accept();
+}
+
+bool CDlgPluFind::TakeSelected() {
     CTablePlu* t = m_pTablePlu;
     const int i = Grid()->m_nSelected;
     if (!t || !t->IsOpen() || t->m_nRowCount <= 0 || i < 0)
-        return;
+        return false;
     if (!ReportDatabaseErrors(this, [&] {
             if (!t->IsRowCached(i))
                 t->EnsureRowCached(i);
         }))
-        return;
+        return false;
     if (!t->IsRowCached(i))
-        return;
+        return false;
     const int k = i - t->m_nFirstRow;
     m_strCode = CTablePlu::TextAt(t->m_plu, t->m_pluLength, CTablePlu::kPluWidth, k);
     m_strName = CTablePlu::TextAt(t->m_pluName, t->m_pluNameLength, CTablePlu::kPluNameWidth, k);
@@ -106,7 +111,7 @@ void CDlgPluFind::OnOK() {
         if (!InRange(best)) {
             platform::ReportMessage(BadBestBeforeText(), platform::ErrorCaption(),
                                     platform::MessageIcon::Stop, this);
-            return;
+            return false;
         }
         m_stBestBefore = best.toLocalTime();
         m_nShelfLifeHours = t->m_bHours[k];
@@ -117,9 +122,9 @@ void CDlgPluFind::OnOK() {
         if (!InRange(best) || !QTime::isValid(d.hour, d.minute, d.second)) {
             platform::ReportMessage(BadBestBeforeText(), platform::ErrorCaption(),
                                     platform::MessageIcon::Stop, this);
-            return;
+            return false;
         }
         m_stBestBefore = best;
     }
-    accept();
+    return true;
 }

@@ -27,6 +27,10 @@ public:
     // date or none.
     qint64 m_nShelfLifeHours = 0;
 
+    // Takes the selected row into the members above, as confirming does; false when there
+    // is none or it cannot be taken (the operator has been told why).
+    bool TakeSelected();
+
     // The message when a product's fixed best-before date cannot be taken.
     static QString BadBestBeforeText();
 

@@ -15,7 +15,7 @@ namespace platform {
 // empty with kCounterFileMode, whatever the process's umask.
 FileError PrepareCounterFile(const QString& path);
 
-// The counter's files by name: settings, layouts, the journal and its companions.
+// The counter's files by name: settings, layouts, the journal and its companions, the speed keys.
 QStringList CounterFileNames();
 
 // Looks at the named files in dir that exist. A file of this account that the group cannot

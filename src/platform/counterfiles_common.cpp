@@ -6,7 +6,8 @@ namespace platform {
 QStringList CounterFileNames() {
     return {QStringLiteral("Varnet.ini"),     QStringLiteral("Varnet.cfg"),
             QStringLiteral("QLabel.cfg"),     QStringLiteral("Journal.db"),
-            QStringLiteral("Journal.db-wal"), QStringLiteral("Journal.db-shm")};
+            QStringLiteral("Journal.db-wal"), QStringLiteral("Journal.db-shm"),
+            QStringLiteral("SpeedKeys.txt")};
 }
 
 } // namespace platform

@@ -8,6 +8,7 @@
 #include "platform/messages.h"
 #include "platform/printer.h"
 #include "ui/screenfit.h"
+#include "ui/touchscroll.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,9 +165,13 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     capacity->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,5}([.,][0-9]{0,3})?")), capacity));
 
-    // The two keys a finger's height at least, grown down into the dialog's bottom margin.
-    const auto key = [](int x) {
-        QRect r = DluRect(x, 234, 50, 14);
+    m_pSound = new QCheckBox(QStringLiteral("Звук при печати"), this);
+    m_pSound->setGeometry(DluRect(7, 237, 90, 10));
+    m_controls[IDC_SOUND] = m_pSound;
+
+    // The keys a finger's height at least, grown down into the dialog's bottom margin.
+    const auto key = [](int x, int width = 50) {
+        QRect r = DluRect(x, 234, width, 14);
         r.setHeight(std::max(r.height(), TouchRowHeight(1.0)));
         return r;
     };
@@ -179,6 +184,17 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     cancel->setGeometry(key(164));
     m_controls[2] = cancel;
     connect(cancel, &QPushButton::clicked, this, &CAppConfig::reject);
+    auto* speedKeys = new QPushButton(QStringLiteral("Быстрые клавиши..."), this);
+    speedKeys->setGeometry(key(225, 86));
+    speedKeys->setAutoDefault(false);
+    speedKeys->hide();
+    m_controls[IDC_SPEEDKEYS] = speedKeys;
+    connect(speedKeys, &QPushButton::clicked, this, [this] {
+        if (m_pfnSpeedKeys)
+            m_pfnSpeedKeys(this);
+    });
+    // The device list scrolls by a finger's swipe.
+    EnableSwipeScrolling(m_pDevices->view());
 
     const CVarnetApp* app = CVarnetApp::Instance();
     const AppSettings settings = app ? app->m_settings : AppSettings();
@@ -188,6 +204,11 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     m_pFindOrder->addItems(SearchOrderEntries());
     PutValues(ConfigValuesFromSettings(settings));
     ShowPortDevice();
+}
+
+void CAppConfig::SetSpeedKeysEditor(std::function<void(QWidget*)> open) {
+    m_pfnSpeedKeys = std::move(open);
+    Control(IDC_SPEEDKEYS)->setVisible(bool(m_pfnSpeedKeys));
 }
 
 void CAppConfig::OnDeviceChosen(int index) {
@@ -320,6 +341,7 @@ void CAppConfig::PutValues(const AppConfigValues& v) {
     m_pPenny->setChecked(v.Penny);
     m_pScaleOnly->setChecked(v.WeightFromScaleOnly);
     setText(IDC_CAPACITY, v.Capacity);
+    m_pSound->setChecked(v.Sound);
     for (int id : {IDC_EIWEIGHT, IDC_EIQUANTITY, IDC_EICURRENCY})
         Control(id)->setEnabled(v.PrintEI);
 }
@@ -346,6 +368,7 @@ AppConfigValues CAppConfig::TakeValues() const {
     v.Penny = m_pPenny->isChecked();
     v.WeightFromScaleOnly = m_pScaleOnly->isChecked();
     v.Capacity = LineText(Control(IDC_CAPACITY));
+    v.Sound = m_pSound->isChecked();
     return v;
 }
 

@@ -7,6 +7,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <map>
 
 class QCheckBox;
@@ -23,6 +24,9 @@ public:
     QWidget* Control(int id) const;
     // The values the controls hold now, without validation.
     AppConfigValues TakeValues() const;
+    // Shows the key "Быстрые клавиши..." (hidden until then), which runs open with this
+    // dialog as the owner.
+    void SetSpeedKeysEditor(std::function<void(QWidget*)> open);
 
 public Q_SLOTS:
     void accept() override;
@@ -55,4 +59,6 @@ private:
     QCheckBox* m_pPrintEI = nullptr;
     QCheckBox* m_pPenny = nullptr;
     QCheckBox* m_pScaleOnly = nullptr;
+    QCheckBox* m_pSound = nullptr;
+    std::function<void(QWidget*)> m_pfnSpeedKeys;
 };

@@ -115,6 +115,7 @@ AppConfigValues ConfigValuesFromSettings(const AppSettings& s) {
     v.Penny = s.Penny;
     v.WeightFromScaleOnly = s.WeightFromScaleOnly;
     v.Capacity = s.Capacity > 0 ? platform::FormatShort(s.Capacity, 3) : QString();
+    v.Sound = s.Sound;
     return v;
 }
 
@@ -139,6 +140,7 @@ void StoreConfigValues(const AppConfigValues& v, AppSettings& s) {
     s.Penny = v.Penny;
     s.WeightFromScaleOnly = v.WeightFromScaleOnly;
     s.Capacity = Kilograms(v.Capacity).value_or(0.0);
+    s.Sound = v.Sound;
 }
 
 int ChooseListEntry(const QStringList& entries, const QString& text) {

@@ -34,6 +34,8 @@ enum AppConfigControl {
     IDC_PENNY = 1071,
     IDC_SCALEONLY = 1072,
     IDC_CAPACITY = 1073,
+    IDC_SOUND = 1074,
+    IDC_SPEEDKEYS = 1075,
 };
 
 struct AppConfigValues {
@@ -57,6 +59,7 @@ struct AppConfigValues {
     bool Penny = false;
     bool WeightFromScaleOnly = false;
     QString Capacity; // kilograms as typed; empty: the scale's own, else 30 kg
+    bool Sound = true;
 };
 
 // The typing limit of a text control, 0 for none.

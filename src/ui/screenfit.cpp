@@ -113,18 +113,28 @@ private:
 };
 } // namespace
 
+namespace {
+double g_dProgramScale = 1.0;
+} // namespace
+
+double ProgramControlsScale() {
+    return g_dProgramScale;
+}
+
 int TouchRowHeight(double factor) {
     return qRound(kTouchRow * std::max(1.0, factor));
 }
 
 void ScaleProgramControls(double factor) {
     static std::optional<QFont> design;
-    static double current = 0.0;
-    if (factor <= 0.0 || factor == current)
+    // The first call applies whatever the factor, the design's 1 included.
+    static bool applied = false;
+    if (factor <= 0.0 || (applied && factor == g_dProgramScale))
         return;
     if (!design)
         design = QApplication::font();
-    current = factor;
+    applied = true;
+    g_dProgramScale = factor;
     // The style goes in with the screen's first size, the design's included: the keys a
     // finger presses are a finger's height at every size.
     static QPointer<CTouchStyle> style;

@@ -17,6 +17,8 @@ class QWidget;
 // sizes are a finger's height from the first call on, at any factor. Nothing happens while the
 // factor stays the same.
 void ScaleProgramControls(double factor);
+// The factor the program's controls have now (1 until the screen is first scaled).
+double ProgramControlsScale();
 // Gives the menu's items the height of a fingertip at the screen's scale.
 void FitMenuForTouch(QMenu& menu, double factor);
 // Grows a dialog that sizes itself by its own figures with the scale (one that sizes itself

@@ -6,7 +6,9 @@
 #include "ui/appconfig.h"
 #include "ui/screenfit.h"
 #include "workstation/productlookup.h"
+#include "ui/touchscroll.h"
 
+#include <QPushButton>
 #include <QScreen>
 #include <QWidget>
 
@@ -20,10 +22,23 @@ double OwnerScale(const QWidget* owner) {
     const QVariant scale = owner->property("varnetScale");
     return scale.isValid() ? scale.toDouble() : 1.0;
 }
+
+CurrentProduct ChosenProduct(const CDlgPluFind& dlg) {
+    CurrentProduct p;
+    p.m_strCode = dlg.m_strCode;
+    p.m_strName = dlg.m_strName;
+    p.m_strInfo = dlg.m_strInfo;
+    p.m_dPrice = dlg.m_dPrice;
+    p.m_bWeighed = dlg.m_dSq != 1.0;
+    p.m_stBestBefore = dlg.m_stBestBefore;
+    return p;
+}
 } // namespace
 
-void RunSettingsDialog(QWidget* owner) {
+void RunSettingsDialog(QWidget* owner, std::function<void(QWidget*)> speedKeys) {
     CAppConfig dlg(owner);
+    if (speedKeys)
+        dlg.SetSpeedKeysEditor(std::move(speedKeys));
     FitDialogToScale(dlg, OwnerScale(owner));
     dlg.exec();
 }
@@ -57,26 +72,32 @@ void RunLayoutEditor(QWidget* owner) {
     dlg.exec();
 }
 
-std::optional<CurrentProduct> RunProductSearch(QWidget* owner, CVarnetApp& app) {
+std::optional<CurrentProduct>
+RunProductSearch(QWidget* owner, CVarnetApp& app,
+                 std::function<void(QWidget*, const CurrentProduct&)> toSpeedKey) {
     AppSettings& s = app.m_settings;
     // The list needs a live connection, and its filter the dialect and section switch that
     // connecting reads; a failure has been shown, and an empty dialog would only repeat it.
     if ((!app.m_db.IsOpen() || app.m_db.IsLost()) && !app.ConnectDatabase())
         return std::nullopt;
     CDlgPluFind dlg(owner);
+    EnableSwipeScrolling(dlg.Grid());
+    if (toSpeedKey) {
+        QPushButton* button = dlg.AddButton(QStringLiteral("На быструю клавишу"));
+        button->setObjectName(QStringLiteral("toSpeedKeyButton"));
+        button->setShortcut(Qt::Key_F2);
+        button->setToolTip(QStringLiteral("Поставить выбранный товар на быструю клавишу (F2)"));
+        QObject::connect(button, &QPushButton::clicked, &dlg, [&dlg, &toSpeedKey] {
+            if (dlg.TakeSelected())
+                toSpeedKey(&dlg, ChosenProduct(dlg));
+        });
+    }
     FitDialogToScale(dlg, OwnerScale(owner));
     dlg.m_strBaseFilter = PluBaseFilter(app.DatabaseDialect(), s.WBarCodeMask, s.QBarCodeMask,
                                         app.m_bEnableSection, s.SectionID);
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
-    CurrentProduct p;
-    p.m_strCode = dlg.m_strCode;
-    p.m_strName = dlg.m_strName;
-    p.m_strInfo = dlg.m_strInfo;
-    p.m_dPrice = dlg.m_dPrice;
-    p.m_bWeighed = dlg.m_dSq != 1.0;
-    p.m_stBestBefore = dlg.m_stBestBefore;
+    CurrentProduct p = ChosenProduct(dlg);
     p.m_dTare = ReadPresetTare(app, p.m_strCode);
-    p.m_nShelfLifeHours = dlg.m_nShelfLifeHours;
     return p;
 }

@@ -5,6 +5,7 @@
 #include "platform/atomicfile.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "ui/touchscroll.h"
 
 #include <QDateEdit>
 #include <QFileDialog>
@@ -58,6 +59,9 @@ CJournalDlg::CJournalDlg(CJournal& journal, std::function<bool(const JournalRow&
     m_pTotals = MakeTable(CJournalDay::TotalHeader(), this);
     m_pTotals->setObjectName(QStringLiteral("journalTotals"));
     m_pTotals->setFocusPolicy(Qt::NoFocus);
+    // A day's labels are many: a finger swipes through them.
+    EnableSwipeScrolling(m_pRows);
+    EnableSwipeScrolling(m_pTotals);
     m_pGrand = new QLabel(this);
     m_pError = new QLabel(this);
     m_pError->setObjectName(QStringLiteral("journalError"));

@@ -66,11 +66,12 @@ struct StopNotice {
 };
 
 // Draws the label of the given values on the layout of its kind, reads it back and sends it
-// to the spooler. True when the spooler accepted the job; its id is then in *jobId. Every
-// failure is told to the operator, a stopped printer unless stop says it has been.
+// to the spooler. True when the spooler accepted the job; its id is then in *jobId and the
+// page it got, dot for dot, in *sent. Every failure is told to the operator, a stopped
+// printer unless stop says it has been.
 bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& packed,
                const AppSettings& settings, QWidget* owner, int* jobId, QString* failure,
-               StopNotice* stop = nullptr) {
+               QImage* sent, StopNotice* stop = nullptr) {
     const auto fail = [owner, failure](const QString& text, const QString& caption) {
         *failure = text;
         platform::ReportMessage(text, caption, platform::MessageIcon::Stop, owner);
@@ -97,7 +98,7 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
     // a label and a wrong sale at the till.
     const std::optional<PrintStep> failed =
         platform::PrintOnePage(job, settings.PrinterName, QStringLiteral("Pelgrin"),
-                               [&label, &unreadable](const QSize& size) {
+                               [&label, &unreadable, sent](const QSize& size) {
                                    QImage page = label.m_bmpPage;
                                    if (page.size() != size) {
                                        page = QImage(size, QImage::Format_Grayscale8);
@@ -106,7 +107,10 @@ bool SendLabel(CBarCodeLabel& label, const LabelData& data, const QDateTime& pac
                                        label.DrawTo(painter, size.width(), size.height());
                                    }
                                    unreadable = label.CheckPage(page);
-                                   return unreadable.isEmpty() ? page : QImage();
+                                   if (!unreadable.isEmpty())
+                                       return QImage();
+                                   *sent = page;
+                                   return page;
                                });
     if (failed == PrintStep::CheckPage && !unreadable.isEmpty()) {
         // A layout that did not come from its file draws nothing: the file is what to name.
@@ -147,13 +151,45 @@ QString BarcodeDigits(uint64_t value) {
     return digits + QString::number(ean13::CheckDigit(digits));
 }
 
+// A label the spooler accepted, in the packing journal.
+void RecordPrinted(const CurrentProduct& product, const LabelData& data, const QDateTime& packed,
+                   const QDateTime& bestBefore, bool keyed, double tare, int jobId,
+                   const QString& printer) {
+    JournalRow row;
+    row.id = JournalRow::NewId();
+    row.moment = packed;
+    row.code = product.m_strCode;
+    row.name = product.m_strName;
+    row.weighed = product.m_bWeighed;
+    row.quantity = data.dQuantity;
+    row.price = product.m_dPrice;
+    row.sum = data.dSum;
+    row.barcode = BarcodeDigits(data.nBarcode);
+    row.bestBefore = bestBefore;
+    row.printer = printer;
+    row.jobId = jobId;
+    row.labelName = data.strName;
+    row.labelInfo = data.strInfo;
+    row.account = platform::AccountName();
+    row.keyed = keyed;
+    row.tare = tare;
+    AppJournal().Record(row);
+}
+
 } // namespace
 
-void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by) {
+void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by, int copies) {
     CVarnetApp* app = CVarnetApp::Instance();
     const CurrentProduct& product = state.m_product;
-    if (!app || state.m_bPrinting)
+    if (!app || state.m_bPrinting || copies < 1)
         return;
+    if (copies > 1 && product.m_bWeighed) {
+        // Each pack of weighed goods has its own weight and gets its own label.
+        platform::ReportMessage(QStringLiteral("Копии печатаются только для штучного товара"),
+                                platform::ErrorCaption(), platform::MessageIcon::Information,
+                                owner);
+        return;
+    }
     PrintingGuard printing(state.m_bPrinting);
     const AppSettings& settings = app->m_settings;
     const auto refused = [&state](const QString& text) { NoteRefused(state, text); };
@@ -217,37 +253,28 @@ void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by) {
     if (bestBefore.isValid())
         data.stExpiry = ToSystemTime(bestBefore);
 
-    int jobId = 0;
-    QString failure;
+    // Copies are the same label: one pack moment, each its own job and journal row.
+    QImage page;
+    int printed = 0;
     StopNotice stop;
     // Auto-print meets a stopped printer with every pack: one box per stop, then the strip.
     stop.quiet = by == PrintBy::AutoPrint && state.m_bPrinterStopTold;
-    if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure, &stop)) {
-        if (stop.stopped)
-            state.m_bPrinterStopTold = true;
-        return refused(failure);
+    for (; printed < copies; ++printed) {
+        int jobId = 0;
+        QString failure;
+        if (!SendLabel(label, data, packed, settings, owner, &jobId, &failure, &page, &stop)) {
+            if (stop.stopped)
+                state.m_bPrinterStopTold = true;
+            if (printed == 0)
+                return refused(failure);
+            // The copies printed so far are in the journal and on the strip.
+            break;
+        }
+        RecordPrinted(product, data, packed, bestBefore, keyed, tare, jobId,
+                      settings.PrinterName);
     }
-
-    JournalRow row;
-    row.id = JournalRow::NewId();
-    row.moment = packed;
-    row.code = product.m_strCode;
-    row.name = product.m_strName;
-    row.weighed = product.m_bWeighed;
-    row.quantity = quantity;
-    row.price = product.m_dPrice;
-    row.sum = data.dSum;
-    row.barcode = BarcodeDigits(data.nBarcode);
-    row.bestBefore = bestBefore;
-    row.printer = settings.PrinterName;
-    row.jobId = jobId;
-    row.labelName = data.strName;
-    row.labelInfo = data.strInfo;
-    row.account = platform::AccountName();
-    row.keyed = keyed;
-    row.tare = tare;
-    AppJournal().Record(row);
     state.OnLabelPrinted(product.m_bWeighed, quantity + tare);
+    state.m_lastPrinted = PrintedLabel{product, quantity};
     LastLabel& last = state.m_lastLabel;
     last = LastLabel();
     last.kind = LastLabel::Printed;
@@ -256,7 +283,9 @@ void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by) {
     last.weighed = product.m_bWeighed;
     last.quantity = quantity;
     last.sum = state.MoneyText(data.dSum);
-    last.barcode = row.barcode;
+    last.barcode = BarcodeDigits(data.nBarcode);
+    last.copies = printed;
+    last.page = page;
 }
 
 bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owner) {
@@ -286,7 +315,8 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
 
     int jobId = 0;
     QString failure;
-    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure)) {
+    QImage page;
+    if (!SendLabel(label, data, original.moment, settings, owner, &jobId, &failure, &page)) {
         NoteRefused(state, failure);
         return false;
     }
@@ -308,5 +338,6 @@ bool ReprintLabel(CScreenState& state, const JournalRow& original, QWidget* owne
     last.quantity = original.quantity;
     last.sum = state.MoneyText(original.sum);
     last.barcode = original.barcode;
+    last.page = page;
     return true;
 }

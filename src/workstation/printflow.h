@@ -23,7 +23,8 @@ enum class PrintBy { Key, AutoPrint };
 // The print key of the main screen. Does nothing while a print runs; a print that gives no
 // label says why on the state strip. A label the spooler accepted is recorded in the packing
 // journal. A stopped printer is told of in a box once per stop when auto-print finds it.
-void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by = PrintBy::Key);
+// Copies of a piece label are as many identical labels, each its own job and journal row.
+void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by = PrintBy::Key, int copies = 1);
 
 // Prints a label of the journal again with the same values, barcode and pack date, and
 // records it as a reprint. False when it did not print (the operator was told why).

@@ -14,16 +14,42 @@ QString SectionCondition(CVarnetApp& app) {
 }
 
 namespace {
+QString Quoted(QString text) {
+    text.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
 QString ByCode(CVarnetApp& app, const QString& columns, const QString& code) {
-    QString quoted = code;
-    quoted.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QStringLiteral("SELECT %1 FROM plu WHERE plu = '").arg(columns) + quoted +
-           QLatin1Char('\'') + SectionCondition(app);
+    return QStringLiteral("SELECT %1 FROM plu WHERE plu = ").arg(columns) + Quoted(code) +
+           SectionCondition(app);
 }
 } // namespace
 
 QString LookupStatement(CVarnetApp& app, const QString& code) {
     return ByCode(app, QStringLiteral("pluName, price, sq, info, bHours, bDate"), code);
+}
+
+QMap<QString, CatalogueEntry> LookupEntries(CVarnetApp& app, const QStringList& codes) {
+    QMap<QString, CatalogueEntry> entries;
+    if (codes.isEmpty() || !app.m_db.IsOpen() || app.m_db.IsLost())
+        return entries;
+    QStringList quoted;
+    for (const QString& code : codes)
+        quoted.append(Quoted(code));
+    platform::odbc::Statement query(app.m_db);
+    query.SetReadOnly();
+    query.ExecDirect(QStringLiteral("SELECT plu, pluName, price FROM plu WHERE plu IN (%1)")
+                         .arg(quoted.join(QLatin1Char(','))) +
+                     SectionCondition(app));
+    while (query.Fetch()) {
+        CatalogueEntry entry;
+        const QString code = query.GetText(1).value_or(QString()).trimmed();
+        entry.name = query.GetText(2).value_or(QString());
+        entry.price = platform::ParseLeadingDouble(query.GetText(3).value_or(QString()));
+        entries.insert(code, entry);
+    }
+    query.CloseCursor();
+    return entries;
 }
 
 QString TareStatement(CVarnetApp& app, const QString& code) {

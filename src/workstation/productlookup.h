@@ -5,7 +5,9 @@
 #include "app/varnetapp.h"
 #include "workstation/screenstate.h"
 
+#include <QMap>
 #include <QString>
+#include <QStringList>
 
 // The section condition " AND sectionId = '...'" when the database restricts products to
 // sections, else empty. Trims the setting SectionID in place (a later save writes the
@@ -31,3 +33,12 @@ bool LookupProduct(CVarnetApp& app, CScreenState& state, const QString& code);
 // найден". True when a product became current (the caller then sends its price to the
 // scale).
 bool OnTypedProductKey(CVarnetApp& app, CScreenState& state);
+
+// A product's name and price as the catalogue has them, for the speed keys.
+struct CatalogueEntry {
+    QString name;
+    double price = 0.0;
+};
+// The catalogue's entries of the given codes (of those it has); nothing without a connection.
+// Database errors propagate.
+QMap<QString, CatalogueEntry> LookupEntries(CVarnetApp& app, const QStringList& codes);

@@ -2,6 +2,7 @@
 
 #include "platform/numbers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -234,6 +235,26 @@ void CScreenState::ShowProduct(const CurrentProduct& product) {
     EndEntry();
     ShowPieceSum();
     ShowTare();
+}
+
+QString CScreenState::PrepareRepeat(double scaleWeight) {
+    if (!m_lastPrinted)
+        return QStringLiteral("Повторять нечего: этикеток ещё не было");
+    const PrintedLabel last = *m_lastPrinted;
+    if (last.product.m_bWeighed && std::fabs(scaleWeight - last.quantity) > 0.0005)
+        return QStringLiteral("Повтор невозможен: на весах %1 кг, на последней этикетке %2 кг")
+            .arg(platform::FormatFixed(std::max(0.0, scaleWeight), 3),
+                 platform::FormatFixed(last.quantity, 3));
+    ShowProduct(last.product);
+    m_displays.weight = last.product.m_bWeighed
+                            ? WeightText(last.quantity)
+                            : platform::FormatFixed(last.quantity, 0) + QLatin1Char(' ');
+    if (last.product.m_bWeighed)
+        m_displays.sum =
+            MoneyText(CVarnetApp::RoundAmount(last.quantity * last.product.m_dPrice, m_settings));
+    else
+        ShowPieceSum();
+    return QString();
 }
 
 double CScreenState::Quantity() const {

@@ -46,6 +46,12 @@ struct NoLabel {
     QString message; // for a box; empty: none
 };
 
+// The product and quantity of the last label the spooler accepted, for the repeat key.
+struct PrintedLabel {
+    CurrentProduct product;
+    double quantity = 0.0;
+};
+
 class CScreenState {
 public:
     // The texts of the display fields.
@@ -79,6 +85,8 @@ public:
     bool m_bPrinterStopTold = false;
     // The last label tried, for the state strip.
     LastLabel m_lastLabel;
+    // The last label printed, for the repeat key.
+    std::optional<PrintedLabel> m_lastPrinted;
 
     const Displays& GetDisplays() const { return m_displays; }
 
@@ -129,6 +137,12 @@ public:
     void ShowProductNotFound();
     // Makes product current and shows it; the caller sends ScalePrice() to the scale.
     void ShowProduct(const CurrentProduct& product);
+
+    // The repeat key: makes the last printed label's product current with the quantity that
+    // label carried, when a weighed label's weight is still what the scale shows
+    // (scaleWeight). Empty when that label can be printed again now, else the operator's
+    // text why not.
+    QString PrepareRepeat(double scaleWeight);
 
     // What the weight field says, as a number: the weight or count to print.
     double Quantity() const;

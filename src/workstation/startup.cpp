@@ -11,12 +11,14 @@
 #include "platform/programstart.h"
 #include "platform/quitsignals.h"
 #include "ui/messagebox.h"
+#include "workstation/labelsound.h"
 #include "workstation/varnetdlg.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -80,6 +82,13 @@ int RunVarnet(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("Morvik"));
     QCoreApplication::setApplicationName(QStringLiteral("Varnet"));
     ui::InstallMessageBoxSink();
+    // The platform's own sound: one beep for a label accepted, three for one refused.
+    SetLabelSoundSink([](LabelSound sound) {
+        QApplication::beep();
+        if (sound == LabelSound::Refused)
+            for (int i = 1; i <= 2; ++i)
+                QTimer::singleShot(i * 180, qApp, [] { QApplication::beep(); });
+    });
     // A logout, a shutdown or a kill closes the screen as its close button does; nothing
     // waits for an operator's answer on the way out. One that comes while a message of the
     // start waits (the screen not open yet) ends the program before its screen opens.

@@ -59,10 +59,12 @@ StripLine LastLabelLine(const LastLabel& label) {
         const QString amount =
             label.weighed ? platform::FormatFixed(label.quantity, 3) + QStringLiteral(" кг")
                           : QStringLiteral("%1 шт").arg(platform::FormatFixed(label.quantity, 0));
-        return {QStringLiteral("%1 %2, %3, %4, %5")
-                    .arg(label.moment.toString(QStringLiteral("HH:mm:ss")), label.name, amount,
-                         label.sum.trimmed(), label.barcode),
-                false};
+        QString text = QStringLiteral("%1 %2, %3, %4, %5")
+                           .arg(label.moment.toString(QStringLiteral("HH:mm:ss")), label.name,
+                                amount, label.sum.trimmed(), label.barcode);
+        if (label.copies > 1)
+            text += QStringLiteral(", копий: %1").arg(label.copies);
+        return {text, false};
     }
     }
     return {};

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QImage>
 #include <QString>
 
 // The spooler's word on the configured printer.
@@ -36,6 +37,9 @@ struct LastLabel {
     QString sum;     // as the screen shows money
     QString barcode; // the thirteen digits
     QString reason;  // why it was refused
+    int copies = 1;  // identical labels of one press
+    // The page as it went to the spooler, dot for dot (the one read back); null when refused.
+    QImage page;
 };
 
 struct StripLine {

@@ -10,13 +10,20 @@
 #include "ui/labelctrl.h"
 #include "ui/resources.h"
 #include "ui/screenfit.h"
+#include "ui/touchkeyboard.h"
 #include "workstation/dialoghooks.h"
 #include "workstation/journaldlg.h"
+#include "workstation/labelpreview.h"
+#include "workstation/labelsound.h"
 #include "workstation/mainlayout.h"
 #include "workstation/printerwatch.h"
 #include "workstation/printflow.h"
+#include "workstation/printpage.h"
 #include "workstation/productlookup.h"
 #include "workstation/shiftdlg.h"
+#include "workstation/speedkeydlg.h"
+#include "workstation/speedkeylayout.h"
+#include "workstation/speedkeypad.h"
 
 #include <QAction>
 #include <QApplication>
@@ -56,6 +63,9 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     AddAboutAction(this);
     AddJournalActions();
     AddShiftAction();
+    AddTouchActions();
+    // The dialogs' text fields get the on-screen keyboard when a finger presses them.
+    CTouchKeyboard::Install();
     // The menu opens by the right button and by a long press, with items a finger can hit.
     setContextMenuPolicy(Qt::DefaultContextMenu);
     m_longPress.setSingleShot(true);
@@ -67,6 +77,11 @@ CVarnetDlg::CVarnetDlg(QWidget* parent) : QDialog(parent), m_state(Settings()) {
     m_pPrinterWatch = new CPrinterWatch(this);
     connect(m_pPrinterWatch, &CPrinterWatch::StatusChanged, this, &CVarnetDlg::OnPrinterStatus);
     m_pPrinterWatch->SetPrinter(Settings().PrinterName);
+    // The counter's speed keys; a file that cannot be used is named, and the keys stay free.
+    if (!m_speedKeys.Load(CSpeedKeys::CounterPath()))
+        platform::ReportMessage(m_speedKeys.Problem(), platform::ErrorCaption(),
+                                platform::MessageIcon::Exclamation, this);
+    ShowSpeedKeys(false);
     resize(kScreenWidth, kScreenHeight);
 }
 
@@ -192,6 +207,28 @@ void CVarnetDlg::CreateControls() {
     for (CLabel* f : m_fields)
         f->installEventFilter(this);
 
+    // The label in sight, beside the strip.
+    m_pPreview = new CLabelPreview(this);
+    connect(m_pPreview, &CLabelPreview::Tapped, this, &CVarnetDlg::ShowLastLabel);
+    // The speed keys: bands beside the design on a wide screen, a page over the keypad.
+    m_pBandLeft = new CSpeedKeyPad(1, CSpeedKeys::kCount / 2, false, this);
+    m_pBandLeft->setObjectName(QStringLiteral("speedKeysLeft"));
+    m_pBandRight =
+        new CSpeedKeyPad(CSpeedKeys::kCount / 2 + 1, CSpeedKeys::kCount / 2, false, this);
+    m_pBandRight->setObjectName(QStringLiteral("speedKeysRight"));
+    m_pSpeedPage = new CSpeedKeyPad(1, CSpeedKeys::kCount, true, this);
+    m_pSpeedPage->setObjectName(QStringLiteral("speedKeysPage"));
+    for (CSpeedKeyPad* pad : {m_pBandLeft, m_pBandRight, m_pSpeedPage}) {
+        pad->hide();
+        connect(pad, &CSpeedKeyPad::KeyTapped, this, &CVarnetDlg::OnSpeedKey);
+    }
+    connect(m_pSpeedPage, &CSpeedKeyPad::CloseTapped, this, &CVarnetDlg::ClosePages);
+    m_pPrintPage = new CPrintPage(this);
+    m_pPrintPage->hide();
+    connect(m_pPrintPage, &CPrintPage::PrintCopies, this, &CVarnetDlg::PrintCopies);
+    connect(m_pPrintPage, &CPrintPage::Repeat, this, &CVarnetDlg::RepeatLabel);
+    connect(m_pPrintPage, &CPrintPage::CloseTapped, this, &CVarnetDlg::ClosePages);
+
     UpdatePageSize();
     UpdateDisplays();
 }
@@ -224,12 +261,17 @@ void CVarnetDlg::PlaceControls() {
     place(m_pAutoPrint, m_layout.autoPrint);
     place(m_pScaleState, m_layout.scaleState);
     place(m_pPrinterState, m_layout.printerState);
-    place(m_pLastLabel, m_layout.lastLabel);
+    QRect lastLabel = m_layout.lastLabel;
+    QRect preview;
+    PlaceLabelPreview(&lastLabel, &preview);
+    place(m_pLastLabel, lastLabel);
+    m_pPreview->setGeometry(m_scale.Map(preview));
     place(m_pTareKey, m_layout.tareKey);
     place(m_pNetSign, m_layout.netSign);
     m_pNetSign->raise();
     for (auto it = m_layout.keys.begin(); it != m_layout.keys.end(); ++it)
         place(m_keys[it.key()], it.value());
+    PlaceSpeedKeys();
     // The dialogs opened from the screen take the same scale through the program's font.
     ScaleProgramControls(s);
     setProperty("varnetScale", s);
@@ -274,6 +316,7 @@ void CVarnetDlg::showEvent(QShowEvent* event) {
 void CVarnetDlg::OnInitDialog() {
     if (CVarnetApp* app = CVarnetApp::Instance())
         ReportDatabaseErrors(this, [app] { app->ConnectDatabase(); });
+    ShowSpeedKeys(true);
 }
 
 void CVarnetDlg::PlaceAtScreenCentre() {
@@ -357,7 +400,8 @@ void CVarnetDlg::OnClearKey() {
 
 void CVarnetDlg::OnSettingsKey() {
     // The settings dialog saves and reconnects by itself when it is confirmed.
-    RunSettingsDialog(this);
+    RunSettingsDialog(this, [this](QWidget* owner) { RunSpeedKeyEditor(owner); });
+    ShowSpeedKeys(true);
     UpdatePageSize();
     m_pPrinterWatch->SetPrinter(Settings().PrinterName);
     OnClearKey();
@@ -391,7 +435,10 @@ void CVarnetDlg::OnProductKey() {
         bool shown = false;
         if (m_state.m_bEntryActive) {
             shown = OnTypedProductKey(*app, m_state);
-        } else if (std::optional<CurrentProduct> chosen = RunProductSearch(this, *app)) {
+        } else if (std::optional<CurrentProduct> chosen = RunProductSearch(
+                       this, *app, [this](QWidget* owner, const CurrentProduct& product) {
+                           AssignSpeedKey(owner, product);
+                       })) {
             m_state.ShowProduct(*chosen);
             shown = true;
         }
@@ -402,25 +449,32 @@ void CVarnetDlg::OnProductKey() {
 }
 
 void CVarnetDlg::PrintLabel() {
-    Print(PrintBy::Key);
+    PrintCopies(1);
 }
 
-void CVarnetDlg::Print(PrintBy by) {
+void CVarnetDlg::Print(PrintBy by, int copies) {
     // The print takes the weight only while the scale still gives it.
     const IScale* scale = m_pPoller->Scale();
     m_state.m_scale.bConnected = scale != nullptr && scale->m_nPortNumber != 0;
     m_state.m_scale.state = m_pPoller->State();
     m_state.m_scale.port = m_pPoller->PortName();
-    const QDateTime before = m_state.m_lastLabel.moment;
-    const LastLabel::Kind kind = m_state.m_lastLabel.kind;
-    const QString reason = m_state.m_lastLabel.reason;
-    ::PrintLabel(m_state, this, by);
-    if (m_state.m_lastLabel.moment != before || m_state.m_lastLabel.kind != kind ||
-        m_state.m_lastLabel.reason != reason) {
-        UpdateStrip();
-        // A label tried is a good moment to hear the spooler again.
-        m_pPrinterWatch->AskNow();
-    }
+    const LastLabel before = m_state.m_lastLabel;
+    ::PrintLabel(m_state, this, by, copies);
+    AfterLabel(before);
+}
+
+void CVarnetDlg::AfterLabel(const LastLabel& before) {
+    const LastLabel& now = m_state.m_lastLabel;
+    if (now.moment == before.moment && now.kind == before.kind && now.barcode == before.barcode &&
+        now.reason == before.reason)
+        return;
+    UpdateStrip();
+    m_pPreview->SetLabel(now);
+    const bool printed = now.kind == LastLabel::Printed;
+    m_pPreview->Flash(printed);
+    SignalLabel(Settings().Sound, printed ? LabelSound::Accepted : LabelSound::Refused);
+    // A label tried is a good moment to hear the spooler again.
+    m_pPrinterWatch->AskNow();
 }
 
 void CVarnetDlg::OnPrinterStatus() {
@@ -454,6 +508,27 @@ bool CVarnetDlg::event(QEvent* event) {
 }
 
 bool CVarnetDlg::HandleKey(const QKeyEvent& event) {
+    // An open page takes the keys it knows first.
+    if (m_pPrintPage->isVisible() && m_pPrintPage->HandleKey(event))
+        return true;
+    if (m_pSpeedPage->isVisible() && event.key() == Qt::Key_Escape) {
+        ClosePages();
+        return true;
+    }
+    // F1 to F12 are the speed keys 1 to 12, with Shift 13 to 24; Insert opens their page.
+    if (event.key() >= Qt::Key_F1 && event.key() <= Qt::Key_F12) {
+        OnSpeedKey(event.key() - Qt::Key_F1 + 1 + (event.modifiers() & Qt::ShiftModifier ? 12 : 0));
+        return true;
+    }
+    if (event.key() == Qt::Key_Insert) {
+        ShowSpeedKeyPage();
+        return true;
+    }
+    // The menu key opens the menu of a long press, in the middle of the design.
+    if (event.key() == Qt::Key_Menu) {
+        ShowScreenMenu(mapToGlobal(m_scale.Design().center()));
+        return true;
+    }
     switch (event.key()) {
     case Qt::Key_Escape:
         OnClearKey();
@@ -531,7 +606,13 @@ void CVarnetDlg::OnLongPress() {
     // The key under the finger must not click when it is lifted over the menu.
     if (auto* key = qobject_cast<QAbstractButton*>(m_pPressed.data()))
         key->setDown(false);
-    ShowScreenMenu(m_ptPress);
+    // Behind «Товар» are the speed keys, behind «Печать» the copies and the repeat.
+    if (m_pPressed == m_keys[IDC_KEY_PRODUCT])
+        ShowSpeedKeyPage();
+    else if (m_pPressed == m_keys[IDC_KEY_PRINT])
+        ShowPrintPage();
+    else
+        ShowScreenMenu(m_ptPress);
 }
 
 void CVarnetDlg::contextMenuEvent(QContextMenuEvent* event) {
@@ -577,8 +658,9 @@ void CVarnetDlg::AddJournalActions() {
         auto* dlg = new CJournalDlg(
             AppJournal(),
             [this](const JournalRow& row) {
+                const LastLabel before = m_state.m_lastLabel;
                 const bool printed = ReprintLabel(m_state, row, this);
-                UpdateStrip();
+                AfterLabel(before);
                 return printed;
             },
             this);
@@ -592,8 +674,9 @@ void CVarnetDlg::AddJournalActions() {
     connect(last, &QAction::triggered, this, [this] {
         JournalRow row;
         if (AppJournal().LastRow(&row)) {
+            const LastLabel before = m_state.m_lastLabel;
             ReprintLabel(m_state, row, this);
-            UpdateStrip();
+            AfterLabel(before);
         } else
             platform::ReportMessage(QStringLiteral("В журнале фасовки нет этикеток"),
                                     CJournal::Caption(), platform::MessageIcon::Information, this);
@@ -613,4 +696,224 @@ void CVarnetDlg::AddShiftAction() {
         dlg->open();
     });
     addAction(shift);
+}
+
+void CVarnetDlg::AddTouchActions() {
+    const auto add = [this](const QString& text, const char* name, void (CVarnetDlg::*slot)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    add(QStringLiteral("Быстрые &клавиши"), "speedKeysAction", &CVarnetDlg::ShowSpeedKeyPage);
+    add(QStringLiteral("&Копии и повтор этикетки"), "printPageAction", &CVarnetDlg::ShowPrintPage);
+    add(QStringLiteral("Последняя &этикетка крупно"), "labelViewAction",
+        &CVarnetDlg::ShowLastLabel);
+}
+
+void CVarnetDlg::ShowSpeedKeys(bool askCatalogue) {
+    if (askCatalogue) {
+        m_speedKeyProducts.clear();
+        QStringList codes;
+        for (const SpeedKey& key : m_speedKeys.Keys())
+            codes.append(key.code);
+        CVarnetApp* app = CVarnetApp::Instance();
+        try {
+            const QMap<QString, CatalogueEntry> entries =
+                app ? LookupEntries(*app, codes) : QMap<QString, CatalogueEntry>();
+            for (auto it = entries.begin(); it != entries.end(); ++it)
+                m_speedKeyProducts.insert(
+                    it.key(), {it.value().name, m_state.MoneyText(it.value().price).trimmed()});
+        } catch (const platform::odbc::DatabaseError&) {
+            // The keys show their own texts and no prices; a tap on one tells the operator
+            // what the catalogue says.
+        }
+    }
+    for (CSpeedKeyPad* pad : {m_pBandLeft, m_pBandRight, m_pSpeedPage})
+        pad->SetKeys(m_speedKeys, m_speedKeyProducts);
+}
+
+void CVarnetDlg::PlaceSpeedKeys() {
+    constexpr int half = CSpeedKeys::kCount / 2;
+    const QRect design = m_scale.Design();
+    const QList<QRect> band =
+        SpeedKeyBands(size(), design, CSpeedKeys::kCount, qRound(TouchRowHeight(1.0) * 1.25));
+    const bool bands = !band.isEmpty();
+    if (bands) {
+        const QRect left(0, 0, design.left(), height());
+        const QRect right(design.right() + 1, 0, width() - design.right() - 1, height());
+        m_pBandLeft->setGeometry(left);
+        m_pBandRight->setGeometry(right);
+        QList<QRect> inLeft;
+        QList<QRect> inRight;
+        for (int i = 0; i < band.size(); ++i) {
+            if (i < half)
+                inLeft.append(band[i].translated(-left.topLeft()));
+            else
+                inRight.append(band[i].translated(-right.topLeft()));
+        }
+        m_pBandLeft->PlaceKeys(inLeft);
+        m_pBandRight->PlaceKeys(inRight);
+    }
+    m_pBandLeft->setVisible(bands);
+    m_pBandRight->setVisible(bands);
+
+    // The pages lie over the keypad panel, their keys on grids of the design.
+    const QRect panel = m_scale.Map(m_layout.panel);
+    const auto map = [this, panel](const QRect& r) {
+        return m_scale.Map(r.translated(m_layout.panel.topLeft())).translated(-panel.topLeft());
+    };
+    m_pSpeedPage->setGeometry(panel);
+    m_pPrintPage->setGeometry(panel);
+    QRect close;
+    QList<QRect> page;
+    for (const QRect& r : ::SpeedKeyPage(m_layout.panel.size(), CSpeedKeys::kCount, &close))
+        page.append(map(r));
+    m_pSpeedPage->PlaceKeys(page, map(close));
+    m_pSpeedPage->CloseKey()->SetDesignSize(close.size());
+    m_pPrintPage->Place(::PrintPage(m_layout.panel.size()), map);
+}
+
+void CVarnetDlg::HideKeypad(bool hide) {
+    for (CButtonCtrl* key : m_keys)
+        key->setVisible(!hide);
+}
+
+void CVarnetDlg::ShowSpeedKeyPage() {
+    ClosePages();
+    HideKeypad(true);
+    m_pSpeedPage->show();
+    m_pSpeedPage->raise();
+    m_pSpeedPage->KeyButton(1)->setFocus();
+}
+
+void CVarnetDlg::ShowPrintPage() {
+    ClosePages();
+    HideKeypad(true);
+    m_pPrintPage->Open();
+}
+
+void CVarnetDlg::ClosePages() {
+    if (!m_pSpeedPage->isVisible() && !m_pPrintPage->isVisible())
+        return;
+    m_pSpeedPage->hide();
+    m_pPrintPage->hide();
+    HideKeypad(false);
+    m_keys[IDC_KEY_PRINT]->setFocus();
+}
+
+void CVarnetDlg::OnSpeedKey(int number) {
+    ClosePages();
+    if (number < 1 || number > CSpeedKeys::kCount)
+        return;
+    const SpeedKey key = m_speedKeys.Key(number);
+    if (!key.IsAssigned()) {
+        platform::ReportMessage(
+            QStringLiteral("Быстрая клавиша %1 не назначена. Назначьте её в поиске товара "
+                           "(«На быструю клавишу») или в настройках («Быстрые клавиши...»).")
+                .arg(number),
+            QStringLiteral("Быстрые клавиши"), platform::MessageIcon::Information, this);
+        return;
+    }
+    CVarnetApp* app = CVarnetApp::Instance();
+    if (!app)
+        return;
+    bool shown = false;
+    bool vanished = false;
+    ReportDatabaseErrors(this, [&] {
+        if (LookupProduct(*app, m_state, key.code)) {
+            CurrentProduct product = m_state.m_product;
+            // The key's own tare goes before the catalogue's.
+            if (key.tare)
+                product.m_dTare = *key.tare;
+            m_state.ShowProduct(product);
+            shown = true;
+            m_speedKeyProducts.insert(
+                key.code, {product.m_strName, m_state.MoneyText(product.m_dPrice).trimmed()});
+        } else {
+            m_state.ShowProductNotFound();
+            vanished = app->m_db.IsOpen() && !app->m_db.IsLost();
+        }
+    });
+    UpdateDisplays();
+    if (vanished)
+        platform::ReportMessage(
+            QStringLiteral("Товара «%1» (код %2) с быстрой клавиши %3 больше нет в каталоге. "
+                           "Назначьте клавише другой товар.")
+                .arg(key.name, key.code)
+                .arg(number),
+            platform::ErrorCaption(), platform::MessageIcon::Exclamation, this);
+    if (!shown)
+        return;
+    SendPriceToScale();
+    ShowSpeedKeys(false);
+    // With auto-print on, goods already settled on the pan print now rather than at the
+    // next reading, by the same rule.
+    OnWeightUpdate();
+}
+
+void CVarnetDlg::PrintCopies(int copies) {
+    ClosePages();
+    Print(PrintBy::Key, copies);
+}
+
+void CVarnetDlg::RepeatLabel() {
+    ClosePages();
+    const QString code = m_state.m_product.m_strCode;
+    const double price = m_state.m_product.m_dPrice;
+    if (const QString why = m_state.PrepareRepeat(m_pPoller->Weight()); !why.isEmpty()) {
+        platform::ReportMessage(why, platform::ErrorCaption(), platform::MessageIcon::Exclamation,
+                                this);
+        return;
+    }
+    if (m_state.m_product.m_strCode != code || m_state.m_product.m_dPrice != price)
+        SendPriceToScale();
+    UpdateDisplays();
+    PrintCopies(1);
+}
+
+void CVarnetDlg::ShowLastLabel() {
+    const QSize area = (QSizeF(m_scale.Design().size()) * 0.8).toSize();
+    auto* view = new CLabelView(m_state.m_lastLabel, area, this);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->open();
+}
+
+void CVarnetDlg::AssignSpeedKey(QWidget* owner, const CurrentProduct& product) {
+    CSpeedKeyChooser dlg(m_speedKeys, product.m_strName, owner);
+    FitDialogToScale(dlg, m_scale.Factor());
+    if (dlg.exec() != QDialog::Accepted || dlg.Chosen() == 0)
+        return;
+    SpeedKey key = m_speedKeys.Key(dlg.Chosen());
+    if (key.code != product.m_strCode) {
+        key.code = product.m_strCode;
+        key.name = product.m_strName;
+        key.showPrice = true;
+        key.tare.reset();
+    }
+    SaveSpeedKeys({key}, owner);
+}
+
+void CVarnetDlg::RunSpeedKeyEditor(QWidget* owner) {
+    const auto search = [](QWidget* over) {
+        std::optional<CurrentProduct> product;
+        if (CVarnetApp* app = CVarnetApp::Instance())
+            ReportDatabaseErrors(over, [&] { product = RunProductSearch(over, *app); });
+        return product;
+    };
+    CSpeedKeyEditor dlg(m_speedKeys, search, owner);
+    FitDialogToScale(dlg, m_scale.Factor());
+    if (dlg.exec() == QDialog::Accepted && !dlg.Changes().isEmpty())
+        SaveSpeedKeys(dlg.Changes(), owner);
+}
+
+void CVarnetDlg::SaveSpeedKeys(const QList<SpeedKey>& changes, QWidget* owner) {
+    QStringList notes;
+    const bool saved = m_speedKeys.Save(CSpeedKeys::CounterPath(), changes, &notes);
+    if (!notes.isEmpty())
+        platform::ReportMessage(
+            notes.join(QStringLiteral("\n\n")),
+            saved ? QStringLiteral("Быстрые клавиши") : platform::ErrorCaption(),
+            saved ? platform::MessageIcon::Information : platform::MessageIcon::Stop, owner);
+    ShowSpeedKeys(true);
 }

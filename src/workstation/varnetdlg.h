@@ -8,6 +8,8 @@
 #include "workstation/mainlayout.h"
 #include "workstation/printflow.h"
 #include "workstation/screenstate.h"
+#include "workstation/speedkeypad.h"
+#include "workstation/speedkeys.h"
 
 #include <QDialog>
 #include <QMap>
@@ -19,7 +21,10 @@
 
 class CButtonCtrl;
 class CLabel;
+class CLabelPreview;
+class CPrintPage;
 class CPrinterWatch;
+class CSpeedKeyPad;
 
 class CVarnetDlg : public QDialog, public IMainScreen {
     Q_OBJECT
@@ -47,6 +52,32 @@ public:
     // "Итоги смены..." in the context menu.
     void AddShiftAction();
     void OnWeightUpdate();
+
+    // A speed key: its product becomes current (with its preset tare), fresh from the
+    // catalogue; a free key or a product gone from the catalogue says so.
+    void OnSpeedKey(int number);
+    // The speed keys as a page over the keypad (the 4:3 screens' way to them; also by a
+    // long press on «Товар», Insert, or the menu).
+    void ShowSpeedKeyPage();
+    // The page of copies and the repeat (a long press on «Печать», or the menu).
+    void ShowPrintPage();
+    void ClosePages();
+    // Identical labels of the current piece product, each journalled.
+    void PrintCopies(int copies);
+    // The last label again, for its product and weight, while the scale shows that weight.
+    void RepeatLabel();
+    // The last label large, as printed.
+    void ShowLastLabel();
+    // Puts a product on a speed key chosen over owner, and saves the keys.
+    void AssignSpeedKey(QWidget* owner, const CurrentProduct& product);
+    // The speed keys' editor over owner (from the settings).
+    void RunSpeedKeyEditor(QWidget* owner);
+    const CSpeedKeys& SpeedKeys() const { return m_speedKeys; }
+    // The bands of keys beside the design (0 left, 1 right) and the pages over the keypad.
+    CSpeedKeyPad* SpeedKeyBand(int side) const { return side == 0 ? m_pBandLeft : m_pBandRight; }
+    CSpeedKeyPad* SpeedKeyPage() const { return m_pSpeedPage; }
+    CPrintPage* PrintPage() const { return m_pPrintPage; }
+    CLabelPreview* LabelPreview() const { return m_pPreview; }
 
     const CScreenState& State() const { return m_state; }
     CScreenState& State() { return m_state; }
@@ -100,8 +131,16 @@ private:
     void UpdateStrip();
     void OnPrinterStatus();
     // A print by the key or by auto-print, with the scale's state as it is now.
-    void Print(PrintBy by);
+    void Print(PrintBy by, int copies = 1);
     void SendPriceToScale();
+    void AddTouchActions();
+    // The keys shown anew; askCatalogue: with their products' names and prices read afresh.
+    void ShowSpeedKeys(bool askCatalogue);
+    void SaveSpeedKeys(const QList<SpeedKey>& changes, QWidget* owner);
+    void PlaceSpeedKeys();
+    // After a label was tried: the strip, the preview, its flash and the sound.
+    void AfterLabel(const LastLabel& before);
+    void HideKeypad(bool hide);
     // Long press: a press that stays put for kLongPressMs opens the menu.
     void WatchPress(QObject* watched, QEvent* event);
     void OnLongPress();
@@ -117,6 +156,13 @@ private:
     CLabel* m_pNetSign = nullptr;
     CButtonCtrl* m_pTareKey = nullptr;
     CPrinterWatch* m_pPrinterWatch = nullptr;
+    CSpeedKeys m_speedKeys;
+    QMap<QString, SpeedKeyProduct> m_speedKeyProducts; // the catalogue's, by product code
+    CSpeedKeyPad* m_pBandLeft = nullptr;
+    CSpeedKeyPad* m_pBandRight = nullptr;
+    CSpeedKeyPad* m_pSpeedPage = nullptr;
+    CPrintPage* m_pPrintPage = nullptr;
+    CLabelPreview* m_pPreview = nullptr;
     QMap<int, CButtonCtrl*> m_keys;
     MainLayout m_layout;  // the design, for the frame the window had when first shown
     QSize m_szDesign;     // the client size the design is made for
