@@ -166,7 +166,8 @@ PathFigures MeasureSpeedKeys(CVarnetApp& app, const CSpeedKeys& keys, const QStr
             return f;
         }
         CurrentProduct product = state.m_product;
-        product.m_dPresetTare = key.tare;
+        if (key.tare)
+            product.m_dTare = *key.tare;
         state.ShowProduct(product);
         looked.push_back(t.nsecsElapsed() / 1e6);
         if (state.OnWeightUpdate(weight)) {

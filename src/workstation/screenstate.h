@@ -161,8 +161,6 @@ private:
     void ShowWeight();
     void ShowTare();
 
-    double m_dGross = 0.0;   // the scale's last weight
-    double m_dKeyTare = 0.0; // taken by the tare key
     void EndEntry();
 
     const AppSettings& m_settings;
