@@ -129,7 +129,7 @@ void CJournal::Prepare() {
             m_waitingCloses.append(c);
     if (Flush())
         return;
-    ReportOutage();
+    ReportLastingOutage();
     ScheduleRetry();
 }
 
@@ -258,8 +258,16 @@ void CJournal::KeepWaiting() {
         return;
     // At once, not at exit: a program that is killed or loses power keeps the row too.
     Stash();
-    ReportOutage();
+    ReportLastingOutage();
     ScheduleRetry();
+}
+
+void CJournal::ReportLastingOutage() {
+    // Another connection that holds the file a moment longer than the writer waits is no
+    // outage: the rows are kept and written at the next try.
+    constexpr qint64 kBusyPatienceMs = 10000;
+    if (!m_busySince.isValid() || m_busySince.elapsed() >= kBusyPatienceMs)
+        ReportOutage();
 }
 
 bool CJournal::Flush() {
@@ -274,12 +282,17 @@ bool CJournal::Flush() {
         // A file found damaged only now is set aside, and the rows go to a fresh one.
         const bool damaged = m_file.IsOpen() && m_file.IsDamaged();
         if (!damaged || !SetDamagedFileAside(m_file.Error()) || !write()) {
+            if (!m_file.IsBusy())
+                m_busySince.invalidate();
+            else if (!m_busySince.isValid())
+                m_busySince.start();
             // A file that failed once is opened anew next time: the folder may have been
             // replaced or remounted in between.
             m_file.Close();
             return false;
         }
     }
+    m_busySince.invalidate();
     Unstash(m_waiting, m_waitingCloses);
     m_waiting.clear();
     m_waitingCloses.clear();
@@ -337,7 +350,10 @@ void CJournal::ScheduleRetry() {
     if (!m_retry) {
         m_retry = std::make_unique<QTimer>();
         m_retry->setInterval(m_retryMs);
-        QObject::connect(m_retry.get(), &QTimer::timeout, m_retry.get(), [this] { Flush(); });
+        QObject::connect(m_retry.get(), &QTimer::timeout, m_retry.get(), [this] {
+            if (!Flush())
+                ReportLastingOutage();
+        });
     }
     if (!m_retry->isActive())
         m_retry->start();

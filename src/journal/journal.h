@@ -7,6 +7,7 @@
 #include "journal/journalfile.h"
 #include "journal/journaloutbox.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 
@@ -88,6 +89,8 @@ private:
     bool FlushToService();
     // The operator's message of the current outage, once per outage.
     void ReportOutage();
+    // Reports the outage unless the journal is only held locked, and not for long.
+    void ReportLastingOutage();
     // What the last open of the journal found in its place instead of a file; empty when it
     // found a file or nothing.
     QString NotAFileReason() const;
@@ -109,6 +112,9 @@ private:
     QList<JournalRow> m_waiting;
     QList<ShiftClose> m_waitingCloses;
     bool m_bReported = false;
+    // Since when the journal has been found locked by another connection (the sender to the
+    // central journal, a manager's reader); invalid while it is not.
+    QElapsedTimer m_busySince;
     int m_retryMs = 2000;
     std::unique_ptr<QTimer> m_retry;
     std::unique_ptr<CJournalOutbox> m_outbox;

@@ -78,6 +78,10 @@ bool IsDamageCode(int code) {
     return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
 }
 
+bool IsBusyCode(int code) {
+    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+}
+
 // SQLite opens a FIFO in the journal's place, or in the place of its -wal or -shm, and then
 // waits for ever to read it; a socket, a device or a folder is no journal either. They are
 // looked at before SQLite opens anything (the companions at the end of the journal's links,
@@ -271,6 +275,7 @@ QString CJournalFile::MomentText(const QDateTime& dt) {
 bool CJournalFile::Fail(const QString& what) {
     m_error = m_db ? what + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(m_db)) : what;
     m_bDamaged = m_db && IsDamageCode(sqlite3_errcode(m_db));
+    m_bBusy = m_db && IsBusyCode(sqlite3_errcode(m_db));
     return false;
 }
 
@@ -281,6 +286,7 @@ bool CJournalFile::Exec(const char* sql) {
         return true;
     m_error = QString::fromUtf8(message ? message : "SQLite error");
     m_bDamaged = IsDamageCode(rc);
+    m_bBusy = IsBusyCode(rc);
     sqlite3_free(message);
     return false;
 }

@@ -62,6 +62,8 @@ public:
     // or its -shm (a FIFO, a socket, a device or a folder), which is never opened; Error()
     // names it and what it is.
     bool IsNotAFile() const { return m_bNotAFile; }
+    // The last failure was the file held locked by another connection beyond the wait.
+    bool IsBusy() const { return m_bBusy; }
 
     // Reads the whole file through a connection that cannot change it (SQLite's quick
     // check, and the shape of its labels); false with the reason when it is damaged. A
@@ -129,6 +131,7 @@ private:
     QString m_path;
     QString m_error;
     bool m_bDamaged = false;
+    bool m_bBusy = false;
     bool m_bNotAFile = false;
     bool m_bHasAccount = false;
     bool m_bKeepWal = false;

@@ -78,7 +78,7 @@ CAppConfig::CAppConfig(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Конфигурация"));
     SetDialogUnits(font());
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setFixedSize(DluX(317), DluY(253));
+    setFixedSize(DluX(317), DluY(256));
 
     // The frames first, so the controls lie above them.
     for (const QRect& r : {DluRect(2, 0, 313, 88), DluRect(2, 88, 313, 42),

@@ -1,6 +1,7 @@
 #include "workstation/screenstate.h"
 
 #include "platform/numbers.h"
+#include "workstation/weighing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -210,6 +211,9 @@ NoLabel CScreenState::NothingToPrint() const {
         no.reason = QStringLiteral("перегруз весов");
     else if (m_scale.state == ScaleState::Underload)
         no.reason = QStringLiteral("вес меньше нуля");
+    else if (Tare() > 0)
+        // The tray alone on the pan: the print key is told, as for a net below zero.
+        no.reason = no.message = weighing::NetWeightError(quantity, Tare());
     else
         no.reason = QStringLiteral("на весах нет товара");
     return no;

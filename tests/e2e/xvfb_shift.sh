@@ -115,8 +115,9 @@ speed_key() { # NUMBER
     printf "%d %d\n", left + 6 + (i % 2) * (kw + 6) + kw / 2, 6 + int(i / 2) * (kh + 6) + kh / 2 }'
 }
 tap_speed_key() { tap $(speed_key "$1"); }
-# The label beside the strip: the right end of the last-label line (design 305,378 85 x 59).
-preview_at() { awk -v s="$s" -v ox="$ox" -v oy="$oy" 'BEGIN { printf "%d %d\n", ox + 347 * s, oy + 407 * s }'; }
+# The label beside the strip: the right end of the last-label line, left of the tare key
+# (design 210,378 85 x 58).
+preview_at() { awk -v s="$s" -v ox="$ox" -v oy="$oy" 'BEGIN { printf "%d %d\n", ox + 252 * s, oy + 407 * s }'; }
 shot() { DISPLAY=$display import -window root "$outdir/$1"; echo "screenshot $outdir/$1"; }
 
 # The search dialog's place, and a key of its on-screen keyboard: five rows of keys of

@@ -81,11 +81,11 @@ key 2 1   # 5: a keyed weight
 key 3 3 2 # Печать
 sleep 1
 weigh 0
-# The right button's menu: «Итоги смены...» is its last item.
+# The right button's menu: «Итоги смены...» comes before the three touch items at its end.
 DISPLAY=$display xdotool mousemove "$(awk -v s="$s" -v o="$ox" 'BEGIN { printf "%d", o + 200 * s }')" \
   "$(awk -v s="$s" -v o="$oy" 'BEGIN { printf "%d", o + 60 * s }')" click 3
 sleep 0.8
-DISPLAY=$display xdotool key Up Return
+DISPLAY=$display xdotool key Up Up Up Up Return
 shift_win=$(find_window '^Итоги смены$' 100)
 [ -n "$shift_win" ] || { echo "no shift totals"; cat "$work/log"; exit 1; }
 sleep 1

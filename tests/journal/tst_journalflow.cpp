@@ -391,6 +391,37 @@ private slots:
         QVERIFY(!QFile::exists(pending));
     }
 
+    // Another connection (the sender to the central journal, a manager's reader) holds the
+    // journal locked for a moment longer than the writer waits: no outage for the operator;
+    // the row is written once the lock is gone.
+    void lockHeldAMomentIsNoOutage() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            CJournalFile file;
+            QVERIFY2(file.Open(path), qPrintable(file.Error()));
+        }
+        sqlite3* holder = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr), SQLITE_OK);
+        MessageRecorder messages;
+        CJournal journal(path);
+        journal.SetRetryInterval(100);
+        const JournalRow row = AnyRow(QStringLiteral("14"));
+        journal.Record(row);
+        QCOMPARE(journal.Waiting(), 1);
+        QTest::qWait(1000);
+        QCOMPARE(journal.Waiting(), 1);
+        QCOMPARE(sqlite3_exec(holder, "COMMIT;", nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(holder);
+        QTRY_COMPARE(journal.Waiting(), 0);
+        QCOMPARE(messages.Texts(), QStringList());
+        QCOMPARE(journal.Close(), QString());
+        const QList<JournalRow> rows = FileRows(path);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].id, row.id);
+    }
+
     // A journal of an earlier version gains the account column when it is opened for
     // writing; its rows stay as they were.
     void olderFileGainsTheAccountColumn() {
