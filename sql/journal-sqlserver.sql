@@ -33,11 +33,16 @@ END;
 IF COL_LENGTH(N'dbo.varnet_journal', N'account') IS NULL
     ALTER TABLE dbo.varnet_journal ADD account NVARCHAR(255) NOT NULL DEFAULT N'';
 
--- The counter's outbox sends each row with this statement (18 parameters: the 17 values,
--- then the id again for the guard; to a table without the account column, the same without
--- it); the lock keeps two senders of one row from both finding its id missing, and a row sent
--- again after a lost answer is left as it is:
+-- The counter's outbox (and varnet-journal --send) sends its rows in batches of up to 1,000,
+-- each one transaction of statements of up to 117 rows (17 parameters a row, and a statement
+-- takes at most 2,100; to a table without the account column, the same without it); the lock
+-- keeps two senders of one row from both finding its id missing, and a row sent again after a
+-- lost answer is left as it is. For two rows:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
 --       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
---   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
---   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = ?)
+--   SELECT id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account
+--   FROM (VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?), (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?))
+--   AS v (id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account)
+--   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = v.id)

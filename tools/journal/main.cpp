@@ -4,6 +4,7 @@
 #include "journal/centralsettings.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
+#include "journal/journalsender.h"
 #include "journal/journaltotals.h"
 #include "platform/inifile.h"
 #include "platform/paths.h"
@@ -62,14 +63,36 @@ QString Fixed(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
+// The central journal's connection string: --connect, or [Journal] of --ini or the counter's
+// Varnet.ini; empty with the reason when none is named.
+QString CentralConnection(const QCommandLineParser& parser, QString* error) {
+    QString connect = parser.value(QStringLiteral("connect"));
+    if (connect.isEmpty()) {
+        const QString ini =
+            parser.isSet(QStringLiteral("ini"))
+                ? parser.value(QStringLiteral("ini"))
+                : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Varnet.ini"));
+        connect = CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
+        if (connect.isEmpty())
+            *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
+                                    "and Server); or give --connect")
+                         .arg(ini);
+    }
+    return connect;
+}
+
+// The journal file: --file, else Journal.db in the counter folder.
+QString JournalPath(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("file"))
+               ? parser.value(QStringLiteral("file"))
+               : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Journal.db"));
+}
+
 // The rows of [from, to) from the local file or the central journal; false with the reason.
 bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& to,
               QList<JournalRow>* rows, QString* error) {
-    const QDir here(platform::ModuleDirectory());
     if (!parser.isSet(QStringLiteral("central"))) {
-        const QString path = parser.isSet(QStringLiteral("file"))
-                                 ? parser.value(QStringLiteral("file"))
-                                 : here.filePath(QStringLiteral("Journal.db"));
+        const QString path = JournalPath(parser);
         CJournalFile file;
         bool ok = file.OpenReadOnly(path);
         if (ok)
@@ -83,19 +106,9 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
                                 << file.Error() << ")\n";
         return ok;
     }
-    QString connect = parser.value(QStringLiteral("connect"));
-    if (connect.isEmpty()) {
-        const QString ini = parser.isSet(QStringLiteral("ini"))
-                                ? parser.value(QStringLiteral("ini"))
-                                : here.filePath(QStringLiteral("Varnet.ini"));
-        connect = CentralJournalSettings::Load(platform::CIniFile::Load(ini)).ConnectionString();
-        if (connect.isEmpty()) {
-            *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
-                                    "and Server); or give --connect")
-                         .arg(ini);
-            return false;
-        }
-    }
+    const QString connect = CentralConnection(parser, error);
+    if (connect.isEmpty())
+        return false;
     try {
         CCentralJournal central;
         central.SetTimeout(parser.value(QStringLiteral("timeout")).toInt());
@@ -111,10 +124,7 @@ bool ReadRows(const QCommandLineParser& parser, const QDate& from, const QDate& 
 
 // The rows the central journal refused, with the server's words; the exit code.
 int ListRefused(const QCommandLineParser& parser) {
-    const QString path =
-        parser.isSet(QStringLiteral("file"))
-            ? parser.value(QStringLiteral("file"))
-            : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Journal.db"));
+    const QString path = JournalPath(parser);
     CJournalFile file;
     bool ok = file.OpenReadOnly(path);
     const QList<SetAsideRow> refused = ok ? file.SetAsideRows(&ok) : QList<SetAsideRow>();
@@ -135,6 +145,31 @@ int ListRefused(const QCommandLineParser& parser) {
     return 0;
 }
 
+// Sends the rows of the journal file that the central journal lacks and ends; the exit code.
+int Send(const QCommandLineParser& parser) {
+    QString error;
+    const QString connect = CentralConnection(parser, &error);
+    if (connect.isEmpty()) {
+        QTextStream(stderr) << "varnet-journal: " << error << '\n';
+        return 1;
+    }
+    const CJournalSender::Result r = CJournalSender::SendUnsent(
+        JournalPath(parser), connect, parser.value(QStringLiteral("timeout")).toInt());
+    // What went before a failure went, and is said so.
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    out << QStringLiteral("Передано записей: %1 (новых для сервера: %2), отложено: %3\n")
+               .arg(r.counts.sent)
+               .arg(r.counts.inserted)
+               .arg(r.counts.setAside);
+    out.flush();
+    if (!r.ok) {
+        QTextStream(stderr) << "varnet-journal: " << r.error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -146,7 +181,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Totals of the packing journal (today's, per product, by default).\n"
-                       "Exit codes: 0 done; 1 the journal could not be read; 2 bad arguments."));
+                       "Exit codes: 0 done; 1 the journal could not be read (with --send: or\n"
+                       "not every label could be sent); 2 bad arguments."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption folderOption(QStringLiteral("print-folder"),
@@ -191,9 +227,14 @@ int main(int argc, char** argv) {
     const QCommandLineOption refusedOption(
         QStringLiteral("refused"),
         QStringLiteral("The labels the central journal refused, with the server's error."));
+    const QCommandLineOption sendOption(
+        QStringLiteral("send"),
+        QStringLiteral("Send the labels the central journal does not have yet (as the "
+                       "workstation does), print how many went and how many were set aside, "
+                       "and end."));
     parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
                        labelsOption, csvOption, centralOption, iniOption, connectOption,
-                       counterOption, timeoutOption, refusedOption});
+                       counterOption, timeoutOption, refusedOption, sendOption});
     parser.process(app);
     if (parser.isSet(folderOption)) {
         std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
@@ -227,6 +268,13 @@ int main(int argc, char** argv) {
     if (parser.value(timeoutOption).toInt(&seconds) <= 0 || !seconds) {
         err << "varnet-journal: --timeout takes a number of seconds\n";
         return 2;
+    }
+    if (parser.isSet(sendOption)) {
+        if (parser.isSet(centralOption) || parser.isSet(refusedOption)) {
+            err << "varnet-journal: --send excludes --central and --refused\n";
+            return 2;
+        }
+        return Send(parser);
     }
     if (parser.isSet(refusedOption)) {
         if (parser.isSet(centralOption)) {
