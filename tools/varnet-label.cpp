@@ -204,11 +204,11 @@ int RunBatch(LabelRun& run, const LabelBatch& batch, const LabelValues& defaults
                 values, batch.decimalComma, [](const QString& name) { return name; }, d);
         QString out;
         if (problem.isEmpty() && !run.print) {
-            const QString name = row.values.value(
-                QStringLiteral("out"),
-                QStringLiteral("label-%1.png").arg(row.number, 4, 10, QLatin1Char('0')));
+            QString name = row.values.value(QStringLiteral("out")).trimmed();
+            if (name.isEmpty())
+                name = QStringLiteral("label-%1.png").arg(row.number, 4, 10, QLatin1Char('0'));
             if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-                name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+                name == QLatin1String(".") || name == QLatin1String(".."))
                 problem = QStringLiteral("out names a file in the folder, not \"%1\"").arg(name);
             out = QDir(outFolder).filePath(name);
         }
