@@ -36,10 +36,15 @@ ALTER TABLE varnet_journal ADD COLUMN IF NOT EXISTS tare NUMERIC(12, 3) NOT NULL
 CREATE INDEX IF NOT EXISTS varnet_journal_moment ON varnet_journal (moment);
 CREATE INDEX IF NOT EXISTS varnet_journal_counter ON varnet_journal (counter, moment);
 
--- The counter's outbox sends each row with this statement (19 parameters; to a table without
--- the account column, or without keyed and tare, the same without them); a row sent again
--- after a lost answer is left as it is:
+-- The counter's outbox (and varnet-journal --send) sends its rows in batches of up to 1,000,
+-- each one statement of 19 parameters, one array of the batch's values per column (to a table
+-- without the account column, or without keyed and tare, the same without them); a row sent
+-- again after a lost answer is left as it is:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
 --       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
 --       keyed, tare)
---   VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (id) DO NOTHING
+--   SELECT * FROM unnest(?::text[], ?::text[], ?::timestamp[], ?::text[], ?::text[],
+--       ?::bigint[], ?::numeric[], ?::numeric[], ?::numeric[], ?::text[], ?::timestamp[],
+--       ?::text[], ?::bigint[], ?::bigint[], ?::text[], ?::text[], ?::text[], ?::smallint[],
+--       ?::numeric[])
+--   ON CONFLICT (id) DO NOTHING

@@ -41,12 +41,19 @@ IF COL_LENGTH(N'dbo.varnet_journal', N'keyed') IS NULL
 IF COL_LENGTH(N'dbo.varnet_journal', N'tare') IS NULL
     ALTER TABLE dbo.varnet_journal ADD tare NUMERIC(12, 3) NOT NULL DEFAULT 0;
 
--- The counter's outbox sends each row with this statement (20 parameters: the 19 values,
--- then the id again for the guard; to a table without the account column, or without keyed
--- and tare, the same without them); the lock keeps two senders of one row from both finding
--- its id missing, and a row sent again after a lost answer is left as it is:
+-- The counter's outbox (and varnet-journal --send) sends its rows in batches of up to 1,000,
+-- each one transaction of statements of up to 110 rows (19 parameters a row, and a statement
+-- takes at most 2,100; to a table without the account column, or without keyed and tare, the
+-- same without them); the lock keeps two senders of one row from both finding its id missing,
+-- and a row sent again after a lost answer is left as it is. For two rows:
 --   INSERT INTO varnet_journal (id, counter, moment, code, name, weighed, quantity, price,
 --       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
 --       keyed, tare)
---   SELECT ?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?
---   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = ?)
+--   SELECT id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
+--       keyed, tare
+--   FROM (VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?), (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?))
+--   AS v (id, counter, moment, code, name, weighed, quantity, price,
+--       amount, barcode, best_before, printer, job_id, reprint, label_name, label_info, account,
+--       keyed, tare)
+--   WHERE NOT EXISTS (SELECT 1 FROM varnet_journal WITH (UPDLOCK, HOLDLOCK) WHERE id = v.id)

@@ -1,15 +1,154 @@
 #include "journal/centraljournal.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
 using platform::odbc::DatabaseError;
 using platform::odbc::Dialect;
 using platform::odbc::Param;
 
 namespace {
 
-const char* const kColumns = "id, counter, moment, code, name, weighed, quantity, price, amount,"
-                             " barcode, best_before, printer, job_id, reprint, label_name,"
-                             " label_info";
-constexpr int kColumnCount = 16;
+// A column of the central table, the value a journal row of a counter gives it, and the type
+// of the array PostgreSQL gets its values of a batch in. A column that tables of earlier
+// versions lack is optional: sent only where the table has it.
+struct CentralColumn {
+    const char* name;
+    bool optional;
+    const char* arrayType;
+    Param (*value)(const JournalRow& row, const QString& counter);
+};
+
+// Moments go as the journal keeps them: the counter's wall clock, never shifted between zones.
+const CentralColumn kCentralColumns[] = {
+    {"id", false, "text", [](const JournalRow& r, const QString&) { return Param::Text(r.id); }},
+    {"counter", false, "text", [](const JournalRow&, const QString& c) { return Param::Text(c); }},
+    {"moment", false, "timestamp",
+     [](const JournalRow& r, const QString&) { return Param::WallClock(r.moment); }},
+    {"code", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.code); }},
+    {"name", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.name); }},
+    {"weighed", false, "bigint",
+     [](const JournalRow& r, const QString&) { return Param::Int(r.weighed); }},
+    {"quantity", false, "numeric",
+     [](const JournalRow& r, const QString&) { return Param::Double(r.quantity); }},
+    {"price", false, "numeric",
+     [](const JournalRow& r, const QString&) { return Param::Double(r.price); }},
+    {"amount", false, "numeric",
+     [](const JournalRow& r, const QString&) { return Param::Double(r.sum); }},
+    {"barcode", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.barcode); }},
+    {"best_before", false, "timestamp",
+     [](const JournalRow& r, const QString&) { return Param::WallClock(r.bestBefore); }},
+    {"printer", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.printer); }},
+    {"job_id", false, "bigint",
+     [](const JournalRow& r, const QString&) { return Param::Int(r.jobId); }},
+    {"reprint", false, "bigint",
+     [](const JournalRow& r, const QString&) { return Param::Int(r.reprint); }},
+    {"label_name", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.labelName); }},
+    {"label_info", false, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.labelInfo); }},
+    {"account", true, "text",
+     [](const JournalRow& r, const QString&) { return Param::Text(r.account); }},
+    // Whether the weight or count was keyed (NULL for a row of an earlier version that did not
+    // know), and the tare taken off; a table has both of them or neither is sent.
+    {"keyed", true, "smallint",
+     [](const JournalRow& r, const QString&) {
+         Param keyed = Param::Int(r.keyed.value_or(false) ? 1 : 0);
+         keyed.null = !r.keyed.has_value();
+         return keyed;
+     }},
+    {"tare", true, "numeric",
+     [](const JournalRow& r, const QString&) { return Param::Double(r.tare); }},
+};
+
+const CentralColumn* FindColumn(const QString& name) {
+    for (const CentralColumn& c : kCentralColumns)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+// One value in the text of a PostgreSQL array: quoted, with its quotes and backslashes
+// escaped; NULL bare. Numbers to 15 significant digits, so that a price or a weight comes out
+// as it was keyed, not as the nearest double; moments as the wall clock reads them.
+void AppendArrayElement(QString& array, const Param& p) {
+    if (p.null) {
+        array += QLatin1String("NULL");
+        return;
+    }
+    switch (p.kind) {
+    case Param::Kind::Text:
+        array += QLatin1Char('"');
+        for (const QChar c : p.text) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+                array += QLatin1Char('\\');
+            array += c;
+        }
+        array += QLatin1Char('"');
+        return;
+    case Param::Kind::Double:
+        array += QString::number(p.number, 'g', 15);
+        return;
+    case Param::Kind::Int:
+        array += QString::number(p.integer);
+        return;
+    case Param::Kind::Timestamp:
+        array += QLatin1Char('"') + p.moment.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) +
+                 QLatin1Char('"');
+        return;
+    }
+}
+
+// The most parameters one statement carries: SQL Server takes 2,100, SQLite 999 in its older
+// builds. PostgreSQL gets one array per column, whatever the rows.
+int MaxParameters(Dialect dialect) {
+    switch (dialect) {
+    case Dialect::PostgreSQL:
+        return std::numeric_limits<int>::max();
+    case Dialect::SqlServer:
+        return 2000;
+    case Dialect::SQLite:
+        return 999;
+    case Dialect::Other:
+        break;
+    }
+    return 0;
+}
+
+// psqlODBC wraps every statement of a transaction in a savepoint of its own (two more
+// statements on the wire each) unless told to roll the whole transaction back on an error,
+// which is what a batch wants anyway. A batch goes to PostgreSQL as one statement outside any
+// transaction; the option keeps every transaction on this connection as lean. Other drivers
+// get the string as it is.
+QString WithoutStatementSavepoints(const QString& cs) {
+    QString driver;
+    for (const platform::odbc::ConnectionAttribute& a : platform::odbc::ParseConnectionString(cs)) {
+        if (a.key.compare(QLatin1String("Protocol"), Qt::CaseInsensitive) == 0)
+            return cs; // the installer chose
+        if (a.key.compare(QLatin1String("Driver"), Qt::CaseInsensitive) == 0)
+            driver = a.value;
+    }
+    QString library = driver;
+    if (!driver.contains(QLatin1Char('/'))) {
+        library.clear();
+        for (const platform::odbc::DriverInfo& d : platform::odbc::InstalledDrivers())
+            if (d.description.compare(driver, Qt::CaseInsensitive) == 0)
+                for (const QString& attribute : d.attributes)
+                    if (attribute.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive))
+                        library = attribute.mid(7);
+    }
+    if (!QFileInfo(library).fileName().startsWith(QLatin1String("psqlodbc")))
+        return cs;
+    return cs + (cs.endsWith(QLatin1Char(';')) ? QString() : QStringLiteral(";")) +
+           QStringLiteral("Protocol=7.4-1");
+}
 
 // Undoes an open transaction on every way out but a commit.
 class Transaction {
@@ -86,84 +225,117 @@ QString CCentralJournal::TableName() {
     return QStringLiteral("varnet_journal");
 }
 
-QString CCentralJournal::InsertStatement(Dialect dialect, bool withAccount, bool withWeighing) {
-    QStringList marks;
-    for (int i = 0; i < kColumnCount + (withAccount ? 1 : 0) + (withWeighing ? 2 : 0); ++i)
-        marks.append(QStringLiteral("?"));
-    const QString head = QStringLiteral("INSERT INTO %1 (%2%3%4) ")
-                             .arg(TableName(), QLatin1String(kColumns),
-                                  withAccount ? QStringLiteral(", account") : QString(),
-                                  withWeighing ? QStringLiteral(", keyed, tare") : QString());
-    if (dialect == Dialect::PostgreSQL || dialect == Dialect::SQLite)
-        return head + QStringLiteral("VALUES (%1) ON CONFLICT (id) DO NOTHING")
-                          .arg(marks.join(QLatin1Char(',')));
+QStringList CCentralJournal::Columns(bool withOptional) {
+    QStringList columns;
+    for (const CentralColumn& c : kCentralColumns)
+        if (withOptional || !c.optional)
+            columns.append(QString::fromLatin1(c.name));
+    return columns;
+}
+
+int CCentralJournal::RowsPerStatement(Dialect dialect, int columns) {
+    return std::max(1, MaxParameters(dialect) / std::max(1, columns));
+}
+
+QString CCentralJournal::InsertStatement(Dialect dialect, const QStringList& columns, int rows) {
+    const QString names = columns.join(QStringLiteral(", "));
+    const QString marks = QLatin1Char('(') +
+                          QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')) +
+                          QLatin1Char(')');
+    const QString values = QStringList(std::max(1, rows), marks).join(QStringLiteral(", "));
+    const QString head = QStringLiteral("INSERT INTO %1 (%2) ").arg(TableName(), names);
+    if (dialect == Dialect::PostgreSQL) {
+        // A column's values in one array: the server reads arrays as fast as COPY reads its
+        // lines, where a VALUES list of thousands of parameters costs it three times that.
+        QStringList arrays;
+        for (const QString& column : columns) {
+            const CentralColumn* c = FindColumn(column);
+            arrays.append(QStringLiteral("?::%1[]").arg(QLatin1String(c ? c->arrayType : "text")));
+        }
+        return head + QStringLiteral("SELECT * FROM unnest(%1) ON CONFLICT (id) DO NOTHING")
+                          .arg(arrays.join(QStringLiteral(", ")));
+    }
+    if (dialect == Dialect::SQLite)
+        return head + QStringLiteral("VALUES %1 ON CONFLICT (id) DO NOTHING").arg(values);
     // The range lock keeps two senders of one row (two programs on one journal file) from
-    // both finding its id missing; the id is bound a second time for the guard.
-    const QString hint =
-        dialect == Dialect::SqlServer ? QStringLiteral(" WITH (UPDLOCK, HOLDLOCK)") : QString();
-    return head + QStringLiteral("SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM %2%3 WHERE id = ?)")
-                      .arg(marks.join(QLatin1Char(',')), TableName(), hint);
+    // both finding its id missing.
+    if (dialect == Dialect::SqlServer)
+        return head + QStringLiteral("SELECT %1 FROM (VALUES %2) AS v (%1) WHERE NOT EXISTS "
+                                     "(SELECT 1 FROM %3 WITH (UPDLOCK, HOLDLOCK) WHERE id = v.id)")
+                          .arg(names, values, TableName());
+    // A server of no known dialect may lack multi-row VALUES: one row, its id bound a second
+    // time for the guard.
+    return head + QStringLiteral("SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM %2 WHERE id = ?)")
+                      .arg(marks.mid(1, marks.size() - 2), TableName());
 }
 
 void CCentralJournal::Open(const QString& connectionString) {
-    m_db.Open(connectionString);
+    m_db.Open(WithoutStatementSavepoints(connectionString));
     m_dialect = m_db.GetDialect();
     // The columns as the table has them: a query that returns none of its rows.
     Running st(*this);
     st->ExecDirect(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(TableName()));
-    const QStringList columns = st->ColumnNames();
-    m_bHasAccount = columns.contains(QStringLiteral("account"), Qt::CaseInsensitive);
-    m_bHasWeighing = columns.contains(QStringLiteral("keyed"), Qt::CaseInsensitive) &&
-                     columns.contains(QStringLiteral("tare"), Qt::CaseInsensitive);
+    const QStringList present = st->ColumnNames();
     st->CloseCursor();
+    m_columns.clear();
+    for (const CentralColumn& c : kCentralColumns) {
+        const QString name = QString::fromLatin1(c.name);
+        if (!c.optional || present.contains(name, Qt::CaseInsensitive))
+            m_columns.append(name);
+    }
+    if (!HasWeighing()) {
+        m_columns.removeAll(QStringLiteral("keyed"));
+        m_columns.removeAll(QStringLiteral("tare"));
+    }
 }
 
 int CCentralJournal::Send(const QList<JournalRow>& rows, const QString& counter) {
-    const QString sql = InsertStatement(m_dialect, m_bHasAccount, m_bHasWeighing);
-    const bool guardedById = !sql.contains(QLatin1String("ON CONFLICT"));
-    int inserted = 0;
-    Transaction transaction(m_db);
+    if (rows.isEmpty())
+        return 0;
+    std::vector<const CentralColumn*> columns;
+    for (const QString& name : m_columns)
+        columns.push_back(FindColumn(name));
+    const bool multiRow = m_dialect != Dialect::Other;
+    const int perStatement = multiRow ? RowsPerStatement(m_dialect, int(columns.size())) : 1;
+    // One statement is a transaction of its own, and needs no more round trips for one.
+    std::optional<Transaction> transaction;
+    if (rows.size() > perStatement)
+        transaction.emplace(m_db);
     Running st(*this);
-    for (const JournalRow& r : rows) {
-        std::vector<Param> params{
-            Param::Text(r.id),
-            Param::Text(counter),
-            Param::Timestamp(r.moment),
-            Param::Text(r.code),
-            Param::Text(r.name),
-            Param::Int(r.weighed ? 1 : 0),
-            Param::Double(r.quantity),
-            Param::Double(r.price),
-            Param::Double(r.sum),
-            Param::Text(r.barcode),
-            Param::Timestamp(r.bestBefore),
-            Param::Text(r.printer),
-            Param::Int(r.jobId),
-            Param::Int(r.reprint ? 1 : 0),
-            Param::Text(r.labelName),
-            Param::Text(r.labelInfo),
-        };
-        if (m_bHasAccount)
-            params.push_back(Param::Text(r.account));
-        if (m_bHasWeighing) {
-            Param keyed = Param::Int(r.keyed.value_or(false) ? 1 : 0);
-            keyed.null = !r.keyed.has_value();
-            params.push_back(keyed);
-            params.push_back(Param::Double(r.tare));
+    int inserted = 0;
+    for (qsizetype from = 0; from < rows.size(); from += perStatement) {
+        const qsizetype count = std::min<qsizetype>(perStatement, rows.size() - from);
+        std::vector<Param> params;
+        if (m_dialect == Dialect::PostgreSQL) {
+            for (const CentralColumn* c : columns) {
+                QString array = QStringLiteral("{");
+                for (qsizetype i = from; i < from + count; ++i) {
+                    if (i > from)
+                        array += QLatin1Char(',');
+                    AppendArrayElement(array, c->value(rows[i], counter));
+                }
+                params.push_back(Param::Text(array + QLatin1Char('}')));
+            }
+        } else {
+            params.reserve(size_t(count) * (columns.size() + 1));
+            for (qsizetype i = from; i < from + count; ++i) {
+                for (const CentralColumn* c : columns)
+                    params.push_back(c->value(rows[i], counter));
+                if (!multiRow)
+                    params.push_back(Param::Text(rows[i].id));
+            }
         }
-        if (guardedById)
-            params.push_back(Param::Text(r.id));
         {
-            // A cancel that came between two rows: the rest of the batch is not sent.
+            // A cancel that came between two statements: the rest of the batch is not sent.
             std::lock_guard<std::mutex> lock(m_lock);
             if (m_bCancelled)
                 throw DatabaseError(Running::CancelledText(), QStringLiteral("HY008"));
         }
-        st->Execute(sql, params);
-        if (st->RowCount() > 0)
-            ++inserted;
+        st->Execute(InsertStatement(m_dialect, m_columns, int(count)), params);
+        inserted += int(std::max<long long>(0, st->RowCount()));
     }
-    transaction.Commit();
+    if (transaction)
+        transaction->Commit();
     return inserted;
 }
 
@@ -173,8 +345,8 @@ QList<JournalRow> CCentralJournal::Rows(const QDateTime& from, const QDateTime& 
         QStringLiteral("SELECT id, moment, code, name, weighed, quantity, price, amount,"
                        " barcode, best_before, printer, job_id, reprint, label_name,"
                        " label_info, %1, %2 FROM %3 WHERE moment >= ?")
-            .arg(m_bHasAccount ? QStringLiteral("account") : QStringLiteral("''"),
-                 m_bHasWeighing ? QStringLiteral("keyed, tare") : QStringLiteral("NULL, 0"),
+            .arg(HasAccount() ? QStringLiteral("account") : QStringLiteral("''"),
+                 HasWeighing() ? QStringLiteral("keyed, tare") : QStringLiteral("NULL, 0"),
                  TableName());
     std::vector<Param> params{Param::Timestamp(from)};
     // No server keeps a moment past the year 9999: the range is open then.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimeZone>
 
 #include <algorithm>
 #include <utility>
@@ -225,17 +226,49 @@ LabelsShape ReadLabelsShape(sqlite3* db) {
     return shape;
 }
 
+// The number of digits at text[from, from + count); -1 when one of them is not a digit.
+int Digits(const QString& text, int from, int count) {
+    int value = 0;
+    for (int i = from; i < from + count; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// A moment as MomentText writes it, in zone (the system's, looked up once per read): the
+// general parser and local time would ask the system for its time zone many times a row.
+QDateTime ParseMoment(const QString& text, const QTimeZone& zone) {
+    if (text.isEmpty())
+        return QDateTime();
+    static const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz");
+    const bool fixed = text.size() == format.size() && text.at(4) == QLatin1Char('-') &&
+                       text.at(7) == QLatin1Char('-') && text.at(10) == QLatin1Char(' ') &&
+                       text.at(13) == QLatin1Char(':') && text.at(16) == QLatin1Char(':') &&
+                       text.at(19) == QLatin1Char('.');
+    if (!fixed || !zone.isValid())
+        return QDateTime::fromString(text, format);
+    const QDate date(Digits(text, 0, 4), Digits(text, 5, 2), Digits(text, 8, 2));
+    const QTime time(Digits(text, 11, 2), Digits(text, 14, 2), Digits(text, 17, 2),
+                     Digits(text, 20, 3));
+    if (!date.isValid() || !time.isValid())
+        return QDateTime::fromString(text, format);
+    return QDateTime(date, time, zone);
+}
+
+// A moment read on its own, in the system's zone.
 QDateTime ParseMoment(const QString& text) {
-    return text.isEmpty() ? QDateTime()
-                          : QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return ParseMoment(text, QTimeZone::systemTimeZone());
 }
 
 // The row that Selected() reads, at the statement's current step.
-JournalRow RowAt(const Statement& st) {
+JournalRow RowAt(const Statement& st, const QTimeZone& zone) {
     sqlite3_stmt* s = st.get();
     JournalRow r;
     r.id = st.Text(0);
-    r.moment = ParseMoment(st.Text(1));
+    r.moment = ParseMoment(st.Text(1), zone);
     r.code = st.Text(2);
     r.name = st.Text(3);
     r.weighed = sqlite3_column_int(s, 4) != 0;
@@ -243,7 +276,7 @@ JournalRow RowAt(const Statement& st) {
     r.price = sqlite3_column_double(s, 6);
     r.sum = sqlite3_column_double(s, 7);
     r.barcode = st.Text(8);
-    r.bestBefore = ParseMoment(st.Text(9));
+    r.bestBefore = ParseMoment(st.Text(9), zone);
     r.printer = st.Text(10);
     r.jobId = sqlite3_column_int64(s, 11);
     r.reprint = sqlite3_column_int(s, 12) != 0;
@@ -538,9 +571,10 @@ QList<JournalRow> CJournalFile::Query(const QString& sql, const QStringList& arg
     }
     for (int i = 0; i < args.size(); ++i)
         st.Bind(i + 1, args[i]);
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     int rc;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW)
-        rows.append(RowAt(st));
+        rows.append(RowAt(st, zone));
     if (rc != SQLITE_DONE) {
         Fail(QStringLiteral("Cannot read the journal"));
         rows.clear();
@@ -594,6 +628,7 @@ QList<JournalRow> CJournalFile::ReadableRows() {
         return rc == SQLITE_ROW || rc == SQLITE_DONE;
     };
     constexpr qint64 kFarthest = qint64(1) << 40;
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     qint64 after = 0;
     for (int pass = 0; pass < 100000; ++pass) {
         Statement st(m_db, scan);
@@ -602,7 +637,7 @@ QList<JournalRow> CJournalFile::ReadableRows() {
         sqlite3_bind_int64(st.get(), 1, after);
         int rc;
         while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
-            rows.append(RowAt(st));
+            rows.append(RowAt(st, zone));
             after = sqlite3_column_int64(st.get(), kColumnCount);
         }
         if (rc == SQLITE_DONE)
@@ -660,6 +695,10 @@ bool CJournalFile::Remove(const QStringList& ids) {
 bool CJournalFile::MarkSent(const QStringList& ids) {
     return ForEachId(ids, "UPDATE labels SET sent = 1 WHERE id = ?",
                      QStringLiteral("Cannot mark rows as sent"));
+}
+
+bool CJournalFile::SetMarksLazy() {
+    return m_db && Exec("PRAGMA synchronous=NORMAL;");
 }
 
 bool CJournalFile::ForEachId(const QStringList& ids, const char* sql, const QString& failure) {
@@ -725,9 +764,10 @@ QList<SetAsideRow> CJournalFile::SetAsideRows(bool* ok) {
         Statement st(m_db, QStringLiteral("SELECT %1, central_error FROM labels WHERE sent = -1 "
                                           "ORDER BY rowid")
                                .arg(Selected()));
+        const QTimeZone zone = QTimeZone::systemTimeZone();
         int rc = SQLITE_ERROR;
         while (st.get() && (rc = sqlite3_step(st.get())) == SQLITE_ROW)
-            rows.append({RowAt(st), st.Text(kColumnCount)});
+            rows.append({RowAt(st, zone), st.Text(kColumnCount)});
         if (rc != SQLITE_DONE) {
             Fail(QStringLiteral("Cannot read the journal"));
             return {};

@@ -90,6 +90,10 @@ public:
     // the mark that they arrived.
     QList<JournalRow> Unsent(int limit, bool* ok = nullptr);
     bool MarkSent(const QStringList& ids);
+    // For a connection that only marks rows (sent, set aside): its commits no longer wait for
+    // the disk. A mark that a power cut takes back only sends its rows again, and the central
+    // journal keeps each row once.
+    bool SetMarksLazy();
     // Rows the central journal refused for their data: never sent again, kept with the
     // server's error until someone sees to them.
     bool SetAside(const QList<SetAsideRow>& rows);

@@ -1,8 +1,7 @@
 #include "journal/journaloutbox.h"
 
-#include "journal/centraljournal.h"
 #include "journal/journal.h"
-#include "journal/journalfile.h"
+#include "journal/journalsender.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 
@@ -15,12 +14,6 @@
 #include <condition_variable>
 #include <mutex>
 
-namespace {
-// Rows per server transaction: one round trip each, and a batch a dead link cuts off is
-// small to send again.
-constexpr int kBatch = 200;
-} // namespace
-
 // What the outbox's thread works with. The thread holds it too, so that a thread the
 // destructor could not wait for (held up in the driver) still finds it.
 struct OutboxCore {
@@ -29,10 +22,9 @@ struct OutboxCore {
 
     void Run();
     // Sends every unsent row; false with the reason when something failed on the way.
-    bool SendAll(CCentralJournal& central, CJournalFile& file, QString* reason);
-    // Sends a batch the server refused row by row: the rows it refuses for their data are
-    // set aside, the others sent. Throws DatabaseError for any other failure.
-    void SendOneByOne(CCentralJournal& central, CJournalFile& file, const QList<JournalRow>& rows);
+    bool SendAll(CJournalSender& sender, QString* reason);
+    // What a batch did: counted, and the operator told of the rows the server refused.
+    void BatchDone(const CJournalSender::Counts& batch, const QList<SetAsideRow>& refused);
     bool Stopping() {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bStop;
@@ -50,7 +42,7 @@ struct OutboxCore {
     bool m_bStop = false;
     bool m_bNudged = false;
     bool m_bDone = false;
-    CCentralJournal* m_pCentral = nullptr; // while the thread has one, for the cancel
+    CJournalSender* m_pSender = nullptr; // while the thread has one, for the cancel
     std::atomic<CJournalOutbox::State> m_state{CJournalOutbox::State::Idle};
     std::atomic<int> m_sent{0};
     std::atomic<int> m_inserted{0};
@@ -70,8 +62,8 @@ CJournalOutbox::~CJournalOutbox() {
     OutboxCore& core = *m_core;
     std::unique_lock<std::mutex> lock(core.m_mutex);
     core.m_bStop = true;
-    if (core.m_pCentral)
-        core.m_pCentral->Cancel();
+    if (core.m_pSender)
+        core.m_pSender->Cancel();
     core.m_wake.notify_all();
     const bool done = core.m_wake.wait_for(lock, std::chrono::milliseconds(core.m_timing.closeMs),
                                            [&core] { return core.m_bDone; });
@@ -135,103 +127,36 @@ void OutboxCore::Report(const QString& text) {
         Qt::QueuedConnection);
 }
 
-void OutboxCore::SendOneByOne(CCentralJournal& central, CJournalFile& file,
-                              const QList<JournalRow>& rows) {
-    QStringList sent;
-    QList<SetAsideRow> refused;
-    const auto keep = [&] {
-        // What was settled before a failure is kept, so that it is not sent again.
-        if (!sent.isEmpty())
-            file.MarkSent(sent);
-        if (!refused.isEmpty() && file.SetAside(refused))
-            m_setAside += int(refused.size());
-    };
-    for (const JournalRow& r : rows) {
-        try {
-            m_inserted += central.Send({r}, m_counter);
-            m_sent += 1;
-            sent.append(r.id);
-        } catch (const platform::odbc::DatabaseError& e) {
-            if (!CCentralJournal::IsDataRefusal(e)) {
-                keep();
-                throw;
-            }
-            refused.append({r, e.Text()});
-        }
-    }
-    keep();
+void OutboxCore::BatchDone(const CJournalSender::Counts& batch, const QList<SetAsideRow>& refused) {
+    m_sent += batch.sent;
+    m_inserted += batch.inserted;
+    m_setAside += batch.setAside;
+    if (batch.sent > 0 || !refused.isEmpty())
+        m_state = CJournalOutbox::State::Sent;
     if (!refused.isEmpty())
         Report(CJournalOutbox::RefusedMessage(refused.first().row, refused.first().error,
                                               int(refused.size())));
 }
 
-bool OutboxCore::SendAll(CCentralJournal& central, CJournalFile& file, QString* reason) {
-    try {
-        for (;;) {
-            if (Stopping())
-                return true;
-            if (!file.IsOpen() && !file.Open(m_path, false)) {
-                // No journal file yet: nothing was recorded, so nothing is to be sent.
-                return true;
-            }
-            bool ok = false;
-            const QList<JournalRow> rows = file.Unsent(kBatch, &ok);
-            if (!ok) {
-                file.Close();
-                *reason = file.Error();
-                return false;
-            }
-            if (rows.isEmpty())
-                return true;
-            if (!central.IsUsable()) {
-                central.Close();
-                central.Open(m_connect);
-            }
-            try {
-                m_inserted += central.Send(rows, m_counter);
-                m_sent += int(rows.size());
-            } catch (const platform::odbc::DatabaseError& e) {
-                // One row the server cannot take fails its whole batch: the batch goes
-                // again row by row, and only that row stays behind.
-                if (!CCentralJournal::IsDataRefusal(e))
-                    throw;
-                SendOneByOne(central, file, rows);
-                m_state = CJournalOutbox::State::Sent;
-                continue;
-            }
-            QStringList ids;
-            for (const JournalRow& r : rows)
-                ids.append(r.id);
-            // Rows the server holds but the file could not mark go again later: the server
-            // keeps the copy it has.
-            if (!file.MarkSent(ids)) {
-                file.Close();
-                *reason = file.Error();
-                return false;
-            }
-            m_state = CJournalOutbox::State::Sent;
-        }
-    } catch (const platform::odbc::DatabaseError& e) {
-        central.Close();
-        *reason = e.Text();
-        return false;
-    }
+bool OutboxCore::SendAll(CJournalSender& sender, QString* reason) {
+    return sender.SendAll(reason, [this] { return Stopping(); });
 }
 
 void OutboxCore::Run() {
-    CCentralJournal central;
-    central.SetTimeout(m_timing.statementS);
+    CJournalSender sender(m_path, m_connect, m_counter);
+    sender.SetTimeout(m_timing.statementS);
+    sender.SetBatchHook([this](const CJournalSender::Counts& batch,
+                               const QList<SetAsideRow>& refused) { BatchDone(batch, refused); });
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_pCentral = &central;
+        m_pSender = &sender;
     }
-    CJournalFile file;
     bool reported = false;
     int failures = 0; // attempts in a row that failed
     int pauseMs = 0;  // 0 while the last attempt went well
     for (;;) {
         QString reason;
-        if (SendAll(central, file, &reason)) {
+        if (SendAll(sender, &reason)) {
             pauseMs = 0;
             failures = 0;
             reported = false;
@@ -263,10 +188,9 @@ void OutboxCore::Run() {
             break;
     }
     // The connections close before the destructor hears that the thread is done.
-    file.Close();
-    central.Close();
+    sender.Close();
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_pCentral = nullptr;
+    m_pSender = nullptr;
     m_bDone = true;
     m_wake.notify_all();
 }

@@ -25,7 +25,8 @@ QString Shown(QChar c) {
 
 const QStringList& AllowedConnectionKeys() {
     // A server and a login, and the few switches the README documents: encryption for
-    // PostgreSQL and SQL Server, the SQLite driver's refusal to create a missing file.
+    // PostgreSQL and SQL Server, the SQLite driver's refusal to create a missing file, and
+    // psqlODBC's protocol (the central journal's sender sets it to do without savepoints).
     static const QStringList keys{QStringLiteral("Driver"),
                                   QStringLiteral("DSN"),
                                   QStringLiteral("Server"),
@@ -37,7 +38,8 @@ const QStringList& AllowedConnectionKeys() {
                                   QStringLiteral("SSLmode"),
                                   QStringLiteral("Encrypt"),
                                   QStringLiteral("TrustServerCertificate"),
-                                  QStringLiteral("NoCreat")};
+                                  QStringLiteral("NoCreat"),
+                                  QStringLiteral("Protocol")};
     return keys;
 }
 

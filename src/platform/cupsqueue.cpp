@@ -129,18 +129,26 @@ PpdResult InterpretPpd(http_t* http, const cups_dest_t* dest, const QString& nam
         if (it != PpdCache().end() && it->second.options == r.options)
             r.modified = it->second.modified;
     }
-    char path[1024] = "";
+    // What the fetch made for its caller (a copy of the PPD, or for an account that may read
+    // the scheduler's own file a link to it, even when the answer is "not modified"): removed
+    // on every way out, or every question would leave one in the temporary folder.
+    struct FetchedPpd {
+        char path[1024] = "";
+        ~FetchedPpd() {
+            if (path[0])
+                ::unlink(path);
+        }
+    } fetched;
     const time_t known = r.modified;
-    const http_status_t status =
-        cupsGetPPD3(http, name.toUtf8().constData(), &r.modified, path, sizeof path);
+    const http_status_t status = cupsGetPPD3(http, name.toUtf8().constData(), &r.modified,
+                                             fetched.path, sizeof fetched.path);
     if (status == HTTP_STATUS_NOT_MODIFIED && known != 0) {
         std::lock_guard<std::mutex> lock(g_ppdMutex);
         return PpdCache()[name];
     }
     if (status != HTTP_STATUS_OK)
         return r;
-    ppd_file_t* ppd = ppdOpenFile(path);
-    ::unlink(path); // a temporary copy for its caller
+    ppd_file_t* ppd = ppdOpenFile(fetched.path);
     if (ppd) {
         ppdMarkDefaults(ppd);
         cupsMarkOptions(ppd, dest->num_options, dest->options);

@@ -395,6 +395,12 @@ Param Param::Timestamp(const QDateTime& v) {
     return p;
 }
 
+Param Param::WallClock(const QDateTime& v) {
+    Param p = Timestamp(v);
+    p.wallClock = true;
+    return p;
+}
+
 void Statement::Execute(const QString& sql, const std::vector<Param>& params) {
     // The driver reads the bound buffers when the statement runs: they live until then, each
     // at an address that no later push moves.
@@ -439,7 +445,7 @@ void Statement::Execute(const QString& sql, const std::vector<Param>& params) {
             sqlType = SQL_TYPE_TIMESTAMP;
             size = 23;
             digits = 3;
-            const QDateTime local = p.moment.toLocalTime();
+            const QDateTime local = p.wallClock ? p.moment : p.moment.toLocalTime();
             SQL_TIMESTAMP_STRUCT& ts = stamps[i];
             ts.year = static_cast<SQLSMALLINT>(local.date().year());
             ts.month = static_cast<SQLUSMALLINT>(local.date().month());

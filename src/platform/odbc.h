@@ -59,13 +59,17 @@ struct Param {
     QString text;
     double number = 0;
     long long integer = 0;
-    QDateTime moment; // sent as local date and time to the millisecond
+    QDateTime moment;       // sent as local date and time to the millisecond
+    bool wallClock = false; // moment sent as it reads, without a conversion to local time
 
     static Param Text(const QString& v);
     static Param Double(double v);
     static Param Int(long long v);
     // An invalid moment is sent as NULL.
     static Param Timestamp(const QDateTime& v);
+    // The date and time as v reads them in its own zone: for moments that are a wall clock's
+    // already, which then cost no time-zone lookup.
+    static Param WallClock(const QDateTime& v);
 };
 
 // One attribute of a connection string: its key, its value with any braces taken off, and

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <thread>
 
 IScale::IScale() : m_fnReport([](const QString& text) { platform::ReportMessage(text); }) {}
 
@@ -160,6 +161,14 @@ bool IScale::SetReadTimeouts(bool purge) {
     return true;
 }
 
+void IScale::AwaitBytes(std::size_t count) const {
+    // One byte time more, so that the last of them has surely arrived; never past the
+    // exchange's deadline.
+    const auto wire = ByteTime() * static_cast<long long>(count + 1);
+    const auto left = std::chrono::milliseconds(RemainingMs());
+    std::this_thread::sleep_for(std::min<std::chrono::nanoseconds>(wire, left));
+}
+
 std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
     if (!m_bOpen)
         return 0;
@@ -168,16 +177,22 @@ std::size_t IScale::ReadBytes(std::uint8_t* buffer, std::size_t count) {
         const int waitMs = std::min(kByteTimeoutMs, RemainingMs());
         if (waitMs <= 0)
             return stored;
-        switch (m_hPort.ReadByte(buffer[stored], waitMs)) {
+        // What has come, never more than the frame: a byte behind it is no part of this reply.
+        std::size_t got = 0;
+        switch (m_hPort.ReadAvailable(buffer + stored, count - stored, got, waitMs)) {
         case platform::ReadResult::Byte:
-            ++stored;
-            ++m_nBytesReceived;
+            stored += got;
+            m_nBytesReceived += got;
             break;
         case platform::ReadResult::TimeOut:
             return stored;
         case platform::ReadResult::Error:
             return 0;
         }
+        // The rest of the frame is on its way: it is taken in one read once the line has had
+        // time to carry it, instead of waking the thread for every byte.
+        if (stored < count)
+            AwaitBytes(count - stored);
     }
     return stored;
 }
@@ -188,6 +203,7 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
         return false;
     // A line of these protocols is about twenty characters; anything much longer is noise
     // and is dropped up to its line end.
+    constexpr std::size_t kUsualLine = 20;
     constexpr std::size_t kLongestLine = 80;
     std::string current;
     bool overlong = false;
@@ -267,6 +283,10 @@ bool IScale::ReadNewestLine(std::string& line, bool skipPartial,
             overlong = false;
             current.clear();
         }
+        // A line has begun and not ended: the rest of a usual line is waited for on the wire
+        // and then read at once, instead of waking the thread for every byte.
+        if (!found && !draining && !current.empty())
+            AwaitBytes(kUsualLine > current.size() ? kUsualLine - current.size() : 1);
     }
 }
 

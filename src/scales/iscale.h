@@ -98,7 +98,8 @@ protected:
     // throws away bytes left over from an earlier exchange, so a late reply cannot be taken
     // for the answer to this one (unless purge is false: a scale that talks by itself).
     bool SetReadTimeouts(bool purge = true);
-    // Reads up to count bytes, one at a time; stops at the first byte that does not come
+    // Reads up to count bytes, taking what has arrived in one read and waiting for the rest
+    // of the frame as long as the line needs to carry it; stops when a byte does not come
     // in time or at the exchange's deadline. A device error yields 0 whatever was stored
     // before.
     std::size_t ReadBytes(std::uint8_t* buffer, std::size_t count);
@@ -129,6 +130,8 @@ protected:
 
 private:
     void ReportPortError(const QString& text);
+    // Sleeps while count bytes come down the line (within the exchange's deadline).
+    void AwaitBytes(std::size_t count) const;
 
     int RemainingMs() const;
 

@@ -1,10 +1,11 @@
 // The central journal on a PostgreSQL server of the test's own, stopped and started again
 // under a recording counter: every row arrives once, and a restarted program sends nothing
 // twice, even rows the file forgot it had sent. A row the table refuses is set aside with
-// the server's words while the rest arrive; a table locked by another session holds neither
-// the program's close nor varnet-journal, and loses nothing.
+// the server's words while the rest arrive, also from the middle of a batch; a table locked
+// by another session holds neither the program's close nor varnet-journal, and loses nothing.
 #include "journal/centraljournal.h"
 #include "journal/journal.h"
+#include "journal/journalsender.h"
 #include "platform/paths.h"
 #include "support/messagerecorder.h"
 #include "support/privatepostgres.h"
@@ -116,7 +117,8 @@ private Q_SLOTS:
             return s.replace(QStringLiteral("dbo."), QString()).simplified();
         };
         QCOMPARE(squeeze(comment), squeeze(CCentralJournal::InsertStatement(
-                                       static_cast<platform::odbc::Dialect>(dialect), true, true)));
+                                       static_cast<platform::odbc::Dialect>(dialect),
+                                       CCentralJournal::Columns(), 2)));
     }
 
     void outageLosesNothingAndRestartSendsNothingTwice() {
@@ -268,6 +270,81 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 2);
         QVERIFY2(lines[1].contains(refused.id) && lines[1].contains(QLatin1String("overflow")),
                  qPrintable(lines[1]));
+    }
+
+    // Two rows in the middle of one batch of 500 are refused, for a price NUMERIC(14, 2) cannot
+    // hold and for a barcode longer than its column: each is set aside with the server's own
+    // words, every other row arrives exactly once, and varnet-journal --send says so. Sent
+    // again, nothing goes twice.
+    void refusedRowsInTheMiddleOfABatch() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        QList<JournalRow> rows;
+        for (int i = 0; i < 500; ++i)
+            rows.append(Row(1000 + i));
+        rows[137].price = 1e13;
+        rows[333].barcode = QStringLiteral("27001000050012");
+        // Moments arrive as the counter's wall clock read them (the test runs in a zone with
+        // summer time), to the millisecond, on both sides of the change of time.
+        rows[5].moment = QDateTime(QDate(2026, 3, 28), QTime(23, 59, 58, 123));
+        rows[5].bestBefore = QDateTime(QDate(2026, 10, 25), QTime(2, 30, 0, 7));
+        {
+            CJournalFile file;
+            QVERIFY(file.Open(path));
+            QVERIFY(file.Append(rows));
+        }
+        QVERIFY(rows.size() <= CJournalSender::kBatchRows);
+        QProcess tool;
+        tool.start(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                       QStringLiteral("/bin/varnet-journal"),
+                   {QStringLiteral("--send"), QStringLiteral("--file"), path,
+                    QStringLiteral("--connect"), m_connect});
+        QVERIFY(tool.waitForFinished(120000));
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(tool.exitCode() == 0, qPrintable(err));
+        QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("Передано записей: 498 (новых для сервера: 498), отложено: 2"));
+
+        const QStringList server = ServerIds();
+        for (int i = 0; i < rows.size(); ++i)
+            QCOMPARE(server.count(rows[i].id), i == 137 || i == 333 ? 0 : 1);
+        {
+            platform::odbc::Connection db;
+            db.Open(m_connect);
+            platform::odbc::Statement st(db);
+            st.Execute(QStringLiteral("SELECT to_char(moment, 'YYYY-MM-DD HH24:MI:SS.MS'), "
+                                      "to_char(best_before, 'YYYY-MM-DD HH24:MI:SS.MS') "
+                                      "FROM varnet_journal WHERE id = ?"),
+                       {platform::odbc::Param::Text(rows[5].id)});
+            QVERIFY(st.Fetch());
+            QCOMPARE(st.GetText(1).value_or(QString()), QStringLiteral("2026-03-28 23:59:58.123"));
+            QCOMPARE(st.GetText(2).value_or(QString()), QStringLiteral("2026-10-25 02:30:00.007"));
+        }
+
+        CJournalFile file;
+        QVERIFY(file.OpenReadOnly(path));
+        QVERIFY(file.Unsent(1000).isEmpty());
+        const QList<SetAsideRow> aside = file.SetAsideRows();
+        QCOMPARE(aside.size(), 2);
+        QCOMPARE(aside[0].row.id, rows[137].id);
+        QVERIFY2(aside[0].error.contains(QLatin1String("numeric field overflow")),
+                 qPrintable(aside[0].error));
+        QCOMPARE(aside[1].row.id, rows[333].id);
+        QVERIFY2(aside[1].error.contains(QLatin1String("value too long")),
+                 qPrintable(aside[1].error));
+        file.Close();
+
+        // The file forgot what it sent: everything goes again, nothing is stored twice.
+        sqlite3* raw = nullptr;
+        QCOMPARE(sqlite3_open(path.toUtf8().constData(), &raw), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(raw, "UPDATE labels SET sent = 0", nullptr, nullptr, nullptr),
+                 SQLITE_OK);
+        sqlite3_close(raw);
+        const CJournalSender::Result again = CJournalSender::SendUnsent(path, m_connect);
+        QVERIFY2(again.ok, qPrintable(again.error));
+        QCOMPARE(again.counts.sent, 498);
+        QCOMPARE(again.counts.inserted, 0);
+        QCOMPARE(again.counts.setAside, 2);
     }
 
     // Each row carries the account that printed it where the table keeps one; a table of an

@@ -5,6 +5,7 @@
 #include "journal/journal.h"
 #include "journal/journalcsv.h"
 #include "journal/journalfile.h"
+#include "journal/journalsender.h"
 #include "journal/journalshift.h"
 #include "journal/journaltotals.h"
 #include "platform/inifile.h"
@@ -15,9 +16,16 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -69,15 +77,42 @@ QString Fixed(double v, int decimals) {
     return QString::number(v, 'f', decimals);
 }
 
+// The central journal's connection string: --connect, or [Journal] of --ini or the counter's
+// Varnet.ini; empty with the reason when none is named or the file cannot be read.
+QString CentralConnection(const QCommandLineParser& parser, QString* error) {
+    QString connect = parser.value(QStringLiteral("connect"));
+    if (!connect.isEmpty())
+        return connect;
+    const QString ini =
+        parser.isSet(QStringLiteral("ini"))
+            ? parser.value(QStringLiteral("ini"))
+            : QDir(platform::ModuleDirectory()).filePath(QStringLiteral("Varnet.ini"));
+    const platform::CIniFile settings = platform::CIniFile::Load(ini);
+    if (settings.IsUnreadable()) {
+        *error = platform::FileErrorText(settings.ReadError(), ini);
+        return QString();
+    }
+    connect = CentralJournalSettings::Load(settings).ConnectionString();
+    if (connect.isEmpty())
+        *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
+                                "and Server); or give --connect")
+                     .arg(ini);
+    return connect;
+}
+
+// The journal file: --file, else the counter's journal.
+QString JournalPath(const QCommandLineParser& parser) {
+    return parser.isSet(QStringLiteral("file"))
+               ? parser.value(QStringLiteral("file"))
+               : QDir(platform::JournalDirectory()).filePath(CJournal::FileName());
+}
+
 // The rows of [from, to) from the local file or the central journal, and the closes of
 // shifts from `from` on (the central journal keeps none); false with the reason.
 bool ReadRows(const QCommandLineParser& parser, const QDateTime& from, const QDateTime& to,
               QList<JournalRow>* rows, QList<ShiftClose>* closes, QString* error) {
-    const QDir here(platform::ModuleDirectory());
     if (!parser.isSet(QStringLiteral("central"))) {
-        const QString path = parser.isSet(QStringLiteral("file"))
-                                 ? parser.value(QStringLiteral("file"))
-                                 : QDir(platform::JournalDirectory()).filePath(CJournal::FileName());
+        const QString path = JournalPath(parser);
         CJournalFile file;
         bool ok = file.OpenReadOnly(path);
         if (ok)
@@ -93,25 +128,10 @@ bool ReadRows(const QCommandLineParser& parser, const QDateTime& from, const QDa
                                 << file.Error() << ")\n";
         return ok;
     }
+    const QString connect = CentralConnection(parser, error);
+    if (connect.isEmpty())
+        return false;
     try {
-        QString connect = parser.value(QStringLiteral("connect"));
-        if (connect.isEmpty()) {
-            const QString ini = parser.isSet(QStringLiteral("ini"))
-                                    ? parser.value(QStringLiteral("ini"))
-                                    : here.filePath(QStringLiteral("Varnet.ini"));
-            const platform::CIniFile settings = platform::CIniFile::Load(ini);
-            if (settings.IsUnreadable()) {
-                *error = platform::FileErrorText(settings.ReadError(), ini);
-                return false;
-            }
-            connect = CentralJournalSettings::Load(settings).ConnectionString();
-            if (connect.isEmpty()) {
-                *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or "
-                                        "Driver and Server); or give --connect")
-                             .arg(ini);
-                return false;
-            }
-        }
         CCentralJournal central;
         central.SetTimeout(parser.value(QStringLiteral("timeout")).toInt());
         central.Open(connect);
@@ -125,10 +145,7 @@ bool ReadRows(const QCommandLineParser& parser, const QDateTime& from, const QDa
 
 // The rows the central journal refused, with the server's words; the exit code.
 int ListRefused(const QCommandLineParser& parser) {
-    const QString path =
-        parser.isSet(QStringLiteral("file"))
-            ? parser.value(QStringLiteral("file"))
-            : QDir(platform::JournalDirectory()).filePath(CJournal::FileName());
+    const QString path = JournalPath(parser);
     CJournalFile file;
     bool ok = file.OpenReadOnly(path);
     const QList<SetAsideRow> refused = ok ? file.SetAsideRows(&ok) : QList<SetAsideRow>();
@@ -153,7 +170,8 @@ int ListRefused(const QCommandLineParser& parser) {
                                  QStringLiteral("Идентификатор"), QStringLiteral("Причина")}};
         for (const RefusedRow& r : apart)
             kept.append({r.received.left(19), r.account, r.id, r.reason});
-        out << '\n' << QStringLiteral("Не приняты службой журнала:") << '\n'
+        out << '\n'
+            << QStringLiteral("Не приняты службой журнала:") << '\n'
             << Table(kept, {false, false, false, false});
     }
     return 0;
@@ -224,6 +242,46 @@ int PrintShift(const QCommandLineParser& parser) {
     return 0;
 }
 
+// Sends the rows of the journal file that the central journal lacks and ends; the exit code.
+int Send(const QCommandLineParser& parser) {
+    QString error;
+    const QString connect = CentralConnection(parser, &error);
+    if (connect.isEmpty()) {
+        QTextStream(stderr) << "varnet-journal: " << error << '\n';
+        return 1;
+    }
+    const QString path = JournalPath(parser);
+#ifndef Q_OS_WIN
+    // Marking rows as sent writes the journal and makes its -wal and -shm files: done by root
+    // in a journal of another account (the journal service's), they would be root's and the
+    // owner could no longer write its own journal.
+    struct stat st {};
+    if (geteuid() == 0 && ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid != 0) {
+        const passwd* owner = getpwuid(st.st_uid);
+        QTextStream(stderr) << "varnet-journal: " << path << " belongs to "
+                            << (owner ? QString::fromLocal8Bit(owner->pw_name)
+                                      : QString::number(st.st_uid))
+                            << "; --send writes it, so run it as that account, not as root\n";
+        return 1;
+    }
+#endif
+    const CJournalSender::Result r =
+        CJournalSender::SendUnsent(path, connect, parser.value(QStringLiteral("timeout")).toInt());
+    // What went before a failure went, and is said so.
+    QTextStream out(stdout);
+    out.setEncoding(QStringConverter::Utf8);
+    out << QStringLiteral("Передано записей: %1 (новых для сервера: %2), отложено: %3\n")
+               .arg(r.counts.sent)
+               .arg(r.counts.inserted)
+               .arg(r.counts.setAside);
+    out.flush();
+    if (!r.ok) {
+        QTextStream(stderr) << "varnet-journal: " << r.error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -235,7 +293,8 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Totals of the packing journal (today's, per product, by default).\n"
-                       "Exit codes: 0 done; 1 the journal could not be read; 2 bad arguments."));
+                       "Exit codes: 0 done; 1 the journal could not be read (with --send: or\n"
+                       "not every label could be sent); 2 bad arguments."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption folderOption(QStringLiteral("print-folder"),
@@ -293,10 +352,15 @@ int main(int argc, char** argv) {
         QStringLiteral("now"),
         QStringLiteral("With --shift: the shift at this moment (default: now)."),
         QStringLiteral("yyyy-mm-ddThh:mm"));
+    const QCommandLineOption sendOption(
+        QStringLiteral("send"),
+        QStringLiteral("Send the labels the central journal does not have yet (as the "
+                       "workstation does), print how many went and how many were set aside, "
+                       "and end."));
     parser.addOptions({folderOption, fileOption, dateOption, fromOption, toOption, byOption,
                        labelsOption, csvOption, centralOption, iniOption, connectOption,
                        counterOption, timeoutOption, refusedOption, shiftOption, accountOption,
-                       nowOption});
+                       nowOption, sendOption});
     parser.process(app);
     if (parser.isSet(folderOption)) {
         std::printf("%s\n", qPrintable(platform::ModuleDirectory()));
@@ -330,6 +394,13 @@ int main(int argc, char** argv) {
     if (parser.value(timeoutOption).toInt(&seconds) <= 0 || !seconds) {
         err << "varnet-journal: --timeout takes a number of seconds\n";
         return 2;
+    }
+    if (parser.isSet(sendOption)) {
+        if (parser.isSet(centralOption) || parser.isSet(refusedOption)) {
+            err << "varnet-journal: --send excludes --central and --refused\n";
+            return 2;
+        }
+        return Send(parser);
     }
     if (parser.isSet(refusedOption)) {
         if (parser.isSet(centralOption)) {
