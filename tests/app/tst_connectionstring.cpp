@@ -22,7 +22,7 @@ namespace {
 
 const QString kAllowed = QStringLiteral(
     "Допустимые ключи: Driver, DSN, Server, Port, Database, UID, PWD, Trusted_Connection, "
-    "SSLmode, Encrypt, TrustServerCertificate, NoCreat.");
+    "SSLmode, Encrypt, TrustServerCertificate, NoCreat, Protocol.");
 
 // The text of the refusal, or empty with the string as the drivers get it in *taken.
 QString Refusal(const std::function<QString()>& compose, QString* taken = nullptr) {
@@ -66,6 +66,9 @@ private Q_SLOTS:
         QTest::newRow("keys in any case, spaces and empty pieces dropped")
             << " driver = SQL Server ;;server=hq\\kassa,1433;pwd=p@ss w=rd;TRUSTED_CONNECTION=No;"
             << "driver={ SQL Server };server=hq\\kassa,1433;pwd=p@ss w=rd;TRUSTED_CONNECTION=No";
+        QTest::newRow("psqlODBC's protocol, as the central journal's sender sets it")
+            << "Driver={PostgreSQL Unicode};Server=hq;Database=shop;Protocol=7.4-1"
+            << "Driver={PostgreSQL Unicode};Server=hq;Database=shop;Protocol=7.4-1";
         QTest::newRow("Cyrillic values")
             << "Driver=SQLite3;Database=/srv/склад/каталог.db;PWD=Пароль"
             << "Driver={SQLite3};Database=/srv/склад/каталог.db;PWD=Пароль";

@@ -18,7 +18,9 @@
 #include <QTest>
 
 #include <algorithm>
+#include <pwd.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 class TstCentralJournal : public QObject {
     Q_OBJECT
@@ -423,6 +425,42 @@ private Q_SLOTS:
         QCOMPARE(rows.value(scale.id).quantity, scale.quantity);
         QVERIFY(!rows.value(older.id).keyed.has_value());
         QCOMPARE(rows.value(older.id).tare, 0.0);
+    }
+
+    // Root's --send would leave the -wal and -shm of a journal of another account (the journal
+    // service's) root's, and the owner unable to write its own journal: it is refused, and the
+    // file is left as it was.
+    void rootSendsNoJournalOfAnotherAccount() {
+        if (geteuid() != 0)
+            QSKIP("run as root");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(CJournal::FileName());
+        {
+            CJournalFile file;
+            QVERIFY(file.Open(path));
+            QVERIFY(file.Append({Row(900)}));
+        }
+        const passwd* nobody = getpwnam("nobody");
+        QVERIFY(nobody);
+        QCOMPARE(chown(QFile::encodeName(path).constData(), nobody->pw_uid, nobody->pw_gid), 0);
+        const QByteArray before = [&path] {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QProcess tool;
+        tool.start(qEnvironmentVariable("VARNET_BINARY_DIR") +
+                       QStringLiteral("/bin/varnet-journal"),
+                   {QStringLiteral("--send"), QStringLiteral("--file"), path,
+                    QStringLiteral("--connect"), m_connect});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 1);
+        const QString err = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(err.contains(QLatin1String("belongs to nobody")), qPrintable(err));
+        QVERIFY(tool.readAllStandardOutput().isEmpty());
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     }
 
     // Another session holds the table locked: statements time out and the operator hears
