@@ -242,6 +242,7 @@ int main(int argc, char* argv[]) {
     platform::PrepareRuntimeDirectory();
     QGuiApplication qapp(argc, argv);
     platform::RestrictPluginFolders();
+    platform::UseUtf8Characters();
     QGuiApplication::setApplicationName(QStringLiteral("varnet-label"));
     QGuiApplication::setApplicationVersion(platform::ProgramVersion());
     CVarnetApp app;

@@ -6,7 +6,10 @@
 #include <QCoreApplication>
 #include <QDir>
 
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
+#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +52,14 @@ void PrepareRuntimeDirectory() {
             return; // Qt then says what is wrong itself
     }
     qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+void UseUtf8Characters() {
+    if (std::strcmp(::nl_langinfo(CODESET), "UTF-8") == 0)
+        return;
+    // In the environment too: psqlODBC sets the locale from it again before it converts.
+    ::setenv(qEnvironmentVariableIsEmpty("LC_ALL") ? "LC_CTYPE" : "LC_ALL", "C.UTF-8", 1);
+    std::setlocale(LC_CTYPE, "");
 }
 
 void RestrictPluginFolders() {

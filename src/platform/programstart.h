@@ -27,6 +27,12 @@ void UseParentConsole();
 // object is made, before anything loads an image, icon or style plugin.
 void RestrictPluginFolders();
 
+// Called right after the application object is made: a process started without a UTF-8
+// locale (a system service, a cron job, `env -i`) takes C.UTF-8 for its characters, in its
+// environment too, so that an ODBC driver that converts text through the C library's locale
+// (psqlODBC) keeps Cyrillic.
+void UseUtf8Characters();
+
 // The version of the build, "1.0.0.0".
 QString ProgramVersion();
 

@@ -23,4 +23,6 @@ void UseParentConsole() {
 // it; Qt's own search stays as it is.
 void RestrictPluginFolders() {}
 
+void UseUtf8Characters() {}
+
 } // namespace platform

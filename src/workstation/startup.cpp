@@ -74,6 +74,7 @@ int RunVarnet(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     ui::CVarnetApplication qapp(argc, argv);
     platform::RestrictPluginFolders();
+    platform::UseUtf8Characters();
     // Qt's own dialogs and buttons speak the operator's language, whatever the system's.
     QTranslator qtRussian;
     if (qtRussian.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),

@@ -536,7 +536,7 @@ stop_service
 for who in operator operator2; do
   if [ "$who" = operator ]; then as=("${as_operator[@]}"); else as=("${as_operator2[@]}"); fi
   "${as[@]}" varnet-journal --labels >"$work/labels.out" 2>&1 || fail "$who: varnet-journal --labels: $(cat "$work/labels.out")"
-  grep -q " $operator\$" "$work/labels.out" && grep -q " $operator2\$" "$work/labels.out" ||
+  grep -qE " $operator( |\$)" "$work/labels.out" && grep -qE " $operator2( |\$)" "$work/labels.out" ||
     fail "$who: varnet-journal --labels shows: $(cat "$work/labels.out")"
 done
 
@@ -636,7 +636,7 @@ stop_counter
   fail "the journal holds $(sqlite3 "$journal/Journal.db" "SELECT count(*) FROM labels WHERE id LIKE '7e0c0a2e-2222-%'") of the 300 rows"
 read -r total distinct <<<"$("${pg[@]}" -F ' ' -d varnet_package_central -c "SELECT count(*), count(DISTINCT id) FROM varnet_journal")"
 [ "$total" = "$local_rows" ] && [ "$distinct" = "$total" ] ||
-  fail "the central journal has $total rows ($distinct distinct) of $local_rows"
+  { fail "the central journal has $total rows ($distinct distinct) of $local_rows"; sed 's/^/    journald: /' "$work/journald.log" | tail -20; }
 [ "$("${pg[@]}" -d varnet_package_central -c "SELECT count(*) FROM varnet_journal WHERE account = '$operator2' AND id LIKE '7e0c0a2e-2222-%'")" = 300 ] ||
   fail "the central rows lost their account"
 [ "$(ps -o uid= -p "$service_pid" | tr -d ' ')" = "$(id -u "$service_user")" ] || fail "the service does not run as $service_user"

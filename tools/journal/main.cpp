@@ -92,7 +92,13 @@ QString CentralConnection(const QCommandLineParser& parser, QString* error) {
         *error = platform::FileErrorText(settings.ReadError(), ini);
         return QString();
     }
-    connect = CentralJournalSettings::Load(settings).ConnectionString();
+    try {
+        // Root refuses a connection named in a file that others may change.
+        connect = CentralJournalSettings::Load(settings).ConnectionString();
+    } catch (const platform::odbc::DatabaseError& e) {
+        *error = e.Text();
+        return QString();
+    }
     if (connect.isEmpty())
         *error = QStringLiteral("%1 names no central journal ([Journal] Connect, or Driver "
                                 "and Server); or give --connect")
@@ -288,6 +294,7 @@ int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
     platform::RestrictPluginFolders();
+    platform::UseUtf8Characters();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-journal"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;

@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
     platform::RestrictPluginFolders();
+    platform::UseUtf8Characters();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-journald"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
@@ -235,6 +236,9 @@ int main(int argc, char** argv) {
             fds.push_back({c.fd, static_cast<short>(POLLIN | (c.out.isEmpty() ? 0 : POLLOUT)), 0});
         if (::poll(fds.data(), fds.size(), 1000) < 0 && errno != EINTR)
             break;
+        // What the sender to the central journal posts (an outage, a row set aside) goes to
+        // the service's log.
+        QCoreApplication::processEvents();
         const qint64 now = NowMs();
         for (size_t i = clients.size(); i-- > 0;) {
             Client& c = clients[i];

@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
     platform::PrepareRuntimeDirectory();
     QCoreApplication app(argc, argv);
     platform::RestrictPluginFolders();
+    platform::UseUtf8Characters();
     QCoreApplication::setApplicationName(QStringLiteral("varnet-scale-sim"));
     QCoreApplication::setApplicationVersion(platform::ProgramVersion());
     QCommandLineParser parser;
