@@ -480,6 +480,9 @@ auto_prints() {
   touch "$work/before-auto"
   sleep 1
   xkey minus
+  # A new pack: the pan empty first, then the pack settled on it.
+  echo 0 >&"$sim_cas"
+  sleep 2
   echo 0.777 >&"$sim_cas"
   label_checks "$work/before-auto" 0.777 operator-auto
 }
