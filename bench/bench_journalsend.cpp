@@ -70,6 +70,8 @@ JournalRow Row(int i, const QDateTime& start) {
     r.labelName = r.name;
     r.labelInfo = QStringLiteral("Хранить при 0…+4 °C");
     r.account = QStringLiteral("kassir");
+    r.keyed = i % 50 == 0;
+    r.tare = r.weighed && i % 4 == 0 ? 0.015 : 0.0;
     return r;
 }
 
@@ -102,7 +104,9 @@ bool WriteCsv(const QString& path, const QList<JournalRow>& rows) {
                                  QString::number(r.reprint),
                                  CsvField(r.labelName),
                                  CsvField(r.labelInfo),
-                                 CsvField(r.account)};
+                                 CsvField(r.account),
+                                 r.keyed ? QString::number(*r.keyed ? 1 : 0) : QString(),
+                                 QString::number(r.tare, 'f', 3)};
         f.write(fields.join(QLatin1Char(',')).toUtf8() + '\n');
     }
     return true;
