@@ -79,8 +79,10 @@ bool IsDamageCode(int code) {
     return (code & 0xff) == SQLITE_CORRUPT || (code & 0xff) == SQLITE_NOTADB;
 }
 
+// Another connection holds the file, or its shared index, a moment longer than the wait.
 bool IsBusyCode(int code) {
-    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED;
+    return (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED ||
+           (code & 0xff) == SQLITE_PROTOCOL;
 }
 
 // SQLite opens a FIFO in the journal's place, or in the place of its -wal or -shm, and then
@@ -412,6 +414,7 @@ bool CJournalFile::OpenConnection(const QString& path, int flags) {
     Close();
     m_path = path;
     m_bDamaged = false;
+    m_bBusy = false;
     m_bNotAFile = false;
     if (const QString text = NotAFileText(path); !text.isEmpty()) {
         m_error = text;
@@ -444,6 +447,7 @@ bool CJournalFile::CheckShape(bool* present) {
         m_error = QStringLiteral("%1 is not a packing journal: %2")
                       .arg(m_path, QString::fromUtf8(sqlite3_errmsg(m_db)));
         m_bDamaged = IsDamageCode(shape.rc);
+        m_bBusy = IsBusyCode(shape.rc);
     } else if (!shape.problem.isEmpty()) {
         m_error = QStringLiteral("%1 is not a packing journal (%2)").arg(m_path, shape.problem);
         m_bDamaged = true;

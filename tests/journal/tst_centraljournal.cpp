@@ -145,7 +145,7 @@ private Q_SLOTS:
                 journal.Record(Row(i));
             QTest::qWait(1000);
             QCOMPARE(LocalIds(path, true).size(), 7);
-            QCOMPARE(messages.Texts().size(), 1);
+            QVERIFY2(messages.Texts().size() == 1, qPrintable(messages.Texts().join("\n---\n")));
             QVERIFY(messages.Texts().first().contains(QStringLiteral("Центральный журнал")));
 
             QVERIFY2(m_server.Resume(), qPrintable(m_server.Error()));
@@ -257,7 +257,7 @@ private Q_SLOTS:
         QVERIFY2(aside.first().error.contains(QLatin1String("numeric field overflow")),
                  qPrintable(aside.first().error));
         // The message is posted to the screen thread.
-        QTRY_COMPARE(messages.Texts().size(), 1);
+        QTRY_VERIFY2(messages.Texts().size() == 1, qPrintable(messages.Texts().join("\n---\n")));
         QCOMPARE(messages.Texts(),
                  QStringList{CJournalOutbox::RefusedMessage(refused, aside.first().error, 1)});
 
