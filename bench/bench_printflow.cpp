@@ -67,6 +67,18 @@ int JobFiles(const QString& folder) {
     return int(QDir(folder).entryList({QStringLiteral("job-*")}, QDir::Files).size());
 }
 
+// Waits up to a minute, from t's start, for a job file beyond before in folder; false, said on
+// standard error, when none came.
+bool WaitForJob(const QString& folder, int before, const QString& queue, const QElapsedTimer& t) {
+    while (JobFiles(folder) == before && t.elapsed() < 60000)
+        QThread::usleep(500);
+    if (JobFiles(folder) != before)
+        return true;
+    std::fprintf(stderr, "bench_printflow: no job of %s reached %s\n", queue.toUtf8().constData(),
+                 folder.toUtf8().constData());
+    return false;
+}
+
 struct PathFigures {
     Timings accepted;
     Timings atBackend;
@@ -125,13 +137,8 @@ PathFigures Measure(CVarnetApp& app, const QString& queue, const QString& folder
             QCoreApplication::processEvents(); // the watch's answers, as the screen takes them
         }
         accepted.push_back(t.nsecsElapsed() / 1e6);
-        while (JobFiles(folder) == before && t.elapsed() < 60000)
-            QThread::usleep(500);
-        if (JobFiles(folder) == before) {
-            std::fprintf(stderr, "bench_printflow: no job of %s reached %s\n",
-                         queue.toUtf8().constData(), folder.toUtf8().constData());
+        if (!WaitForJob(folder, before, queue, t))
             return f;
-        }
         backend.push_back(t.nsecsElapsed() / 1e6);
     }
     platform::SetPrintStepHook({});
@@ -175,13 +182,8 @@ PathFigures MeasureSpeedKeys(CVarnetApp& app, const CSpeedKeys& keys, const QStr
             state.AfterAutoPrint(weight);
         }
         accepted.push_back(t.nsecsElapsed() / 1e6);
-        while (JobFiles(folder) == before && t.elapsed() < 60000)
-            QThread::usleep(500);
-        if (JobFiles(folder) == before) {
-            std::fprintf(stderr, "bench_printflow: no job of %s reached %s\n",
-                         queue.toUtf8().constData(), folder.toUtf8().constData());
+        if (!WaitForJob(folder, before, queue, t))
             return f;
-        }
         backend.push_back(t.nsecsElapsed() / 1e6);
     }
     *lookup = Summarise(looked);

@@ -86,8 +86,11 @@ QByteArray CJournalService::Handle(const QByteArray& line, const QString& accoun
                              ? journalwire::Implausible(row)
                              : QStringLiteral("запись не читается");
         if (!reason.isEmpty()) {
-            refused.append({row.id.left(64), account, reason,
-                            QJsonDocument(item.toObject()).toJson(QJsonDocument::Compact), {}});
+            refused.append({row.id.left(64),
+                            account,
+                            reason,
+                            QJsonDocument(item.toObject()).toJson(QJsonDocument::Compact),
+                            {}});
             continue;
         }
         row.account = account;

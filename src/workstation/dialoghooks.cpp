@@ -5,8 +5,8 @@
 #include "labels/varnetcfg.h"
 #include "ui/appconfig.h"
 #include "ui/screenfit.h"
-#include "workstation/productlookup.h"
 #include "ui/touchscroll.h"
+#include "workstation/productlookup.h"
 
 #include <QPushButton>
 #include <QScreen>

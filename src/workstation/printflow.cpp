@@ -270,8 +270,7 @@ void PrintLabel(CScreenState& state, QWidget* owner, PrintBy by, int copies) {
             // The copies printed so far are in the journal and on the strip.
             break;
         }
-        RecordPrinted(product, data, packed, bestBefore, keyed, tare, jobId,
-                      settings.PrinterName);
+        RecordPrinted(product, data, packed, bestBefore, keyed, tare, jobId, settings.PrinterName);
     }
     state.OnLabelPrinted(product.m_bWeighed, quantity + tare);
     state.m_lastPrinted = PrintedLabel{product, quantity};

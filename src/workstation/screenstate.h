@@ -167,6 +167,6 @@ private:
     Displays m_displays;
     bool m_bProductNotFound = false; // the last lookup found nothing
     bool m_bEntryPrinted = false;    // the typed number has been printed
-    double m_dGross = 0.0;   // the scale's last weight
-    double m_dKeyTare = 0.0; // taken by the tare key
+    double m_dGross = 0.0;           // the scale's last weight
+    double m_dKeyTare = 0.0;         // taken by the tare key
 };
